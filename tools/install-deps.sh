@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Puts every Debian 12 package Zenvira needs on this machine. Idempotent and quiet when
+# everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config ninja-build
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libcurl4-openssl-dev zlib1g-dev curl
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgumbo-dev libmpv-dev ffmpeg
+  clang libclang-rt-14-dev
+  xvfb xauth nginx-light aria2 hyperfine
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
