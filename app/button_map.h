@@ -1,0 +1,20 @@
+#pragma once
+// Extract's mapping of the resolved stream addresses onto the five quality buttons.
+#include <array>
+#include <string>
+#include <vector>
+
+namespace zenvira::app {
+
+constexpr int kQualityButtons = 5;
+
+struct ButtonMap {
+    std::vector<std::string> List4;          // one address or "no" per quality button
+    std::array<bool, kQualityButtons> enabled{};
+};
+
+// Right-aligns List2 onto the buttons: the lowest quality offered lands on the last button,
+// and the last List2 row (the piece after the map's final comma) is never used.
+ButtonMap mapStreamsToButtons(const std::vector<std::string>& List2);
+
+}  // namespace zenvira::app
