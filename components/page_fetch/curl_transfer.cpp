@@ -1,0 +1,179 @@
+#include "components/page_fetch/curl_transfer.h"
+
+#include <charconv>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <string_view>
+
+#include "components/text_ops.h"
+
+namespace zenvira::components::pagefetch {
+namespace {
+
+// libcurl's command-line tool reads with buffers of this size; matching it keeps us as fast.
+constexpr long kReceiveBufferBytes = 100 * 1024;
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+// What the callbacks see while the transfer runs.
+struct TransferState {
+    explicit TransferState(TransferOutcome& out, std::size_t limit) : outcome(out), maxBody(limit) {}
+    TransferOutcome& outcome;
+    std::size_t maxBody;
+    std::optional<unsigned long long> contentLength;
+};
+
+std::string_view trimmed(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    const auto last = s.find_last_not_of(" \t\r\n");
+    return s.substr(first, last - first + 1);
+}
+
+// "HTTP/1.1 404 Not Found": a new response starts; what belonged to the previous one
+// (a redirect, a 100 Continue, a proxy's CONNECT answer) is forgotten.
+void startResponse(TransferState& state, std::string_view line) {
+    auto& out = state.outcome;
+    out.status = 0;
+    out.reason.clear();
+    out.contentType.clear();
+    out.body.clear();
+    state.contentLength.reset();
+    const auto space = line.find(' ');
+    if (space == std::string_view::npos) return;
+    std::string_view rest = line.substr(space + 1);
+    long status = 0;
+    const auto parsed = std::from_chars(rest.data(), rest.data() + rest.size(), status);
+    if (parsed.ec != std::errc()) return;
+    out.status = status;
+    out.reason = std::string(trimmed(std::string_view(parsed.ptr, rest.data() + rest.size() - parsed.ptr)));
+}
+
+void readHeaderField(TransferState& state, std::string_view line) {
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) return;
+    const std::string name = text::lowerAscii(trimmed(line.substr(0, colon)));
+    const std::string_view value = trimmed(line.substr(colon + 1));
+    if (name == "content-type") {
+        state.outcome.contentType = std::string(value);
+    } else if (name == "content-length") {
+        unsigned long long length = 0;
+        const auto parsed = std::from_chars(value.data(), value.data() + value.size(), length);
+        if (parsed.ec == std::errc()) state.contentLength = length;
+    }
+}
+
+// At the end of a success's headers: refuse a body announced too large before any of it
+// arrives, and size the buffer once for one that fits.
+bool acceptAnnouncedLength(TransferState& state) {
+    const long status = state.outcome.status;
+    if (status < 200 || status >= 300 || !state.contentLength) return true;
+    if (*state.contentLength > state.maxBody) {
+        state.outcome.bodyTooLarge = true;
+        return false;
+    }
+    state.outcome.body.reserve(static_cast<std::size_t>(*state.contentLength));
+    return true;
+}
+
+std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& state = *static_cast<TransferState*>(user);
+    const std::size_t bytes = size * count;
+    try {
+        const std::string_view line(data, bytes);
+        if (line.starts_with("HTTP/"))
+            startResponse(state, line);
+        else if (trimmed(line).empty())
+            return acceptAnnouncedLength(state) ? bytes : 0;
+        else
+            readHeaderField(state, line);
+    } catch (const std::bad_alloc&) {
+        state.outcome.outOfMemory = true;
+        return 0;
+    }
+    return bytes;
+}
+
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& state = *static_cast<TransferState*>(user);
+    const std::size_t bytes = size * count;
+    auto& out = state.outcome;
+    if (out.status >= 400) return 0;  // only the status matters: stop reading now
+    if (bytes > state.maxBody - out.body.size()) {
+        out.bodyTooLarge = true;
+        return 0;
+    }
+    try {
+        out.body.append(data, bytes);
+    } catch (const std::bad_alloc&) {
+        out.outOfMemory = true;
+        return 0;
+    }
+    return bytes;
+}
+
+void setOptions(CURL* easy, const std::string& url, const FetchOptions& options, TransferState& state,
+                char* errorBuffer) {
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);  // no SIGALRM in a threaded program
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, options.maxRedirects);
+    if (options.acceptCompressed) curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout.count()));
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(options.totalTimeout.count()));
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, options.userAgent.c_str());
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &state);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &state);
+}
+
+void readTransferInfo(CURL* easy, TransferOutcome& out) {
+    long osErrno = 0;
+    if (curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno) == CURLE_OK) out.osErrno = osErrno;
+    char* effective = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective) out.effectiveUrl = effective;
+    curl_off_t elapsed = 0;
+    if (curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &elapsed) == CURLE_OK) out.elapsedMicros = elapsed;
+    curl_off_t connected = 0;
+    if (curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected) == CURLE_OK) out.connectedMicros = connected;
+    long connectStatus = 0;
+    if (curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectStatus) == CURLE_OK) out.proxyStatus = connectStatus;
+    long status = 0;
+    if (out.status == 0 && curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) out.status = status;
+}
+
+}  // namespace
+
+void ensureCurlReady() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+TransferOutcome runTransfer(const std::string& url, const FetchOptions& options) {
+    TransferOutcome outcome;
+    EasyHandle easy(curl_easy_init());
+    if (!easy) {
+        outcome.code = CURLE_FAILED_INIT;
+        return outcome;
+    }
+    TransferState state(outcome, options.maxBodyBytes);
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    setOptions(easy.get(), url, options, state, errorBuffer);
+    outcome.code = curl_easy_perform(easy.get());
+    outcome.curlMessage = errorBuffer;
+    readTransferInfo(easy.get(), outcome);
+    if (outcome.code != CURLE_OK) outcome.body.clear();
+    return outcome;
+}
+
+}  // namespace zenvira::components::pagefetch

@@ -1,0 +1,53 @@
+#include "components/page_fetch/page_fetch.h"
+
+#include <exception>
+#include <new>
+#include <utility>
+
+#include "components/page_fetch/charset_convert.h"
+#include "components/page_fetch/curl_transfer.h"
+#include "components/page_fetch/fetch_address.h"
+#include "components/page_fetch/fetch_failure.h"
+
+namespace zenvira::components {
+namespace {
+
+FetchResult failure(std::string reason, long status = 0) {
+    FetchResult result;
+    result.error = std::move(reason);
+    result.httpStatus = status;
+    return result;
+}
+
+FetchResult fetch(const std::string& address, const FetchOptions& options) {
+    const auto checked = pagefetch::checkAddress(address);
+    if (!checked.ok) return failure(checked.error);
+    pagefetch::ensureCurlReady();
+    auto outcome = pagefetch::runTransfer(checked.url, options);
+    if (pagefetch::transferFailed(outcome))
+        return failure(pagefetch::describeFailure(outcome, options, checked.host), outcome.status);
+    FetchResult result;
+    result.ok = true;
+    result.httpStatus = outcome.status;
+    result.text = pagefetch::decodeBody(std::move(outcome.body), outcome.contentType);
+    return result;
+}
+
+}  // namespace
+
+PageFetch::PageFetch(FetchOptions options) : options_(std::move(options)) {}
+
+FetchResult PageFetch::FetchText(const std::string& address) const {
+    // Callers take whatever comes back as the page; nothing may escape past them.
+    try {
+        return fetch(address, options_);
+    } catch (const std::bad_alloc&) {
+        return failure("Out of memory while fetching the page");
+    } catch (const std::exception& error) {
+        return failure(std::string("Could not fetch the page: ") + error.what());
+    } catch (...) {
+        return failure("Could not fetch the page");
+    }
+}
+
+}  // namespace zenvira::components

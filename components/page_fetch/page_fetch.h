@@ -1,0 +1,38 @@
+#pragma once
+// The page-fetch component: one blocking call that returns a whole page body as UTF-8 text.
+// Follows up to 10 redirects, accepts gzip, honours http_proxy/https_proxy/no_proxy, has a
+// connect and an overall time-out, refuses bodies over 64 MiB and converts a declared
+// charset other than UTF-8. Failures come back as a one-line reason, never as an exception.
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace zenvira::components {
+
+struct FetchResult {
+    bool ok = false;
+    std::string text;    // the body as UTF-8 when ok
+    std::string error;   // one line a person understands when not ok
+    long httpStatus = 0; // last status seen, 0 when none
+};
+
+struct FetchOptions {
+    std::chrono::milliseconds connectTimeout{10'000};
+    std::chrono::milliseconds totalTimeout{30'000};
+    std::size_t maxBodyBytes = 64u * 1024u * 1024u;
+    long maxRedirects = 10;
+    std::string userAgent = "Mozilla/5.0 (compatible; Zenvira/2.5)";
+    bool acceptCompressed = true;  // offer gzip and deflate (Accept-Encoding)
+};
+
+class PageFetch {
+public:
+    explicit PageFetch(FetchOptions options = {});
+    // Blocks until the whole body is there or the fetch has failed.
+    FetchResult FetchText(const std::string& address) const;
+
+private:
+    FetchOptions options_;
+};
+
+}  // namespace zenvira::components
