@@ -1,0 +1,13 @@
+#include <gtest/gtest.h>
+
+#include "app/download_names.h"
+
+using namespace zenvira::app;
+
+TEST(DownloadNames, SanitisesOnlyTheNineCharacters) {
+    EXPECT_EQ(sanitiseTitle("Part 1/2: Intro?"), "Part 12 Intro");
+    EXPECT_EQ(localFileName(sanitiseTitle("Part 1/2: Intro?")), "\\Part 12 Intro.flv");
+    EXPECT_EQ(sanitiseTitle("?^/\\|:*\"$"), "");
+    EXPECT_EQ(sanitiseTitle("<b> a.b  c </b>"), "<b> a.b  c <b>");
+    EXPECT_EQ(sanitiseTitle("Caf\xC3\xA9 & \xE2\x82\xAC 5"), "Caf\xC3\xA9 & \xE2\x82\xAC 5");
+}
