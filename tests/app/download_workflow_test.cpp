@@ -1,0 +1,200 @@
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "app/progress_text.h"
+#include "tests/app/workflow_fixture.h"
+
+using namespace zenvira;
+using namespace zenvira::testing;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+bool hasStreamBytes(const std::filesystem::path& file, std::uint64_t size) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (data.size() != size) return false;
+    for (std::uint64_t i = 0; i < size; ++i)
+        if (static_cast<std::uint8_t>(data[i]) != site::streamByte(i)) return false;
+    return true;
+}
+
+bool requested(const site::FixtureSite& site, const std::string& streamId) {
+    for (const auto& r : site.requests())
+        if (r.path.find("id=" + streamId) != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(WorkflowTest, ExtractEnablesTheOfferedQualitiesAndAButtonSavesUnderTheTitle) {
+    const auto address = addPage("abcdefghijk", "Part 1/2: Intro?", {{"35", "854x480"}, {"34", "640x360"}, {"18", "320x240"}},
+                                 {.size = 300000});
+    workflow.Extract(address);
+    EXPECT_EQ(view.statusTexts.front(), "Getting Video Information..");
+    EXPECT_EQ(workflow.List4().size(), 5u);
+    EXPECT_EQ(workflow.List4()[0], "no");
+    EXPECT_EQ(workflow.List4()[1], "no");
+    EXPECT_EQ(workflow.List4()[3], site::streamAddress("abcdefghijk-34"));
+    EXPECT_EQ(view.enabled, (std::array<bool, 5>{false, false, true, true, true}));
+
+    workflow.QualityDownload(3);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(view.caption, "Zenvira : Part 12 Intro");
+    EXPECT_EQ(workflow.videoTitle(), "Part 12 Intro");
+    EXPECT_TRUE(hasStreamBytes(drive / "Part 12 Intro.flv", 300000));
+    EXPECT_TRUE(requested(site, "abcdefghijk-34"));
+    ASSERT_FALSE(view.progress.empty());
+    EXPECT_EQ(view.progress.back().statusLine, app::kDownloadCompleted);
+    EXPECT_EQ(view.progress.back().barValue, view.progress.back().barMax);
+    EXPECT_EQ(workflow.jobs().back().outcome, 1);
+    EXPECT_FALSE(workflow.downloadFinished());  // reset once the wait has seen it
+}
+
+TEST_F(WorkflowTest, PagesThatYieldNothingSaySoAndEnableNothing) {
+    view.enabled.fill(true);
+    workflow.Extract("http://www.youtube.com/watch?v=notthereatal");
+    EXPECT_EQ(view.statusTexts.back(), "Could not read the page: HTTP 404 Not Found");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Error");
+    EXPECT_EQ(view.enabled, (std::array<bool, 5>{}));
+
+    boxes.clear();
+    view.enabled.fill(true);
+    workflow.Extract(addPage("nothingHere", "Silent film", {}));
+    EXPECT_EQ(view.statusTexts.back(), "No downloadable video was found on this page");
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(workflow.List4(), (Strings(5, "no")));
+    EXPECT_EQ(view.enabled, (std::array<bool, 5>{}));
+}
+
+TEST_F(WorkflowTest, AClickWhileBusyOnlyRewritesTheCaption) {
+    const auto first = addPage("firstClip01", "First", {{"34", "640x360"}}, {.size = 600000, .bytesPerSecond = 600000});
+    const auto second = addPage("secondClip2", "Second", {{"18", "320x240"}});
+    workflow.Extract(first);
+    later(200, [&] {
+        workflow.Extract(second);  // a nested Extract leaves the running download alone
+        workflow.QualityDownload(4);
+        EXPECT_EQ(view.caption, "Zenvira : Second");
+    });
+    workflow.QualityDownload(4);
+    ASSERT_EQ(workflow.jobs().size(), 2u);
+    EXPECT_EQ(workflow.jobs()[0].outcome, 1);
+    EXPECT_EQ(workflow.jobs()[1].outcome, 0);  // nothing started
+    EXPECT_TRUE(hasStreamBytes(drive / "First.flv", 600000));
+    EXPECT_FALSE(std::filesystem::exists(drive / "Second.flv"));
+    EXPECT_FALSE(requested(site, "secondClip2-18"));
+}
+
+TEST_F(WorkflowTest, EachOutcomeHasItsMessage) {
+    workflow.Extract(addPage("missingFile", "Gone", {{"34", "640x360"}}, {.size = 1000, .status = 404}));
+    workflow.QualityDownload(4);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Process not completed: HTTP 404 Not Found");
+    EXPECT_EQ(boxes[0].style, 0);
+    EXPECT_EQ(boxes[0].title, "Error");
+    EXPECT_FALSE(std::filesystem::exists(drive / "Gone.flv"));
+
+    workflow.Extract(addPage("noLengthHer", "Unsized", {{"34", "640x360"}}, {.size = 5000, .acceptRanges = false, .omitContentLength = true}));
+    workflow.QualityDownload(4);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "Process completed with some warnings");
+    EXPECT_EQ(boxes[1].style, 48);
+    EXPECT_EQ(boxes[1].title, "Message");
+    EXPECT_TRUE(hasStreamBytes(drive / "Unsized.flv", 5000));
+
+    workflow.Extract(addPage("slowStream1", "Slow", {{"34", "640x360"}}, {.size = 4000000, .bytesPerSecond = 200000}));
+    later(300, [&] { workflow.Stop(); });
+    workflow.QualityDownload(4);  // returns once stopped
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[2].text, "Download stopped");
+    EXPECT_EQ(boxes[2].style, 64);
+    EXPECT_EQ(boxes[2].title, "Message");
+    EXPECT_FALSE(std::filesystem::exists(drive / "Slow.flv"));
+    EXPECT_TRUE(std::filesystem::exists(drive / "Slow.flv.part"));
+
+    workflow.Stop();  // nothing running: nothing happens
+    QCoreApplication::processEvents();
+    EXPECT_EQ(boxes.size(), 3u);
+}
+
+TEST_F(WorkflowTest, ADroppedConnectionIsResumedAndAStoppedDownloadTakenUpAgain) {
+    workflow.Extract(addPage("droppedOnce", "Dropped", {{"34", "640x360"}},
+                             {.size = 500000, .dropAfterBytes = 100000, .dropTimes = 1}));
+    workflow.QualityDownload(4);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(hasStreamBytes(drive / "Dropped.flv", 500000));
+
+    const auto slow = addPage("resumeLater", "Resumed", {{"34", "640x360"}}, {.size = 2000000, .bytesPerSecond = 1000000});
+    workflow.Extract(slow);
+    later(500, [&] { workflow.Stop(); });
+    workflow.QualityDownload(4);
+    ASSERT_EQ(boxes.size(), 1u);
+    site.clearRequests();
+    workflow.Extract(slow);
+    workflow.QualityDownload(4);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(hasStreamBytes(drive / "Resumed.flv", 2000000));
+    bool resumedFromKeptBytes = false;
+    for (const auto& r : site.requests())
+        if (r.headers.count("range") && r.headers.at("range") != "bytes=0-0" && r.headers.at("range").rfind("bytes=0-", 0) != 0)
+            resumedFromKeptBytes = true;
+    EXPECT_TRUE(resumedFromKeptBytes);
+}
+
+TEST_F(WorkflowTest, AFolderThatCannotBeWrittenIsReported) {
+    const auto blocker = drive / "not-a-folder";
+    std::ofstream(blocker) << "x";
+    setenv("ZENVIRA_DRIVE_C", (blocker / "videos").c_str(), 1);
+    workflow.Extract(addPage("unwritable1", "Nowhere", {{"34", "640x360"}}));
+    workflow.QualityDownload(4);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.rfind("Process not completed: ", 0), 0u) << boxes[0].text;
+    EXPECT_EQ(boxes[0].title, "Error");
+}
+
+TEST_F(WorkflowTest, ThreeGibibytesShowTheirRealFigures) {
+    const std::int64_t size = 3LL << 30;
+    workflow.Extract(addPage("hugeStream1", "Huge", {{"34", "640x360"}},
+                             {.size = static_cast<std::uint64_t>(size), .bytesPerSecond = 2000000}));
+    later(700, [&] { workflow.Stop(); });
+    workflow.QualityDownload(4);
+    if (!boxes.empty() && boxes[0].text.find("space") != std::string::npos)
+        GTEST_SKIP() << "no room on this disk for the 3 GiB reservation";
+    ASSERT_FALSE(view.progress.empty());
+    const auto& last = view.progress.back();
+    EXPECT_NE(last.statusLine.find(" of 3145728.00 Kb"), std::string::npos) << last.statusLine;
+    EXPECT_GT(last.barMax, 0);
+    EXPECT_LT(last.barValue, last.barMax);
+    ASSERT_TRUE(last.barText);
+    EXPECT_NE(*last.barText, "0 %");
+}
+
+TEST_F(WorkflowTest, ABatchTakesEachPagesOwnBestAndGoesOnAfterAFailure) {
+    const auto first = addPage("batchPage01", "First: HD", {{"22", "1280x720"}, {"34", "640x360"}}, {.size = 120000});
+    const auto broken = "http://www.youtube.com/watch?v=doesNotExist";
+    const auto second = addPage("batchPage02", "Second", {{"34", "640x360"}, {"18", "320x240"}}, {.size = 70000});
+    workflow.BatchDownload({first, broken, second});
+    EXPECT_TRUE(hasStreamBytes(drive / "First HD.flv", 120000));
+    EXPECT_TRUE(hasStreamBytes(drive / "Second.flv", 70000));
+    EXPECT_TRUE(requested(site, "batchPage01-22"));
+    EXPECT_TRUE(requested(site, "batchPage02-34"));
+    EXPECT_FALSE(requested(site, "batchPage01-34"));
+    ASSERT_EQ(workflow.jobs().size(), 3u);
+    EXPECT_EQ(workflow.jobs()[1].outcome, 0);
+    EXPECT_EQ(workflow.List1(), (Strings{"no", "no", "no", "34", "18"}));
+}
+
+TEST_F(WorkflowTest, StopEndsTheBatch) {
+    const site::StreamSpec slow{.size = 3000000, .bytesPerSecond = 500000};
+    const auto first = addPage("stopBatch01", "One", {{"34", "640x360"}}, slow);
+    const auto second = addPage("stopBatch02", "Two", {{"34", "640x360"}}, slow);
+    later(300, [&] { workflow.Stop(); });
+    workflow.BatchDownload({first, second});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Download stopped");
+    EXPECT_EQ(workflow.jobs().size(), 1u);
+    EXPECT_FALSE(requested(site, "stopBatch02-34"));
+}
