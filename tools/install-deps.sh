@@ -8,7 +8,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev zlib1g-dev curl
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgumbo-dev libmpv-dev ffmpeg
+  libgumbo-dev libmpv-dev ffmpeg libzip-dev libopencore-amrnb-dev zip unzip
+  xdg-utils shared-mime-info desktop-file-utils imagemagick
   clang libclang-rt-14-dev
   xvfb xauth nginx-light aria2 hyperfine
 )
