@@ -15,4 +15,4 @@ for _ in $(seq 50); do [ -s "$site_out" ] && break; sleep 0.1; done
 proxy=$(head -n 1 "$site_out")
 address=$(sed -n 2p "$site_out")
 echo "Demo site at $proxy; resolving $address"
-http_proxy=$proxy build/app/zenvira-cli resolve "$address"
+http_proxy=$proxy build/bin/zenvira-cli resolve "$address"
