@@ -1,0 +1,47 @@
+// zenvira: the desktop front. Shows the main window; every message box of the program
+// becomes a Qt dialog.
+//
+//   zenvira [--screenshot FILE]
+//
+// --screenshot FILE saves a picture of the main window once it is on the screen, then ends.
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <optional>
+
+#include "app/window/frmMain.h"
+#include "app/window/qt_msg_box.h"
+
+namespace {
+
+std::optional<QString> screenshotPath(const QStringList& arguments) {
+    const qsizetype at = arguments.indexOf(QStringLiteral("--screenshot"));
+    if (at < 0 || at + 1 >= arguments.size()) return std::nullopt;
+    return arguments.at(at + 1);
+}
+
+// Waits a moment so the window system has shown and painted the window.
+void saveScreenshotLater(zenvira::window::frmMain& window, const QString& path) {
+    QTimer::singleShot(500, &window, [&window, path] {
+        const bool saved = window.grab().save(path);
+        if (!saved) std::fprintf(stderr, "zenvira: cannot save the screenshot to %s\n", qPrintable(path));
+        window.close();
+        QCoreApplication::exit(saved ? 0 : 1);
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Zenvira"));
+    zenvira::window::installQtMessageBoxHandler();
+
+    zenvira::window::frmMain window;
+    if (!window.Form_Load()) return 0;
+    if (!window.skinApplied())
+        std::fprintf(stderr, "zenvira: no skin, plain look: %s\n", qPrintable(window.skinError()));
+    window.show();
+    if (const auto path = screenshotPath(QCoreApplication::arguments())) saveScreenshotLater(window, *path);
+    return QApplication::exec();
+}

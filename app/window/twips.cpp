@@ -1,0 +1,23 @@
+#include "app/window/twips.h"
+
+namespace zenvira::window {
+
+namespace {
+bool usable(double factor) { return std::isfinite(factor) && factor > 0; }
+}  // namespace
+
+double twipsPerPixelForDpi(double logicalDpi) {
+    return usable(logicalDpi) ? kTwipsPerInch / logicalDpi : kDefaultTwipsPerPixel;
+}
+
+int twipsToPixels(int twips, double twipsPerPixel) {
+    if (!usable(twipsPerPixel)) twipsPerPixel = kDefaultTwipsPerPixel;
+    return static_cast<int>(std::lround(twips / twipsPerPixel));
+}
+
+PixelRect twipsToPixels(const TwipsRect& rect, const TwipsPerPixel& factor) {
+    return {twipsToPixels(rect.left, factor.x), twipsToPixels(rect.top, factor.y),
+            twipsToPixels(rect.width, factor.x), twipsToPixels(rect.height, factor.y)};
+}
+
+}  // namespace zenvira::window

@@ -1,0 +1,61 @@
+// The arithmetic behind the window's geometry and caption, without a display.
+#include <gtest/gtest.h>
+
+#include "app/window/control_table.h"
+#include "app/window/twips.h"
+#include "app/window/window_caption.h"
+#include "app/window/window_size.h"
+
+using namespace zenvira::window;
+
+TEST(Twips, ConvertAtTheScreensFactor) {
+    EXPECT_DOUBLE_EQ(twipsPerPixelForDpi(96), 15.0);
+    EXPECT_DOUBLE_EQ(twipsPerPixelForDpi(120), 12.0);
+    EXPECT_DOUBLE_EQ(twipsPerPixelForDpi(144), 10.0);
+    // A screen that reports nonsense is taken as an ordinary 96 DPI one.
+    EXPECT_DOUBLE_EQ(twipsPerPixelForDpi(0), 15.0);
+    EXPECT_DOUBLE_EQ(twipsPerPixelForDpi(-72), 15.0);
+    EXPECT_DOUBLE_EQ(twipsPerPixelForDpi(std::nan("")), 15.0);
+
+    EXPECT_EQ(twipsToPixels(11670, 15), 778);
+    EXPECT_EQ(twipsToPixels(3400, 15), 227);  // 226.67 rounds up
+    EXPECT_EQ(twipsToPixels(1935, 12), 161);  // 161.25 rounds down
+    EXPECT_EQ(twipsToPixels(210, 12), 18);    // a half rounds away from zero
+    EXPECT_EQ(twipsToPixels(-210, 12), -18);
+    EXPECT_EQ(twipsToPixels(0, 15), 0);
+    EXPECT_EQ(twipsToPixels(1500, 0), 100);  // an unusable factor falls back to 15
+}
+
+TEST(Twips, RectanglesUseEachAxisOwnFactor) {
+    const TwipsRect button{210, 120, 1935, 735};
+    EXPECT_EQ(twipsToPixels(button, {15, 15}), (PixelRect{14, 8, 129, 49}));
+    EXPECT_EQ(twipsToPixels(button, {12, 15}), (PixelRect{18, 8, 161, 49}));
+}
+
+TEST(WindowSize, ClientIsTheOuterSizeLessTheFrame) {
+    // Without a frame the client is the laid-out area: 11640 x 6570 twips.
+    EXPECT_EQ(fixedClientSize({15, 15}, {0, 0}), (PixelSize{776, 438}));
+    EXPECT_EQ(fixedClientSize({12, 12}, {0, 0}), (PixelSize{970, 548}));
+    // With a frame the outer size is 11670 x 7080 twips, 778 x 472 pixels at 15.
+    EXPECT_EQ(fixedClientSize({15, 15}, {2, 31}), (PixelSize{776, 441}));
+    EXPECT_EQ(fixedClientSize({15, 15}, {8, 38}), (PixelSize{770, 434}));
+    // A frame that would swallow the window is not believed.
+    EXPECT_EQ(fixedClientSize({15, 15}, {700, 400}), (PixelSize{776, 438}));
+}
+
+TEST(ControlTable, EveryControlFitsTheClientArea) {
+    for (const auto& control : mainWindowControls()) {
+        SCOPED_TRACE(std::string(control.name));
+        EXPECT_GE(control.place.left, 0);
+        EXPECT_LE(control.place.left + control.place.width, kClientWidthTwips);
+        EXPECT_LE(control.place.top + control.place.height, kClientHeightTwips);
+    }
+    EXPECT_EQ(qualityButtonName(4), "PushButton1_4");
+    EXPECT_THROW(controlEntry("List3"), std::out_of_range);  // hidden data has no widget
+    EXPECT_NE(kOwnershipNotice.find(kProductSiteHost), std::string_view::npos);
+}
+
+TEST(WindowCaption, VersionWithTheLocalesSeparator) {
+    EXPECT_EQ(loadedCaption('.'), "Zenvira 2.5");
+    EXPECT_EQ(loadedCaption(','), "Zenvira 2,5");
+}
