@@ -1,0 +1,233 @@
+// The site's content and its routing: which answer a request gets.
+#include "tests/site/fixture_site.h"
+
+#include <mutex>
+
+#include "tests/site/connection.h"
+#include "tests/site/gzip_body.h"
+#include "tests/site/http_request.h"
+#include "tests/site/http_response.h"
+#include "tests/site/listener.h"
+#include "tests/site/site_pages.h"
+#include "tests/site/stop_signal.h"
+#include "tests/site/stream_response.h"
+
+namespace zenvira::site {
+
+namespace {
+
+struct StreamEntry {
+    StreamSpec spec;
+    int dropsLeft = 0;
+};
+
+// A document answer: status, type, body and extra headers.
+bool answerDocument(Connection& connection, const http::Request& request, int status,
+                    const std::string& contentType, const std::string& body,
+                    const std::vector<std::pair<std::string, std::string>>& extraHeaders = {}) {
+    http::ResponseHead head(status);
+    const bool bodyless = status < 200 || status == 204 || status == 304;
+    if (!bodyless) head.add("Content-Type", contentType);
+    for (const auto& [name, value] : extraHeaders) head.add(name, value);
+    if (!bodyless) head.contentLength(body.size());
+    const bool sendBody = !bodyless && request.method != "HEAD";
+    return connection.sendAll(head.text() + (sendBody ? body : std::string()));
+}
+
+bool answerStatus(Connection& connection, const http::Request& request, int status) {
+    return answerDocument(connection, request, status, "text/html; charset=utf-8", http::statusPage(status));
+}
+
+// For requests that could not be read: the answer, then the connection is closed.
+void refuse(Connection& connection, int status) {
+    const std::string body = http::statusPage(status);
+    http::ResponseHead head(status);
+    head.add("Content-Type", "text/html; charset=utf-8").contentLength(body.size()).closeConnection();
+    connection.sendAll(head.text() + body);
+}
+
+}  // namespace
+
+struct FixtureSite::Impl {
+    explicit Impl(std::uint16_t port) : listener(port, [this](int fd) { serveConnection(fd); }) {}
+    ~Impl() {
+        stop.raise();
+        listener.stop();
+    }
+
+    void serveConnection(int fd);
+    bool readRequestBody(Connection& connection, const http::Request& request);
+    bool answer(Connection& connection, const http::Request& request);
+    bool answerFixed(Connection& connection, const http::Request& request, FixedResponse fixed);
+    bool answerWatchPage(Connection& connection, const http::Request& request);
+    bool answerStreamRequest(Connection& connection, const http::Request& request);
+    bool takeDrop(const std::string& streamId);
+    void record(const http::Request& request);
+
+    StopSignal stop;
+    mutable std::mutex mutex;  // guards everything below
+    std::map<std::string, std::string> watchPages;
+    std::map<std::string, StreamEntry> streams;
+    std::map<std::string, FixedResponse> fixed;
+    std::string publishedVersion = "2.5";
+    std::vector<RequestRecord> seen;
+    // Last, so the listener is stopped before the content its threads read goes away.
+    Listener listener;
+};
+
+void FixtureSite::Impl::serveConnection(int fd) {
+    Connection connection(fd);
+    std::string head;
+    while (!stop.raised()) {
+        const auto got = connection.readHead(head);
+        if (got == Connection::HeadResult::Closed) return;
+        if (got == Connection::HeadResult::TooLarge) return refuse(connection, 431);
+        const auto request = http::parseHead(head);
+        if (!request) return refuse(connection, 400);
+        record(*request);
+        if (!readRequestBody(connection, *request)) return;
+        if (!answer(connection, *request) || !request->keepAlive()) return;
+    }
+}
+
+bool FixtureSite::Impl::readRequestBody(Connection& connection, const http::Request& request) {
+    if (!request.header("transfer-encoding").empty()) {
+        refuse(connection, 501);  // no client of ours sends chunked bodies
+        return false;
+    }
+    const std::string lengthText = request.header("content-length");
+    if (lengthText.empty()) return true;
+    const auto length = http::parseCount(lengthText);
+    if (!length) {
+        refuse(connection, 400);
+        return false;
+    }
+    if (http::lowerAscii(request.header("expect")) == "100-continue" &&
+        !connection.sendAll("HTTP/1.1 100 Continue\r\n\r\n"))
+        return false;
+    return connection.discardBody(*length);
+}
+
+bool FixtureSite::Impl::answer(Connection& connection, const http::Request& request) {
+    std::optional<FixedResponse> fixedAnswer;
+    {
+        std::lock_guard lock(mutex);
+        auto it = fixed.find(request.path);
+        if (it == fixed.end()) it = fixed.find(http::routeOf(request.path));
+        if (it != fixed.end()) fixedAnswer = it->second;
+    }
+    if (fixedAnswer) return answerFixed(connection, request, std::move(*fixedAnswer));
+
+    if (request.method != "GET" && request.method != "HEAD") return answerStatus(connection, request, 405);
+    const std::string route = http::routeOf(request.path);
+    if (route == "/watch") return answerWatchPage(connection, request);
+    if (route == "/videoplayback") return answerStreamRequest(connection, request);
+    if (route == "/listurl.html") {
+        std::string version;
+        {
+            std::lock_guard lock(mutex);
+            version = publishedVersion;
+        }
+        return answerDocument(connection, request, 200, "text/html; charset=utf-8", updatePageText(version));
+    }
+    return answerStatus(connection, request, 404);
+}
+
+bool FixtureSite::Impl::answerFixed(Connection& connection, const http::Request& request, FixedResponse fixedAnswer) {
+    if (fixedAnswer.delay.count() > 0 && !stop.sleepFor(fixedAnswer.delay)) return false;
+    if (fixedAnswer.gzip) {
+        fixedAnswer.body = gzipCompress(fixedAnswer.body);
+        fixedAnswer.headers.emplace_back("Content-Encoding", "gzip");
+    }
+    return answerDocument(connection, request, fixedAnswer.status, fixedAnswer.contentType, fixedAnswer.body,
+                          fixedAnswer.headers);
+}
+
+bool FixtureSite::Impl::answerWatchPage(Connection& connection, const http::Request& request) {
+    const auto videoId = http::queryParam(http::queryOf(request.path), "v");
+    std::optional<std::string> page;
+    if (videoId) {
+        std::lock_guard lock(mutex);
+        const auto it = watchPages.find(*videoId);
+        if (it != watchPages.end()) page = it->second;
+    }
+    if (!page) return answerStatus(connection, request, 404);
+    return answerDocument(connection, request, 200, "text/html; charset=utf-8", *page);
+}
+
+bool FixtureSite::Impl::answerStreamRequest(Connection& connection, const http::Request& request) {
+    const auto streamId = http::queryParam(http::queryOf(request.path), "id");
+    std::optional<StreamSpec> spec;
+    if (streamId) {
+        std::lock_guard lock(mutex);
+        const auto it = streams.find(*streamId);
+        if (it != streams.end()) spec = it->second.spec;
+    }
+    if (!spec) return answerStatus(connection, request, 404);
+    return answerStream(connection, request, *spec, [this, &streamId] { return takeDrop(*streamId); }, stop);
+}
+
+bool FixtureSite::Impl::takeDrop(const std::string& streamId) {
+    std::lock_guard lock(mutex);
+    const auto it = streams.find(streamId);
+    if (it == streams.end() || it->second.dropsLeft <= 0) return false;
+    --it->second.dropsLeft;
+    return true;
+}
+
+void FixtureSite::Impl::record(const http::Request& request) {
+    std::lock_guard lock(mutex);
+    seen.push_back({request.method, request.target, request.path, request.headers});
+}
+
+FixtureSite::FixtureSite() : FixtureSite(0) {}
+
+FixtureSite::FixtureSite(std::uint16_t port) : impl_(std::make_unique<Impl>(port)) {}
+
+FixtureSite::~FixtureSite() = default;
+
+std::uint16_t FixtureSite::port() const { return impl_->listener.port(); }
+
+std::string FixtureSite::proxyAddress() const { return "http://127.0.0.1:" + std::to_string(port()); }
+
+std::string FixtureSite::localAddress(const std::string& pathAndQuery) const {
+    const bool rooted = !pathAndQuery.empty() && pathAndQuery.front() == '/';
+    return proxyAddress() + (rooted ? "" : "/") + pathAndQuery;
+}
+
+void FixtureSite::addWatchPage(const std::string& videoId, const WatchPageSpec& spec) {
+    addWatchPageText(videoId, makeWatchPage(spec));
+}
+
+void FixtureSite::addWatchPageText(const std::string& videoId, const std::string& pageText) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->watchPages[videoId] = pageText;
+}
+
+void FixtureSite::addStream(const std::string& streamId, const StreamSpec& spec) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->streams[streamId] = {spec, spec.dropAfterBytes ? spec.dropTimes : 0};
+}
+
+void FixtureSite::setPublishedVersion(const std::string& versionText) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->publishedVersion = versionText;
+}
+
+void FixtureSite::addFixed(const std::string& pathAndQuery, const FixedResponse& response) {
+    const auto path = http::pathOfTarget(pathAndQuery.empty() ? "/" : pathAndQuery);
+    std::lock_guard lock(impl_->mutex);
+    impl_->fixed[path ? *path : pathAndQuery] = response;
+}
+
+std::vector<RequestRecord> FixtureSite::requests() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->seen;
+}
+
+void FixtureSite::clearRequests() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->seen.clear();
+}
+
+}  // namespace zenvira::site

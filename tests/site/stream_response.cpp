@@ -1,0 +1,171 @@
+#include "tests/site/stream_response.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "tests/site/http_response.h"
+
+namespace zenvira::site {
+
+namespace {
+
+// Where the body's bytes come from: the generated pattern or a file.
+class BodySource {
+public:
+    explicit BodySource(const StreamSpec& spec) {
+        if (spec.filePath.empty()) {
+            size_ = spec.size;
+            return;
+        }
+        fd_ = ::open(spec.filePath.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        if (fd_ >= 0 && ::fstat(fd_, &info) == 0) size_ = static_cast<std::uint64_t>(info.st_size);
+    }
+    ~BodySource() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    BodySource(const BodySource&) = delete;
+    BodySource& operator=(const BodySource&) = delete;
+
+    bool usable(const StreamSpec& spec) const { return spec.filePath.empty() || fd_ >= 0; }
+    std::uint64_t size() const { return size_; }
+
+    bool read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
+        if (fd_ < 0) {
+            fillStreamBytes(offset, out, length);
+            return true;
+        }
+        while (length > 0) {
+            const ssize_t n = ::pread(fd_, out, length, static_cast<off_t>(offset));
+            if (n <= 0) return false;  // the file shrank or failed under us
+            out += n;
+            offset += static_cast<std::uint64_t>(n);
+            length -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+private:
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// Spreads a body over time at a fixed rate from the first body byte: a chunk goes out once
+// the clock says the bytes before and in it are due, so waits never add up to drift.
+class Pacer {
+public:
+    Pacer(std::uint64_t bytesPerSecond, StopSignal& stop)
+        : rate_(bytesPerSecond), stop_(stop), start_(StopSignal::Clock::now()) {}
+
+    std::size_t chunkSize() const {
+        constexpr std::size_t kUnpaced = 256 * 1024;
+        if (rate_ == 0) return kUnpaced;
+        // About 50 chunks a second, between 256 bytes and 16 KiB.
+        return static_cast<std::size_t>(std::clamp<std::uint64_t>(rate_ / 50, 256, 16 * 1024));
+    }
+
+    // Waits until `total` body bytes may have been sent; false when the site is stopping.
+    bool waitFor(std::uint64_t total) {
+        if (rate_ == 0) return !stop_.raised();
+        const auto due = std::chrono::duration<double>(static_cast<double>(total) / static_cast<double>(rate_));
+        return stop_.sleepUntil(start_ + std::chrono::duration_cast<StopSignal::Clock::duration>(due));
+    }
+
+private:
+    std::uint64_t rate_;
+    StopSignal& stop_;
+    StopSignal::Clock::time_point start_;
+};
+
+// Sends `length` bytes from `first`, paced; false when it could not (peer gone, stopping).
+bool sendBody(Connection& connection, const BodySource& source, std::uint64_t first, std::uint64_t length,
+              std::uint64_t bytesPerSecond, StopSignal& stop) {
+    Pacer pacer(bytesPerSecond, stop);
+    std::vector<std::uint8_t> buffer(pacer.chunkSize());
+    for (std::uint64_t sent = 0; sent < length;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length - sent));
+        if (!source.read(first + sent, buffer.data(), n)) return false;
+        if (!pacer.waitFor(sent + n)) return false;
+        if (!connection.sendAll(buffer.data(), n)) return false;
+        sent += n;
+    }
+    return true;
+}
+
+bool answerStatus(Connection& connection, const http::Request& request, int status) {
+    const std::string body = http::statusPage(status);
+    http::ResponseHead head(status);
+    head.add("Content-Type", "text/html; charset=utf-8").contentLength(body.size());
+    return connection.sendAll(head.text() + (request.method == "HEAD" ? std::string() : body));
+}
+
+// A conditional range applies only while the validator still names this resource.
+bool rangeStillValid(const http::Request& request, const StreamSpec& spec) {
+    const std::string validator = request.header("if-range");
+    if (validator.empty()) return true;
+    return validator == spec.etag || validator == spec.lastModified;
+}
+
+// What part of the resource a request gets: all of it (200), one range (206) or none (416).
+struct BodyPlan {
+    int status = 200;
+    std::uint64_t first = 0;
+    std::uint64_t length = 0;
+};
+
+BodyPlan planBody(const http::Request& request, const StreamSpec& spec, std::uint64_t size) {
+    const std::string rangeHeader = request.header("range");
+    if (!spec.acceptRanges || rangeHeader.empty() || !rangeStillValid(request, spec)) return {200, 0, size};
+    const auto range = http::parseRange(rangeHeader, size);
+    switch (range.kind) {
+    case http::RangeRequest::Kind::Unsatisfiable: return {416, 0, 0};
+    case http::RangeRequest::Kind::Satisfiable: return {206, range.first, range.last - range.first + 1};
+    case http::RangeRequest::Kind::None: break;
+    }
+    return {200, 0, size};
+}
+
+http::ResponseHead streamHead(const StreamSpec& spec, const BodyPlan& plan, std::uint64_t size) {
+    http::ResponseHead head(plan.status);
+    head.add("Content-Type", spec.contentType);
+    if (spec.acceptRanges) head.add("Accept-Ranges", "bytes");
+    if (plan.status == 206)
+        head.add("Content-Range", "bytes " + std::to_string(plan.first) + "-" +
+                                      std::to_string(plan.first + plan.length - 1) + "/" + std::to_string(size));
+    if (!spec.etag.empty()) head.add("ETag", spec.etag);
+    if (!spec.lastModified.empty()) head.add("Last-Modified", spec.lastModified);
+    if (!spec.omitContentLength) head.contentLength(spec.declaredLength.value_or(plan.length));
+    return head;
+}
+
+}  // namespace
+
+bool answerStream(Connection& connection, const http::Request& request, const StreamSpec& spec,
+                  const std::function<bool()>& takeDrop, StopSignal& stop) {
+    if (spec.status >= 400) return answerStatus(connection, request, spec.status);
+    const BodySource source(spec);
+    if (!source.usable(spec)) return answerStatus(connection, request, 404);
+
+    const BodyPlan plan = planBody(request, spec, source.size());
+    if (plan.status == 416) {
+        http::ResponseHead refused(416);
+        refused.add("Content-Range", "bytes */" + std::to_string(source.size())).contentLength(0);
+        return connection.sendAll(refused.text());
+    }
+    http::ResponseHead head = streamHead(spec, plan, source.size());
+    // After a body of the wrong or no length the client cannot find the next response.
+    const bool closeAfter = spec.omitContentLength || (spec.declaredLength && *spec.declaredLength != plan.length);
+    if (closeAfter) head.closeConnection();
+    if (request.method == "HEAD") return connection.sendAll(head.text()) && !closeAfter;
+
+    const bool cut = spec.dropAfterBytes && takeDrop();
+    const std::uint64_t bodyBytes = cut ? std::min(plan.length, *spec.dropAfterBytes) : plan.length;
+    return connection.sendAll(head.text()) &&
+           sendBody(connection, source, plan.first, bodyBytes, spec.bytesPerSecond, stop) && !cut && !closeAfter;
+}
+
+}  // namespace zenvira::site
