@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/convert_command.h"
 #include "app/cli/download_command.h"
 #include "app/cli/resolve_command.h"
 
@@ -12,7 +13,9 @@ namespace {
 int usage() {
     std::cerr << "usage: zenvira-cli resolve ADDRESS\n"
                  "       zenvira-cli download ADDRESS [--quality 1080|720|480|360|240] [-o FOLDER]\n"
-                 "       zenvira-cli batch FILE [-o FOLDER]   (one watch-page address per line)\n";
+                 "       zenvira-cli batch FILE [-o FOLDER]   (one watch-page address per line)\n"
+                 "       zenvira-cli convert [--print] FILE PROFILE\n"
+                 "       zenvira-cli profiles\n";
     return 2;
 }
 
@@ -41,6 +44,11 @@ bool parseOptions(const std::vector<std::string>& args, zenvira::cli::DownloadOp
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "resolve") return zenvira::cli::runResolve(args[1]);
+    if (args.size() == 1 && args[0] == "profiles") return zenvira::cli::runProfiles();
+    if (!args.empty() && args[0] == "convert") {
+        QCoreApplication app(argc, argv);
+        return zenvira::cli::runConvert({args.begin() + 1, args.end()});
+    }
     zenvira::cli::DownloadOptions options;
     if (args.size() < 2 || !parseOptions(args, options)) return usage();
     QCoreApplication app(argc, argv);

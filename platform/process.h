@@ -1,0 +1,56 @@
+#pragma once
+// A hidden child process whose standard output and standard error share one pipe that the
+// parent polls without ever waiting. The child leads a group of its own (POSIX: a process
+// group; Windows: a job object), so ending it also ends whatever it started and nothing else.
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace zenvira::platform {
+
+// How a child ended.
+struct ExitStatus {
+    enum class Kind { NotEnded, Exited, Killed, Unknown };
+    Kind kind = Kind::NotEnded;
+    int code = 0;    // the exit code when Exited, the signal number when Killed
+    bool success() const { return kind == Kind::Exited && code == 0; }
+    std::string describe() const;  // "exit code 1", "killed by signal 9"
+};
+
+// What one poll of the output pipe found.
+struct PipeDrain {
+    std::size_t bytes = 0;     // bytes read and thrown away
+    bool ended = false;        // every write end is closed and the pipe is empty
+};
+
+class ChildProcess {
+public:
+    ChildProcess();
+    // A child still running is ended together with its group and reaped.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts `program` (its full path) with `arguments`, the rest of a command line after the
+    // program's name, read by the Windows rules for splitting a command line. Standard input
+    // is the null device. False, with the system's reason, when the pipe or the process
+    // cannot be made; a child already started is ended first.
+    bool start(const std::string& program, const std::string& arguments, std::string& error);
+
+    // Reads what the pipe holds now, at most `limit` bytes, and returns at once.
+    PipeDrain drain(std::size_t limit);
+    // Collects the child's exit status if it has ended; never waits. True once reaped.
+    bool reap();
+    // Ends the child and everything in its group at once, without reaping.
+    void terminateGroup();
+    // Started and not yet reaped.
+    bool running() const;
+    // The status of the child last reaped (NotEnded before that).
+    ExitStatus exitStatus() const;
+
+private:
+    struct Handles;
+    std::unique_ptr<Handles> handles_;
+};
+
+}  // namespace zenvira::platform

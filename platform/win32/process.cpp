@@ -1,0 +1,156 @@
+#include "platform/process.h"
+
+#include <algorithm>
+
+#include "platform/win32/utf16.h"
+
+namespace zenvira::platform {
+
+namespace {
+
+void closeQuietly(HANDLE& handle) {
+    if (handle) ::CloseHandle(handle);
+    handle = nullptr;
+}
+
+// A job object that ends every process in it when it is ended or closed.
+HANDLE makeKillOnCloseJob() {
+    HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    if (!job) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+}
+
+}  // namespace
+
+std::string ExitStatus::describe() const {
+    switch (kind) {
+        case Kind::NotEnded: return "not ended";
+        case Kind::Exited: return "exit code " + std::to_string(static_cast<unsigned>(code));
+        case Kind::Killed: return "ended by a cancel";
+        case Kind::Unknown: break;
+    }
+    return "ended, status unknown";
+}
+
+struct ChildProcess::Handles {
+    HANDLE process = nullptr;
+    HANDLE job = nullptr;      // holds the child and what it starts
+    HANDLE readEnd = nullptr;  // nullptr once the pipe has ended
+    bool reaped = true;
+    bool cancelled = false;
+    ExitStatus status;
+
+    void endAll() {
+        if (job) ::TerminateJobObject(job, 1);
+        if (process && !reaped) ::WaitForSingleObject(process, INFINITE);
+        if (process && !reaped) {
+            DWORD code = 0;
+            ::GetExitCodeProcess(process, &code);
+            status = {ExitStatus::Kind::Exited, static_cast<int>(code)};
+            reaped = true;
+        }
+        closeQuietly(process);
+        closeQuietly(job);
+        closeQuietly(readEnd);
+    }
+};
+
+ChildProcess::ChildProcess() : handles_(std::make_unique<Handles>()) {}
+
+ChildProcess::~ChildProcess() { handles_->endAll(); }
+
+bool ChildProcess::start(const std::string& program, const std::string& arguments, std::string& error) {
+    handles_->endAll();
+    handles_->status = {};
+    handles_->cancelled = false;
+
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 1 << 20)) {
+        error = "Cannot create a pipe: " + win32::systemReason(::GetLastError());
+        return false;
+    }
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);  // only the child's end is inherited
+    HANDLE nullInput = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                     OPEN_EXISTING, 0, nullptr);
+
+    STARTUPINFOW startInfo{};
+    startInfo.cb = sizeof startInfo;
+    startInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startInfo.wShowWindow = SW_HIDE;
+    startInfo.hStdInput = nullInput == INVALID_HANDLE_VALUE ? nullptr : nullInput;
+    startInfo.hStdOutput = writeEnd;
+    startInfo.hStdError = writeEnd;
+
+    const std::wstring application = win32::wide(program);
+    std::wstring commandLine = L"\"" + application + L"\"" + win32::wide(arguments);
+    PROCESS_INFORMATION info{};
+    const BOOL started = ::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                          NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr,
+                                          nullptr, &startInfo, &info);
+    const DWORD startError = ::GetLastError();
+    ::CloseHandle(writeEnd);  // the child keeps its copy; the pipe ends when the child's copies close
+    if (nullInput != INVALID_HANDLE_VALUE) ::CloseHandle(nullInput);
+    if (!started) {
+        ::CloseHandle(readEnd);
+        error = "Cannot start " + program + ": " + win32::systemReason(startError);
+        return false;
+    }
+    handles_->job = makeKillOnCloseJob();
+    if (handles_->job) ::AssignProcessToJobObject(handles_->job, info.hProcess);
+    ::ResumeThread(info.hThread);
+    ::CloseHandle(info.hThread);
+    handles_->process = info.hProcess;
+    handles_->readEnd = readEnd;
+    handles_->reaped = false;
+    return true;
+}
+
+PipeDrain ChildProcess::drain(std::size_t limit) {
+    PipeDrain result;
+    char buffer[64 * 1024];
+    while (handles_->readEnd && result.bytes < limit) {
+        // Only what is there: a plain ReadFile on an empty pipe would wait for the child.
+        DWORD available = 0;
+        if (!::PeekNamedPipe(handles_->readEnd, nullptr, 0, nullptr, &available, nullptr)) {
+            closeQuietly(handles_->readEnd);  // broken pipe: every write end is closed
+            break;
+        }
+        if (available == 0) break;
+        DWORD got = 0;
+        const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(available, sizeof buffer));
+        if (!::ReadFile(handles_->readEnd, buffer, ask, &got, nullptr)) {
+            closeQuietly(handles_->readEnd);
+            break;
+        }
+        result.bytes += got;
+    }
+    result.ended = handles_->readEnd == nullptr;
+    return result;
+}
+
+bool ChildProcess::reap() {
+    if (handles_->reaped) return true;
+    if (::WaitForSingleObject(handles_->process, 0) != WAIT_OBJECT_0) return false;
+    DWORD code = 0;
+    ::GetExitCodeProcess(handles_->process, &code);
+    handles_->status = handles_->cancelled ? ExitStatus{ExitStatus::Kind::Killed, static_cast<int>(code)}
+                                           : ExitStatus{ExitStatus::Kind::Exited, static_cast<int>(code)};
+    handles_->reaped = true;
+    return true;
+}
+
+void ChildProcess::terminateGroup() {
+    if (!handles_->job) return;
+    handles_->cancelled = true;
+    ::TerminateJobObject(handles_->job, 1);
+}
+
+bool ChildProcess::running() const { return !handles_->reaped; }
+
+ExitStatus ChildProcess::exitStatus() const { return handles_->status; }
+
+}  // namespace zenvira::platform
