@@ -28,10 +28,6 @@ bool isFinalOutcome(int code) { return code == 1 || code == 2 || code == 3 || co
 
 }  // namespace
 
-PageReader realPageReader() {
-    return [](const std::string& address) { return components::PageFetch().FetchText(address); };
-}
-
 DownloadWorkflow::DownloadWorkflow(MainView& view, components::clDownLoader& downloader, PageReader reader)
     : view_(view), downloader_(downloader), reader_(std::move(reader)) {
     connect(&downloader_, &components::clDownLoader::Progress, this, &DownloadWorkflow::clDownLoader1_Progress);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/main_view.h"
-#include "components/page_fetch/page_fetch.h"
+#include "app/page_reader.h"
 
 class QEventLoop;
 
@@ -19,10 +19,6 @@ class clDownLoader;
 }
 
 namespace zenvira::app {
-
-// Reads a page; the GUI and the CLI use the real page fetch, tests may point it elsewhere.
-using PageReader = std::function<components::FetchResult(const std::string& address)>;
-PageReader realPageReader();
 
 // How a job ended: the downloader's outcome code, or 0 when nothing was started (busy, no address).
 struct JobRecord {

@@ -25,10 +25,6 @@ constexpr int kQualityButtonCount = 5;
 constexpr int kStatusPanel1WidthTwips = 8040;
 constexpr int kStatusPanel2WidthTwips = 3400;
 
-// The product site named in the status bar's ownership notice.
-inline constexpr std::string_view kProductSiteHost = "www.zenvira.net";
-inline constexpr std::string_view kOwnershipNotice = "\xC2\xA9 Zenvira \xE2\x80\x94 www.zenvira.net";
-
 inline constexpr std::string_view kButtonFontFamily = "Tahoma";
 constexpr int kButtonFontPointSize = 8;
 

@@ -11,7 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "app/batch_list.h"
+#include "app/product_site.h"
+#include "app/update_check.h"
 #include "app/window/locale_separator.h"
+#include "components/msg_box/msg_box.h"
+#include "platform/browser.h"
+#include "resolve/wait_seconds.h"
 #include "app/window/skin_apply.h"
 #include "app/window/skin_file.h"
 #include "app/window/status_panels.h"
@@ -42,6 +48,7 @@ frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
     : QWidget(parent),
       applicationFolder_(setup.applicationFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                            : setup.applicationFolder),
+      updateReader_(setup.pageReader ? setup.pageReader : app::realPageReader(app::updatePageFetchOptions())),
       locale_(setup.locale.value_or(QLocale::system())),
       twipsPerPixel_(setup.twipsPerPixel.value_or(screenTwipsPerPixel())),
       workflow_(*this, clDownLoader1, setup.pageReader ? std::move(setup.pageReader) : app::realPageReader()) {
@@ -92,8 +99,8 @@ void frmMain::buildControls() {
     STBar = new StatusPanels(this);
     place(STBar, "STBar");
     STBar->setPanel1Width(twipsToPixels(kStatusPanel1WidthTwips, twipsPerPixel_.x));
-    STBar->setPanelText(2, qs(kOwnershipNotice));
-    STBar->setPanelToolTip(2, qs(kOwnershipNotice));
+    STBar->setPanelText(2, qs(app::ownershipNotice()));
+    STBar->setPanelToolTip(2, qs(app::ownershipNotice()));
 }
 
 QPushButton* frmMain::makeButton(std::string_view name) {
@@ -137,7 +144,22 @@ bool frmMain::Form_Load() {
 
 // The check against the version published on the product site comes here; until then
 // every start goes on.
-bool frmMain::checkForUpdate() { return true; }
+// A newer published version is announced, the site opened, and this copy ends.
+bool frmMain::checkForUpdate() {
+    const auto check = app::checkForNewerVersion(updateReader_);
+    if (!check.newer) return true;
+    components::msgBox(app::newVersionMessage(check.versionText),
+                       components::MsgBoxStyle::OkOnly + components::MsgBoxStyle::Information, "New Version");
+    openProductSite();
+    resolve::waitSeconds(2);
+    return false;
+}
+
+// A browser that will not start never ends the application; the status bar says why.
+void frmMain::openProductSite() {
+    const auto launch = platform::openInBrowser(app::productHomeAddress());
+    if (!launch.ok) setStatusText(launch.error);
+}
 
 void frmMain::LoadSkin() {
     const SkinLoad load = loadSkin(QDir(applicationFolder_).filePath(kSkinFolder), kSkinFile);
@@ -179,15 +201,21 @@ void frmMain::PushButton4_Click() {
     workflow_.BatchDownload(rows);
 }
 
-void frmMain::PushButton5_Click() {}  // List: adds the address to the batch list (to come)
+void frmMain::PushButton5_Click() {
+    for (QPushButton* button : PushButton1) button->setEnabled(false);
+    if (const auto row = app::batchRowFor(txturl->text().toStdString())) ListBox1->addItem(qs(*row));
+    txturl->clear();
+}
 
 void frmMain::PushButton6_Click() { workflow_.Stop(); }
 
-void frmMain::PushButton7_Click() {}  // Update: opens the product site (to come)
+void frmMain::PushButton7_Click() { openProductSite(); }
 
 void frmMain::PushButton8_Click() {}  // Play: opens the player window (to come)
 
-void frmMain::STBar_PanelClick(int) {}  // opens the product site when the panel names it (to come)
+void frmMain::STBar_PanelClick(int panel) {
+    if (STBar->panelText(panel).toStdString().find(app::productSiteHost()) != std::string::npos) openProductSite();
+}
 
 // --- size -------------------------------------------------------------------------------
 

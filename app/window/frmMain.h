@@ -32,7 +32,7 @@ struct FrmMainSetup {
     QString applicationFolder;                   // empty: the folder of the running executable
     std::optional<QLocale> locale;               // absent: the system's
     std::optional<TwipsPerPixel> twipsPerPixel;  // absent: the screen's
-    app::PageReader pageReader;                  // empty: the real page fetch
+    app::PageReader pageReader;                  // empty: the real page fetch (pages and the update page)
 };
 
 class frmMain : public QWidget, public app::MainView {
@@ -82,6 +82,7 @@ private:
     void wireControls();
 
     bool checkForUpdate();
+    void openProductSite();
     void LoadSkin();
     void Form_Resize();
     void Form_Unload();
@@ -89,6 +90,7 @@ private:
     void placeStatusBar();
 
     QString applicationFolder_;
+    app::PageReader updateReader_;
     QLocale locale_;
     TwipsPerPixel twipsPerPixel_;
     bool skinApplied_ = false;

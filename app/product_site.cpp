@@ -1,0 +1,18 @@
+#include "app/product_site.h"
+
+#include <cstdlib>
+
+namespace zenvira::app {
+
+std::string productSiteHost() {
+    const char* host = std::getenv("ZENVIRA_SITE_HOST");
+    return host && *host ? host : "www.zenvira.net";
+}
+
+std::string productHomeAddress() { return "http://" + productSiteHost() + "/"; }
+
+std::string updatePageAddress() { return "http://" + productSiteHost() + "/listurl.html"; }
+
+std::string ownershipNotice() { return "\xC2\xA9 Zenvira \xE2\x80\x94 " + productSiteHost(); }
+
+}  // namespace zenvira::app

@@ -1,0 +1,18 @@
+#pragma once
+// The product's own web site and version: one host for the update page, the home address and
+// the ownership notice. ZENVIRA_SITE_HOST replaces the host (tests, the demo).
+#include <string>
+
+namespace zenvira::app {
+
+constexpr double appVersion = 2.5;
+
+std::string productSiteHost();       // "www.zenvira.net" unless replaced
+std::string productHomeAddress();    // "http://HOST/"
+std::string updatePageAddress();     // "http://HOST/listurl.html"
+std::string ownershipNotice();       // names the host, so a click on it opens the site
+
+// The video site's watch marker: an address holding it is a watch-page address.
+inline const std::string kWatchMarker = "youtube.com/watch";
+
+}  // namespace zenvira::app

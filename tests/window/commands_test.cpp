@@ -1,0 +1,165 @@
+// The main window's other commands and the start-up update check, with the real page fetch
+// against the fixture site (the product site's own address, through http_proxy) and a
+// recording program standing in for the browser ($BROWSER).
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/product_site.h"
+#include "app/window/frmMain.h"
+#include "app/window/status_panels.h"
+#include "components/msg_box/msg_box.h"
+#include "platform/browser.h"
+#include "test_application.h"
+#include "tests/site/fixture_site.h"
+
+using namespace zenvira;
+using window::frmMain;
+
+namespace {
+
+struct Box {
+    std::string text;
+    int style;
+    std::string title;
+};
+
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testApplication();
+        ASSERT_TRUE(home.isValid());
+        browserLog = home.filePath("browser.log").toStdString();
+        const std::string script = home.filePath("browser.sh").toStdString();
+        std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done >> '" << browserLog
+                              << "'\necho >> '" << browserLog << "'\n";
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        setenv("BROWSER", script.c_str(), 1);
+        setenv("http_proxy", site.proxyAddress().c_str(), 1);
+        unsetenv("ZENVIRA_SITE_HOST");
+        components::setMsgBoxHandler([this](const std::string& text, int style, const std::string& title) {
+            boxes.push_back({text, style, title});
+            return 1;
+        });
+    }
+    void TearDown() override {
+        components::setMsgBoxHandler({});
+        unsetenv("BROWSER");
+    }
+
+    window::FrmMainSetup setup() {
+        window::FrmMainSetup s;
+        s.applicationFolder = home.path();
+        s.locale = QLocale::c();
+        s.twipsPerPixel = window::TwipsPerPixel{15, 15};
+        return s;
+    }
+
+    // What the browser was started with, one line per start; waits a moment for the child.
+    std::string browserCalls(int expectedLines) {
+        for (int i = 0; i < 100; ++i) {
+            std::ifstream in(browserLog);
+            std::stringstream text;
+            text << in.rdbuf();
+            const std::string log = text.str();
+            if (std::count(log.begin(), log.end(), '\n') >= expectedLines) return log;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return "";
+    }
+
+    QTemporaryDir home;
+    std::string browserLog;
+    site::FixtureSite site;
+    std::vector<Box> boxes;
+};
+
+}  // namespace
+
+TEST_F(Commands, ANewerPublishedVersionIsAnnouncedAndEndsStartUp) {
+    site.setPublishedVersion("2.6");
+    frmMain w(setup());
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(w.Form_Load());
+    EXPECT_GE(clock.elapsed(), 1000);  // the two-second pause on the wall clock's seconds
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Zenvira Version 2.6 is available, Recommend download and update");
+    EXPECT_EQ(boxes[0].title, "New Version");
+    EXPECT_EQ(boxes[0].style, 64);
+    EXPECT_EQ(browserCalls(1), "[http://www.zenvira.net/]\n");
+}
+
+TEST_F(Commands, TheSameOrNoVersionLetsStartUpGoOn) {
+    frmMain w(setup());  // the site publishes 2.5
+    EXPECT_TRUE(w.Form_Load());
+    EXPECT_TRUE(boxes.empty());
+
+    // A site that never answers, and one that cannot be reached: start-up goes on within 3 s.
+    site.addFixed("/listurl.html", {.body = "<div id=mver>9.0</div>", .delay = std::chrono::seconds(20)});
+    for (const bool reachable : {true, false}) {
+        if (!reachable) setenv("http_proxy", "http://127.0.0.1:1", 1);  // nothing listens there
+        frmMain slow(setup());
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_TRUE(slow.Form_Load());
+        EXPECT_LT(clock.elapsed(), 3000);
+    }
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Commands, ListAddsWatchAddressesAndAlwaysClearsTheBox) {
+    frmMain w(setup());
+    ASSERT_TRUE(w.Form_Load());
+    auto* txturl = w.findChild<QLineEdit*>("txturl");
+    auto* list = w.findChild<QListWidget*>("ListBox1");
+    auto* add = w.findChild<QPushButton*>("PushButton5");
+    auto* quality = w.findChild<QPushButton*>("PushButton1_4");
+    quality->setEnabled(true);
+    for (const char* typed : {"http://www.youtube.com/watch?v=abcdefghijk&feature=related", "http://www.YouTube.com/watch?v=x", ""}) {
+        txturl->setText(QString::fromUtf8(typed));
+        QTest::mouseClick(add, Qt::LeftButton);
+        EXPECT_TRUE(txturl->text().isEmpty());
+    }
+    EXPECT_FALSE(quality->isEnabled());
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "http://www.youtube.com/watch?v=abcdefghijk");
+}
+
+TEST_F(Commands, UpdateAndTheNoticeOpenTheProductSite) {
+    frmMain w(setup());
+    ASSERT_TRUE(w.Form_Load());
+    QTest::mouseClick(w.findChild<QPushButton*>("PushButton7"), Qt::LeftButton);
+    w.STBar_PanelClick(2);
+    w.setStatusText("nothing about the site here");
+    w.STBar_PanelClick(1);
+    EXPECT_EQ(browserCalls(2), "[http://www.zenvira.net/]\n[http://www.zenvira.net/]\n");
+    EXPECT_NE(w.findChild<window::StatusPanels*>("STBar")->panelText(2).toStdString().find("www.zenvira.net"),
+              std::string::npos);
+}
+
+TEST_F(Commands, TheBrowserGetsTheAddressAsOneArgumentAndAMissingOneEndsNothing) {
+    EXPECT_TRUE(platform::openInBrowser("http://host/a b?c=\"d\"; rm -rf x").ok);
+    EXPECT_EQ(browserCalls(1), "[http://host/a b?c=\"d\"; rm -rf x]\n");
+
+    const std::string path = std::getenv("PATH");
+    setenv("BROWSER", "/nonexistent/browser", 1);
+    setenv("PATH", "/nonexistent", 1);  // and no xdg-open either
+    const auto launch = platform::openInBrowser("http://www.zenvira.net/");
+    EXPECT_FALSE(launch.ok);
+    EXPECT_NE(launch.error.find("Cannot start a web browser"), std::string::npos);
+    frmMain w(setup());
+    ASSERT_TRUE(w.Form_Load());
+    w.PushButton7_Click();
+    EXPECT_NE(w.findChild<window::StatusPanels*>("STBar")->panelText(1).toStdString().find("Cannot start"),
+              std::string::npos);
+    setenv("PATH", path.c_str(), 1);
+}
