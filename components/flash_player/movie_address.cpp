@@ -1,0 +1,35 @@
+#include "components/flash_player/movie_address.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace zenvira::components {
+
+MovieAddress splitMovieAddress(std::string_view address) {
+    const auto question = address.find('?');
+    if (question == std::string_view::npos) return {std::string(address), {}};
+    return {std::string(address.substr(0, question)), std::string(address.substr(question + 1))};
+}
+
+std::optional<std::string> parameterValue(std::string_view parameters, std::string_view name) {
+    std::size_t start = 0;
+    while (start <= parameters.size()) {
+        auto end = parameters.find('&', start);
+        if (end == std::string_view::npos) end = parameters.size();
+        const auto item = parameters.substr(start, end - start);
+        if (item.size() > name.size() && item.substr(0, name.size()) == name && item[name.size()] == '=')
+            return std::string(item.substr(name.size() + 1));
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+bool autostartRequested(std::string_view flashVars) {
+    const auto value = parameterValue(flashVars, "autostart");
+    if (!value) return false;
+    return std::equal(value->begin(), value->end(), std::string_view("true").begin(),
+                      std::string_view("true").end(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+}  // namespace zenvira::components

@@ -1,0 +1,182 @@
+// The Flash-control stand-in driven as the player window drives it, on a real FLV, with
+// libmpv's null outputs (no display, no sound).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "components/flash_player/flash_player_control.h"
+#include "components/flash_player/control_bar_layout.h"
+#include "media_clip.h"
+
+using zenvira::components::FlashPlayerControl;
+
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "flash_player_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        // ZENVIRA_MPV_NULL=0 with a display runs the same cases with OpenGL video and sound.
+        if (qEnvironmentVariableIsEmpty("ZENVIRA_MPV_NULL")) qputenv("ZENVIRA_MPV_NULL", "1");
+        return new QApplication(argc, argv);  // lives until the process ends
+    }();
+    return *app;
+}
+
+constexpr int kWaitMs = 10000;
+
+class FlashPlayerControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clip = testClip();
+        if (clip.isEmpty()) GTEST_SKIP() << "ffmpeg could not make the test clip";
+        movie = testMovieFile();
+        control.resize(320, 260);
+        control.show();
+    }
+
+    // As the window does on a play request.
+    void playRequest(const QString& address, const QString& flashVars = "autostart=true") {
+        control.setBackgroundColor(0);
+        control.setTop(25);
+        control.setFlashVars(flashVars);
+        control.LoadMovie(0, address);
+    }
+
+    QStringList commands() const {
+        QStringList list;
+        for (const auto& call : spy) list << call.at(0).toString();
+        return list;
+    }
+
+    // Waits until the nth command (1-based) has come.
+    bool waitForCommands(qsizetype count) {
+        return QTest::qWaitFor([&] { return spy.size() >= count; }, kWaitMs);
+    }
+
+    QApplication& app = application();  // before any widget
+    QString clip;
+    QString movie;
+    FlashPlayerControl control;
+    QSignalSpy spy{&control, &FlashPlayerControl::FSCommand};
+};
+
+}  // namespace
+
+TEST_F(FlashPlayerControlTest, PlaysTheFileInTheAddressAndReportsPauseAndResume) {
+    EXPECT_EQ(control.objectName(), "flashplayer");
+    playRequest(movie + "?file=" + clip);
+    ASSERT_TRUE(control.movieLoaded()) << control.movieError().toStdString();
+    EXPECT_EQ(control.movie()->stageWidthPixels(), 320);
+    EXPECT_EQ(control.mediaFile(), clip);  // the path with its spaces, whole
+
+    ASSERT_TRUE(waitForCommands(1));
+    EXPECT_EQ(commands(), QStringList{"play"});
+    EXPECT_EQ(spy.at(0).at(1).toString(), "");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return control.timePosition() > 0.2; }, kWaitMs));
+    EXPECT_NEAR(control.duration(), 3.0, 0.2);
+
+    control.pause();
+    ASSERT_TRUE(waitForCommands(2));
+    EXPECT_TRUE(control.isPaused());
+    const double pausedAt = control.timePosition();
+    QTest::qWait(300);
+    EXPECT_DOUBLE_EQ(control.timePosition(), pausedAt);
+
+    control.play();
+    ASSERT_TRUE(waitForCommands(3));
+    EXPECT_EQ(commands(), (QStringList{"play", "pause", "play"}));
+    EXPECT_TRUE(control.isPlaying());
+}
+
+TEST_F(FlashPlayerControlTest, WithoutAutostartTheVideoWaitsPaused) {
+    playRequest(movie + "?file=" + clip, "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control.duration() > 0; }, kWaitMs));
+    QTest::qWait(300);
+    EXPECT_TRUE(control.isPaused());
+    EXPECT_FALSE(control.isPlaying());
+    EXPECT_LT(control.timePosition(), 0.05);
+    EXPECT_TRUE(spy.isEmpty());
+
+    control.play();
+    ASSERT_TRUE(waitForCommands(1));
+    EXPECT_EQ(commands(), QStringList{"play"});
+}
+
+TEST_F(FlashPlayerControlTest, TheEndPausesAndPlayStartsOver) {
+    playRequest(movie + "?file=" + clip);
+    ASSERT_TRUE(waitForCommands(1));
+    control.seek(2.7);
+    ASSERT_TRUE(waitForCommands(2));
+    EXPECT_EQ(commands(), (QStringList{"play", "pause"}));
+    EXPECT_GT(control.timePosition(), 2.5);
+
+    control.play();
+    ASSERT_TRUE(waitForCommands(3));
+    EXPECT_LT(control.timePosition(), 1.0);
+}
+
+TEST_F(FlashPlayerControlTest, ControlBarClicksPauseAndSeek) {
+    playRequest(movie + "?file=" + clip);
+    ASSERT_TRUE(waitForCommands(1));
+    auto* bar = control.findChild<QWidget*>("controlBar");
+    ASSERT_NE(bar, nullptr);
+    const auto layout = zenvira::components::controlBarLayout(bar->width(), bar->height());
+
+    QTest::mouseClick(bar, Qt::LeftButton, {}, layout.playButton.center());
+    ASSERT_TRUE(waitForCommands(2));
+    EXPECT_EQ(commands().last(), "pause");
+
+    // Halfway along the seek bar is halfway through the video, still paused.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, layout.seekBar.center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(control.timePosition() - 1.5) < 0.3; }, kWaitMs))
+        << control.timePosition();
+    EXPECT_TRUE(control.isPaused());
+
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(layout.volumeBar.left(), layout.volumeBar.center().y()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return control.volume() == 0; }, kWaitMs));
+}
+
+TEST_F(FlashPlayerControlTest, NoMovieNoPlayback) {
+    const QString garbage = testFileWith("garbage", QByteArray("CWS\x08garbage that zlib cannot read", 34));
+    const QString text = testFileWith("text", "not a movie at all");
+    for (const QString& moviePath : {QString("/nonexistent/4242"), garbage, text}) {
+        playRequest(moviePath + "?file=" + clip);
+        EXPECT_FALSE(control.movieLoaded()) << moviePath.toStdString();
+        EXPECT_FALSE(control.movieError().isEmpty());
+        EXPECT_TRUE(control.mediaFile().isEmpty());
+        EXPECT_TRUE(control.isPaused());
+    }
+    QTest::qWait(500);
+    EXPECT_TRUE(spy.isEmpty());
+    EXPECT_EQ(control.timePosition(), 0);
+}
+
+TEST_F(FlashPlayerControlTest, IdleMovieAndOtherLayersPlayNothing) {
+    control.LoadMovie(0, movie);  // the window's idle instance: the bare movie path
+    EXPECT_TRUE(control.movieLoaded());
+    EXPECT_TRUE(control.mediaFile().isEmpty());
+
+    control.setFlashVars("autostart=true");
+    control.LoadMovie(1, movie + "?file=" + clip);
+    EXPECT_TRUE(control.mediaFile().isEmpty());
+    QTest::qWait(500);
+    EXPECT_TRUE(spy.isEmpty());
+}
+
+TEST_F(FlashPlayerControlTest, AVideoThatCannotBeOpenedIsReported) {
+    QSignalSpy errors(&control, &FlashPlayerControl::mediaError);
+    playRequest(movie + "?file=" + clip + ".missing");
+    EXPECT_TRUE(control.movieLoaded());
+    EXPECT_TRUE(errors.wait(kWaitMs));
+    EXPECT_TRUE(spy.isEmpty());
+
+    // The next play request on the same control plays.
+    playRequest(movie + "?file=" + clip);
+    ASSERT_TRUE(waitForCommands(1));
+    EXPECT_EQ(commands(), QStringList{"play"});
+}
