@@ -1,0 +1,38 @@
+// One download through the downloader component, for timing beside curl and aria2c:
+//   zv-download-once ADDRESS FOLDER NAME [CONNECTIONS] [SMALLEST_PIECE_KIB]
+// Prints the outcome line and exits 0 only for outcome 1.
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "components/downloader/downloader.h"
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s ADDRESS FOLDER NAME [CONNECTIONS] [SMALLEST_PIECE_KIB]\n", argv[0]);
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    zenvira::components::clDownLoader downloader;
+    downloader.setSourceAddress(argv[1]);
+    downloader.setLocalFolder(argv[2]);
+    downloader.setLocalFileName(argv[3]);
+    downloader.setTuningValueA(argc > 4 ? std::atoi(argv[4]) : 2);
+    downloader.setTuningValueB(argc > 5 ? std::atoi(argv[5]) : 4096);
+    int outcome = 0;
+    QObject::connect(&downloader, &zenvira::components::clDownLoader::ProcessCompleted, [&](int code) {
+        outcome = code;
+        app.quit();
+    });
+    QTimer::singleShot(0, [&] { downloader.Start(true); });
+    app.exec();
+    const auto figures = downloader.ProgressInfo();
+    std::printf("outcome %d: %lld of %lld bytes in %.3f s (%.1f MB/s)%s%s\n", outcome,
+                static_cast<long long>(figures.BytesDone), static_cast<long long>(figures.BytesTotal),
+                figures.ElapsedSeconds, figures.BytesPerSecond / 1e6,
+                downloader.ErrorInfo().ErrorText.empty() ? "" : ": ", downloader.ErrorInfo().ErrorText.c_str());
+    return outcome == 1 ? 0 : 1;
+}

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Downloads from a local nginx, side by side: the downloader component, curl, aria2c -x2 -s2
+# and a plain copy of the served file. Prints medians of wall time, CPU time and peak memory.
+#   bench/downloader/run_bench.sh [BUILD_DIR] [RUNS]
+# The downloads go to a folder in /tmp; ZV_BENCH_OUT=/dev/shm/x measures without the disk.
+# Needs nginx, curl, aria2c and GNU time; everything lives in a temporary folder that is
+# removed at the end, and nginx is stopped whatever happens.
+set -euo pipefail
+
+build=${1:-$(dirname "$0")/../../build}
+runs=${2:-7}
+once="$build/bench/downloader/zv-download-once"
+[ -x "$once" ] || { echo "missing $once: build the target zv-download-once first" >&2; exit 1; }
+for tool in nginx curl aria2c /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
+done
+
+work=$(mktemp -d /tmp/zv-dl-bench.XXXXXX)
+chmod 755 "$work"  # nginx workers run as another user
+out=${ZV_BENCH_OUT:-$work/out}
+mkdir -p "$work/www" "$out" "$work/logs" "$work/tmp"
+remove_outputs() { rm -f "$out"/zv.bin* "$out"/curl.bin "$out"/aria.bin* "$out"/copy.bin; }
+cleanup() {
+  [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null || true
+  sleep 0.2
+  rm -rf "$work"
+  remove_outputs
+  return 0
+}
+trap cleanup EXIT
+
+echo "making the files ..." >&2
+head -c 1G /dev/urandom > "$work/www/big.bin"
+head -c 200M /dev/urandom > "$work/www/mid.bin"
+chmod 644 "$work/www/"*.bin
+
+start_nginx() {
+  for _ in $(seq 20); do
+    port=$((20000 + RANDOM % 40000))
+    cat > "$work/nginx.conf" <<CONF
+worker_processes 1;
+pid $work/nginx.pid;
+error_log $work/logs/error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  client_body_temp_path $work/tmp/body;
+  proxy_temp_path $work/tmp/proxy;
+  fastcgi_temp_path $work/tmp/fastcgi;
+  uwsgi_temp_path $work/tmp/uwsgi;
+  scgi_temp_path $work/tmp/scgi;
+  sendfile on;
+  tcp_nopush on;
+  server {
+    listen 127.0.0.1:$port;
+    root $work/www;
+    location /slow/ { alias $work/www/; limit_rate 20m; }
+  }
+}
+CONF
+    if nginx -p "$work" -c "$work/nginx.conf" 2>/dev/null; then
+      for _ in $(seq 50); do
+        curl -s -o /dev/null "http://127.0.0.1:$port/mid.bin" -r 0-0 && return 0
+        sleep 0.1
+      done
+    fi
+  done
+  echo "nginx did not start" >&2
+  exit 1
+}
+start_nginx
+base="http://127.0.0.1:$port"
+
+# measure NAME COMMAND...: appends "wall cpu maxrss_kib" to $work/NAME.times
+measure() {
+  local name=$1; shift
+  remove_outputs
+  sync
+  sleep 1  # let the disk settle after the last run's writes and deletes
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || {
+    echo "$name failed:" >&2; cat "$work/stderr.txt" >&2; exit 1; }
+  awk '{ printf "%s %.3f %s\n", $1, $2 + $3, $4 }' "$work/time.txt" >> "$work/$name.times"
+}
+
+median() {  # column of file
+  sort -n -k"$2" "$1" | awk -v c="$2" '{ v[NR] = $c } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+run_set() {  # PREFIX PATH RUNS
+  local prefix=$1 path=$2 n=$3
+  for i in $(seq "$n"); do
+    echo "$prefix run $i/$n ..." >&2
+    measure "$prefix-zenvira" "$once" "$base/$path" "$out" zv.bin 2 4096
+    if [ "$i" = 1 ] && ! cmp -s "$out/zv.bin" "$work/www/$(basename "$path")"; then
+      echo "the downloaded file differs from the served one" >&2; exit 1
+    fi
+    measure "$prefix-curl" curl -s -o "$out/curl.bin" "$base/$path"
+    measure "$prefix-aria2c" aria2c -q -x2 -s2 --allow-overwrite=true --auto-file-renaming=false \
+      -d "$out" -o aria.bin "$base/$path"
+    if [ "$prefix" = local ]; then
+      measure "$prefix-copy" cp "$work/www/$(basename "$path")" "$out/copy.bin"
+    fi
+  done
+}
+
+table() {  # PREFIX BYTES TOOLS...
+  local prefix=$1 bytes=$2; shift 2
+  local curl_wall curl_cpu
+  curl_wall=$(median "$work/$prefix-curl.times" 1)
+  curl_cpu=$(median "$work/$prefix-curl.times" 2)
+  printf "| %-22s | %8s | %9s | %9s | %9s | %9s | %9s |\n" tool "wall s" "MB/s" "x curl" "CPU s" "CPU/curl" "max RSS"
+  printf "|%s|%s|%s|%s|%s|%s|%s|\n" "------------------------" "----------" "-----------" "-----------" "-----------" "-----------" "-----------"
+  for tool in "$@"; do
+    local f="$work/$prefix-$tool.times" wall cpu rss
+    wall=$(median "$f" 1); cpu=$(median "$f" 2); rss=$(median "$f" 3)
+    awk -v t="$tool" -v w="$wall" -v c="$cpu" -v r="$rss" -v b="$bytes" -v cw="$curl_wall" -v cc="$curl_cpu" 'BEGIN {
+      printf "| %-22s | %8.2f | %9.0f | %9.2f | %9.2f | %9.2f | %5.1f MiB |\n", t, w, b / w / 1e6, cw / w, c, c / cc, r / 1024 }'
+  done
+}
+
+run_set local big.bin "$runs"
+run_set slow slow/mid.bin $(( runs > 3 ? 3 : runs ))
+
+echo
+echo "1 GiB from nginx on 127.0.0.1, medians of $runs runs (zenvira: TuningValueA 2, TuningValueB 4096)"
+echo
+table local $((1 << 30)) zenvira curl aria2c copy
+echo
+echo "200 MiB, nginx limit_rate 20m per connection, medians of $(( runs > 3 ? 3 : runs )) runs"
+echo
+table slow $((200 << 20)) zenvira curl aria2c

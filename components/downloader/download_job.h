@@ -1,0 +1,35 @@
+#pragma once
+// One download from start to outcome, run on the transfer thread: the address and the target
+// are checked, the server is asked about the resource, kept bytes of an earlier run are taken
+// up when they still belong to it, the missing bytes come into `<target>.part`, and only a
+// complete file is renamed onto the target.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "components/downloader/progress_meter.h"
+#include "components/downloader/stop_signal.h"
+
+namespace zenvira::components {
+
+struct JobSettings {
+    std::string address;
+    std::string folder;    // "c:\" or a full path of this system
+    std::string fileName;  // "\Title.flv"
+    std::string userAgent;
+    int connections = 1;
+    std::int64_t minSegmentBytes = 0;  // the smallest piece worth its own connection
+};
+
+enum class JobOutcome { Completed = 1, Failed = 2, CompletedWithWarnings = 3, Stopped = 5 };
+
+struct JobResult {
+    JobOutcome outcome = JobOutcome::Failed;
+    std::string text;  // why it failed, or the warning
+};
+
+// `tick` is called on every turn of the transfer loop (at least ten times a second).
+JobResult runDownloadJob(const JobSettings& settings, ProgressMeter& meter, StopSignal& stop,
+                         std::function<void()> tick);
+
+}  // namespace zenvira::components

@@ -1,0 +1,116 @@
+#pragma once
+// The downloader the main window drives, with the properties, operations and events of the
+// old clDownLoader control, on libcurl.
+//
+// - TuningValueA: the number of parallel connections (1..16; below 1 counts as 1). When the
+//   server tells the size and sends parts, the file comes in that many byte ranges at once;
+//   otherwise over one connection.
+// - TuningValueB: the smallest piece, in KiB, worth its own connection (0 or less: no
+//   minimum). Every connection gets at least this much, so with 4096 a file under 8 MiB
+//   comes over one connection, one of 8 to 12 MiB over two.
+// - Data go to `<target>.part`, which is renamed onto the target only once every byte has
+//   come: a failed or stopped download never leaves a truncated file under the final name
+//   and never touches a complete file already there. Stop and failure keep the `.part` and
+//   `<target>.part.state` (address, size, ETag, Last-Modified, ranges on the disk); the next
+//   Start of the same address and target takes them up when the server's size and ETag (or
+//   Last-Modified) still match, and starts over when they do not.
+// - A connection that breaks off or stalls for 30 s is taken up again where it stopped, up to
+//   5 times in a row with waits of 0.2, 0.4, 0.8, 1.6 and 3.2 s; an attempt that brought
+//   1 MiB or more counts as a working connection and starts the count afresh. Without parts
+//   from the server, the file starts over instead. A server that cannot be reached at all
+//   (no such host, connection refused) fails the download at once.
+//
+// Events come on the thread that owns the object, through its event loop; the transfer runs
+// on a thread of its own that never touches the UI. Exactly one ProcessCompleted per Start:
+//   1  complete: every byte came and the size was checked;
+//   2  failed: ErrorInfo().ErrorText says why;
+//   3  complete with warnings (ErrorText says which): the server told no size at all, so the
+//      size could not be checked; or a Content-Length disagreed with the byte ranges the
+//      server named while every byte of every range came. A body shorter than announced is
+//      a broken connection, taken up again or failed, never a success;
+//   5  stopped by Stop.
+// Progress comes at most ten times a second while data arrive, plus one last time before
+// outcomes 1 and 3 so a display can show 100 %; never after ProcessCompleted.
+// Shutdown stops a running transfer and joins its thread before returning; its outcome 5
+// still arrives through the event loop when that runs again. The destructor does the same,
+// except that nothing arrives once the object is gone.
+#include <QObject>
+
+#include <memory>
+#include <string>
+
+#include "components/downloader/download_job.h"
+#include "components/downloader/progress_meter.h"
+
+namespace zenvira::components {
+
+struct DownloadError {
+    std::string ErrorText;
+};
+
+class clDownLoader : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kDefaultAgent = "Mozilla/4.0 (compatible; Clever Internet Suite)";
+
+    explicit clDownLoader(QObject* parent = nullptr);
+    ~clDownLoader() override;
+
+    const std::string& SourceAddress() const { return sourceAddress_; }
+    void setSourceAddress(const std::string& address) { sourceAddress_ = address; }
+    const std::string& LocalFileName() const { return localFileName_; }
+    void setLocalFileName(const std::string& name) { localFileName_ = name; }
+    const std::string& LocalFolder() const { return localFolder_; }
+    void setLocalFolder(const std::string& folder) { localFolder_ = folder; }
+    int TuningValueA() const { return tuningValueA_; }
+    void setTuningValueA(int connections) { tuningValueA_ = connections; }
+    int TuningValueB() const { return tuningValueB_; }
+    void setTuningValueB(int smallestPieceKiB) { tuningValueB_ = smallestPieceKiB; }
+    const std::string& InternetAgent() const { return internetAgent_; }
+    void setInternetAgent(const std::string& agent) { internetAgent_ = agent; }
+    // Kept for the old settings; this component never shows anything itself.
+    bool UseInternetErrorDialog() const { return useInternetErrorDialog_; }
+    void setUseInternetErrorDialog(bool use) { useInternetErrorDialog_ = use; }
+
+    // True from Start until its ProcessCompleted has been delivered (or Shutdown).
+    bool Busy() const { return busy_; }
+    DownloadProgress ProgressInfo() const;
+    DownloadError ErrorInfo() const { return error_; }
+
+    // Returns at once; does nothing while Busy. The flag is the old control's and unused.
+    void Start(bool flag = true);
+    // Ends the running transfer with outcome 5; does nothing when idle.
+    void Stop();
+    void Shutdown();
+
+signals:
+    void Progress();
+    void ProcessCompleted(int code);
+
+private:
+    struct Run;
+
+    JobSettings currentSettings() const;
+    void launch(Run& run, JobSettings settings);
+    void work(Run& run, const JobSettings& settings);
+    void post(quint64 generation, const JobResult& result);
+    void deliverProgress(quint64 generation);
+    void deliverOutcome(quint64 generation, const JobResult& result);
+
+    std::string sourceAddress_;
+    std::string localFileName_;
+    std::string localFolder_;
+    int tuningValueA_ = 1;
+    int tuningValueB_ = 0;
+    std::string internetAgent_ = kDefaultAgent;
+    bool useInternetErrorDialog_ = true;
+
+    bool busy_ = false;
+    quint64 generation_ = 0;
+    DownloadError error_;
+    std::shared_ptr<ProgressMeter> meter_;
+    std::unique_ptr<Run> run_;
+};
+
+}  // namespace zenvira::components

@@ -1,0 +1,39 @@
+#pragma once
+// What is kept beside an unfinished download (`<target>.part.state`) so a later start can
+// take it up again: the address, the size, the server's validators and the byte ranges that
+// are already in the `.part` file.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "components/downloader/byte_ranges.h"
+
+namespace zenvira::components {
+
+// The resource as the server describes it now.
+struct ResourceIdentity {
+    std::int64_t size = -1;  // -1 when the server did not say
+    std::string etag;
+    std::string lastModified;
+};
+
+struct PartState {
+    std::string address;
+    ResourceIdentity resource;
+    ByteRanges done;
+};
+
+std::string serializePartState(const PartState& state);
+std::optional<PartState> parsePartState(const std::string& text);
+
+std::optional<PartState> readPartState(const std::string& path);
+// Replaces the file in one step, so a crash leaves the old state or the new one.
+bool writePartState(const std::string& path, const PartState& state);
+void removePartState(const std::string& path);
+
+// Whether kept bytes may be joined with what the server sends now: same size, and the same
+// ETag (or, without ETags, the same Last-Modified). When neither side has a validator the
+// size alone decides, as with any resumable HTTP download.
+bool sameResource(const ResourceIdentity& kept, const ResourceIdentity& now);
+
+}  // namespace zenvira::components

@@ -1,0 +1,105 @@
+#include "components/downloader/resource_probe.h"
+
+#include "components/downloader/http_transfer.h"
+
+namespace zenvira::components {
+
+namespace {
+
+struct ProbeAttempt {
+    bool decided = false;  // false: broke off before the answer came, worth another try
+    ProbeResult result;
+};
+
+ProbeResult failed(std::string error) {
+    ProbeResult result;
+    result.error = std::move(error);
+    return result;
+}
+
+// Runs one transfer to its end; false when stopped first.
+bool runToEnd(FetchContext& context, HttpTransfer& transfer, CURLcode& code) {
+    if (!context.loop.add(transfer)) {
+        code = CURLE_FAILED_INIT;
+        return true;
+    }
+    while (!context.stop.requested()) {
+        for (const auto& [ended, result] : context.loop.perform()) {
+            if (ended != &transfer) continue;
+            context.loop.remove(transfer);
+            code = result;
+            return true;
+        }
+        context.tick();
+        context.loop.wait(kLoopTick);
+    }
+    context.loop.remove(transfer);
+    return false;
+}
+
+// What the answer's head says about the resource.
+ProbeResult readAnswer(const ResponseHead& head) {
+    ProbeResult result;
+    const auto& range = head.contentRange;
+    if (head.status == 206) {
+        result.ranges = range && range->first == 0 && range->total;
+        result.identity.size = result.ranges ? *range->total : -1;
+    } else if (head.status == 416 && range && range->total) {
+        result.identity.size = *range->total;
+        result.ranges = *range->total == 0;  // an empty resource: nothing to fetch
+    } else if (head.status == 200) {
+        result.identity.size = head.contentLength.value_or(-1);
+    } else if (head.status >= 400) {
+        return failed(httpStatusText(head.status, head.reason));
+    } else {
+        return failed("Unexpected answer from the server: " + httpStatusText(head.status, head.reason));
+    }
+    result.status = FetchStatus::Complete;
+    result.identity.etag = head.etag;
+    result.identity.lastModified = head.lastModified;
+    return result;
+}
+
+ProbeAttempt probeOnce(FetchContext& context, const std::string& address) {
+    std::size_t received = 0;
+    // The one byte asked for is welcome; a server that ignores the range sends the whole
+    // file, which is cut off here: the head is all this request is for.
+    HttpTransfer transfer({address, context.userAgent, ByteRange{0, 1}, {}},
+                          [&received](const char*, std::size_t length) {
+                              received += length;
+                              return received <= 1 ? length : 0;
+                          });
+    ProbeAttempt attempt;
+    CURLcode code = CURLE_OK;
+    if (!runToEnd(context, transfer, code)) {
+        attempt.decided = true;
+        attempt.result.status = FetchStatus::Stopped;
+        return attempt;
+    }
+    if (transfer.head().complete) {
+        attempt.decided = true;
+        attempt.result = readAnswer(transfer.head());
+        attempt.result.url = transfer.effectiveUrl().empty() ? address : transfer.effectiveUrl();
+        return attempt;
+    }
+    const CurlFailure failure = transfer.failure(code == CURLE_OK ? CURLE_GOT_NOTHING : code);
+    attempt.result = failed(describeCurlFailure(failure));
+    attempt.decided = isUnreachable(failure.code) || !isRetryable(failure.code);
+    return attempt;
+}
+
+}  // namespace
+
+ProbeResult probeResource(FetchContext& context, const std::string& address) {
+    for (int retries = 0;; ++retries) {
+        ProbeAttempt attempt = probeOnce(context, address);
+        if (attempt.decided) return attempt.result;
+        if (retries >= context.retry.maxRetries) return attempt.result;
+        if (!pauseFor(context, context.retry.firstBackOff * (1 << retries))) {
+            attempt.result.status = FetchStatus::Stopped;
+            return attempt.result;
+        }
+    }
+}
+
+}  // namespace zenvira::components

@@ -1,0 +1,120 @@
+#include "components/downloader/whole_fetch.h"
+
+namespace zenvira::components {
+
+namespace {
+
+constexpr const char* kNoSizeText = "The server did not tell the size of the file, so it could not be checked";
+
+FetchResult resultOf(FetchStatus status, std::string error = {}, std::string warning = {}) {
+    FetchResult result;
+    result.status = status;
+    result.error = std::move(error);
+    result.warning = std::move(warning);
+    return result;
+}
+
+}  // namespace
+
+WholeFetch::WholeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url, std::string shownName)
+    : context_(context), file_(file), url_(std::move(url)), shownName_(std::move(shownName)) {}
+
+FetchResult WholeFetch::run() {
+    for (int retries = 0;; ++retries) {
+        std::string reason;
+        switch (attempt(reason)) {
+        case Ending::Complete:
+            return resultOf(FetchStatus::Complete, {}, size_ < 0 ? kNoSizeText : "");
+        case Ending::Failed:
+            return resultOf(FetchStatus::Failed, reason);
+        case Ending::Stopped:
+            return resultOf(FetchStatus::Stopped);
+        case Ending::Retry:
+            break;
+        }
+        if (retries >= context_.retry.maxRetries)
+            return resultOf(FetchStatus::Failed,
+                            reason + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)");
+        if (!pauseFor(context_, context_.retry.firstBackOff * (1 << retries))) return resultOf(FetchStatus::Stopped);
+    }
+}
+
+WholeFetch::Ending WholeFetch::attempt(std::string& reason) {
+    // Starting over: what the last attempt counted is written again from the first byte.
+    context_.meter.takeBackDone(received_);
+    received_ = 0;
+    headAccepted_ = false;
+    HttpTransfer transfer({url_, context_.userAgent, std::nullopt, {}},
+                          [this](const char* data, std::size_t length) { return takeBody(data, length); });
+    current_ = &transfer;
+    CURLcode code = CURLE_OK;
+    const bool ended = runToEnd(transfer, code);
+    current_ = nullptr;
+    if (!ended) return Ending::Stopped;
+    return judge(transfer, code, reason);
+}
+
+bool WholeFetch::runToEnd(HttpTransfer& transfer, CURLcode& code) {
+    if (!context_.loop.add(transfer)) {
+        code = CURLE_FAILED_INIT;
+        return true;
+    }
+    context_.meter.setConnections(1);
+    bool ended = false;
+    while (!ended && !context_.stop.requested()) {
+        for (const auto& [done, result] : context_.loop.perform()) {
+            if (done != &transfer) continue;
+            code = result;
+            ended = true;
+        }
+        context_.tick();
+        if (!ended) context_.loop.wait(kLoopTick);
+    }
+    context_.loop.remove(transfer);
+    context_.meter.setConnections(0);
+    return ended;
+}
+
+std::size_t WholeFetch::takeBody(const char* data, std::size_t length) {
+    if (!headAccepted_) {
+        if (!acceptHead(current_->head())) return 0;
+        headAccepted_ = true;
+    }
+    std::string error;
+    if (!file_.writeAt(data, length, received_, error)) {
+        fatal_ = "Cannot write to the file " + shownName_ + ": " + error;
+        return 0;
+    }
+    received_ += static_cast<std::int64_t>(length);
+    context_.meter.addDone(static_cast<std::int64_t>(length));
+    return length;
+}
+
+bool WholeFetch::acceptHead(const ResponseHead& head) {
+    if (head.status >= 400) fatal_ = httpStatusText(head.status, head.reason);
+    else if (head.status != 200) fatal_ = "Unexpected answer from the server: " + httpStatusText(head.status, head.reason);
+    if (!fatal_.empty()) return false;
+    size_ = head.contentLength.value_or(-1);
+    context_.meter.setTotal(size_);
+    std::string error;
+    if (size_ > 0 && !file_.reserve(size_, error)) {
+        fatal_ = "Cannot create the file " + shownName_ + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+WholeFetch::Ending WholeFetch::judge(const HttpTransfer& transfer, CURLcode code, std::string& reason) {
+    // An empty body never reached takeBody: its head is judged here.
+    if (!headAccepted_ && fatal_.empty() && transfer.head().complete) headAccepted_ = acceptHead(transfer.head());
+    if (!fatal_.empty()) {
+        reason = fatal_;
+        return Ending::Failed;
+    }
+    if (code == CURLE_OK && headAccepted_ && (size_ < 0 || received_ == size_)) return Ending::Complete;
+    const CURLcode cause = code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
+    reason = describeCurlFailure(transfer.failure(cause));
+    return isRetryable(cause) ? Ending::Retry : Ending::Failed;
+}
+
+}  // namespace zenvira::components

@@ -1,0 +1,43 @@
+#pragma once
+// Fetches a resource over one connection from its first byte, for servers that send no parts
+// or no size. A connection that breaks off cannot be taken up in the middle: the file starts
+// over, a few times, before the download fails.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "components/downloader/fetch_context.h"
+#include "components/downloader/http_transfer.h"
+#include "platform/random_access_file.h"
+
+namespace zenvira::components {
+
+class WholeFetch {
+public:
+    WholeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url, std::string shownName);
+
+    FetchResult run();
+    // Bytes written by the last attempt: the size of the file once complete.
+    std::int64_t received() const { return received_; }
+
+private:
+    enum class Ending { Complete, Retry, Failed, Stopped };
+
+    Ending attempt(std::string& reason);
+    bool runToEnd(HttpTransfer& transfer, CURLcode& code);
+    std::size_t takeBody(const char* data, std::size_t length);
+    bool acceptHead(const ResponseHead& head);
+    Ending judge(const HttpTransfer& transfer, CURLcode code, std::string& reason);
+
+    FetchContext& context_;
+    platform::RandomAccessFile& file_;
+    std::string url_;
+    std::string shownName_;
+    std::int64_t size_ = -1;      // from Content-Length, -1 when the server sent none
+    std::int64_t received_ = 0;
+    bool headAccepted_ = false;
+    std::string fatal_;            // a reason that ends the download
+    HttpTransfer* current_ = nullptr;
+};
+
+}  // namespace zenvira::components

@@ -1,0 +1,86 @@
+#include "platform/random_access_file.h"
+
+#include <windows.h>
+
+#include "platform/win32/utf16.h"
+
+namespace zenvira::platform {
+
+namespace {
+
+HANDLE handleOf(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+
+bool failWithLastError(std::string& error) {
+    const DWORD code = GetLastError();
+    error = code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL ? "No space left on the disk"
+                                                                      : win32::systemReason(code);
+    return false;
+}
+
+}  // namespace
+
+std::string systemErrorText(int code) {
+    if (code == ERROR_DISK_FULL) return "No space left on the disk";
+    return win32::systemReason(static_cast<DWORD>(code));
+}
+
+RandomAccessFile::~RandomAccessFile() { close(); }
+
+bool RandomAccessFile::open(const std::string& path, bool discardContent, std::string& error) {
+    close();
+    const HANDLE file = CreateFileW(win32::wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    discardContent ? CREATE_ALWAYS : OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return failWithLastError(error);
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    return true;
+}
+
+bool RandomAccessFile::isOpen() const { return handle_ != -1; }
+
+void RandomAccessFile::close() {
+    if (handle_ != -1) CloseHandle(handleOf(handle_));
+    handle_ = -1;
+}
+
+std::int64_t RandomAccessFile::size() const {
+    LARGE_INTEGER size{};
+    if (handle_ == -1 || !GetFileSizeEx(handleOf(handle_), &size)) return -1;
+    return size.QuadPart;
+}
+
+bool RandomAccessFile::reserve(std::int64_t size, std::string& error) {
+    if (size <= 0 || this->size() >= size) return true;
+    return truncate(size, error);
+}
+
+bool RandomAccessFile::truncate(std::int64_t size, std::string& error) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = size;
+    if (!SetFileInformationByHandle(handleOf(handle_), FileEndOfFileInfo, &end, sizeof end))
+        return failWithLastError(error);
+    return true;
+}
+
+bool RandomAccessFile::writeAt(const void* data, std::size_t length, std::int64_t offset, std::string& error) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (length > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset & 0xffffffff);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        const DWORD chunk = static_cast<DWORD>(length > (1u << 30) ? (1u << 30) : length);
+        DWORD written = 0;
+        if (!WriteFile(handleOf(handle_), bytes, chunk, &written, &at)) return failWithLastError(error);
+        bytes += written;
+        length -= written;
+        offset += written;
+    }
+    return true;
+}
+
+bool RandomAccessFile::flush(std::string& error) {
+    if (!FlushFileBuffers(handleOf(handle_))) return failWithLastError(error);
+    return true;
+}
+
+}  // namespace zenvira::platform

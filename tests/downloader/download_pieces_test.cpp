@@ -1,0 +1,138 @@
+// The bookkeeping a resumable, parallel download rests on: which bytes are kept, how the
+// missing ones are shared between connections, what a kept state says, what a server's
+// Content-Range says.
+#include <gtest/gtest.h>
+
+#include "components/downloader/byte_ranges.h"
+#include "components/downloader/part_state.h"
+#include "components/downloader/response_head.h"
+#include "components/downloader/segment_plan.h"
+
+namespace zenvira::components {
+namespace {
+
+constexpr std::int64_t kMiB = 1 << 20;
+
+TEST(ByteRangesTest, MergesAndFindsWhatIsMissing) {
+    ByteRanges done;
+    done.add({10, 20});
+    done.add({30, 40});
+    done.add({20, 25});  // touches the first
+    done.add({35, 50});  // overlaps the second
+    done.add({5, 5});    // empty
+    EXPECT_EQ(done.items(), (std::vector<ByteRange>{{10, 25}, {30, 50}}));
+    EXPECT_EQ(done.total(), 35);
+    EXPECT_EQ(done.missingWithin(60), (std::vector<ByteRange>{{0, 10}, {25, 30}, {50, 60}}));
+    EXPECT_EQ(done.clippedTo(35).items(), (std::vector<ByteRange>{{10, 25}, {30, 35}}));
+    done.add({0, 60});
+    EXPECT_TRUE(done.coversAll(60));
+    EXPECT_TRUE(done.missingWithin(60).empty());
+}
+
+TEST(SegmentPlanTest, ConnectionsAreWorthTheirSmallestPiece) {
+    EXPECT_EQ(SegmentPlan({{0, 6 * kMiB}}, 2, 4 * kMiB).connections(), 1);
+    EXPECT_EQ(SegmentPlan({{0, 8 * kMiB}}, 2, 4 * kMiB).connections(), 2);
+    EXPECT_EQ(SegmentPlan({{0, 100 * kMiB}}, 4, 0).connections(), 4);
+    EXPECT_EQ(SegmentPlan({{0, 10}}, 0, 0).connections(), 1);
+
+    // The pieces cover exactly the missing bytes, one per connection here.
+    SegmentPlan plan({{0, 5 * kMiB}, {7 * kMiB, 12 * kMiB}}, 2, kMiB);
+    const auto now = SegmentPlan::Clock::now();
+    Segment* first = plan.takeNext(now);
+    first->active = true;
+    Segment* second = plan.takeNext(now);
+    second->active = true;
+    EXPECT_EQ(first->next, 0);
+    EXPECT_EQ(first->end, 5 * kMiB);
+    EXPECT_EQ(second->next, 7 * kMiB);
+    EXPECT_EQ(second->end, 12 * kMiB);
+}
+
+TEST(SegmentPlanTest, AConnectionOutOfWorkTakesHalfOfTheLargestPiece) {
+    SegmentPlan plan({{0, 20 * kMiB}}, 2, kMiB);
+    const auto now = SegmentPlan::Clock::now();
+    Segment* a = plan.takeNext(now);
+    a->active = true;
+    Segment* b = plan.takeNext(now);
+    b->active = true;
+    a->next = a->end;  // finished early
+    a->active = false;
+    b->next += kMiB;
+    Segment* tail = plan.takeNext(now);
+    ASSERT_NE(tail, nullptr);
+    EXPECT_EQ(b->end, tail->next);
+    EXPECT_EQ(tail->end, 20 * kMiB);
+    EXPECT_EQ(b->left(), tail->left());
+    EXPECT_EQ(plan.missing().total(), 9 * kMiB);
+
+    // Pieces below twice the smallest are not split.
+    SegmentPlan small({{0, 3 * kMiB}}, 2, 2 * kMiB);
+    small.takeNext(now)->active = true;
+    EXPECT_EQ(small.takeNext(now), nullptr);
+}
+
+TEST(SegmentPlanTest, RetriesBackOffAndGiveUp) {
+    SegmentPlan plan({{0, 10 * kMiB}}, 1, 0);
+    const auto now = SegmentPlan::Clock::now();
+    Segment* piece = plan.takeNext(now);
+    for (int retry = 1; retry <= 5; ++retry) {
+        ASSERT_TRUE(plan.scheduleRetry(*piece, 1000, now));
+        EXPECT_EQ(piece->notBefore - now, std::chrono::milliseconds(100 << retry));
+        EXPECT_EQ(plan.takeNext(now), nullptr);  // waiting out the back-off
+    }
+    EXPECT_FALSE(plan.scheduleRetry(*piece, 1000, now));
+    // A connection that brought a good deal before breaking counts as working again.
+    EXPECT_TRUE(plan.scheduleRetry(*piece, 2 * kMiB, now));
+    EXPECT_EQ(plan.takeNext(now + std::chrono::seconds(1)), piece);
+}
+
+TEST(PartStateTest, RoundTripAndTheRulesForTakingItUp) {
+    PartState state{"http://host/videoplayback?id=a\\u0026b", {3221225472, "\"abc\"", "Mon, 01 Nov 2010"}, {}};
+    state.done.add({0, 1000});
+    state.done.add({2147483648, 2147483648 + 5000});
+    const auto parsed = parsePartState(serializePartState(state));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->address, state.address);
+    EXPECT_EQ(parsed->resource.size, 3221225472);
+    EXPECT_EQ(parsed->done.items(), state.done.items());
+    EXPECT_FALSE(parsePartState("something else\naddress=x\n"));
+    EXPECT_FALSE(parsePartState("zenvira-part-state 1\naddress=x\ndone=9-3\n"));
+
+    const ResourceIdentity kept{100, "\"a\"", "Mon"};
+    EXPECT_TRUE(sameResource(kept, {100, "\"a\"", "Tue"}));   // the ETag decides
+    EXPECT_FALSE(sameResource(kept, {100, "\"b\"", "Mon"}));
+    EXPECT_FALSE(sameResource(kept, {100, "", "Mon"}));
+    EXPECT_FALSE(sameResource(kept, {101, "\"a\"", "Mon"}));
+    EXPECT_TRUE(sameResource({100, "", "Mon"}, {100, "", "Mon"}));
+    EXPECT_FALSE(sameResource({100, "", "Mon"}, {100, "", "Tue"}));
+    EXPECT_FALSE(sameResource({-1, "", ""}, {-1, "", ""}));  // no size: nothing to check
+}
+
+TEST(ResponseHeadTest, ContentRangeAndTheFinalHead) {
+    const auto full = parseContentRange("bytes 1610612736-3221225471/3221225472");
+    ASSERT_TRUE(full);
+    EXPECT_EQ(*full->first, 1610612736);
+    EXPECT_EQ(full->last, 3221225471);
+    EXPECT_EQ(*full->total, 3221225472);
+    EXPECT_FALSE(parseContentRange("bytes 0-0/*")->total);
+    EXPECT_EQ(*parseContentRange("bytes */0")->total, 0);
+    EXPECT_FALSE(parseContentRange("bytes 5-2/10"));
+    EXPECT_FALSE(parseContentRange("bytes 0-10/10"));
+    EXPECT_FALSE(parseContentRange("items 0-1/10"));
+
+    ResponseHead head;
+    for (const char* line : {"HTTP/1.1 302 Found\r\n", "Location: /x\r\n", "Content-Length: 5\r\n", "\r\n",
+                             "HTTP/1.1 206 Partial Content\r\n", "content-range: bytes 0-0/42\r\n",
+                             "ETag: \"v\"\r\n", "\r\n"})
+        head.addLine(line);
+    EXPECT_TRUE(head.complete);
+    EXPECT_EQ(head.status, 206);
+    EXPECT_FALSE(head.contentLength);  // the redirect's length is not the file's
+    EXPECT_EQ(*head.contentRange->total, 42);
+    EXPECT_EQ(head.etag, "\"v\"");
+    EXPECT_EQ(httpStatusText(404, ""), "HTTP 404 Not Found");
+    EXPECT_EQ(httpStatusText(599, "Odd"), "HTTP 599 Odd");
+}
+
+}  // namespace
+}  // namespace zenvira::components

@@ -1,0 +1,229 @@
+// Whole downloads against the fixture site: content, connections, events and outcomes.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+
+#include <algorithm>
+
+#include "tests/downloader/download_harness.h"
+
+namespace zenvira::testing {
+namespace {
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+std::string target(const DownloadHarness& h) { return h.driveFolder() + "/clip.flv"; }
+
+int requestsWithoutRange(const std::vector<std::string>& ranges) {
+    return static_cast<int>(std::count(ranges.begin(), ranges.end(), ""));
+}
+
+class DownloaderTransfer : public ::testing::TestWithParam<int> {
+protected:
+    DownloadHarness h;
+};
+
+TEST_P(DownloaderTransfer, WholeFileMatchesTheStreamAndOnlyTheFinalNameRemains) {
+    const int connections = GetParam();
+    const std::uint64_t size = 12 * kMiB + 12345;
+    h.site.addStream("s1", {.size = size});
+    h.prepare(h.streamUrl("s1"), "\\clip.flv", connections, 1024);
+
+    const DownloadRecord record = h.run();
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_TRUE(matchesStream(target(h), size));
+    EXPECT_FALSE(fileExists(target(h) + ".part"));
+    EXPECT_FALSE(fileExists(target(h) + ".part.state"));
+    EXPECT_EQ(record.atOutcome.BytesDone, static_cast<std::int64_t>(size));
+    EXPECT_EQ(record.atOutcome.BytesTotal, static_cast<std::int64_t>(size));
+    // The probe asks for byte 0; then one range per connection, the file cut in halves. (A
+    // connection done early may take over part of the other's half: more requests follow.)
+    const auto ranges = h.rangeHeaders();
+    ASSERT_GE(static_cast<int>(ranges.size()), 1 + connections);
+    EXPECT_EQ(ranges[0], "bytes=0-0");
+    const std::uint64_t half = (size + 1) / 2;
+    if (connections == 1) {
+        EXPECT_EQ(ranges[1], "bytes=0-" + std::to_string(size - 1));
+    } else {
+        EXPECT_EQ(ranges[1], "bytes=0-" + std::to_string(half - 1));
+        EXPECT_EQ(ranges[2], "bytes=" + std::to_string(half) + "-" + std::to_string(size - 1));
+    }
+    for (const auto& request : h.site.requests())
+        EXPECT_EQ(request.headers.at("user-agent"), "Mozilla/4.0 (compatible; Clever Internet Suite)");
+}
+
+INSTANTIATE_TEST_SUITE_P(Connections, DownloaderTransfer, ::testing::Values(1, 2));
+
+TEST(DownloaderTransferTest, ThroughTheProxyWithAVideoSiteAddress) {
+    DownloadHarness h;
+    const std::uint64_t size = 3 * kMiB;
+    h.site.addStream("proxied", {.size = size});
+    qputenv("http_proxy", h.site.proxyAddress().c_str());
+    h.prepare(site::streamAddress("proxied"));
+    const DownloadRecord record = h.run();
+    qunsetenv("http_proxy");
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_TRUE(matchesStream(target(h), size));
+    EXPECT_EQ(h.site.requests().front().target.rfind("http://v1.lscache.c.youtube.com/videoplayback?", 0), 0u);
+}
+
+TEST(DownloaderTransferTest, RedirectionIsFollowedOnceAndTheRangesGoToItsTarget) {
+    DownloadHarness h;
+    const std::uint64_t size = 10 * kMiB;
+    h.site.addStream("moved", {.size = size});
+    h.site.addFixed("/get/clip", {.status = 302, .body = "", .headers = {{"Location", h.streamUrl("moved")}}});
+    h.prepare(h.site.localAddress("/get/clip"), "\\clip.flv", 2, 1024);
+    const DownloadRecord record = h.run();
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_TRUE(matchesStream(target(h), size));
+    const auto requests = h.site.requests();
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.path == "/get/clip"; }), 1);
+    EXPECT_GE(h.rangeHeaders().size(), 3u);  // the followed probe and both halves, at least
+}
+
+TEST(DownloaderTransferTest, ServerWithoutRangesGetsOneConnection) {
+    DownloadHarness h;
+    const std::uint64_t size = 9 * kMiB;
+    h.site.addStream("plain", {.size = size, .acceptRanges = false});
+    h.prepare(h.streamUrl("plain"), "\\clip.flv", 4);
+    const DownloadRecord record = h.run();
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_TRUE(matchesStream(target(h), size));
+    const auto ranges = h.rangeHeaders();
+    ASSERT_EQ(ranges.size(), 2u);  // the probe, then the one plain GET
+    EXPECT_EQ(requestsWithoutRange(ranges), 1);
+}
+
+TEST(DownloaderTransferTest, EventsFollowTheContract) {
+    DownloadHarness h;
+    const std::uint64_t size = 3 * kMiB;
+    h.site.addStream("paced", {.size = size, .bytesPerSecond = 2 * kMiB});  // about 1.5 s
+    h.prepare(h.streamUrl("paced"), "\\clip.flv", 1);
+    h.downloader.Stop();  // idle: nothing happens
+    EXPECT_FALSE(h.downloader.Busy());
+
+    bool startedTwice = false;
+    const DownloadRecord record = h.run(std::chrono::seconds(20), [&] {
+        if (!startedTwice) h.downloader.Start(true);  // busy: ignored
+        startedTwice = true;
+    });
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_EQ(record.outcomes.size(), 1u);
+    EXPECT_EQ(record.progressAfterOutcome, 0);
+    EXPECT_FALSE(h.downloader.Busy());
+    // Data arrive all the time, yet Progress comes at most about ten times a second.
+    EXPECT_GE(record.progressEvents, 5);
+    EXPECT_LE(record.progressEvents, static_cast<int>(record.seconds * 10) + 3);
+    // The last report shows the whole file, so a window can show 100 %.
+    EXPECT_EQ(record.lastReported.BytesDone, static_cast<std::int64_t>(size));
+    EXPECT_EQ(record.lastReported.BytesTotal, static_cast<std::int64_t>(size));
+    EXPECT_EQ(record.lastReported.RemainingSeconds, 0.0);
+    EXPECT_GT(record.lastReported.BytesPerSecond, 1.0 * kMiB);
+    EXPECT_LT(record.lastReported.BytesPerSecond, 3.0 * kMiB);
+    EXPECT_EQ(h.rangeHeaders().size(), 2u);  // one probe and one range: no second job
+}
+
+TEST(DownloaderTransferTest, DroppedConnectionIsTakenUpWhereItStopped) {
+    DownloadHarness h;
+    const std::uint64_t size = 2 * kMiB;
+    // The probe takes the first cut (it gets its one byte); the first range the second.
+    h.site.addStream("drop", {.size = size, .dropAfterBytes = 300000, .dropTimes = 2});
+    h.prepare(h.streamUrl("drop"), "\\clip.flv", 1);
+    const DownloadRecord record = h.run();
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_TRUE(matchesStream(target(h), size));
+    const auto ranges = h.rangeHeaders();
+    EXPECT_NE(std::find(ranges.begin(), ranges.end(), "bytes=300000-" + std::to_string(size - 1)), ranges.end());
+}
+
+TEST(DownloaderTransferTest, ConnectionDroppedEveryTimeFailsAfterItsRetries) {
+    DownloadHarness h;
+    h.site.addStream("broken", {.size = 4 * kMiB, .dropAfterBytes = 100000, .dropTimes = 1000});
+    h.prepare(h.streamUrl("broken"), "\\clip.flv", 1);
+    const DownloadRecord record = h.run();
+    ASSERT_EQ(record.outcome(), 2);
+    EXPECT_NE(record.errorText.find("closed the connection"), std::string::npos) << record.errorText;
+    EXPECT_EQ(h.rangeHeaders().size(), 1u + 6u);  // the probe, the first try and five retries
+    EXPECT_FALSE(fileExists(target(h)));
+    EXPECT_TRUE(fileExists(target(h) + ".part"));
+}
+
+TEST(DownloaderTransferTest, ContentLengthThatDisagreesWithTheRangesGivesWarnings) {
+    DownloadHarness h;
+    const std::uint64_t size = 3 * kMiB;
+    for (const std::uint64_t declared : {size + 5000, size / 3}) {
+        h.site.addStream("liar", {.size = size, .declaredLength = declared});
+        h.prepare(h.streamUrl("liar"), "\\clip.flv", 1);
+        const DownloadRecord record = h.run();
+        EXPECT_EQ(record.outcome(), 3) << "declared " << declared << ": " << record.errorText;
+        EXPECT_NE(record.errorText.find("Content-Length"), std::string::npos);
+        EXPECT_TRUE(matchesStream(target(h), size)) << "declared " << declared;
+    }
+}
+
+TEST(DownloaderTransferTest, BodyShorterThanItsContentLengthIsNeverASuccess) {
+    DownloadHarness h;
+    const std::uint64_t size = kMiB;
+    h.site.addStream("short", {.size = size, .acceptRanges = false, .declaredLength = size + 1000});
+    h.prepare(h.streamUrl("short"));
+    const DownloadRecord record = h.run();
+    EXPECT_EQ(record.outcome(), 2);
+    EXPECT_NE(record.errorText.find("closed the connection"), std::string::npos) << record.errorText;
+    EXPECT_FALSE(fileExists(target(h)));
+}
+
+TEST(DownloaderTransferTest, MissingContentLength) {
+    DownloadHarness h;
+    const std::uint64_t size = 2 * kMiB + 7;
+    // With parts, Content-Range still tells the size: every byte is checked.
+    h.site.addStream("ranged", {.size = size, .omitContentLength = true});
+    h.prepare(h.streamUrl("ranged"), "\\ranged.flv");
+    DownloadRecord record = h.run();
+    EXPECT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_TRUE(matchesStream(h.driveFolder() + "/ranged.flv", size));
+
+    // Without parts the size is unknown until the end: complete, with a warning.
+    h.site.addStream("unsized", {.size = size, .acceptRanges = false, .omitContentLength = true});
+    h.prepare(h.streamUrl("unsized"));
+    std::int64_t totalWhileRunning = 0;
+    record = h.run(std::chrono::seconds(20), [&] { totalWhileRunning = h.downloader.ProgressInfo().BytesTotal; });
+    EXPECT_EQ(record.outcome(), 3);
+    EXPECT_NE(record.errorText.find("size"), std::string::npos) << record.errorText;
+    EXPECT_EQ(totalWhileRunning, -1);
+    EXPECT_TRUE(matchesStream(target(h), size));
+}
+
+TEST(DownloaderTransferTest, FailuresComeWithTextsAPersonUnderstands) {
+    DownloadHarness h;
+    h.site.addStream("gone", {.size = 1000, .status = 404});
+    h.prepare(h.streamUrl("gone"));
+    DownloadRecord record = h.run();
+    EXPECT_EQ(record.outcome(), 2);
+    EXPECT_EQ(record.errorText, "HTTP 404 Not Found");
+
+    std::string closedPort;
+    {
+        site::FixtureSite closed;
+        closedPort = closed.localAddress("/videoplayback?id=x");
+    }
+    h.prepare(closedPort);
+    record = h.run();
+    EXPECT_EQ(record.outcome(), 2);
+    EXPECT_EQ(record.errorText, "Could not connect to host: connection refused");
+
+    for (const std::string address : {"", "ftp://example.com/x.flv", "http://exa mple.com:port/"}) {
+        h.prepare(address);
+        int completions = 0;
+        auto watch = QObject::connect(&h.downloader, &components::clDownLoader::ProcessCompleted,
+                                      [&](int code) { completions += code == 2 ? 1 : 100; });
+        h.downloader.Start(true);
+        EXPECT_EQ(completions, 0) << "reported from inside Start: " << address;
+        DownloadHarness::pump(std::chrono::seconds(5), [&] { return completions > 0; });
+        QObject::disconnect(watch);
+        EXPECT_EQ(completions, 1) << address;
+        EXPECT_FALSE(h.downloader.ErrorInfo().ErrorText.empty()) << address;
+    }
+}
+
+}  // namespace
+}  // namespace zenvira::testing
