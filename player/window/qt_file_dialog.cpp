@@ -1,0 +1,37 @@
+#include "player/window/qt_file_dialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+
+namespace zenvira::player {
+
+QStringList qtNameFilters(const std::string& classicFilter) {
+    const QStringList parts = QString::fromStdString(classicFilter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts.at(i);
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the last parentheses, so a description without them gets them.
+        filters << (description.contains(QLatin1Char('(')) ? description : description + " (" + patterns + ")");
+    }
+    return filters;
+}
+
+std::string showQtOpenFileDialog(const components::OpenFileDialogRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!request.title.empty()) dialog.setWindowTitle(QString::fromStdString(request.title));
+    if (!request.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(request.initialFolder));
+    if (const QStringList filters = qtNameFilters(request.filter); !filters.isEmpty()) dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst()).toStdString();
+}
+
+void installQtFileDialogHandler() { components::setOpenFileDialogHandler(showQtOpenFileDialog); }
+
+}  // namespace zenvira::player
