@@ -35,16 +35,6 @@ void parseStatusLine(std::string_view line, int& status, std::string& reason) {
     reason = std::string(trimmed(rest.substr(static_cast<std::size_t>(end - rest.data()))));
 }
 
-constexpr std::array<std::pair<int, std::string_view>, 24> kReasons = {{
-    {301, "Moved Permanently"}, {302, "Found"}, {303, "See Other"}, {304, "Not Modified"},
-    {307, "Temporary Redirect"}, {308, "Permanent Redirect"}, {400, "Bad Request"}, {401, "Unauthorized"},
-    {403, "Forbidden"}, {404, "Not Found"}, {405, "Method Not Allowed"},
-    {407, "Proxy Authentication Required"}, {408, "Request Timeout"}, {410, "Gone"},
-    {412, "Precondition Failed"}, {416, "Range Not Satisfiable"}, {429, "Too Many Requests"},
-    {451, "Unavailable For Legal Reasons"}, {500, "Internal Server Error"}, {501, "Not Implemented"},
-    {502, "Bad Gateway"}, {503, "Service Unavailable"}, {504, "Gateway Timeout"},
-    {505, "HTTP Version Not Supported"},
-}};
 
 }  // namespace
 
@@ -92,13 +82,5 @@ void ResponseHead::addLine(std::string_view line) {
     else if (name == "last-modified") lastModified = std::string(value);
 }
 
-std::string httpStatusText(int status, std::string_view reason) {
-    std::string phrase(trimmed(reason));
-    if (phrase.empty()) {
-        const auto hit = std::find_if(kReasons.begin(), kReasons.end(), [status](const auto& e) { return e.first == status; });
-        if (hit != kReasons.end()) phrase = std::string(hit->second);
-    }
-    return "HTTP " + std::to_string(status) + (phrase.empty() ? "" : " " + phrase);
-}
 
 }  // namespace zenvira::components

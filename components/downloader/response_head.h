@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "components/http_status/http_status.h"
+
 namespace zenvira::components {
 
 // "bytes FIRST-LAST/TOTAL", "bytes FIRST-LAST/*" or "bytes */TOTAL".
@@ -32,7 +34,5 @@ struct ResponseHead {
     void addLine(std::string_view line);
 };
 
-// "HTTP 404 Not Found"; the standard phrase when the server sent none.
-std::string httpStatusText(int status, std::string_view reason);
 
 }  // namespace zenvira::components

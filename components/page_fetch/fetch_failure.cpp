@@ -3,7 +3,7 @@
 #include <system_error>
 
 #include "components/page_fetch/fetch_address.h"
-#include "components/page_fetch/http_reason.h"
+#include "components/http_status/http_status.h"
 
 namespace zenvira::components::pagefetch {
 namespace {
@@ -25,10 +25,9 @@ std::string connectReason(long osErrno) {
     return lowerFirst(std::generic_category().message(static_cast<int>(osErrno)));
 }
 
-std::string httpStatusText(long status, const std::string& reason) {
-    std::string phrase = shownText(reason);
-    if (phrase.empty()) phrase = std::string(standardReason(status));
-    return "HTTP " + std::to_string(status) + (phrase.empty() ? "" : " " + phrase);
+// The server's phrase is shown on one line and cut short.
+std::string statusText(long status, const std::string& reason) {
+    return components::httpStatusText(status, shownText(reason));
 }
 
 // Where libcurl tried to connect: the proxy when one is in use, else the page's host.
@@ -101,8 +100,8 @@ std::string describeFailure(const TransferOutcome& outcome, const FetchOptions& 
     if (outcome.bodyTooLarge || outcome.code == CURLE_FILESIZE_EXCEEDED)
         return "The page is larger than " + formatByteCount(options.maxBodyBytes);
     if (outcome.proxyStatus >= 400)
-        return "The proxy refused the connection to " + host + ": " + httpStatusText(outcome.proxyStatus, outcome.reason);
-    if (outcome.status >= 400) return httpStatusText(outcome.status, outcome.reason);
+        return "The proxy refused the connection to " + host + ": " + statusText(outcome.proxyStatus, outcome.reason);
+    if (outcome.status >= 400) return statusText(outcome.status, outcome.reason);
     return describeCurlError(outcome, options, host);
 }
 

@@ -1,10 +1,10 @@
-#include "components/page_fetch/http_reason.h"
+#include "components/http_status/http_status.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-namespace zenvira::components::pagefetch {
+namespace zenvira::components {
 namespace {
 
 constexpr std::array<std::pair<long, std::string_view>, 43> kReasons = {{
@@ -30,4 +30,12 @@ std::string_view standardReason(long status) {
     return hit == kReasons.end() ? std::string_view() : hit->second;
 }
 
-}  // namespace zenvira::components::pagefetch
+std::string httpStatusText(long status, std::string_view reason) {
+    const auto first = reason.find_first_not_of(" \t\r\n");
+    const auto last = reason.find_last_not_of(" \t\r\n");
+    std::string phrase = first == std::string_view::npos ? std::string() : std::string(reason.substr(first, last - first + 1));
+    if (phrase.empty()) phrase = std::string(standardReason(status));
+    return "HTTP " + std::to_string(status) + (phrase.empty() ? "" : " " + phrase);
+}
+
+}  // namespace zenvira::components
