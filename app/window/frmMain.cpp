@@ -2,12 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFrame>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <utility>
 #include <vector>
 
@@ -15,6 +13,7 @@
 #include "app/product_site.h"
 #include "app/update_check.h"
 #include "app/window/locale_separator.h"
+#include "app/window/screen_twips.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/browser.h"
 #include "resolve/wait_seconds.h"
@@ -29,16 +28,7 @@ namespace zenvira::window {
 
 namespace {
 
-const QString kSkinFolder = QStringLiteral("Styles/iTunes");
-const QString kSkinFile = QStringLiteral("Normalitunes.ini");
-
 QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-TwipsPerPixel screenTwipsPerPixel() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return {};
-    return {twipsPerPixelForDpi(screen->logicalDotsPerInchX()), twipsPerPixelForDpi(screen->logicalDotsPerInchY())};
-}
 
 constexpr Qt::WindowStates kRefusedStates = Qt::WindowMaximized | Qt::WindowFullScreen;
 
@@ -162,7 +152,7 @@ void frmMain::openProductSite() {
 }
 
 void frmMain::LoadSkin() {
-    const SkinLoad load = loadSkin(QDir(applicationFolder_).filePath(kSkinFolder), kSkinFile);
+    const SkinLoad load = loadApplicationSkin(applicationFolder_);
     skinApplied_ = load.skin.has_value();
     skinError_ = load.error;
     if (load.skin) applySkin(*this, *load.skin);

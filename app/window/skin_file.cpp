@@ -124,4 +124,8 @@ SkinLoad loadSkin(const QString& folder, const QString& iniName) {
     return result;
 }
 
+SkinLoad loadApplicationSkin(const QString& applicationFolder) {
+    return loadSkin(QDir(applicationFolder).filePath(QStringLiteral("Styles/iTunes")), QStringLiteral("Normalitunes.ini"));
+}
+
 }  // namespace zenvira::window

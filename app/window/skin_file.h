@@ -35,4 +35,8 @@ struct SkinLoad {
 // Reads <folder>/<iniName> and the style sheet it refers to.
 SkinLoad loadSkin(const QString& folder, const QString& iniName);
 
+// The application's skin, which every window wears: Styles/iTunes/Normalitunes.ini under the
+// application folder.
+SkinLoad loadApplicationSkin(const QString& applicationFolder);
+
 }  // namespace zenvira::window

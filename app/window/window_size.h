@@ -1,6 +1,7 @@
 #pragma once
-// The fixed size of the main window. The window system draws the frame and caption around
-// the client area, so the client gets the fixed outer size minus what the frame adds.
+// The fixed size of a window: the main window's, or another's given in twips. The window
+// system draws the frame and caption around the client area, so the client gets the fixed
+// outer size minus what the frame adds.
 #include "app/window/twips.h"
 
 namespace zenvira::window {
@@ -15,5 +16,15 @@ struct PixelSize {
 // With no frame known (not shown yet, offscreen, no window manager) the client is the area
 // the controls were laid out for, so nothing is cut off and nothing is left empty.
 PixelSize fixedClientSize(const TwipsPerPixel& factor, PixelSize frameExtra);
+
+// The same for any fixed-size window, given its outer size and the client area its controls
+// were laid out for, in twips.
+struct FixedWindowTwips {
+    int outerWidth = 0;
+    int outerHeight = 0;
+    int clientWidth = 0;
+    int clientHeight = 0;
+};
+PixelSize fixedClientSize(const FixedWindowTwips& window, const TwipsPerPixel& factor, PixelSize frameExtra);
 
 }  // namespace zenvira::window

@@ -1,0 +1,14 @@
+#include "app/window/screen_twips.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace zenvira::window {
+
+TwipsPerPixel screenTwipsPerPixel() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return {};
+    return {twipsPerPixelForDpi(screen->logicalDotsPerInchX()), twipsPerPixelForDpi(screen->logicalDotsPerInchY())};
+}
+
+}  // namespace zenvira::window
