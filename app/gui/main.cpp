@@ -1,9 +1,8 @@
-// zenvira: the desktop front. Shows the main window; every message box of the program
-// becomes a Qt dialog.
+// zenvira: the desktop front. Shows the main window; every message box and Open dialog of
+// the program becomes a Qt dialog.
 //
-//   zenvira [--screenshot FILE]
-//
-// --screenshot FILE saves a picture of the main window once it is on the screen, then ends.
+//   zenvira [FILE.flv]           the file plays when the player window opens (Play)
+//   zenvira --screenshot FILE    saves a picture of the main window once it is shown, then ends
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
@@ -11,6 +10,8 @@
 
 #include "app/window/frmMain.h"
 #include "app/window/qt_msg_box.h"
+#include "player/window/command_argument.h"
+#include "player/window/qt_file_dialog.h"
 
 namespace {
 
@@ -36,12 +37,16 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Zenvira"));
     zenvira::window::installQtMessageBoxHandler();
+    zenvira::player::installQtFileDialogHandler();
 
-    zenvira::window::frmMain window;
+    const auto screenshot = screenshotPath(QCoreApplication::arguments());
+    zenvira::window::FrmMainSetup setup;
+    if (!screenshot) setup.playerArgumentText = zenvira::player::processArgumentText();
+    zenvira::window::frmMain window(std::move(setup));
     if (!window.Form_Load()) return 0;
     if (!window.skinApplied())
         std::fprintf(stderr, "zenvira: no skin, plain look: %s\n", qPrintable(window.skinError()));
     window.show();
-    if (const auto path = screenshotPath(QCoreApplication::arguments())) saveScreenshotLater(window, *path);
+    if (screenshot) saveScreenshotLater(window, *screenshot);
     return QApplication::exec();
 }

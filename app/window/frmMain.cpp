@@ -23,6 +23,8 @@
 #include "app/window/text_progress_bar.h"
 #include "app/window/window_caption.h"
 #include "app/window/window_size.h"
+#include "convert/window/frmConv.h"
+#include "player/window/Form1.h"
 
 namespace zenvira::window {
 
@@ -39,6 +41,7 @@ frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
       applicationFolder_(setup.applicationFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                            : setup.applicationFolder),
       updateReader_(setup.pageReader ? setup.pageReader : app::realPageReader(app::updatePageFetchOptions())),
+      playerArgumentText_(setup.playerArgumentText),
       locale_(setup.locale.value_or(QLocale::system())),
       twipsPerPixel_(setup.twipsPerPixel.value_or(screenTwipsPerPixel())),
       workflow_(*this, clDownLoader1, setup.pageReader ? std::move(setup.pageReader) : app::realPageReader()) {
@@ -182,7 +185,7 @@ void frmMain::PushButton1_Click(int index) { workflow_.QualityDownload(index); }
 
 void frmMain::PushButton2_Click() { workflow_.Extract(txturl->text().toStdString()); }
 
-void frmMain::PushButton3_Click() {}  // Converter: opens the converter window (to come)
+void frmMain::PushButton3_Click() { convert::showConverterWindow(converter_); }
 
 void frmMain::PushButton4_Click() {
     std::vector<std::string> rows;
@@ -201,7 +204,12 @@ void frmMain::PushButton6_Click() { workflow_.Stop(); }
 
 void frmMain::PushButton7_Click() { openProductSite(); }
 
-void frmMain::PushButton8_Click() {}  // Play: opens the player window (to come)
+void frmMain::PushButton8_Click() {
+    if (!player_) player_ = new player::Form1(playerArgumentText_);
+    player_->show();
+    player_->raise();
+    player_->activateWindow();
+}
 
 void frmMain::STBar_PanelClick(int panel) {
     if (STBar->panelText(panel).toStdString().find(app::productSiteHost()) != std::string::npos) openProductSite();

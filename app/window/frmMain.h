@@ -4,6 +4,7 @@
 // and talks back through the MainView calls. The window's own concerns are its controls and
 // their places, start-up (skin, caption), the fixed size and the unload.
 #include <QLocale>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -16,6 +17,13 @@
 #include "app/window/control_table.h"
 #include "app/window/twips.h"
 #include "components/downloader/downloader.h"
+
+namespace zenvira::convert {
+class frmConv;
+}
+namespace zenvira::player {
+class Form1;
+}
 
 class QFrame;
 class QLineEdit;
@@ -33,6 +41,7 @@ struct FrmMainSetup {
     std::optional<QLocale> locale;               // absent: the system's
     std::optional<TwipsPerPixel> twipsPerPixel;  // absent: the screen's
     app::PageReader pageReader;                  // empty: the real page fetch (pages and the update page)
+    std::string playerArgumentText;              // what the player window plays when it opens
 };
 
 class frmMain : public QWidget, public app::MainView {
@@ -91,6 +100,10 @@ private:
 
     QString applicationFolder_;
     app::PageReader updateReader_;
+    std::string playerArgumentText_;
+    // The modeless converter and player windows: one of each at most, deleted when closed.
+    QPointer<convert::frmConv> converter_;
+    QPointer<player::Form1> player_;
     QLocale locale_;
     TwipsPerPixel twipsPerPixel_;
     bool skinApplied_ = false;

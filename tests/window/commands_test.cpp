@@ -163,3 +163,33 @@ TEST_F(Commands, TheBrowserGetsTheAddressAsOneArgumentAndAMissingOneEndsNothing)
               std::string::npos);
     setenv("PATH", path.c_str(), 1);
 }
+
+TEST_F(Commands, ConverterAndPlayPressedTwiceOpenOneWindowEach) {
+    // The player registers the .flv association and plays through libmpv: keep both local.
+    setenv("XDG_DATA_HOME", home.filePath("data").toUtf8().constData(), 1);
+    setenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8().constData(), 1);
+    setenv("ZENVIRA_MPV_NULL", "1", 1);
+    components::setMsgBoxHandler([this](const std::string& text, int style, const std::string& title) {
+        boxes.push_back({text, style, title});
+        return 7;  // No to the encoder download: the converter opens without it
+    });
+    frmMain w(setup());
+    ASSERT_TRUE(w.Form_Load());
+    for (int press = 0; press < 2; ++press) {
+        QTest::mouseClick(w.findChild<QPushButton*>("PushButton3"), Qt::LeftButton);
+        QTest::mouseClick(w.findChild<QPushButton*>("PushButton8"), Qt::LeftButton);
+    }
+    int converters = 0, players = 0;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        converters += top->objectName() == "frmConv";
+        players += top->objectName() == "Form1";
+        if (top->objectName() == "frmConv" || top->objectName() == "Form1") {
+            EXPECT_TRUE(top->isVisible());
+        }
+    }
+    EXPECT_EQ(converters, 1);
+    EXPECT_EQ(players, 1);
+    w.close();  // closes both with it
+    QCoreApplication::processEvents();
+    for (QWidget* top : QApplication::topLevelWidgets()) EXPECT_FALSE(top->isVisible()) << top->objectName().toStdString();
+}
