@@ -29,12 +29,12 @@ constexpr const char* kAddress = "http://www.youtube.com/watch?v=benchmark01";
 constexpr const char* kSmallAddress = "http://www.youtube.com/watch?v=small";
 
 std::string makeBigPage() {
-    zenvira::site::WatchPageSpec spec;
-    spec.title = "Benchmark clip";
-    spec.fillerBytes = 2 * 1024 * 1024;
+    zenvira::site::WatchPageSpec watch;
+    watch.title = "Benchmark clip";
+    watch.fillerBytes = 2 * 1024 * 1024;
     for (const auto& [code, size] : {std::pair{"37", "1920x1080"}, {"22", "1280x720"}, {"34", "640x360"}})
-        spec.formats.push_back({code, size, zenvira::site::streamAddress(std::string("s") + code)});
-    return zenvira::site::makeWatchPage(spec);
+        watch.formats.push_back({code, size, zenvira::site::streamAddress(std::string("s") + code)});
+    return zenvira::site::makeWatchPage(watch);
 }
 
 // The site in a child process: it serves until the parent closes its end of `stay`.

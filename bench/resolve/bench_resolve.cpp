@@ -9,13 +9,13 @@ namespace {
 
 const std::string& bigPage() {
     static const std::string page = [] {
-        zenvira::site::WatchPageSpec spec;
-        spec.title = "Benchmark clip";
-        spec.fillerBytes = 2 * 1024 * 1024;
+        zenvira::site::WatchPageSpec watch;
+        watch.title = "Benchmark clip";
+        watch.fillerBytes = 2 * 1024 * 1024;
         for (const auto& [code, size] : {std::pair{"37", "1920x1080"}, {"22", "1280x720"}, {"35", "854x480"},
                                          {"34", "640x360"}, {"5", "320x240"}})
-            spec.formats.push_back({code, size, zenvira::site::streamAddress(std::string("s") + code)});
-        return zenvira::site::makeWatchPage(spec);
+            watch.formats.push_back({code, size, zenvira::site::streamAddress(std::string("s") + code)});
+        return zenvira::site::makeWatchPage(watch);
     }();
     return page;
 }

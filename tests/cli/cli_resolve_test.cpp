@@ -32,7 +32,7 @@ RunResult runCli(const std::string& proxy, const std::string& args) {
     return result;
 }
 
-site::WatchPageSpec spec(const std::string& title, std::initializer_list<std::pair<const char*, const char*>> formats) {
+site::WatchPageSpec watchPage(const std::string& title, std::initializer_list<std::pair<const char*, const char*>> formats) {
     site::WatchPageSpec page{title, {}};
     for (const auto& [code, size] : formats)
         page.formats.push_back({code, size, site::streamAddress(std::string("clip-") + code)});
@@ -44,11 +44,11 @@ site::WatchPageSpec spec(const std::string& title, std::initializer_list<std::pa
 TEST(CliResolve, PrintsTheResolutionOfWhatTheSiteServes) {
     site::FixtureSite site;
     const site::WatchPageSpec pages[] = {
-        spec("All \"five\" \\ qualities", {{"37", "1920x1080"}, {"22", "1280x720"}, {"35", "854x480"},
+        watchPage("All \"five\" \\ qualities", {{"37", "1920x1080"}, {"22", "1280x720"}, {"35", "854x480"},
                                            {"34", "640x360"}, {"18", "320x240"}}),
-        spec("Only the lowest", {{"36", "320x240"}}),
-        spec("Mid range: 480/360?", {{"35", "854x480"}, {"34", "640x360"}}),
-        spec("Nothing offered", {}),
+        watchPage("Only the lowest", {{"36", "320x240"}}),
+        watchPage("Mid range: 480/360?", {{"35", "854x480"}, {"34", "640x360"}}),
+        watchPage("Nothing offered", {}),
     };
     int n = 0;
     for (const auto& page : pages) {
@@ -61,7 +61,7 @@ TEST(CliResolve, PrintsTheResolutionOfWhatTheSiteServes) {
 }
 
 TEST(CliResolve, KnownFieldsOfOnePage) {
-    const auto json = cli::resolutionJson(site::makeWatchPage(spec("Mid \"range\" C:\\clips", {{"35", "854x480"}, {"34", "640x360"}})));
+    const auto json = cli::resolutionJson(site::makeWatchPage(watchPage("Mid \"range\" C:\\clips", {{"35", "854x480"}, {"34", "640x360"}})));
     EXPECT_NE(json.find(R"("videoTitle": "Mid range C:\\clips")"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("List1": ["no", "no", "35", "34", "no"])"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("enabled": [false, false, false, true, true])"), std::string::npos) << json;

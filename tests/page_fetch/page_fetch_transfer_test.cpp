@@ -46,10 +46,10 @@ protected:
 
 TEST_F(PageFetchTransfer, WatchPageComesThroughTheProxyWithItsAbsoluteAddress) {
     tests::ProxyEnvironment proxy(site.proxyAddress());
-    site::WatchPageSpec spec;
-    spec.title = "A title with \xC3\xA9";
-    spec.formats = {{"34", "640x360", "http://v1.lscache.c.youtube.com/videoplayback?id=a"}};
-    site.addWatchPage("abcdefghijk", spec);
+    site::WatchPageSpec watch;
+    watch.title = "A title with \xC3\xA9";
+    watch.formats = {{"34", "640x360", "http://v1.lscache.c.youtube.com/videoplayback?id=a"}};
+    site.addWatchPage("abcdefghijk", watch);
     FetchOptions options;
     options.userAgent = "ZenviraTest/1.0";
 
@@ -57,7 +57,7 @@ TEST_F(PageFetchTransfer, WatchPageComesThroughTheProxyWithItsAbsoluteAddress) {
 
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.httpStatus, 200);
-    EXPECT_EQ(result.text, site::makeWatchPage(spec));
+    EXPECT_EQ(result.text, site::makeWatchPage(watch));
     const auto seen = site.requests();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].target, "http://www.youtube.com/watch?v=abcdefghijk");

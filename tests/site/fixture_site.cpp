@@ -17,7 +17,7 @@ namespace zenvira::site {
 namespace {
 
 struct StreamEntry {
-    StreamSpec spec;
+    StreamSpec stream;
     int dropsLeft = 0;
 };
 
@@ -157,14 +157,14 @@ bool FixtureSite::Impl::answerWatchPage(Connection& connection, const http::Requ
 
 bool FixtureSite::Impl::answerStreamRequest(Connection& connection, const http::Request& request) {
     const auto streamId = http::queryParam(http::queryOf(request.path), "id");
-    std::optional<StreamSpec> spec;
+    std::optional<StreamSpec> stream;
     if (streamId) {
         std::lock_guard lock(mutex);
         const auto it = streams.find(*streamId);
-        if (it != streams.end()) spec = it->second.spec;
+        if (it != streams.end()) stream = it->second.stream;
     }
-    if (!spec) return answerStatus(connection, request, 404);
-    return answerStream(connection, request, *spec, [this, &streamId] { return takeDrop(*streamId); }, stop);
+    if (!stream) return answerStatus(connection, request, 404);
+    return answerStream(connection, request, *stream, [this, &streamId] { return takeDrop(*streamId); }, stop);
 }
 
 bool FixtureSite::Impl::takeDrop(const std::string& streamId) {
@@ -195,8 +195,8 @@ std::string FixtureSite::localAddress(const std::string& pathAndQuery) const {
     return proxyAddress() + (rooted ? "" : "/") + pathAndQuery;
 }
 
-void FixtureSite::addWatchPage(const std::string& videoId, const WatchPageSpec& spec) {
-    addWatchPageText(videoId, makeWatchPage(spec));
+void FixtureSite::addWatchPage(const std::string& videoId, const WatchPageSpec& watch) {
+    addWatchPageText(videoId, makeWatchPage(watch));
 }
 
 void FixtureSite::addWatchPageText(const std::string& videoId, const std::string& pageText) {
@@ -204,9 +204,9 @@ void FixtureSite::addWatchPageText(const std::string& videoId, const std::string
     impl_->watchPages[videoId] = pageText;
 }
 
-void FixtureSite::addStream(const std::string& streamId, const StreamSpec& spec) {
+void FixtureSite::addStream(const std::string& streamId, const StreamSpec& stream) {
     std::lock_guard lock(impl_->mutex);
-    impl_->streams[streamId] = {spec, spec.dropAfterBytes ? spec.dropTimes : 0};
+    impl_->streams[streamId] = {stream, stream.dropAfterBytes ? stream.dropTimes : 0};
 }
 
 void FixtureSite::setPublishedVersion(const std::string& versionText) {

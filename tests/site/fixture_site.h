@@ -35,7 +35,7 @@ struct WatchPageSpec {
 
 // Page text in the shape the resolver reads: the format list with escaped slashes, the
 // address map, then the "csi_page_type" marker, inside tens of KB of other markup.
-std::string makeWatchPage(const WatchPageSpec& spec);
+std::string makeWatchPage(const WatchPageSpec& watch);
 
 // A stream address on the fixture site for the given stream id, in the form a video site
 // writes it: http://HOST/videoplayback?...&id=ID... with %2C and \u0026 in its query.
@@ -91,10 +91,10 @@ public:
     std::string localAddress(const std::string& pathAndQuery) const;  // direct, no proxy
 
     // /watch?v=ID on any host.
-    void addWatchPage(const std::string& videoId, const WatchPageSpec& spec);
+    void addWatchPage(const std::string& videoId, const WatchPageSpec& watch);
     void addWatchPageText(const std::string& videoId, const std::string& pageText);
     // /videoplayback?...id=ID... on any host (the id parameter ends at '&', '\' or the end).
-    void addStream(const std::string& streamId, const StreamSpec& spec);
+    void addStream(const std::string& streamId, const StreamSpec& stream);
     // The update page /listurl.html with <div id="mver">VERSION</div> among other DIVs.
     void setPublishedVersion(const std::string& versionText);
     // Any fixed response at an exact path (query included when given).

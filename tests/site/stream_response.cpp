@@ -16,12 +16,12 @@ namespace {
 // Where the body's bytes come from: the generated pattern or a file.
 class BodySource {
 public:
-    explicit BodySource(const StreamSpec& spec) {
-        if (spec.filePath.empty()) {
-            size_ = spec.size;
+    explicit BodySource(const StreamSpec& stream) {
+        if (stream.filePath.empty()) {
+            size_ = stream.size;
             return;
         }
-        fd_ = ::open(spec.filePath.c_str(), O_RDONLY | O_CLOEXEC);
+        fd_ = ::open(stream.filePath.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat info {};
         if (fd_ >= 0 && ::fstat(fd_, &info) == 0) size_ = static_cast<std::uint64_t>(info.st_size);
     }
@@ -31,7 +31,7 @@ public:
     BodySource(const BodySource&) = delete;
     BodySource& operator=(const BodySource&) = delete;
 
-    bool usable(const StreamSpec& spec) const { return spec.filePath.empty() || fd_ >= 0; }
+    bool usable(const StreamSpec& stream) const { return stream.filePath.empty() || fd_ >= 0; }
     std::uint64_t size() const { return size_; }
 
     bool read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
@@ -104,10 +104,10 @@ bool answerStatus(Connection& connection, const http::Request& request, int stat
 }
 
 // A conditional range applies only while the validator still names this resource.
-bool rangeStillValid(const http::Request& request, const StreamSpec& spec) {
+bool rangeStillValid(const http::Request& request, const StreamSpec& stream) {
     const std::string validator = request.header("if-range");
     if (validator.empty()) return true;
-    return validator == spec.etag || validator == spec.lastModified;
+    return validator == stream.etag || validator == stream.lastModified;
 }
 
 // What part of the resource a request gets: all of it (200), one range (206) or none (416).
@@ -117,9 +117,9 @@ struct BodyPlan {
     std::uint64_t length = 0;
 };
 
-BodyPlan planBody(const http::Request& request, const StreamSpec& spec, std::uint64_t size) {
+BodyPlan planBody(const http::Request& request, const StreamSpec& stream, std::uint64_t size) {
     const std::string rangeHeader = request.header("range");
-    if (!spec.acceptRanges || rangeHeader.empty() || !rangeStillValid(request, spec)) return {200, 0, size};
+    if (!stream.acceptRanges || rangeHeader.empty() || !rangeStillValid(request, stream)) return {200, 0, size};
     const auto range = http::parseRange(rangeHeader, size);
     switch (range.kind) {
     case http::RangeRequest::Kind::Unsatisfiable: return {416, 0, 0};
@@ -129,43 +129,43 @@ BodyPlan planBody(const http::Request& request, const StreamSpec& spec, std::uin
     return {200, 0, size};
 }
 
-http::ResponseHead streamHead(const StreamSpec& spec, const BodyPlan& plan, std::uint64_t size) {
+http::ResponseHead streamHead(const StreamSpec& stream, const BodyPlan& plan, std::uint64_t size) {
     http::ResponseHead head(plan.status);
-    head.add("Content-Type", spec.contentType);
-    if (spec.acceptRanges) head.add("Accept-Ranges", "bytes");
+    head.add("Content-Type", stream.contentType);
+    if (stream.acceptRanges) head.add("Accept-Ranges", "bytes");
     if (plan.status == 206)
         head.add("Content-Range", "bytes " + std::to_string(plan.first) + "-" +
                                       std::to_string(plan.first + plan.length - 1) + "/" + std::to_string(size));
-    if (!spec.etag.empty()) head.add("ETag", spec.etag);
-    if (!spec.lastModified.empty()) head.add("Last-Modified", spec.lastModified);
-    if (!spec.omitContentLength) head.contentLength(spec.declaredLength.value_or(plan.length));
+    if (!stream.etag.empty()) head.add("ETag", stream.etag);
+    if (!stream.lastModified.empty()) head.add("Last-Modified", stream.lastModified);
+    if (!stream.omitContentLength) head.contentLength(stream.declaredLength.value_or(plan.length));
     return head;
 }
 
 }  // namespace
 
-bool answerStream(Connection& connection, const http::Request& request, const StreamSpec& spec,
+bool answerStream(Connection& connection, const http::Request& request, const StreamSpec& stream,
                   const std::function<bool()>& takeDrop, StopSignal& stop) {
-    if (spec.status >= 400) return answerStatus(connection, request, spec.status);
-    const BodySource source(spec);
-    if (!source.usable(spec)) return answerStatus(connection, request, 404);
+    if (stream.status >= 400) return answerStatus(connection, request, stream.status);
+    const BodySource source(stream);
+    if (!source.usable(stream)) return answerStatus(connection, request, 404);
 
-    const BodyPlan plan = planBody(request, spec, source.size());
+    const BodyPlan plan = planBody(request, stream, source.size());
     if (plan.status == 416) {
         http::ResponseHead refused(416);
         refused.add("Content-Range", "bytes */" + std::to_string(source.size())).contentLength(0);
         return connection.sendAll(refused.text());
     }
-    http::ResponseHead head = streamHead(spec, plan, source.size());
+    http::ResponseHead head = streamHead(stream, plan, source.size());
     // After a body of the wrong or no length the client cannot find the next response.
-    const bool closeAfter = spec.omitContentLength || (spec.declaredLength && *spec.declaredLength != plan.length);
+    const bool closeAfter = stream.omitContentLength || (stream.declaredLength && *stream.declaredLength != plan.length);
     if (closeAfter) head.closeConnection();
     if (request.method == "HEAD") return connection.sendAll(head.text()) && !closeAfter;
 
-    const bool cut = spec.dropAfterBytes && takeDrop();
-    const std::uint64_t bodyBytes = cut ? std::min(plan.length, *spec.dropAfterBytes) : plan.length;
+    const bool cut = stream.dropAfterBytes && takeDrop();
+    const std::uint64_t bodyBytes = cut ? std::min(plan.length, *stream.dropAfterBytes) : plan.length;
     return connection.sendAll(head.text()) &&
-           sendBody(connection, source, plan.first, bodyBytes, spec.bytesPerSecond, stop) && !cut && !closeAfter;
+           sendBody(connection, source, plan.first, bodyBytes, stream.bytesPerSecond, stop) && !cut && !closeAfter;
 }
 
 }  // namespace zenvira::site

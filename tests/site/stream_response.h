@@ -12,7 +12,7 @@ namespace zenvira::site {
 
 // takeDrop is asked once, just before a body is sent, whether this response is one of those
 // that must be cut short. Returns whether the connection can serve another request.
-bool answerStream(Connection& connection, const http::Request& request, const StreamSpec& spec,
+bool answerStream(Connection& connection, const http::Request& request, const StreamSpec& stream,
                   const std::function<bool()>& takeDrop, StopSignal& stop);
 
 }  // namespace zenvira::site

@@ -90,12 +90,12 @@ std::string escapeSlashes(const std::string& text) {
 
 // Everything up to the player. Double quotes are never followed by a comma here, and the
 // player's markers appear nowhere.
-std::string headAndSidebar(const WatchPageSpec& spec, std::size_t budget, Dice& dice) {
+std::string headAndSidebar(const WatchPageSpec& watch, std::size_t budget, Dice& dice) {
     std::string page = "<!DOCTYPE html>\n<html lang=\"en\" dir=\"ltr\">\n<head>\n";
-    page += "<meta name=\"title\" content=\"" + spec.title + "\">\n";
-    page += "<title>YouTube        - " + spec.title + "</title>\n";
+    page += "<meta name=\"title\" content=\"" + watch.title + "\">\n";
+    page += "<title>YouTube        - " + watch.title + "</title>\n";
     page += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n";
-    page += "<meta name=\"description\" content=\"" + spec.title + " uploaded by " + kUsers[0] + "\">\n";
+    page += "<meta name=\"description\" content=\"" + watch.title + " uploaded by " + kUsers[0] + "\">\n";
     page += "<meta name=\"keywords\" content=\"video clip music\">\n";
     page += "<link rel=\"icon\" href=\"http://s.ytimg.com/yt/favicon-vfl1123.ico\" type=\"image/x-icon\">\n";
     page += "<link rel=\"stylesheet\" href=\"http://s.ytimg.com/yt/cssbin/www-core-vfl199476.css\">\n";
@@ -129,10 +129,10 @@ std::string headAndSidebar(const WatchPageSpec& spec, std::size_t budget, Dice& 
     return page;
 }
 
-std::string playerConfig(const WatchPageSpec& spec) {
+std::string playerConfig(const WatchPageSpec& watch) {
     std::string list;
     std::string map;
-    for (const auto& format : spec.formats) {
+    for (const auto& format : watch.formats) {
         if (!list.empty()) list += ',';
         if (!map.empty()) map += ',';
         list += format.code + "\\/" + format.frameSize + "\\/9\\/0\\/115";
@@ -147,9 +147,9 @@ std::string playerConfig(const WatchPageSpec& spec) {
 }
 
 // Comments, footer and the late scripts.
-std::string commentsAndFooter(const WatchPageSpec& spec, std::size_t budget, Dice& dice) {
+std::string commentsAndFooter(const WatchPageSpec& watch, std::size_t budget, Dice& dice) {
     std::string page = "<div id=\"watch-info\"><h1 id=\"watch-headline-title\"><span class=\"long-title\" dir=\"ltr\">" +
-                       spec.title + "</span></h1>\n<div id=\"watch-views\"><strong>" +
+                       watch.title + "</span></h1>\n<div id=\"watch-views\"><strong>" +
                        withThousands(1000 + dice.below(900000)) + "</strong> views</div></div>\n";
     page += "<div id=\"comments-view\"><ul class=\"comment-list\">\n";
     for (std::size_t n = 1; page.size() < budget; ++n) {
@@ -173,12 +173,12 @@ std::string commentsAndFooter(const WatchPageSpec& spec, std::size_t budget, Dic
 
 }  // namespace
 
-std::string makeWatchPage(const WatchPageSpec& spec) {
-    Dice dice(hashText(spec.title));
-    const std::size_t beforeBudget = spec.fillerBytes * 2 / 5;
-    std::string page = headAndSidebar(spec, beforeBudget, dice);
-    page += playerConfig(spec);
-    page += commentsAndFooter(spec, spec.fillerBytes - beforeBudget, dice);
+std::string makeWatchPage(const WatchPageSpec& watch) {
+    Dice dice(hashText(watch.title));
+    const std::size_t beforeBudget = watch.fillerBytes * 2 / 5;
+    std::string page = headAndSidebar(watch, beforeBudget, dice);
+    page += playerConfig(watch);
+    page += commentsAndFooter(watch, watch.fillerBytes - beforeBudget, dice);
     return page;
 }
 

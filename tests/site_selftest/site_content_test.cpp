@@ -60,15 +60,15 @@ TEST(SiteRouting, UpdatePageCarriesThePublishedVersion) {
 }
 
 TEST(WatchPage, TitleFirstThenMarkersInOrderWithEscapedAddresses) {
-    const auto spec = twoFormatPage();
-    const std::string page = makeWatchPage(spec);
-    EXPECT_GE(page.size(), spec.fillerBytes);
+    const auto watch = twoFormatPage();
+    const std::string page = makeWatchPage(watch);
+    EXPECT_GE(page.size(), watch.fillerBytes);
 
     // The title is the first content= and nothing before it mentions "content".
     const std::size_t content = page.find("content");
     ASSERT_NE(content, std::string::npos);
     EXPECT_EQ(page.compare(content, 9, "content=\""), 0);
-    EXPECT_EQ(page.substr(content + 9, spec.title.size() + 2), spec.title + "\">");
+    EXPECT_EQ(page.substr(content + 9, watch.title.size() + 2), watch.title + "\">");
     EXPECT_NE(page.rfind("<meta name=\"title\" ", content), std::string::npos);
 
     const std::size_t list = page.find("\"fmt_list\": \"");
@@ -95,7 +95,7 @@ TEST(WatchPage, TitleFirstThenMarkersInOrderWithEscapedAddresses) {
     const std::size_t config = page.find("var swfConfig = {\"url\": ");
     ASSERT_NE(config, std::string::npos);
     EXPECT_EQ(page.substr(0, config).find("\","), std::string::npos);
-    EXPECT_GT(page.size() - end, spec.fillerBytes / 2);  // markup after the data as well
+    EXPECT_GT(page.size() - end, watch.fillerBytes / 2);  // markup after the data as well
 }
 
 TEST(StreamAddress, IsInTheSitesShapeWithUndecodedSeparators) {

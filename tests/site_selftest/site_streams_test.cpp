@@ -128,11 +128,11 @@ TEST(StreamRequests, RateLimitHoldsPerConnectionAndConnectionsRunInParallel) {
 
 TEST(StreamFaults, DroppedConnectionsThenNormalService) {
     FixtureSite site;
-    StreamSpec spec;
-    spec.size = 200000;
-    spec.dropAfterBytes = 50000;
-    spec.dropTimes = 2;
-    site.addStream("flaky", spec);
+    StreamSpec stream;
+    stream.size = 200000;
+    stream.dropAfterBytes = 50000;
+    stream.dropTimes = 2;
+    site.addStream("flaky", stream);
     const std::string address = streamAddress("flaky");
     for (int attempt = 0; attempt < 2; ++attempt) {
         const auto cut = fetch({address, site.proxyAddress(), "1000-"});
