@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target zenvira-cli zenvira-demo-site >/dev/null
+cmake --build build -j"$(nproc)" --target zenvira-cli zenvira-demo-site zenvira_encoder_front >/dev/null
 
 # A real FLV clip for the demo site to serve (made once, with ffmpeg).
 clip=build/demo/harbour-lights.flv
@@ -35,3 +35,8 @@ build/bin/zenvira-cli download "$address" -o "$PWD/build/demo/downloads"
 echo "== What ffprobe reads in it"
 ffprobe -v error -show_entries stream=codec_type,codec_name,width,height -of compact \
   "build/demo/downloads/Zenvira Demo Harbour Lights at Dusk.flv"
+echo
+echo "== Converting it for a phone with the \"3GP (for Mobile)\" profile"
+build/bin/zenvira-cli convert "build/demo/downloads/Zenvira Demo Harbour Lights at Dusk.flv" "3GP (for Mobile)"
+ffprobe -v error -show_entries stream=codec_type,codec_name,width,height,sample_rate -of compact \
+  "build/demo/downloads/Zenvira Demo Harbour Lights at Dusk.3gp"
