@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPixmap>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +15,7 @@
 
 #include "components/flash_player/flash_player_control.h"
 #include "player/movie/custom_resource.h"
+#include "tests/media/flv_clip.h"
 
 using zenvira::components::FlashPlayerControl;
 
@@ -25,11 +25,7 @@ constexpr int kFirstFrameTimeoutMs = 5000;
 
 QString makeClip(const QTemporaryDir& dir) {
     const QString path = dir.filePath("clip 360p.flv");
-    QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                            "testsrc=size=640x360:rate=25", "-f", "lavfi", "-i", "sine", "-t", "10",
-                            "-c:v", "flv", "-c:a", "libmp3lame", path});
-    return ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0 ? path : QString();
+    return zenvira::testmedia::makeFlvClip(path, 640, 360, 10) ? path : QString();
 }
 
 QString writeMovie(const QTemporaryDir& dir) {

@@ -13,16 +13,6 @@ namespace zenvira::encoder::testing {
 
 namespace {
 
-Words clipInputs(Clip clip) {
-    const Words picture{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"};
-    const Words sound{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"};
-    Words args{"-v", "error", "-y"};
-    if (clip != Clip::SoundOnly) args.insert(args.end(), picture.begin(), picture.end());
-    if (clip != Clip::PictureOnly) args.insert(args.end(), sound.begin(), sound.end());
-    args.insert(args.end(), {"-t", "2", "-c:v", "flv", "-c:a", "libmp3lame"});
-    return args;
-}
-
 const char* clipName(Clip clip) {
     switch (clip) {
         case Clip::PictureAndSound:
@@ -46,12 +36,10 @@ std::string clipPath(Clip clip) {
     const std::string folder = ENCODER_TEST_MEDIA;
     const std::string path = folder + "/" + clipName(clip);
     if (std::filesystem::exists(path)) return path;
-    std::filesystem::create_directories(folder);
     // Made under a name of its own and renamed, so tests running side by side never read half a file.
     const std::string partial = path + "." + std::to_string(getpid()) + ".flv";
-    Words args = clipInputs(clip);
-    args.push_back(partial);
-    if (runProgram("ffmpeg", args).exited(0)) std::filesystem::rename(partial, path);
+    if (testmedia::makeFlvClip(QString::fromStdString(partial), 320, 240, 2, clip))
+        std::filesystem::rename(partial, path);
     return path;
 }
 

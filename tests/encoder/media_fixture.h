@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/media/flv_clip.h"
+
 namespace zenvira::encoder::testing {
 
-enum class Clip { PictureAndSound, PictureOnly, SoundOnly };
+using testmedia::Clip;
 
 // A 2-second FLV (320x240 at 25 fps, Sorenson Spark; a 440 Hz tone at 44.1 kHz, MP3), made
 // once per build tree and shared by the tests.

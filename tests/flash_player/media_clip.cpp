@@ -1,11 +1,10 @@
 #include "media_clip.h"
 
-#include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "player/movie/custom_resource.h"
+#include "tests/media/flv_clip.h"
 
 namespace {
 
@@ -26,14 +25,8 @@ QString testFileWith(const QString& name, const QByteArray& bytes) {
 
 QString testClip() {
     static const QString clip = [] {
-        QDir(folder().path()).mkpath("My Videos");
         const QString path = folder().filePath("My Videos/a b.flv");
-        QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                "testsrc=size=640x360:rate=25", "-f", "lavfi", "-i", "sine", "-t", "3",
-                                "-c:v", "flv", "-c:a", "libmp3lame", path});
-        if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0) return QString();
-        return path;
+        return zenvira::testmedia::makeFlvClip(path, 640, 360, 3) ? path : QString();
     }();
     return clip;
 }

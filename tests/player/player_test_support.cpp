@@ -1,8 +1,9 @@
 #include "player_test_support.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
+
+#include "tests/media/flv_clip.h"
 
 namespace {
 
@@ -41,14 +42,8 @@ QString freshFolder(const QString& name) {
 
 QString testClip() {
     static const QString clip = [] {
-        QDir(scratch().path()).mkpath("My Videos");
         const QString path = scratch().filePath("My Videos/a b.flv");
-        QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i", "sine", "-t", "2",
-                                "-c:v", "flv", "-c:a", "libmp3lame", path});
-        if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0) return QString();
-        return path;
+        return zenvira::testmedia::makeFlvClip(path, 320, 240, 2) ? path : QString();
     }();
     return clip;
 }
