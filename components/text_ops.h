@@ -115,12 +115,4 @@ inline std::string leftChars(std::string_view s, std::size_t n) {
     return std::string(s.substr(0, i));
 }
 
-// Counts characters (not bytes) of UTF-8 text.
-inline std::size_t charCount(std::string_view s) {
-    std::size_t n = 0;
-    for (char c : s)
-        if (!isUtf8Continuation(c)) ++n;
-    return n;
-}
-
 }  // namespace zenvira::text

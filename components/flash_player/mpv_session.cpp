@@ -135,9 +135,8 @@ void MpvSession::handlePropertyChange(const mpv_event& event) {
         if (std::strcmp(property->name, "pause") == 0 && value != paused_) {
             paused_ = value;
             emit pausedChanged(value);
-        } else if (std::strcmp(property->name, "eof-reached") == 0 && value != endReached_) {
+        } else if (std::strcmp(property->name, "eof-reached") == 0) {
             endReached_ = value;
-            emit endReachedChanged(value);
         }
     } else if (property->format == MPV_FORMAT_DOUBLE) {
         const double value = *static_cast<const double*>(property->data);

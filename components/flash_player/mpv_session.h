@@ -46,7 +46,6 @@ signals:
     void timePositionChanged(double seconds);
     void durationChanged(double seconds);
     void volumeChanged(int percent);
-    void endReachedChanged(bool reached);
     void fileEnded(const QString& error);  // empty error: closed normally
 
 private:

@@ -58,7 +58,6 @@ public:
     void ConvertFLV(const std::string& FormatType, const std::string& SrcPath);
 
     AVC* job() const { return AVC1.get(); }
-    std::int16_t progressStep() const { return ProgressStep; }
     window::TwipsPerPixel twipsPerPixel() const { return twipsPerPixel_; }
     QSize fixedClientSize() const;
     bool skinApplied() const { return skinApplied_; }
