@@ -13,6 +13,7 @@
 #include "app/product_site.h"
 #include "app/update_check.h"
 #include "app/window/locale_separator.h"
+#include "app/window/qt_text.h"
 #include "app/window/screen_twips.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/browser.h"
@@ -29,8 +30,6 @@
 namespace zenvira::window {
 
 namespace {
-
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 constexpr Qt::WindowStates kRefusedStates = Qt::WindowMaximized | Qt::WindowFullScreen;
 

@@ -14,6 +14,7 @@ struct TwipsRect {
     int top = 0;
     int width = 0;
     int height = 0;
+    friend bool operator==(const TwipsRect&, const TwipsRect&) = default;
 };
 
 struct PixelRect {
@@ -35,6 +36,8 @@ double twipsPerPixelForDpi(double logicalDpi);
 
 // Rounded to the nearest pixel, halves away from zero.
 int twipsToPixels(int twips, double twipsPerPixel);
+// Rounded to the nearest twip, halves away from zero.
+int pixelsToTwips(int pixels, double twipsPerPixel);
 
 PixelRect twipsToPixels(const TwipsRect& rect, const TwipsPerPixel& factor);
 

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/product_site.h"
+#include "app/window/qt_text.h"
 #include "app/window/screen_twips.h"
 #include "app/window/skin_apply.h"
 #include "app/window/skin_file.h"
@@ -35,7 +36,7 @@ constexpr const char* kApplicationTitle = "Zenvira";
 constexpr const char* kFlvFilter = "FLV Video (*.flv)|*.flv|All Files (*.*)|*.*";
 constexpr Qt::WindowStates kRefusedStates = Qt::WindowMaximized | Qt::WindowFullScreen;
 
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+using window::qs;
 
 QFont controlFont(std::string_view family, bool bold) {
     QFont font;

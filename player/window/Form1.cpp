@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/window/qt_text.h"
+#include "app/window/screen_twips.h"
 #include "components/file_dialog/file_dialog.h"
 #include "components/flash_player/flash_player_control.h"
 #include "platform/temp_folder.h"
@@ -40,12 +42,6 @@ constexpr TwipsRect kRestorepic{0, 50, 1275, 320};
 constexpr TwipsRect kDragpic{-120, 1080, 6375, 1335};
 constexpr int kTimerInterval = 50;  // ms
 
-TwipsPerPixel screenTwipsPerPixel() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return {};
-    return {twipsPerPixelForDpi(screen->logicalDotsPerInchX()), twipsPerPixelForDpi(screen->logicalDotsPerInchY())};
-}
-
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
@@ -56,6 +52,12 @@ void removeFile(const std::string& path) {
     std::filesystem::remove(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
 }
 
+// Files are taken, anything else is refused, at every step of a drag.
+void answerFileDrag(QDropEvent* event) {
+    if (acceptsDroppedFiles(event->mimeData())) event->acceptProposedAction();
+    else event->ignore();
+}
+
 std::uint32_t secondsSinceMidnight() {
     return static_cast<std::uint32_t>(QTime::currentTime().msecsSinceStartOfDay() / 1000);
 }
@@ -63,7 +65,7 @@ std::uint32_t secondsSinceMidnight() {
 }  // namespace
 
 Form1::Form1(std::string argumentText, Form1Setup setup, QWidget* parent)
-    : QWidget(parent), tpp_(setup.twipsPerPixel.value_or(screenTwipsPerPixel())) {
+    : QWidget(parent), tpp_(setup.twipsPerPixel.value_or(window::screenTwipsPerPixel())) {
     setObjectName(QStringLiteral("Form1"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlag(Qt::Window);
@@ -112,8 +114,8 @@ void Form1::buildControls() {
 }
 
 void Form1::place(QWidget* control, const TwipsRect& rect) {
-    control->setGeometry(twipsToPixels(rect.left, tpp_.x), twipsToPixels(rect.top, tpp_.y),
-                         twipsToPixels(rect.width, tpp_.x), twipsToPixels(rect.height, tpp_.y));
+    const window::PixelRect r = twipsToPixels(rect, tpp_);
+    control->setGeometry(r.x, r.y, r.width, r.height);
 }
 
 TwipsSize Form1::windowSize() const {
@@ -261,7 +263,7 @@ void Form1::GotADrop(const std::string& flvfile) {
     instance->setVisible(true);
     instance->setBackgroundColor(0);
     instance->setTop(twipsToPixels(kTopBand, tpp_.y));
-    instance->setFlashVars(QString::fromUtf8(kAutostartFlashVars.data(), static_cast<qsizetype>(kAutostartFlashVars.size())));
+    instance->setFlashVars(window::qs(kAutostartFlashVars));
     instance->LoadMovie(0, QString::fromStdString(address));
     const VideoArea area = playVideoArea(windowSize());
     sizeVideo(area.width, area.height);
@@ -392,21 +394,12 @@ void Form1::Timer1_Timer() {
 
 // --- drops and the Open button ----------------------------------------------------------
 
-void Form1::dragEnterEvent(QDragEnterEvent* event) {
-    if (acceptsDroppedFiles(event->mimeData())) event->acceptProposedAction();
-    else event->ignore();
-}
+void Form1::dragEnterEvent(QDragEnterEvent* event) { answerFileDrag(event); }
 
-void Form1::dragMoveEvent(QDragMoveEvent* event) {
-    if (acceptsDroppedFiles(event->mimeData())) event->acceptProposedAction();
-    else event->ignore();
-}
+void Form1::dragMoveEvent(QDragMoveEvent* event) { answerFileDrag(event); }
 
 // The hook has played the file by the time the drop reaches the window.
-void Form1::dropEvent(QDropEvent* event) {
-    if (acceptsDroppedFiles(event->mimeData())) event->acceptProposedAction();
-    else event->ignore();
-}
+void Form1::dropEvent(QDropEvent* event) { answerFileDrag(event); }
 
 void Form1::OpenFile_Click() {
     components::OpenFileDialogRequest request;

@@ -6,19 +6,8 @@
 namespace zenvira::player {
 
 namespace {
-bool usable(double factor) { return std::isfinite(factor) && factor > 0; }
 int roundedTwips(double twips) { return static_cast<int>(std::lround(twips)); }
 }  // namespace
-
-double twipsPerPixelForDpi(double logicalDpi) { return usable(logicalDpi) ? 1440.0 / logicalDpi : 15.0; }
-
-int twipsToPixels(int twips, double twipsPerPixel) {
-    return static_cast<int>(std::lround(twips / (usable(twipsPerPixel) ? twipsPerPixel : 15.0)));
-}
-
-int pixelsToTwips(int pixels, double twipsPerPixel) {
-    return roundedTwips(pixels * (usable(twipsPerPixel) ? twipsPerPixel : 15.0));
-}
 
 TwipsSize defaultWindowSize(const TwipsPerPixel& tpp) {
     return {roundedTwips(tpp.x * 480), roundedTwips(tpp.y * 360 + 300 + kBarHeight)};

@@ -5,34 +5,25 @@
 // Pure arithmetic: the window converts to pixels with the screen's twips per pixel.
 #include <optional>
 
+#include "app/window/twips.h"
+
 namespace zenvira::player {
+
+// The twips arithmetic every window shares.
+using window::pixelsToTwips;
+using window::TwipsPerPixel;
+using window::twipsPerPixelForDpi;
+using window::TwipsRect;
+using window::twipsToPixels;
 
 inline constexpr int kTopBand = 375;          // the empty black band above the video
 inline constexpr int kBarHeight = 975;        // the bottom bar Picture3
 inline constexpr int kRestoreFromRight = 1800;  // restore button's left edge, from the right
 
-struct TwipsPerPixel {
-    double x = 15.0;
-    double y = 15.0;
-};
-
-// 1440 / logical DPI; a DPI that is zero, negative or not a number gives 15 (96 DPI).
-double twipsPerPixelForDpi(double logicalDpi);
-int twipsToPixels(int twips, double twipsPerPixel);  // rounded to the nearest pixel
-int pixelsToTwips(int pixels, double twipsPerPixel);  // rounded to the nearest twip
-
 struct TwipsSize {
     int width = 0;
     int height = 0;
     friend bool operator==(const TwipsSize&, const TwipsSize&) = default;
-};
-
-struct TwipsRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    friend bool operator==(const TwipsRect&, const TwipsRect&) = default;
 };
 
 // The Flash instance's place; its left edge is never set and stays at the window's left.
