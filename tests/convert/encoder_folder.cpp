@@ -68,6 +68,10 @@ bool runUntilComplete(AVC& job, QTimer& timer, int timeoutMs) {
     testApp();
     if (!job.IsRunning()) return false;
     timer.setInterval(5);  // the job set 300 ms; tests need not wait that long
+    return waitForComplete(job, timeoutMs);
+}
+
+bool waitForComplete(AVC& job, int timeoutMs) {
     QEventLoop loop;
     bool completed = false;
     const auto connection = QObject::connect(&job, &AVC::Complete, [&] {

@@ -41,6 +41,8 @@ struct EventLog {
 
 // Runs the event loop, with the job's ticks sped up, until Complete or `timeoutMs`.
 bool runUntilComplete(AVC& job, QTimer& timer, int timeoutMs = 10000);
+// Runs the event loop until the job's Complete; false when `timeoutMs` passes first.
+bool waitForComplete(AVC& job, int timeoutMs);
 
 // True while the process exists and is not a zombie.
 bool processAlive(int pid);
