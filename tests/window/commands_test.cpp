@@ -39,8 +39,9 @@ protected:
         ASSERT_TRUE(home.isValid());
         browserLog = home.filePath("browser.log").toStdString();
         const std::string script = home.filePath("browser.sh").toStdString();
-        std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done >> '" << browserLog
-                              << "'\necho >> '" << browserLog << "'\n";
+        // One append per start, so browsers started side by side never mix their lines.
+        std::ofstream(script) << "#!/bin/sh\nline=\nfor a in \"$@\"; do line=\"$line[$a]\"; done\n"
+                              << "printf '%s\\n' \"$line\" >> '" << browserLog << "'\n";
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         setenv("BROWSER", script.c_str(), 1);
         setenv("http_proxy", site.proxyAddress().c_str(), 1);
