@@ -75,8 +75,8 @@ std::string newVersionMessage(const std::string& versionText) {
 
 components::FetchOptions updatePageFetchOptions() {
     components::FetchOptions options;
-    options.connectTimeout = std::chrono::milliseconds(2500);
-    options.totalTimeout = std::chrono::milliseconds(2800);
+    options.connectTimeout = std::chrono::milliseconds(2000);
+    options.totalTimeout = std::chrono::milliseconds(2500);
     // The update page is a few hundred bytes; a bound keeps a broken one from stalling start-up.
     options.maxBodyBytes = 64 * 1024;
     return options;
