@@ -80,26 +80,39 @@ std::string addressOfPiece(const std::string& rawPiece) {
     return h == 0 ? piece : mid(piece, h);
 }
 
+namespace {
+
+// Steps both resolvers share: the title, the quality-code table and the map cut from the best
+// code's entry (none when there is no best code or the cut is impossible).
+struct SharedSteps {
+    std::string videoTitle;
+    std::vector<std::string> List1;
+    std::optional<std::string> S;
+};
+
+SharedSteps resolveToCut(const std::string& page, const ResolverSetup& setup) {
+    SharedSteps steps;
+    steps.videoTitle = metaContent(page);
+    steps.List1 = qualityCodes(cleanFormatList(page, setup.markers), setup.List3);
+    if (const auto code = bestCode(steps.List1)) steps.S = cutAddressMap(page, *code, setup.markers);
+    return steps;
+}
+
+}  // namespace
+
 PageResolution resolvePage(const std::string& page, const ResolverSetup& setup) {
-    PageResolution result;
-    result.videoTitle = metaContent(page);
-    result.List1 = qualityCodes(cleanFormatList(page, setup.markers), setup.List3);
-    const auto code = bestCode(result.List1);
-    const auto S = code ? cutAddressMap(page, *code, setup.markers) : std::nullopt;
-    if (S)
-        for (const auto& piece : split(*S, ','))
+    auto steps = resolveToCut(page, setup);
+    PageResolution result{std::move(steps.videoTitle), std::move(steps.List1), {}};
+    if (steps.S)
+        for (const auto& piece : split(*steps.S, ','))
             result.List2.push_back(addressOfPiece(piece));
     return result;
 }
 
 BestAddress resolveBestAddress(const std::string& page, const ResolverSetup& setup) {
-    BestAddress result;
-    result.videoTitle = metaContent(page);
-    result.List1 = qualityCodes(cleanFormatList(page, setup.markers), setup.List3);
-    const auto code = bestCode(result.List1);
-    const auto S = code ? cutAddressMap(page, *code, setup.markers) : std::nullopt;
-    if (S && !S->empty())
-        result.address = addressOfPiece(split(*S, ',').front());
+    auto steps = resolveToCut(page, setup);
+    BestAddress result{std::move(steps.videoTitle), std::move(steps.List1), std::nullopt};
+    if (steps.S && !steps.S->empty()) result.address = addressOfPiece(split(*steps.S, ',').front());
     return result;
 }
 
