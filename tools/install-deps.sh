@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libgumbo-dev libmpv-dev ffmpeg libzip-dev libopencore-amrnb-dev zip unzip
   xdg-utils shared-mime-info desktop-file-utils imagemagick
+  appstream lintian bash-completion file dpkg-dev
   clang libclang-rt-14-dev
   xvfb xauth nginx-light aria2 hyperfine
 )

@@ -43,6 +43,10 @@ bool parseOptions(const std::vector<std::string>& args, zenvira::cli::DownloadOp
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "zenvira-cli 2.5\n";
+        return 0;
+    }
     if (args.size() == 2 && args[0] == "resolve") return zenvira::cli::runResolve(args[1]);
     if (args.size() == 1 && args[0] == "profiles") return zenvira::cli::runProfiles();
     if (!args.empty() && args[0] == "convert") {
