@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "base/quality.h"
+
 namespace zenvira::app {
 
-constexpr int kQualityButtons = 5;
+constexpr int kQualityButtons = base::kQualityCount;
 
 struct ButtonMap {
     std::vector<std::string> List4;          // one address or "no" per quality button

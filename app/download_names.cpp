@@ -1,6 +1,6 @@
 #include "app/download_names.h"
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::app {
 

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "app/product_site.h"
+#include "base/product_site.h"
 #include "components/html_document/html_document.h"
 
 namespace zenvira::app {
@@ -61,11 +61,11 @@ double readVersionNumber(const std::string& text) {
 }
 
 UpdateCheck checkForNewerVersion(const PageReader& reader) {
-    const auto page = reader(updatePageAddress());
+    const auto page = reader(base::updatePageAddress());
     if (!page.ok) return {};
     UpdateCheck check;
     check.versionText = publishedVersionText(page.text);
-    check.newer = readVersionNumber(check.versionText) > appVersion;
+    check.newer = readVersionNumber(check.versionText) > base::appVersion;
     return check;
 }
 

@@ -1,6 +1,6 @@
 #include "convert/output_profiles.h"
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::convert {
 

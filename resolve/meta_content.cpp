@@ -1,6 +1,6 @@
 #include "resolve/meta_content.h"
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::resolve {
 

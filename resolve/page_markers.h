@@ -1,9 +1,11 @@
 #pragma once
-// The texts that frame the data in a watch page, and the five qualities we offer, best
-// first. They are data, not code, because the window keeps them as hidden controls and
+// The texts that frame the data in a watch page, and the frame-size labels of the qualities
+// we offer, best first. They are data, not code, because the window keeps them as hidden controls and
 // the resolvers read them afresh at every resolution.
 #include <string>
 #include <vector>
+
+#include "base/quality.h"
 
 namespace zenvira::resolve {
 
@@ -15,10 +17,12 @@ struct PageMarkers {
 
 // List3: one frame-size label per quality button, best first.
 inline std::vector<std::string> defaultQualityTable() {
-    return {"1920x1080", "1280x720", "854x480", "640x360", "320x240"};
+    std::vector<std::string> List3;
+    for (const auto& quality : base::kQualities) List3.emplace_back(quality.frameSize);
+    return List3;
 }
 
 // The quality-code table's marker for a quality the page does not offer.
-inline const std::string kNotOffered = "no";
+inline const std::string kNotOffered{base::kNotOfferedText};
 
 }  // namespace zenvira::resolve

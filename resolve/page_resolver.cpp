@@ -1,6 +1,6 @@
 #include "resolve/page_resolver.h"
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 #include "resolve/meta_content.h"
 
 namespace zenvira::resolve {

@@ -14,14 +14,13 @@
 #include "app/download_workflow.h"
 #include "components/downloader/downloader.h"
 #include "components/msg_box/msg_box.h"
-#include "components/text_ops.h"
+#include "base/quality.h"
+#include "base/text_ops.h"
 #include "platform/path_mapping.h"
 
 namespace zenvira::cli {
 
 namespace {
-
-constexpr int kHeights[] = {1080, 720, 480, 360, 240};
 
 volatile std::sig_atomic_t interrupted = 0;
 extern "C" void onInterrupt(int) { interrupted = 1; }
@@ -73,7 +72,7 @@ bool reportJobs(Session& session, std::size_t expected) {
 std::string offeredQualities(const std::vector<std::string>& List4) {
     std::string list;
     for (std::size_t k = 0; k < List4.size(); ++k)
-        if (List4[k] != "no") list += (list.empty() ? "" : ", ") + std::to_string(kHeights[k]);
+        if (base::offeredEntry(List4[k])) list += (list.empty() ? "" : ", ") + std::to_string(base::kQualities[k].height);
     return list.empty() ? "none" : list;
 }
 
@@ -81,21 +80,18 @@ std::string offeredQualities(const std::vector<std::string>& List4) {
 std::optional<int> chooseButton(const std::vector<std::string>& List4, const DownloadOptions& options) {
     if (options.quality) {
         const auto k = qualityButtonOf(*options.quality);
-        if (k && List4.size() > static_cast<std::size_t>(*k) && List4[static_cast<std::size_t>(*k)] != "no") return k;
+        if (k && List4.size() > static_cast<std::size_t>(*k) && base::offeredEntry(List4[static_cast<std::size_t>(*k)]))
+            return k;
         return std::nullopt;
     }
     for (std::size_t k = 0; k < List4.size(); ++k)
-        if (List4[k] != "no") return static_cast<int>(k);
+        if (base::offeredEntry(List4[k])) return static_cast<int>(k);
     return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<int> qualityButtonOf(int height) {
-    for (int k = 0; k < app::kQualityButtons; ++k)
-        if (kHeights[k] == height) return k;
-    return std::nullopt;
-}
+std::optional<int> qualityButtonOf(int height) { return base::qualityIndexOfHeight(height); }
 
 std::vector<std::string> readBatchFile(const std::string& text) {
     std::vector<std::string> rows;

@@ -15,11 +15,11 @@ const std::vector<ControlEntry>& mainWindowControls() {
     // picFind comes first: it is the backdrop the left button column sits on.
     static const std::vector<ControlEntry> controls = {
         {"picFind", "", {90, 120, 2415, 6015}},
-        {kQualityButtonNames[0], "1080 HD", {210, 120, 1935, 735}},
-        {kQualityButtonNames[1], "720 HD", {210, 960, 1935, 735}},
-        {kQualityButtonNames[2], "480 STD", {210, 1800, 1935, 735}},
-        {kQualityButtonNames[3], "360 FLV", {210, 2640, 1935, 735}},
-        {kQualityButtonNames[4], "240 FLV", {210, 3480, 1935, 735}},
+        {kQualityButtonNames[0], base::kQualities[0].caption, {210, 120, 1935, 735}},
+        {kQualityButtonNames[1], base::kQualities[1].caption, {210, 960, 1935, 735}},
+        {kQualityButtonNames[2], base::kQualities[2].caption, {210, 1800, 1935, 735}},
+        {kQualityButtonNames[3], base::kQualities[3].caption, {210, 2640, 1935, 735}},
+        {kQualityButtonNames[4], base::kQualities[4].caption, {210, 3480, 1935, 735}},
         {"PushButton3", "Converter", {210, 4320, 1935, 735}},
         {"PushButton4", "Batch HD Download", {210, 5160, 1935, 735}},
         {"txturl", "", {2640, 120, 5655, 375}},

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/window/twips.h"
+#include "base/quality.h"
 
 namespace zenvira::window {
 
@@ -21,7 +22,7 @@ constexpr int kWindowHeightTwips = 7080;
 constexpr int kClientWidthTwips = 11640;
 constexpr int kClientHeightTwips = 6570;
 
-constexpr int kQualityButtonCount = 5;
+constexpr int kQualityButtonCount = base::kQualityCount;
 constexpr int kStatusPanel1WidthTwips = 8040;
 constexpr int kStatusPanel2WidthTwips = 3400;
 

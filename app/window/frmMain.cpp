@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/batch_list.h"
-#include "app/product_site.h"
+#include "base/product_site.h"
 #include "app/update_check.h"
 #include "app/window/locale_separator.h"
 #include "app/window/qt_text.h"
@@ -91,8 +91,8 @@ void frmMain::buildControls() {
     STBar = new StatusPanels(this);
     place(STBar, "STBar");
     STBar->setPanel1Width(twipsToPixels(kStatusPanel1WidthTwips, twipsPerPixel_.x));
-    STBar->setPanelText(2, qs(app::ownershipNotice()));
-    STBar->setPanelToolTip(2, qs(app::ownershipNotice()));
+    STBar->setPanelText(2, qs(base::ownershipNotice()));
+    STBar->setPanelToolTip(2, qs(base::ownershipNotice()));
 }
 
 QPushButton* frmMain::makeButton(std::string_view name) {
@@ -149,7 +149,7 @@ bool frmMain::checkForUpdate() {
 
 // A browser that will not start never ends the application; the status bar says why.
 void frmMain::openProductSite() {
-    const auto launch = platform::openInBrowser(app::productHomeAddress());
+    const auto launch = platform::openInBrowser(base::productHomeAddress());
     if (!launch.ok) setStatusText(launch.error);
 }
 
@@ -211,7 +211,7 @@ void frmMain::PushButton8_Click() {
 }
 
 void frmMain::STBar_PanelClick(int panel) {
-    if (STBar->panelText(panel).toStdString().find(app::productSiteHost()) != std::string::npos) openProductSite();
+    if (STBar->panelText(panel).toStdString().find(base::productSiteHost()) != std::string::npos) openProductSite();
 }
 
 // --- size -------------------------------------------------------------------------------

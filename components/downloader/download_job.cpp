@@ -12,7 +12,7 @@
 #include "components/downloader/range_fetch.h"
 #include "components/downloader/resource_probe.h"
 #include "components/downloader/whole_fetch.h"
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 #include "platform/path_mapping.h"
 #include "platform/random_access_file.h"
 

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <utility>
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::components {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::components {
 

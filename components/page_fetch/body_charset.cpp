@@ -1,6 +1,6 @@
 #include "components/page_fetch/body_charset.h"
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::components::pagefetch {
 namespace {

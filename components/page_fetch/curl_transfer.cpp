@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::components::pagefetch {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::components::pagefetch {
 namespace {

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <utility>
 
-#include "app/product_site.h"
+#include "base/product_site.h"
 #include "app/window/qt_text.h"
 #include "app/window/screen_twips.h"
 #include "app/window/skin_apply.h"
@@ -145,7 +145,7 @@ void frmConv::setStatus(const QString& text, std::uint32_t rgb) {
 // --- load -------------------------------------------------------------------------------
 
 bool frmConv::Form_Load() {
-    if (offerEncoder(app::encoderDownloadAddress(), QApplication::activeWindow()) == EncoderOffer::Fetched)
+    if (offerEncoder(base::encoderDownloadAddress(), QApplication::activeWindow()) == EncoderOffer::Fetched)
         return false;
     LoadSkin();
     createJob();

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::player {
 

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "components/text_ops.h"
+#include "base/text_ops.h"
 
 namespace zenvira::player {
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/product_site.h"
+#include "base/product_site.h"
 #include "convert/encoder_download.h"
 #include "tests/convert/encoder_folder.h"
 #include "tests/convwin/convwin_support.h"
@@ -75,7 +75,7 @@ TEST_F(EncoderInstall, EveryRefusalSaysWhyAndLeavesTheFolderAsItWas) {
 class EncoderFetch : public EncoderInstall {
 protected:
     convert::EncoderDownloadRequest request() const {
-        return {app::encoderDownloadAddress(), app.path(), download.path()};
+        return {base::encoderDownloadAddress(), app.path(), download.path()};
     }
     // The fixture site answers the real address through the proxy setting.
     site::FixtureSite site;

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/product_site.h"
+#include "base/product_site.h"
 #include "app/window/frmMain.h"
 #include "app/window/status_panels.h"
 #include "components/msg_box/msg_box.h"

@@ -1,7 +1,7 @@
 // The arithmetic behind the window's geometry and caption, without a display.
 #include <gtest/gtest.h>
 
-#include "app/product_site.h"
+#include "base/product_site.h"
 #include "app/window/control_table.h"
 #include "app/window/twips.h"
 #include "app/window/window_caption.h"
@@ -53,7 +53,7 @@ TEST(ControlTable, EveryControlFitsTheClientArea) {
     }
     EXPECT_EQ(qualityButtonName(4), "PushButton1_4");
     EXPECT_THROW(controlEntry("List3"), std::out_of_range);  // hidden data has no widget
-    EXPECT_NE(zenvira::app::ownershipNotice().find(zenvira::app::productSiteHost()), std::string::npos);
+    EXPECT_NE(zenvira::base::ownershipNotice().find(zenvira::base::productSiteHost()), std::string::npos);
 }
 
 TEST(WindowCaption, VersionWithTheLocalesSeparator) {

@@ -3,7 +3,7 @@
 // the ownership notice. ZENVIRA_SITE_HOST replaces the host (tests, the demo).
 #include <string>
 
-namespace zenvira::app {
+namespace zenvira::base {
 
 constexpr double appVersion = 2.5;
 
@@ -16,4 +16,4 @@ inline std::string encoderDownloadAddress() { return "http://" + productSiteHost
 // The video site's watch marker: an address holding it is a watch-page address.
 inline const std::string kWatchMarker = "youtube.com/watch";
 
-}  // namespace zenvira::app
+}  // namespace zenvira::base

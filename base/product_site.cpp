@@ -1,8 +1,8 @@
-#include "app/product_site.h"
+#include "base/product_site.h"
 
 #include <cstdlib>
 
-namespace zenvira::app {
+namespace zenvira::base {
 
 std::string productSiteHost() {
     const char* host = std::getenv("ZENVIRA_SITE_HOST");
@@ -15,4 +15,4 @@ std::string updatePageAddress() { return "http://" + productSiteHost() + "/listu
 
 std::string ownershipNotice() { return "\xC2\xA9 Zenvira \xE2\x80\x94 " + productSiteHost(); }
 
-}  // namespace zenvira::app
+}  // namespace zenvira::base
