@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ninja-build
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcurl4-openssl-dev zlib1g-dev curl
+  libcurl4-openssl-dev libssl-dev zlib1g-dev curl
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libgumbo-dev libmpv-dev ffmpeg libzip-dev libopencore-amrnb-dev zip unzip
   xdg-utils shared-mime-info desktop-file-utils imagemagick

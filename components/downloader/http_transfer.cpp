@@ -1,5 +1,7 @@
 #include "components/downloader/http_transfer.h"
 
+#include "components/ca_bundle/ca_bundle.h"
+
 namespace zenvira::components {
 
 namespace {
@@ -55,6 +57,7 @@ void HttpTransfer::configure(const TransferRequest& request) {
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HttpTransfer::onBodyData);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
+    applyCaBundle(easy_);
     if (request.range) {
         const std::string range = std::to_string(request.range->begin) + "-" + std::to_string(request.range->end - 1);
         curl_easy_setopt(easy_, CURLOPT_RANGE, range.c_str());  // libcurl copies the text

@@ -1,5 +1,7 @@
 #include "components/page_fetch/curl_transfer.h"
 
+#include "components/ca_bundle/ca_bundle.h"
+
 #include <charconv>
 #include <memory>
 #include <mutex>
@@ -135,6 +137,7 @@ void setOptions(CURL* easy, const std::string& url, const FetchOptions& options,
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &state);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &state);
+    applyCaBundle(easy);
 }
 
 void readTransferInfo(CURL* easy, TransferOutcome& out) {

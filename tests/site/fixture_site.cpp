@@ -11,6 +11,7 @@
 #include "tests/site/site_pages.h"
 #include "tests/site/stop_signal.h"
 #include "tests/site/stream_response.h"
+#include "tests/site/tls_tunnel.h"
 
 namespace zenvira::site {
 
@@ -63,6 +64,7 @@ struct FixtureSite::Impl {
     bool answerStreamRequest(Connection& connection, const http::Request& request);
     bool takeDrop(const std::string& streamId);
     void record(const http::Request& request);
+    void recordConnect(const std::string& head);
 
     StopSignal stop;
     mutable std::mutex mutex;  // guards everything below
@@ -71,6 +73,7 @@ struct FixtureSite::Impl {
     std::map<std::string, FixedResponse> fixed;
     std::string publishedVersion = "2.5";
     std::vector<RequestRecord> seen;
+    TlsTunnels tunnels;
     // Last, so the listener is stopped before the content its threads read goes away.
     Listener listener;
 };
@@ -82,6 +85,10 @@ void FixtureSite::Impl::serveConnection(int fd) {
         const auto got = connection.readHead(head);
         if (got == Connection::HeadResult::Closed) return;
         if (got == Connection::HeadResult::TooLarge) return refuse(connection, 431);
+        if (const auto host = TlsTunnels::connectHost(head)) {
+            recordConnect(head);
+            return tunnels.serve(fd, *host, listener.port(), stop);
+        }
         const auto request = http::parseHead(head);
         if (!request) return refuse(connection, 400);
         record(*request);
@@ -180,6 +187,12 @@ void FixtureSite::Impl::record(const http::Request& request) {
     seen.push_back({request.method, request.target, request.path, request.headers});
 }
 
+void FixtureSite::Impl::recordConnect(const std::string& head) {
+    const auto targetStart = head.find(' ') + 1;
+    std::lock_guard lock(mutex);
+    seen.push_back({"CONNECT", head.substr(targetStart, head.find_first_of(" \r\n", targetStart) - targetStart), "", {}});
+}
+
 FixtureSite::FixtureSite() : FixtureSite(0) {}
 
 FixtureSite::FixtureSite(std::uint16_t port) : impl_(std::make_unique<Impl>(port)) {}
@@ -219,6 +232,8 @@ void FixtureSite::addFixed(const std::string& pathAndQuery, const FixedResponse&
     std::lock_guard lock(impl_->mutex);
     impl_->fixed[path ? *path : pathAndQuery] = response;
 }
+
+std::string FixtureSite::certificateAuthorityFile() const { return impl_->tunnels.authorityFile(); }
 
 std::vector<RequestRecord> FixtureSite::requests() const {
     std::lock_guard lock(impl_->mutex);

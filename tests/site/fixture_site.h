@@ -100,6 +100,12 @@ public:
     // Any fixed response at an exact path (query included when given).
     void addFixed(const std::string& pathAndQuery, const FixedResponse& response);
 
+    // HTTPS through the proxy: CONNECT is answered, and the tunnel speaks TLS with a
+    // certificate for the host it names, signed by an authority made for this site. A client
+    // trusts it through this PEM file (CURL_CA_BUNDLE), and goes there with https_proxy set to
+    // proxyAddress(). The file is removed with the site.
+    std::string certificateAuthorityFile() const;
+
     std::vector<RequestRecord> requests() const;
     void clearRequests();
 
