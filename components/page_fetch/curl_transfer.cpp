@@ -22,6 +22,32 @@ struct EasyDeleter {
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+
+// Ties a cancel to the running transfer for as long as the transfer holds its handles.
+class CancelWatch {
+public:
+    CancelWatch(FetchCancel* cancel, CURLM* multi) : cancel_(cancel) {
+        if (cancel_) cancel_->attach(multi);
+    }
+    ~CancelWatch() {
+        if (cancel_) cancel_->detach();
+    }
+    CancelWatch(const CancelWatch&) = delete;
+    CancelWatch& operator=(const CancelWatch&) = delete;
+    bool cancelled() const { return cancel_ && cancel_->cancelled(); }
+
+private:
+    FetchCancel* cancel_;
+};
+
+// How long one wait may last when libcurl has no timer of its own running: a wake-up or a
+// socket event ends it sooner.
+constexpr int kLongestWaitMs = 1000;
+
 // What the callbacks see while the transfer runs.
 struct TransferState {
     explicit TransferState(TransferOutcome& out, std::size_t limit) : outcome(out), maxBody(limit) {}
@@ -162,17 +188,56 @@ void ensureCurlReady() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-TransferOutcome runTransfer(const std::string& url, const FetchOptions& options) {
+namespace {
+
+// The transfer on the multi interface, waiting in curl_multi_poll, which a cancel wakes.
+CURLcode performUntilDone(CURL* easy, CURLM* multi, const CancelWatch& watch, bool& cancelled) {
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_OK;
+    for (;;) {
+        if (watch.cancelled()) {
+            cancelled = true;
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) {
+            int queued = 0;
+            result = CURLE_RECV_ERROR;  // a transfer that ends always leaves its message
+            while (CURLMsg* message = curl_multi_info_read(multi, &queued))
+                if (message->msg == CURLMSG_DONE && message->easy_handle == easy) result = message->data.result;
+            break;
+        }
+        if (curl_multi_poll(multi, nullptr, 0, kLongestWaitMs, nullptr) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
+}  // namespace
+
+TransferOutcome runTransfer(const std::string& url, const FetchOptions& options, FetchCancel* cancel) {
     TransferOutcome outcome;
     EasyHandle easy(curl_easy_init());
-    if (!easy) {
+    MultiHandle multi(curl_multi_init());
+    if (!easy || !multi) {
         outcome.code = CURLE_FAILED_INIT;
         return outcome;
     }
     TransferState state(outcome, options.maxBodyBytes);
     char errorBuffer[CURL_ERROR_SIZE] = {};
     setOptions(easy.get(), url, options, state, errorBuffer);
-    outcome.code = curl_easy_perform(easy.get());
+    {
+        const CancelWatch watch(cancel, multi.get());
+        outcome.code = performUntilDone(easy.get(), multi.get(), watch, outcome.cancelled);
+    }
     outcome.curlMessage = errorBuffer;
     readTransferInfo(easy.get(), outcome);
     if (outcome.code != CURLE_OK) outcome.body.clear();

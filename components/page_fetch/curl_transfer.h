@@ -23,11 +23,13 @@ struct TransferOutcome {
     std::string effectiveUrl;      // the address of the last request (after redirects)
     long long elapsedMicros = 0;
     long long connectedMicros = 0;  // when the connection stood, 0 when it never did
+    bool cancelled = false;         // ended by the caller's FetchCancel
 };
 
 // Makes sure libcurl's process-wide setup has run, once, whatever thread gets here first.
 void ensureCurlReady();
 
-TransferOutcome runTransfer(const std::string& url, const FetchOptions& options);
+// Runs on a multi handle of its own, so that a cancel wakes its wait at once.
+TransferOutcome runTransfer(const std::string& url, const FetchOptions& options, FetchCancel* cancel = nullptr);
 
 }  // namespace zenvira::components::pagefetch

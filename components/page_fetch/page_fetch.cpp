@@ -19,11 +19,16 @@ FetchResult failure(std::string reason, long status = 0) {
     return result;
 }
 
-FetchResult fetch(const std::string& address, const FetchOptions& options) {
+FetchResult fetch(const std::string& address, const FetchOptions& options, FetchCancel* cancel) {
     const auto checked = pagefetch::checkAddress(address);
     if (!checked.ok) return failure(checked.error);
     pagefetch::ensureCurlReady();
-    auto outcome = pagefetch::runTransfer(checked.url, options);
+    auto outcome = pagefetch::runTransfer(checked.url, options, cancel);
+    if (outcome.cancelled) {
+        FetchResult stopped = failure(kFetchCancelledText, outcome.status);
+        stopped.cancelled = true;
+        return stopped;
+    }
     if (pagefetch::transferFailed(outcome))
         return failure(pagefetch::describeFailure(outcome, options, checked.host), outcome.status);
     FetchResult result;
@@ -37,10 +42,10 @@ FetchResult fetch(const std::string& address, const FetchOptions& options) {
 
 PageFetch::PageFetch(FetchOptions options) : options_(std::move(options)) {}
 
-FetchResult PageFetch::FetchText(const std::string& address) const {
+FetchResult PageFetch::FetchText(const std::string& address, FetchCancel* cancel) const {
     // Callers take whatever comes back as the page; nothing may escape past them.
     try {
-        return fetch(address, options_);
+        return fetch(address, options_, cancel);
     } catch (const std::bad_alloc&) {
         return failure("Out of memory while fetching the page");
     } catch (const std::exception& error) {

@@ -3,9 +3,12 @@
 // Follows up to 10 redirects, accepts gzip, honours http_proxy/https_proxy/no_proxy, has a
 // connect and an overall time-out, refuses bodies over 64 MiB and converts a declared
 // charset other than UTF-8. Failures come back as a one-line reason, never as an exception.
+// A FetchCancel ends a fetch at once from another thread.
 #include <chrono>
 #include <cstddef>
 #include <string>
+
+#include "components/page_fetch/fetch_cancel.h"
 
 namespace zenvira::components {
 
@@ -14,7 +17,11 @@ struct FetchResult {
     std::string text;    // the body as UTF-8 when ok
     std::string error;   // one line a person understands when not ok
     long httpStatus = 0; // last status seen, 0 when none
+    bool cancelled = false;  // ended by its FetchCancel, not by the server or the network
 };
+
+// The reason of a fetch that its FetchCancel ended.
+inline constexpr const char* kFetchCancelledText = "Stopped before the page arrived";
 
 struct FetchOptions {
     std::chrono::milliseconds connectTimeout{10'000};
@@ -28,8 +35,8 @@ struct FetchOptions {
 class PageFetch {
 public:
     explicit PageFetch(FetchOptions options = {});
-    // Blocks until the whole body is there or the fetch has failed.
-    FetchResult FetchText(const std::string& address) const;
+    // Blocks until the whole body is there, the fetch has failed or `cancel` was cancelled.
+    FetchResult FetchText(const std::string& address, FetchCancel* cancel = nullptr) const;
 
 private:
     FetchOptions options_;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "components/page_fetch/page_fetch.h"
 #include "tests/page_fetch/proxy_environment.h"
@@ -16,8 +17,8 @@ using namespace std::chrono_literals;
 using site::FixedResponse;
 using site::FixtureSite;
 
-FetchResult fetch(const std::string& address, FetchOptions options = {}) {
-    return PageFetch(std::move(options)).FetchText(address);
+FetchResult fetch(const std::string& address, FetchOptions options = {}, FetchCancel* cancel = nullptr) {
+    return PageFetch(std::move(options)).FetchText(address, cancel);
 }
 
 void expectFailure(const FetchResult& result, const std::string& reason) {
@@ -150,6 +151,43 @@ TEST_F(PageFetchTransfer, SlowAnswerTimesOut) {
     const auto started = std::chrono::steady_clock::now();
     expectFailure(fetch(site.localAddress("/slow"), impatient), "Timed out after 0.3 s");
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+}
+
+// Stop and Ctrl-C: a read that waits for a slow server, or for a proxy that never answers,
+// ends as soon as it is cancelled, and says it was stopped rather than that it failed.
+TEST_F(PageFetchTransfer, CancelEndsAWaitingFetchAtOnce) {
+    tests::ProxyEnvironment noProxy;
+    FixedResponse slow = page("too late");
+    slow.delay = 5s;
+    site.addFixed("/slow", slow);
+
+    FetchCancel cancel;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(300ms);
+        cancel.cancel();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const auto result = fetch(site.localAddress("/slow"), {}, &cancel);
+    const auto took = std::chrono::steady_clock::now() - started;
+    stopper.join();
+
+    EXPECT_TRUE(result.cancelled);
+    expectFailure(result, kFetchCancelledText);
+    EXPECT_GE(took, 250ms);
+    EXPECT_LT(took, 1s);
+
+    // Cancelled before it starts: nothing is sent at all.
+    const auto again = std::chrono::steady_clock::now();
+    EXPECT_TRUE(fetch(site.localAddress("/slow"), {}, &cancel).cancelled);
+    EXPECT_LT(std::chrono::steady_clock::now() - again, 200ms);
+
+    // An unused cancel changes nothing.
+    FetchCancel unused;
+    site.addFixed("/quick", page("here"));
+    const auto quick = fetch(site.localAddress("/quick"), {}, &unused);
+    EXPECT_TRUE(quick.ok) << quick.error;
+    EXPECT_FALSE(quick.cancelled);
+    EXPECT_EQ(quick.text, "here");
 }
 
 TEST_F(PageFetchTransfer, BodiesOverTheLimitAreRefusedWithOrWithoutLength) {
