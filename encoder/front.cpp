@@ -8,6 +8,7 @@
 #include "encoder/option_translation.h"
 #include "platform/program_lookup.h"
 #include "encoder/source_probe.h"
+#include "encoder/staged_output.h"
 
 namespace zenvira::encoder {
 
@@ -140,6 +141,21 @@ ChildEnd convert(const std::string& ffmpeg, const LegacyCommand& command, bool p
     return runWithAmrAudio(ffmpeg, translation.plan);
 }
 
+// The conversion writes under a temporary name that becomes the output only on success.
+// Without -y an existing output is refused, as FFmpeg refuses it.
+ChildEnd convertStaged(const std::string& ffmpeg, LegacyCommand command) {
+    if (!command.overwrite && outputExists(command.output))
+        return fail(kCannotRun, "'" + command.output + "' already exists (-y replaces it)");
+    StagedOutput staged(command.output);
+    command.output = staged.writePath();
+    command.overwrite = true;  // the temporary name is this run's own
+    const ChildEnd end = convert(ffmpeg, command, false);
+    if (failed(end)) return end;
+    std::string error;
+    if (!staged.commit(error)) return fail(kCannotRun, error);
+    return end;
+}
+
 }  // namespace
 
 ChildEnd runFront(const std::vector<std::string>& args) {
@@ -155,7 +171,7 @@ ChildEnd runFront(const std::vector<std::string>& args) {
     const std::string ffmpeg = findFfmpeg(error);
     if (ffmpeg.empty()) return fail(kCannotRun, error);
     forwardStopSignals();
-    return convert(ffmpeg, parsed.command, printOnly);
+    return printOnly ? convert(ffmpeg, parsed.command, true) : convertStaged(ffmpeg, parsed.command);
 }
 
 }  // namespace zenvira::encoder

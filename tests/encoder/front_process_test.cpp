@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -18,6 +19,8 @@ namespace {
 // Options of the "MP3 Sound (MP3)" profile.
 const Words kMp3Profile{"-i",  "/v/clip.flv", "-y",  "-f",    "mp3", "-acodec", "mp3",
                         "-ab", "128",         "-ar", "44100", "-ac", "2",       "/v/my clip.mp3"};
+
+void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 class FrontProcess : public ::testing::Test {
 protected:
@@ -35,7 +38,7 @@ TEST_F(FrontProcess, FfmpegGetsTheTranslatedArgumentsAndItsExitStatusComesBack) 
     EXPECT_TRUE(run.exited(3)) << run.status << run.err;
     EXPECT_EQ(readFile(folder.file("args")),
               "-hide_banner\n-nostdin\n-y\n-i\n/v/clip.flv\n-vn\n-c:a\nlibmp3lame\n-b:a\n128k\n-ar\n44100\n-ac\n2\n"
-              "-f\nmp3\n/v/my clip.mp3\n");
+              "-f\nmp3\n/v/.my clip.part.mp3\n");
 }
 
 TEST_F(FrontProcess, FfmpegWritesToTheFrontsOwnOutputAndError) {
@@ -134,6 +137,50 @@ TEST_F(FrontProcess, StopSignalReachesBothFfmpegsOfTheAmrPipeline) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9) << status << readFile(folder.file("err"));
     EXPECT_EQ(readFile(folder.file("muxer-stopped")), "#!AMR\n");
     EXPECT_FALSE(decoder > 0 && processAlive(decoder));
+}
+
+// FFmpeg writes under a temporary name; only a run that succeeds puts the file in place.
+// A failed or stopped run leaves no trace and an earlier output as it was.
+TEST_F(FrontProcess, TheOutputAppearsOnlyWhenTheRunSucceeds) {
+    const std::string output = folder.file("my clip.mp3");
+    const std::string staging = folder.file(".my clip.part.mp3");
+    Words args = kMp3Profile;
+    args.back() = output;
+    // The stand-in writes to its last argument, then ends as $outcome says.
+    const std::string writer = "for last; do :; done\necho partial > \"$last\"\n";
+
+    std::filesystem::remove(output);
+    ProgramRun run = runProgram(frontPath(), args, useFfmpeg(writer + "exit 0"));
+    EXPECT_TRUE(run.exited(0)) << run.err;
+    EXPECT_EQ(readFile(output), "partial\n");
+    EXPECT_FALSE(std::filesystem::exists(staging));
+
+    writeFile(output, "earlier output");
+    run = runProgram(frontPath(), args, useFfmpeg(writer + "echo 'clip.flv: Invalid data found' >&2; exit 1"));
+    EXPECT_TRUE(run.exited(1));
+    EXPECT_EQ(run.err, "clip.flv: Invalid data found\n");
+    EXPECT_EQ(readFile(output), "earlier output");
+    EXPECT_FALSE(std::filesystem::exists(staging));
+
+    const Words looping = useFfmpeg(writer + "echo $$ > \"$here/pid\"\nwhile :; do sleep 0.02; done");
+    std::filesystem::remove(folder.file("pid"));
+    const pid_t front = startProgram(frontPath(), args, looping, folder.file("out"), folder.file("err"));
+    ASSERT_FALSE(waitForText(folder.file("pid"), 5000).empty());
+    EXPECT_TRUE(std::filesystem::exists(staging));
+    kill(front, SIGTERM);
+    const int status = waitProgram(front, 5000);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(readFile(output), "earlier output");
+    EXPECT_FALSE(std::filesystem::exists(staging));
+
+    // Without -y an existing output is refused and FFmpeg does not run.
+    Words noOverwrite;
+    for (const auto& word : args)
+        if (word != "-y") noOverwrite.push_back(word);
+    run = runProgram(frontPath(), noOverwrite, useFfmpeg("touch \"$here/ran\""));
+    EXPECT_TRUE(run.exited(1));
+    EXPECT_EQ(run.err, "avformat.dll: '" + output + "' already exists (-y replaces it)\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("ran")));
 }
 
 TEST_F(FrontProcess, PrintShowsTheRunsAndRunsNothing) {
