@@ -1,5 +1,6 @@
 #include "convert/conversion_job.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include "convert/encoder_runner.h"
@@ -17,8 +18,9 @@ AVC::AVC(QTimer* Timer1, QObject* parent)
 }
 
 AVC::~AVC() {
-    // The runner's destruction ends and reaps an encoder still running, with what it started.
-    if (running_ && Timer1_) Timer1_->stop();
+    if (!running_) return;
+    if (Timer1_) Timer1_->stop();
+    runner_->stopAndWait();  // what the encoder started ends with it
 }
 
 void AVC::RateControlBuffer(const std::string& StrValue) { settings_.RateControlBuffer = StrValue; }
@@ -64,6 +66,7 @@ void AVC::ConvertMedia(bool OverWrite) {
     // A system that refuses the pipe or the process raises no event; the settings stay.
     if (!runner_->start(checked.command, lastStartFailure_)) return;
     running_ = true;
+    runDestFile_ = settings_.DestFile;
     if (!Timer1_) {
         // The lent timer has gone; the run still needs its ticks.
         Timer1_ = new QTimer(this);
@@ -93,12 +96,29 @@ void AVC::Timer1_Timer() {
     if (over) endRun();
 }
 
+// Why the run that has just ended made no file, empty when it did.
+std::string AVC::runFailure(const std::string& destFile) const {
+    if (runner_->cancelled()) return kCancelledText;
+    if (!lastExit_.success()) {
+        const std::string reason = lastErrorLine(runner_->lastOutput());
+        return reason.empty() ? "The encoder failed (" + lastExit_.describe() + ")" : reason;
+    }
+    const QFileInfo output(QString::fromStdString(destFile));
+    if (!output.isFile() || output.size() == 0) return "The encoder made no file " + destFile;
+    return {};
+}
+
 void AVC::endRun() {
     running_ = false;
     if (Timer1_) Timer1_->stop();
     lastExit_ = runner_->exitStatus();
+    const std::string failure = runFailure(runDestFile_);
     settings_ = ConversionSettings{};
-    emit Complete();
+    // A run that made nothing never reads as a success.
+    if (failure.empty())
+        emit Complete();
+    else
+        emit ErrorEvent(failure);
 }
 
 }  // namespace zenvira::convert

@@ -7,7 +7,8 @@
 // the tests their own). While a run is active the job sets that timer to 300 ms and handles
 // each tick: it drains what the encoder wrote without ever waiting, raises Converting, and
 // once the output has ended and the encoder has been reaped, clears its settings and raises
-// Complete. Qt Core only.
+// Complete when the encoder succeeded and its file is there, or else ErrorEvent with the
+// encoder's own last error line (a cancelled run: kCancelledText). Qt Core only.
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -29,13 +30,17 @@ struct CommandLinePreview {
     std::string error;        // when !ok
 };
 
+// The ErrorEvent text of a run ended by CancelConvert.
+inline constexpr const char* kCancelledText = "The conversion was cancelled";
+
 class AVC : public QObject {
     Q_OBJECT
 public:
     // Timer1 is the owner's timer and must outlive the job's use of it; the job only sets its
     // interval and switches it on and off. A null timer makes the job use one of its own.
     explicit AVC(QTimer* Timer1, QObject* parent = nullptr);
-    // An encoder still running is ended (with what it started) and reaped; no event is raised.
+    // An encoder still running is ended (with what it started) and reaped, after a moment to
+    // remove its temporary file; no event is raised.
     ~AVC() override;
 
     // The write-only settings: each stores its value unchanged.
@@ -68,7 +73,7 @@ public:
     // the pipe or the process raises nothing (see LastStartFailure).
     void ConvertMedia(bool OverWrite);
     // Ends this job's own encoder and what it started. The run then ends through the ticks as
-    // usual, with Complete. Without a run it does nothing.
+    // usual, with ErrorEvent(kCancelledText). Without a run it does nothing.
     void CancelConvert();
 
     // The same checks and command line as ConvertMedia, without events and without a start.
@@ -91,12 +96,14 @@ signals:
 
 private:
     void endRun();
+    std::string runFailure(const std::string& destFile) const;
 
     QPointer<QTimer> Timer1_;
     ConversionSettings settings_;
     std::unique_ptr<EncoderRunner> runner_;
     platform::ExitStatus lastExit_;
     std::string lastStartFailure_;
+    std::string runDestFile_;  // the running conversion's output: settings may change meanwhile
     bool running_ = false;  // from a successful start until Complete is raised
     bool inTick_ = false;
 };

@@ -19,9 +19,21 @@ struct ExitStatus {
 
 // What one poll of the output pipe found.
 struct PipeDrain {
+    static constexpr std::size_t kTailBytes = 4096;
     std::size_t bytes = 0;     // bytes read and thrown away
     bool ended = false;        // every write end is closed and the pipe is empty
+    std::string tail;          // the last bytes read (at most kTailBytes): the child's last words
 };
+
+// Appends `count` bytes to `tail`, keeping only its last PipeDrain::kTailBytes.
+inline void keepTail(std::string& tail, const char* bytes, std::size_t count) {
+    if (count >= PipeDrain::kTailBytes) {
+        tail.assign(bytes + count - PipeDrain::kTailBytes, PipeDrain::kTailBytes);
+        return;
+    }
+    tail.append(bytes, count);
+    if (tail.size() > PipeDrain::kTailBytes) tail.erase(0, tail.size() - PipeDrain::kTailBytes);
+}
 
 class ChildProcess {
 public:
@@ -43,6 +55,9 @@ public:
     bool reap();
     // Ends the child and everything in its group at once, without reaping.
     void terminateGroup();
+    // Asks the child and its group to end, letting them clean up (POSIX: SIGTERM). Where the
+    // system has no such request (Windows) it ends them as terminateGroup does.
+    void askGroupToStop();
     // Started and not yet reaped.
     bool running() const;
     // The status of the child last reaped (NotEnded before that).

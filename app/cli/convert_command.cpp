@@ -116,8 +116,10 @@ int convertFile(const std::string& source, const std::string& profile) {
     });
     bool refused = false;
     QObject::connect(&job, &convert::AVC::ErrorEvent, [&](const std::string& message) {
+        progress.finish();
         std::cerr << "Error! " << message << "\n";
         refused = true;
+        QCoreApplication::exit(1);  // a run that failed ends here; a refusal has no loop yet
     });
     convert::ConvertFLV(job, profile, source);
     if (!chosen || refused) return 1;
@@ -125,7 +127,7 @@ int convertFile(const std::string& source, const std::string& profile) {
         std::cerr << "The encoder could not be started: " << job.LastStartFailure() << "\n";
         return 1;
     }
-    // Ctrl-C ends the encoder; the run then completes as usual.
+    // Ctrl-C ends the encoder; the run then ends with the cancelled error.
     std::signal(SIGINT, onConvertInterrupt);
     std::signal(SIGTERM, onConvertInterrupt);
     QTimer interruptWatch;
@@ -134,6 +136,7 @@ int convertFile(const std::string& source, const std::string& profile) {
     });
     interruptWatch.start(100);
     QCoreApplication::exec();
+    if (refused) return 1;  // the encoder's reason, or the cancel, is on screen
     return reportRun(job, convert::outputPathFor(source, chosen->extension));
 }
 

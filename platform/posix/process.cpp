@@ -160,6 +160,7 @@ PipeDrain ChildProcess::drain(std::size_t limit) {
         const ssize_t got = ::read(handles_->readEnd, buffer, sizeof buffer);
         if (got > 0) {
             result.bytes += static_cast<std::size_t>(got);
+            keepTail(result.tail, buffer, static_cast<std::size_t>(got));
             continue;
         }
         if (got < 0 && errno == EINTR) continue;
@@ -182,6 +183,10 @@ bool ChildProcess::reap() {
 
 void ChildProcess::terminateGroup() {
     if (handles_->groupMayLive()) ::kill(-handles_->pid, SIGKILL);
+}
+
+void ChildProcess::askGroupToStop() {
+    if (handles_->groupMayLive()) ::kill(-handles_->pid, SIGTERM);
 }
 
 bool ChildProcess::running() const { return !handles_->reaped; }

@@ -127,6 +127,7 @@ PipeDrain ChildProcess::drain(std::size_t limit) {
             break;
         }
         result.bytes += got;
+        keepTail(result.tail, buffer, got);
     }
     result.ended = handles_->readEnd == nullptr;
     return result;
@@ -148,6 +149,9 @@ void ChildProcess::terminateGroup() {
     handles_->cancelled = true;
     ::TerminateJobObject(handles_->job, 1);
 }
+
+// A hidden console child has no window to close and no console of ours to share a Ctrl-C.
+void ChildProcess::askGroupToStop() { terminateGroup(); }
 
 bool ChildProcess::running() const { return !handles_->reaped; }
 

@@ -69,15 +69,15 @@ TEST_F(CliConvert, ConvertShowsProgressAndSucceedsWhenTheFileIsWritten) {
 }
 
 TEST_F(CliConvert, FailsWhenTheEncoderFailsOrWritesNothing) {
-    folder.writeEncoder("exit 1");
+    folder.writeEncoder("echo 'my clip.flv: Invalid data found when processing input' >&2; exit 1");
     CliResult r = run({"convert", QString::fromStdString(source), "Zune WMV"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("exit code 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Error! my clip.flv: Invalid data found when processing input"), std::string::npos) << r.err;
 
     folder.writeEncoder("exit 0");
     r = run({"convert", QString::fromStdString(source), "Zune WMV"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("wrote no file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Error! The encoder made no file"), std::string::npos) << r.err;
 }
 
 TEST_F(CliConvert, RefusalsAreReported) {

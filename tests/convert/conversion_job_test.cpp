@@ -13,6 +13,8 @@ namespace {
 using testing::EncoderFolder;
 using testing::EventLog;
 using testing::runUntilComplete;
+using testing::runUntilEnd;
+using testing::kWriteDestination;
 using Words = std::vector<std::string>;
 
 // Writes its arguments, one a line, into args.txt beside itself.
@@ -55,11 +57,11 @@ TEST_F(ConversionJob, StoppedAttemptKeepsSettingsAndTheNextConversionCarriesThem
 
 TEST_F(ConversionJob, CompletedRunClearsSettingsBeforeComplete) {
     EncoderFolder folder;
-    folder.writeEncoder("exit 0");
+    folder.writeEncoder(kWriteDestination);
     AVC job(&timer);
     std::string atComplete;
     QObject::connect(&job, &AVC::Complete, [&] { atComplete = job.PreviewCommandLine(false).error; });
-    ConvertFLV(job, "Zune WMV", "/v/clip.flv");
+    ConvertFLV(job, "Zune WMV", folder.file("clip.flv"));
     ASSERT_TRUE(runUntilComplete(job, timer));
     EXPECT_EQ(atComplete, "No source filename defined");
 
@@ -81,7 +83,7 @@ TEST_F(ConversionJob, EncoderReceivesEachArgumentWholeFromAFolderWithBlanks) {
     EXPECT_EQ(job.PreviewCommandLine(false).commandLine,
               folder.file("avformat.dll") +
                   " -i \"/my videos/a clip.flv\" -s 320 x 240 -vcodec mpeg4 \"/my videos/a clip.avi\"");
-    ASSERT_TRUE(runUntilComplete(job, timer));
+    ASSERT_TRUE(runUntilEnd(job, timer));
     EXPECT_EQ(folder.lines("args.txt"), (Words{"-i", "/my videos/a clip.flv", "-s", "320", "x", "240", "-vcodec",
                                                "mpeg4", "/my videos/a clip.avi"}));
 }
@@ -93,7 +95,7 @@ TEST_F(ConversionJob, EncoderFileInAnyLetterCaseIsFoundAndStarted) {
     EventLog log(job);
     ConvertFLV(job, "MP3 Sound (MP3)", "/v/clip.flv");
     EXPECT_EQ(job.PreviewCommandLine(true).commandLine.rfind(folder.file("AVFORMAT.DLL") + " -i ", 0), 0u);
-    ASSERT_TRUE(runUntilComplete(job, timer));
+    ASSERT_TRUE(runUntilEnd(job, timer));
     EXPECT_EQ(folder.lines("args.txt").front(), "-i");
 }
 
@@ -117,10 +119,10 @@ TEST_F(ConversionJob, PathWithADoubleQuoteIsRefusedNotSplitIntoOptions) {
 
 TEST_F(ConversionJob, SecondConvertDuringARunIsRefusedAndTheFirstGoesOn) {
     EncoderFolder folder;
-    folder.writeEncoder("sleep 0.3");
+    folder.writeEncoder(std::string("sleep 0.3\n") + kWriteDestination);
     AVC job(&timer);
     EventLog log(job);
-    ConvertFLV(job, "MP3 Sound (MP3)", "/v/one.flv");
+    ConvertFLV(job, "MP3 Sound (MP3)", folder.file("one.flv"));
     ASSERT_TRUE(job.IsRunning());
     EXPECT_EQ(timer.interval(), 300);
     EXPECT_TRUE(timer.isActive());
@@ -134,11 +136,11 @@ TEST_F(ConversionJob, SecondConvertDuringARunIsRefusedAndTheFirstGoesOn) {
 
 TEST_F(ConversionJob, ConvertFromAConvertingHandlerIsRefusedUpToTheLastTick) {
     EncoderFolder folder;
-    folder.writeEncoder("exit 0");
+    folder.writeEncoder(kWriteDestination);
     AVC job(&timer);
     EventLog log(job);
     QObject::connect(&job, &AVC::Converting, [&] { job.ConvertMedia(true); });
-    ConvertFLV(job, "MP3 Sound (MP3)", "/v/one.flv");
+    ConvertFLV(job, "MP3 Sound (MP3)", folder.file("one.flv"));
     ASSERT_TRUE(runUntilComplete(job, timer));
     EXPECT_EQ(log.events.back(), "Complete");
     EXPECT_EQ(log.count("Error: " + std::string("A conversion is already running. Wait until it is complete before "

@@ -71,6 +71,25 @@ bool runUntilComplete(AVC& job, QTimer& timer, int timeoutMs) {
     return waitForComplete(job, timeoutMs);
 }
 
+bool runUntilEnd(AVC& job, QTimer& timer, int timeoutMs) {
+    testApp();
+    if (!job.IsRunning()) return false;
+    timer.setInterval(5);
+    QEventLoop loop;
+    bool ended = false;
+    const auto stop = [&] {
+        ended = true;
+        loop.quit();
+    };
+    const auto completed = QObject::connect(&job, &AVC::Complete, stop);
+    const auto failed = QObject::connect(&job, &AVC::ErrorEvent, stop);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(completed);
+    QObject::disconnect(failed);
+    return ended;
+}
+
 bool waitForComplete(AVC& job, int timeoutMs) {
     QEventLoop loop;
     bool completed = false;

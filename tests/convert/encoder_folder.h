@@ -39,8 +39,13 @@ struct EventLog {
     int count(const std::string& event) const;
 };
 
+// A script line for a stand-in encoder that makes its output: it writes its last argument.
+inline constexpr const char* kWriteDestination = "for last; do :; done\necho made > \"$last\"";
+
 // Runs the event loop, with the job's ticks sped up, until Complete or `timeoutMs`.
 bool runUntilComplete(AVC& job, QTimer& timer, int timeoutMs = 10000);
+// The same until the run ends either way: Complete or ErrorEvent.
+bool runUntilEnd(AVC& job, QTimer& timer, int timeoutMs = 10000);
 // Runs the event loop until the job's Complete; false when `timeoutMs` passes first.
 bool waitForComplete(AVC& job, int timeoutMs);
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "convert/conversion_job.h"
+#include "convert/encoder_runner.h"
 #include "platform/process.h"
 #include "tests/convert/encoder_folder.h"
 
@@ -19,6 +20,7 @@ using testing::EncoderFolder;
 using testing::EventLog;
 using testing::processAlive;
 using testing::runUntilComplete;
+using testing::runUntilEnd;
 using testing::waitForLine;
 using Words = std::vector<std::string>;
 
@@ -32,36 +34,62 @@ const char* kEncoderWithChild =
 class EncoderRun : public ::testing::Test {
 protected:
     void SetUp() override { testing::testApp(); }
-    void start(AVC& job) {
+    void start(AVC& job, const std::string& destination = "/v/out.mp3") {
         job.SourceFile("/v/in.flv");
-        job.DestFile("/v/out.mp3");
+        job.DestFile(destination);
         job.ConvertMedia(true);
         ASSERT_TRUE(job.IsRunning()) << job.LastStartFailure();
     }
     QTimer timer;
 };
 
-TEST_F(EncoderRun, EncoderThatExitsAtOnceEndsWithConvertingThenComplete) {
+// An encoder that fails says why, with its own last line, and never reads as a success.
+TEST_F(EncoderRun, EncoderThatFailsEndsWithConvertingThenItsLastErrorLine) {
     EncoderFolder folder;
-    folder.writeEncoder("echo failing >&2; exit 3");
+    folder.writeEncoder("echo 'frame=  1 size=0kB' >&2; printf 'in.flv: Invalid data found when processing input\\n"
+                        "Conversion failed!\\n  \\n' >&2; exit 3");
     AVC job(&timer);
     start(job);
     EventLog log(job);
-    // Ticks driven by hand: the one that meets the end raises Converting and then Complete.
+    // Ticks driven by hand: the one that meets the end raises Converting and then the error.
     Words lastTick;
-    for (int i = 0; i < 500 && log.count("Complete") == 0; ++i) {
+    for (int i = 0; i < 500 && log.count("Converting") == static_cast<int>(log.events.size()); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const std::size_t before = log.events.size();
         job.Timer1_Timer();
         lastTick.assign(log.events.begin() + static_cast<std::ptrdiff_t>(before), log.events.end());
     }
-    EXPECT_EQ(lastTick, (Words{"Converting", "Complete"}));
+    EXPECT_EQ(lastTick, (Words{"Converting", "Error: in.flv: Invalid data found when processing input"}));
     EXPECT_FALSE(job.IsRunning());
     EXPECT_FALSE(timer.isActive());
     EXPECT_EQ(job.LastExitStatus().kind, platform::ExitStatus::Kind::Exited);
     EXPECT_EQ(job.LastExitStatus().code, 3);
+    const std::size_t events = log.events.size();
     job.Timer1_Timer();  // a stray tick after the end raises nothing
-    EXPECT_EQ(log.count("Complete"), 1);
+    EXPECT_EQ(log.events.size(), events);
+    EXPECT_EQ(log.count("Complete"), 0);
+
+    // Silent failure: the exit status is the reason. Success without a file: no Complete either.
+    folder.writeEncoder("exit 4");
+    start(job);
+    ASSERT_TRUE(runUntilEnd(job, timer));
+    EXPECT_EQ(log.events.back(), "Error: The encoder failed (exit code 4)");
+    folder.writeEncoder("exit 0");
+    start(job, folder.file("out.mp3"));
+    ASSERT_TRUE(runUntilEnd(job, timer));
+    EXPECT_EQ(log.events.back(), "Error: The encoder made no file " + folder.file("out.mp3"));
+    folder.writeEncoder(testing::kWriteDestination);
+    start(job, folder.file("out.mp3"));
+    ASSERT_TRUE(runUntilEnd(job, timer));
+    EXPECT_EQ(log.events.back(), "Complete");
+}
+
+TEST(EncoderOutput, TheLastErrorLineSkipsFfmpegsClosingWords) {
+    EXPECT_EQ(lastErrorLine("a\nb: No such file or directory\r\n"), "b: No such file or directory");
+    EXPECT_EQ(lastErrorLine("size=1kB\rUnknown encoder 'x'\nConversion failed!\n"), "Unknown encoder 'x'");
+    EXPECT_EQ(lastErrorLine("Exiting normally, received signal 15.\n"), "");
+    EXPECT_EQ(lastErrorLine("  \n\t\n"), "");
+    EXPECT_EQ(lastErrorLine("only line"), "only line");
 }
 
 TEST_F(EncoderRun, TickNeverWaitsForASilentEncoder) {
@@ -77,14 +105,15 @@ TEST_F(EncoderRun, TickNeverWaitsForASilentEncoder) {
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(log.events, (Words{"Converting", "Converting"}));
     job.CancelConvert();
-    ASSERT_TRUE(runUntilComplete(job, timer));
+    ASSERT_TRUE(runUntilEnd(job, timer));
+    EXPECT_EQ(log.events.back(), "Error: The conversion was cancelled");
 }
 
 TEST_F(EncoderRun, MegabytesOfOutputAreDrainedAndTheRunFinishes) {
     EncoderFolder folder;
-    folder.writeEncoder("head -c 24000000 /dev/zero; echo done >&2");
+    folder.writeEncoder(std::string("head -c 24000000 /dev/zero; echo done >&2\n") + testing::kWriteDestination);
     AVC job(&timer);
-    start(job);
+    start(job, folder.file("out.mp3"));
     EventLog log(job);
     ASSERT_TRUE(runUntilComplete(job, timer));
     EXPECT_TRUE(job.LastExitStatus().success());
@@ -108,16 +137,17 @@ TEST_F(EncoderRun, CancelEndsOwnEncoderAndItsChildButNoOtherProcess) {
     const int encoder = std::stoi(waitForLine(folder.file("encoder.pid")));
     ASSERT_TRUE(processAlive(child));
     job.CancelConvert();
-    ASSERT_TRUE(runUntilComplete(job, timer, 5000));
+    ASSERT_TRUE(runUntilEnd(job, timer, 5000));
     EXPECT_FALSE(processAlive(encoder));  // reaped
     EXPECT_TRUE(testing::processEnds(child));
     EXPECT_EQ(job.LastExitStatus().kind, platform::ExitStatus::Kind::Killed);
-    EXPECT_EQ(log.events.back(), "Complete");
+    EXPECT_EQ(log.events.back(), "Error: The conversion was cancelled");
     EXPECT_TRUE(unrelated.running());
     EXPECT_FALSE(unrelated.reap());
 
+    const std::size_t events = log.events.size();
     job.CancelConvert();  // without a run: nothing happens
-    EXPECT_EQ(log.count("Complete"), 1);
+    EXPECT_EQ(log.events.size(), events);
 }
 
 TEST_F(EncoderRun, JobGoingAwayDuringARunEndsAndReapsItsEncoder) {

@@ -215,7 +215,7 @@ TEST_F(ConverterWindow, MissingEncoderAnsweredNoTellsWhereToGetItAndOpens) {
 }
 
 TEST_F(ConverterWindow, AnEncoderSpeltInCapitalsIsOfferedYetStillRuns) {
-    installStandInEncoder("sleep 0.1", "AVFORMAT.DLL");
+    installStandInEncoder(std::string("sleep 0.1\n") + convert::testing::kWriteDestination, "AVFORMAT.DLL");
     MessageRecorder boxes([](const Message&) { return 7; });
     frmConv w(setup());
     ASSERT_TRUE(w.Form_Load());
@@ -401,7 +401,7 @@ struct Shown {
 };
 
 TEST_F(ConverterWindow, TheStatusAnimatesWhileTheEncoderRunsAndGoesOnInTheNextRun) {
-    installStandInEncoder("sleep 0.4");
+    installStandInEncoder(std::string("sleep 0.4\n") + convert::testing::kWriteDestination);
     installSkin();
     MessageRecorder boxes;
     frmConv w(setup());

@@ -13,4 +13,11 @@ bool runToComplete(convert::frmConv& window, int timeoutMs) {
     return convert::testing::waitForComplete(*window.job(), timeoutMs);
 }
 
+bool runToEnd(convert::frmConv& window, int timeoutMs) {
+    if (!window.job() || !window.job()->IsRunning()) return false;
+    auto* timer = control<QTimer>(window, "Timer1");
+    if (!convert::testing::runUntilEnd(*window.job(), *timer, timeoutMs)) return false;
+    return true;
+}
+
 }  // namespace zenvira::convwin::testing

@@ -20,6 +20,8 @@ T* control(QWidget& window, const char* name) {
 // Speeds up the job's ticks (it set 300 ms) and runs the event loop until Complete; false
 // when no run is active or it does not end within `timeoutMs`.
 bool runToComplete(convert::frmConv& window, int timeoutMs = 10000);
+// The same until the run ends either way (Complete or ErrorEvent).
+bool runToEnd(convert::frmConv& window, int timeoutMs = 10000);
 
 }  // namespace zenvira::convwin::testing
 
