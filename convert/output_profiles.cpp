@@ -100,11 +100,16 @@ const OutputProfile* findProfile(std::string_view name) {
 }
 
 std::string outputPathFor(std::string_view sourcePath, std::string_view extension) {
-    std::string output = text::replaceAll(sourcePath, ".flv", extension);
-    if (output != sourcePath) return output;
-    // The file name's own extension: after its last dot, unless that dot starts the name.
     std::size_t nameStart = sourcePath.size();
     while (nameStart > 0 && !isSeparator(sourcePath[nameStart - 1])) --nameStart;
+    const std::string_view folder = sourcePath.substr(0, nameStart);
+    std::string output = text::replaceAll(sourcePath, ".flv", extension);
+    // A ".flv" in a folder name would send the output into another folder, over whatever
+    // stands there: the output stays beside its source, only the file's name changes.
+    if (std::string_view(output).substr(0, nameStart) != folder)
+        output = std::string(folder) + text::replaceAll(sourcePath.substr(nameStart), ".flv", extension);
+    if (output != sourcePath) return output;
+    // The file name's own extension: after its last dot, unless that dot starts the name.
     const std::size_t dot = sourcePath.rfind('.');
     const bool hasExtension = dot != std::string_view::npos && dot > nameStart;
     const std::string_view base = hasExtension ? sourcePath.substr(0, dot) : sourcePath;

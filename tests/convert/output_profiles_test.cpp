@@ -90,7 +90,10 @@ TEST(OutputProfiles, NamesMatchWholeAndCaseSensitively) {
 
 TEST(OutputPath, EveryLowerCaseFlvIsReplacedFoldersIncluded) {
     EXPECT_EQ(outputPathFor("C:\\v\\clip.flv", ".wmv"), "C:\\v\\clip.wmv");
-    EXPECT_EQ(outputPathFor("C:\\a.flv.d\\b.flv", ".mpg"), "C:\\a.mpg.d\\b.mpg");
+    // The output stays beside its source: ".flv" in a folder name is left alone.
+    EXPECT_EQ(outputPathFor("C:\\a.flv.d\\b.flv", ".mpg"), "C:\\a.flv.d\\b.mpg");
+    EXPECT_EQ(outputPathFor("/m/Holiday.flv.d/song.flv.flv", ".mp3"), "/m/Holiday.flv.d/song.mp3.mp3");
+    EXPECT_EQ(outputPathFor("/m/Holiday.flv.d/SONG.FLV", ".mp3"), "/m/Holiday.flv.d/SONG.mp3");
     EXPECT_EQ(outputPathFor("/home/u/My.FLV.flv", ".mp3"), "/home/u/My.FLV.mp3");
 }
 
