@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QFileInfo>
 #include <QPainter>
 
 #include "components/flash_player/control_bar.h"
@@ -60,18 +61,30 @@ void FlashPlayerControl::LoadMovie(int layer, const QString& address) {
     stopMedia();
     movie_.reset();
     mediaFile_.clear();
+    problem_.clear();
+    update();
     const MovieAddress parts = splitMovieAddress(address.toStdString());
     SwfReadResult read = readSwfFile(parts.moviePath);
     if (auto* error = std::get_if<std::string>(&read)) {
         movieError_ = QString::fromStdString(*error);
+        if (parts.query.find("file=") != std::string::npos)
+            showProblem(tr("The player cannot start: %1").arg(movieError_));
         return;
     }
     movieError_.clear();
     movie_ = std::get<SwfHeader>(read);
     updateGeometry();
-    const auto file = parameterValue(parts.query, "file");
+    const auto file = videoFileOf(parts.query, [](const std::string& path) {
+        return QFileInfo(QString::fromStdString(path)).isFile();
+    });
     if (!file || file->empty()) return;
     mediaFile_ = QString::fromStdString(*file);
+    const QFileInfo media(mediaFile_);
+    if (!media.isFile()) {
+        showProblem(tr("Cannot play %1: %2").arg(media.fileName().isEmpty() ? mediaFile_ : media.fileName(),
+                                                 media.exists() ? tr("it is not a file") : tr("there is no such file")));
+        return;
+    }
     startMedia(mediaFile_, autostartRequested(flashVars_.toStdString()));
 }
 
@@ -79,7 +92,7 @@ void FlashPlayerControl::startMedia(const QString& file, bool autostart) {
     session_ = std::make_unique<MpvSession>(outputForThisMachine());
     if (!session_->valid()) {
         session_.reset();
-        emit mediaError(tr("The video player could not be started."));
+        showProblem(tr("The video player could not be started."));
         return;
     }
     session_->setBackground(backgroundColor_);
@@ -96,7 +109,7 @@ void FlashPlayerControl::startMedia(const QString& file, bool autostart) {
     surface_ = new VideoSurface(session_->handle(), this);
     connect(surface_, &VideoSurface::renderReady, this, [this, file, autostart](bool ok) {
         // Without a render context the video stays dark, but sound and the controls work.
-        if (!ok) emit mediaError(tr("The video cannot be shown: OpenGL is not available."));
+        if (!ok) showProblem(tr("The video cannot be shown: OpenGL is not available."));
         if (session_) session_->loadFile(file, !autostart);
     }, Qt::SingleShotConnection);  // a later OpenGL context (new window) does not reopen it
     connect(surface_, &VideoSurface::frameDrawn, this, [this] {
@@ -124,7 +137,7 @@ void FlashPlayerControl::connectSession() {
     connect(session, &MpvSession::volumeChanged, controlBar_, &ControlBar::setVolume);
     connect(session, &MpvSession::fileEnded, this, [this](const QString& error) {
         reporter_.mediaEnded();
-        if (!error.isEmpty()) emit mediaError(tr("The video cannot be played: %1").arg(error));
+        if (!error.isEmpty()) showProblem(tr("Cannot play %1: %2").arg(QFileInfo(mediaFile_).fileName(), error));
     });
 }
 
@@ -178,9 +191,22 @@ void FlashPlayerControl::layoutChildren() {
     if (surface_) surface_->setGeometry(0, 0, width(), height() - barHeight);
 }
 
+// Said in the video area, where the user looks for the picture; the window shows no box.
+void FlashPlayerControl::showProblem(const QString& text) {
+    problem_ = text;
+    if (surface_) surface_->hide();
+    update();
+    emit mediaError(text);
+}
+
 void FlashPlayerControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), backgroundColor_ < 0 ? QColor(Qt::black) : QColor::fromRgb(static_cast<QRgb>(backgroundColor_)));
+    if (problem_.isEmpty()) return;
+    const QRect area(8, 0, width() - 16, height() - controlBar_->height());
+    painter.setPen(QColor(220, 220, 220));
+    const QString line = painter.fontMetrics().elidedText(problem_, Qt::ElideMiddle, area.width());
+    painter.drawText(area, Qt::AlignCenter, line);
 }
 
 void FlashPlayerControl::contextMenuEvent(QContextMenuEvent* event) {

@@ -66,6 +66,8 @@ public:
     const std::optional<SwfHeader>& movie() const { return movie_; }
     const QString& movieError() const { return movieError_; }
     const QString& mediaFile() const { return mediaFile_; }
+    // The one line shown in the video area when the video cannot be played, empty otherwise.
+    const QString& problemText() const { return problem_; }
 
     // The movie's own controls, as its control bar drives them.
     void play();
@@ -83,7 +85,8 @@ signals:
     void FSCommand(const QString& command, const QString& args);
     // The first frame of the current video has been drawn on screen (never with null output).
     void firstFrameShown();
-    // The video could not be opened or ended with an error.
+    // The video could not be opened or ended with an error; the same line is shown in the
+    // video area until the next LoadMovie.
     void mediaError(const QString& text);
 
 protected:
@@ -96,6 +99,7 @@ private:
     void stopMedia();
     void layoutChildren();
     void connectSession();
+    void showProblem(const QString& text);
 
     int backgroundColor_ = -1;
     bool menu_ = true;
@@ -103,6 +107,7 @@ private:
     std::optional<SwfHeader> movie_;
     QString movieError_;
     QString mediaFile_;
+    QString problem_;
     PlaybackReporter reporter_;
     bool fileLoaded_ = false;
     bool firstFrameReported_ = false;

@@ -24,6 +24,21 @@ std::optional<std::string> parameterValue(std::string_view parameters, std::stri
     return std::nullopt;
 }
 
+std::optional<std::string> videoFileOf(std::string_view query,
+                                       const std::function<bool(const std::string&)>& isFile) {
+    auto shortest = parameterValue(query, "file");
+    if (!shortest || shortest->empty()) return shortest;
+    // Where the value starts: the first parameter called "file", as parameterValue found it.
+    std::size_t start = query.starts_with("file=") ? 5 : query.find("&file=") + 6;
+    const std::string_view rest = query.substr(start);
+    // Longest first; the shorter value ends at the first "&", which stops the walk.
+    for (std::size_t end = rest.size(); end > shortest->size(); end = rest.rfind('&', end - 1)) {
+        std::string candidate(rest.substr(0, end));
+        if (isFile(candidate)) return candidate;
+    }
+    return shortest;
+}
+
 bool autostartRequested(std::string_view flashVars) {
     const auto value = parameterValue(flashVars, "autostart");
     if (!value) return false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -168,15 +169,37 @@ TEST_F(FlashPlayerControlTest, IdleMovieAndOtherLayersPlayNothing) {
     EXPECT_TRUE(spy.isEmpty());
 }
 
-TEST_F(FlashPlayerControlTest, AVideoThatCannotBeOpenedIsReported) {
+// A file that is missing or is no video: one line in the video area says which file and
+// why, and the next play request on the same control plays.
+TEST_F(FlashPlayerControlTest, AVideoThatCannotBeOpenedIsSaidInTheVideoArea) {
     QSignalSpy errors(&control, &FlashPlayerControl::mediaError);
     playRequest(movie + "?file=" + clip + ".missing");
     EXPECT_TRUE(control.movieLoaded());
-    EXPECT_TRUE(errors.wait(kWaitMs));
+    EXPECT_TRUE(!errors.isEmpty() || errors.wait(kWaitMs));
+    EXPECT_EQ(control.problemText(), "Cannot play a b.flv.missing: there is no such file");
+
+    const QString noise = testFileWith("noise.flv", QByteArray(64 * 1024, '\x5a'));
+    errors.clear();
+    playRequest(movie + "?file=" + noise);
+    EXPECT_TRUE(!errors.isEmpty() || errors.wait(kWaitMs));
+    EXPECT_TRUE(control.problemText().startsWith("Cannot play noise.flv: ")) << control.problemText().toStdString();
+    EXPECT_GT(control.problemText().size(), QString("Cannot play noise.flv: ").size());
     EXPECT_TRUE(spy.isEmpty());
 
-    // The next play request on the same control plays.
     playRequest(movie + "?file=" + clip);
+    EXPECT_TRUE(control.problemText().isEmpty());
     ASSERT_TRUE(waitForCommands(1));
     EXPECT_EQ(commands(), QStringList{"play"});
+}
+
+// The window puts the path into the address unescaped: "&", "#", "%", "=" and "?" in it play.
+TEST_F(FlashPlayerControlTest, PathsWithAddressCharactersPlay) {
+    QFile source(clip);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QString awkward = testFileWith("Tom & Jerry #2 100% a=b?.flv", source.readAll());
+    playRequest(movie + "?file=" + awkward);
+    EXPECT_EQ(control.mediaFile(), awkward);
+    ASSERT_TRUE(waitForCommands(1)) << control.problemText().toStdString();
+    EXPECT_EQ(commands(), QStringList{"play"});
+    EXPECT_TRUE(control.problemText().isEmpty());
 }

@@ -2,6 +2,9 @@
 // letters, taken as written.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "components/flash_player/movie_address.h"
 
 using namespace zenvira::components;
@@ -32,6 +35,23 @@ TEST(MovieAddress, TakesTheValueAsWrittenUpToTheNextParameter) {
     EXPECT_EQ(parameterValue("file=", "file"), "");
     EXPECT_EQ(parameterValue("file", "file"), std::nullopt);
     EXPECT_EQ(parameterValue("", "file"), std::nullopt);
+}
+
+// "Tom & Jerry.flv": the window writes the path unescaped, so a "&" in it must not end it.
+TEST(MovieAddress, AVideoPathKeepsItsAmpersandsWhenThatFileExists) {
+    const std::set<std::string> files = {"/v/Tom & Jerry.flv", "/v/a&b=c?#d%20.flv", "/v/a.flv",
+                                         "/v/x&y.flv&volume=5"};
+    const auto exists = [&](const std::string& path) { return files.count(path) > 0; };
+    EXPECT_EQ(videoFileOf("file=/v/Tom & Jerry.flv", exists), "/v/Tom & Jerry.flv");
+    EXPECT_EQ(videoFileOf("file=/v/a&b=c?#d%20.flv", exists), "/v/a&b=c?#d%20.flv");
+    EXPECT_EQ(videoFileOf("volume=5&file=/v/Tom & Jerry.flv", exists), "/v/Tom & Jerry.flv");
+    // A real parameter after the path still ends it; the longest existing file wins.
+    EXPECT_EQ(videoFileOf("file=/v/a.flv&volume=50", exists), "/v/a.flv");
+    EXPECT_EQ(videoFileOf("file=/v/x&y.flv&volume=5&autostart=true", exists), "/v/x&y.flv&volume=5");
+    // Nothing exists: read as parameterValue reads it (the player then says it cannot play it).
+    EXPECT_EQ(videoFileOf("file=/gone/a & b.flv", exists), "/gone/a ");
+    EXPECT_EQ(videoFileOf("file=", exists), "");
+    EXPECT_EQ(videoFileOf("volume=5", exists), std::nullopt);
 }
 
 TEST(MovieAddress, AutostartOnlyForTrue) {
