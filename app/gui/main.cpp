@@ -8,10 +8,11 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/gui/other_windows.h"
 #include "app/window/frmMain.h"
-#include "app/window/qt_msg_box.h"
+#include "ui/qt_msg_box.h"
 #include "player/window/command_argument.h"
-#include "player/window/qt_file_dialog.h"
+#include "ui/qt_file_dialog.h"
 
 namespace {
 
@@ -36,12 +37,13 @@ void saveScreenshotLater(zenvira::window::frmMain& window, const QString& path) 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Zenvira"));
-    zenvira::window::installQtMessageBoxHandler();
-    zenvira::player::installQtFileDialogHandler();
+    zenvira::ui::installQtMessageBoxHandler();
+    zenvira::ui::installQtFileDialogHandler();
 
     const auto screenshot = screenshotPath(QCoreApplication::arguments());
     zenvira::window::FrmMainSetup setup;
-    if (!screenshot) setup.playerArgumentText = zenvira::player::processArgumentText();
+    setup.otherWindows =
+        zenvira::gui::otherWindows(screenshot ? std::string() : zenvira::player::processArgumentText());
     zenvira::window::frmMain window(std::move(setup));
     if (!window.Form_Load()) return 0;
     if (!window.skinApplied())

@@ -13,43 +13,28 @@
 #include "base/product_site.h"
 #include "app/update_check.h"
 #include "app/window/locale_separator.h"
-#include "app/window/qt_text.h"
-#include "app/window/screen_twips.h"
-#include "components/msg_box/msg_box.h"
-#include "platform/browser.h"
-#include "resolve/wait_seconds.h"
-#include "app/window/skin_apply.h"
-#include "app/window/skin_file.h"
 #include "app/window/status_panels.h"
 #include "app/window/text_progress_bar.h"
 #include "app/window/window_caption.h"
-#include "app/window/window_size.h"
-#include "convert/window/frmConv.h"
-#include "player/window/Form1.h"
+#include "components/msg_box/msg_box.h"
+#include "platform/browser.h"
+#include "resolve/wait_seconds.h"
+#include "ui/qt_text.h"
 
 namespace zenvira::window {
 
-namespace {
-
-constexpr Qt::WindowStates kRefusedStates = Qt::WindowMaximized | Qt::WindowFullScreen;
-
-}  // namespace
+using ui::qs;
 
 frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
-    : QWidget(parent),
+    : FixedSizeWindow(kMainWindowTwips, setup.twipsPerPixel, parent),
       applicationFolder_(setup.applicationFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                            : setup.applicationFolder),
       updateReader_(setup.pageReader ? setup.pageReader : app::realPageReader(app::updatePageFetchOptions())),
-      playerArgumentText_(setup.playerArgumentText),
+      otherWindows_(std::move(setup.otherWindows)),
       locale_(setup.locale.value_or(QLocale::system())),
-      twipsPerPixel_(setup.twipsPerPixel.value_or(screenTwipsPerPixel())),
       workflow_(*this, clDownLoader1, setup.pageReader ? std::move(setup.pageReader) : app::realPageReader()) {
     setObjectName(QStringLiteral("frmMain"));
-    setAttribute(Qt::WA_StyledBackground);  // lets a skin paint the window background
     setWindowTitle(QStringLiteral("Zenvira"));
-    // A fixed-size window: no maximize box.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     // The downloader's standing settings; each job writes the rest.
     clDownLoader1.setUseInternetErrorDialog(true);
     clDownLoader1.setInternetAgent(components::clDownLoader::kDefaultAgent);
@@ -90,7 +75,7 @@ void frmMain::buildControls() {
 
     STBar = new StatusPanels(this);
     place(STBar, "STBar");
-    STBar->setPanel1Width(twipsToPixels(kStatusPanel1WidthTwips, twipsPerPixel_.x));
+    STBar->setPanel1Width(ui::twipsToPixels(kStatusPanel1WidthTwips, twipsPerPixel().x));
     STBar->setPanelText(2, qs(base::ownershipNotice()));
     STBar->setPanelToolTip(2, qs(base::ownershipNotice()));
 }
@@ -103,11 +88,7 @@ QPushButton* frmMain::makeButton(std::string_view name) {
     return button;
 }
 
-void frmMain::place(QWidget* control, std::string_view name) {
-    control->setObjectName(qs(name));
-    const PixelRect r = twipsToPixels(controlEntry(name).place, twipsPerPixel_);
-    control->setGeometry(r.x, r.y, r.width, r.height);
-}
+void frmMain::place(QWidget* control, std::string_view name) { placeControl(control, controlEntry(name)); }
 
 void frmMain::wireControls() {
     for (int k = 0; k < kQualityButtonCount; ++k)
@@ -153,12 +134,7 @@ void frmMain::openProductSite() {
     if (!launch.ok) setStatusText(launch.error);
 }
 
-void frmMain::LoadSkin() {
-    const SkinLoad load = loadApplicationSkin(applicationFolder_);
-    skinApplied_ = load.skin.has_value();
-    skinError_ = load.error;
-    if (load.skin) applySkin(*this, *load.skin);
-}
+void frmMain::LoadSkin() { wearApplicationSkin(applicationFolder_); }
 
 // --- MainView ---------------------------------------------------------------------------
 
@@ -184,7 +160,9 @@ void frmMain::PushButton1_Click(int index) { workflow_.QualityDownload(index); }
 
 void frmMain::PushButton2_Click() { workflow_.Extract(txturl->text().toStdString()); }
 
-void frmMain::PushButton3_Click() { convert::showConverterWindow(converter_); }
+void frmMain::PushButton3_Click() {
+    if (otherWindows_.showConverter) otherWindows_.showConverter();
+}
 
 void frmMain::PushButton4_Click() {
     std::vector<std::string> rows;
@@ -204,10 +182,7 @@ void frmMain::PushButton6_Click() { workflow_.Stop(); }
 void frmMain::PushButton7_Click() { openProductSite(); }
 
 void frmMain::PushButton8_Click() {
-    if (!player_) player_ = new player::Form1(playerArgumentText_);
-    player_->show();
-    player_->raise();
-    player_->activateWindow();
+    if (otherWindows_.showPlayer) otherWindows_.showPlayer();
 }
 
 void frmMain::STBar_PanelClick(int panel) {
@@ -216,53 +191,10 @@ void frmMain::STBar_PanelClick(int panel) {
 
 // --- size -------------------------------------------------------------------------------
 
-QSize frmMain::fixedClientSize() const {
-    const bool frameKnown = isVisible() && !isMinimized();
-    const QSize extra = frameKnown ? frameGeometry().size() - geometry().size() : QSize();
-    const PixelSize client = window::fixedClientSize(twipsPerPixel_, {extra.width(), extra.height()});
-    return {client.width, client.height};
-}
-
-// Whatever the user or the window system does to the size, the window takes its own size
-// back; only a minimized window is left as it is. Maximizing is refused the same way.
-void frmMain::Form_Resize() {
-    if (isMinimized()) return;
-    if (windowState() & kRefusedStates) setWindowState(windowState() & ~kRefusedStates);
-    enforceFixedSize();
-}
-
-void frmMain::enforceFixedSize() {
-    const QSize wanted = fixedClientSize();
-    if (minimumSize() != wanted || maximumSize() != wanted) setFixedSize(wanted);
-    if (size() != wanted) resize(wanted);
-    placeStatusBar();
-}
-
-// The status bar runs along the bottom of the client area, whatever height the frame leaves.
-void frmMain::placeStatusBar() {
-    const int height = twipsToPixels(controlEntry("STBar").place.height, twipsPerPixel_.y);
+void frmMain::placeEdgeControls() {
+    if (!STBar) return;  // not built yet
+    const int height = ui::twipsToPixels(controlEntry("STBar").place.height, twipsPerPixel().y);
     STBar->setGeometry(0, this->height() - height, this->width(), height);
-}
-
-void frmMain::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    Form_Resize();
-}
-
-void frmMain::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) Form_Resize();
-}
-
-// The frame is known only once the window system has put the window on the screen.
-void frmMain::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    Form_Resize();
-}
-
-void frmMain::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    Form_Resize();
 }
 
 // --- unload -----------------------------------------------------------------------------

@@ -4,26 +4,18 @@
 // and talks back through the MainView calls. The window's own concerns are its controls and
 // their places, start-up (skin, caption), the fixed size and the unload.
 #include <QLocale>
-#include <QPointer>
 #include <QString>
-#include <QWidget>
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/download_workflow.h"
 #include "app/main_view.h"
-#include "app/window/control_table.h"
-#include "app/window/twips.h"
+#include "app/window/main_layout.h"
 #include "components/downloader/downloader.h"
-
-namespace zenvira::convert {
-class frmConv;
-}
-namespace zenvira::player {
-class Form1;
-}
+#include "ui/fixed_size_window.h"
 
 class QFrame;
 class QLineEdit;
@@ -35,16 +27,24 @@ namespace zenvira::window {
 class StatusPanels;
 class TextProgressBar;
 
+// The converter and the player window, which Converter and Play show. The front that builds
+// the main window joins them (app/gui/other_windows.h), so no window includes another; empty,
+// the button does nothing.
+struct OtherWindows {
+    std::function<void()> showConverter;
+    std::function<void()> showPlayer;
+};
+
 // What start-up would otherwise take from the machine; tests set it.
 struct FrmMainSetup {
     QString applicationFolder;                   // empty: the folder of the running executable
     std::optional<QLocale> locale;               // absent: the system's
-    std::optional<TwipsPerPixel> twipsPerPixel;  // absent: the screen's
+    std::optional<ui::TwipsPerPixel> twipsPerPixel;  // absent: the screen's
     app::PageReader pageReader;                  // empty: the real page fetch (pages and the update page)
-    std::string playerArgumentText;              // what the player window plays when it opens
+    OtherWindows otherWindows;
 };
 
-class frmMain : public QWidget, public app::MainView {
+class frmMain : public ui::FixedSizeWindow, public app::MainView {
     Q_OBJECT
 public:
     explicit frmMain(FrmMainSetup setup = {}, QWidget* parent = nullptr);
@@ -61,10 +61,6 @@ public:
 
     app::DownloadWorkflow& workflow() { return workflow_; }
     components::clDownLoader& downloader() { return clDownLoader1; }
-    TwipsPerPixel twipsPerPixel() const { return twipsPerPixel_; }
-    QSize fixedClientSize() const;
-    bool skinApplied() const { return skinApplied_; }
-    const QString& skinError() const { return skinError_; }  // why the plain look was kept
 
     // Click handlers, named after control and event.
     void PushButton1_Click(int index);
@@ -79,10 +75,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
+    // The status bar runs along the bottom of the client area, whatever height the frame leaves.
+    void placeEdgeControls() override;
 
 private:
     void buildControls();
@@ -93,21 +87,12 @@ private:
     bool checkForUpdate();
     void openProductSite();
     void LoadSkin();
-    void Form_Resize();
     void Form_Unload();
-    void enforceFixedSize();
-    void placeStatusBar();
 
     QString applicationFolder_;
     app::PageReader updateReader_;
-    std::string playerArgumentText_;
-    // The modeless converter and player windows: one of each at most, deleted when closed.
-    QPointer<convert::frmConv> converter_;
-    QPointer<player::Form1> player_;
+    OtherWindows otherWindows_;
     QLocale locale_;
-    TwipsPerPixel twipsPerPixel_;
-    bool skinApplied_ = false;
-    QString skinError_;
     bool unloaded_ = false;
 
     std::array<QPushButton*, kQualityButtonCount> PushButton1{};

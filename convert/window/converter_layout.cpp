@@ -1,8 +1,5 @@
 #include "convert/window/converter_layout.h"
 
-#include <stdexcept>
-#include <string>
-
 namespace zenvira::convert {
 
 const std::vector<std::string_view>& formatListEntries() {
@@ -31,10 +28,6 @@ const std::vector<ControlEntry>& converterControls() {
     return controls;
 }
 
-const ControlEntry& converterControl(std::string_view name) {
-    for (const auto& control : converterControls())
-        if (control.name == name) return control;
-    throw std::out_of_range("no converter control named " + std::string(name));
-}
+const ControlEntry& converterControl(std::string_view name) { return ui::findControl(converterControls(), name); }
 
 }  // namespace zenvira::convert

@@ -5,16 +5,16 @@
 #include <string_view>
 #include <vector>
 
-#include "app/window/control_table.h"
-#include "app/window/window_size.h"
+#include "ui/control_table.h"
+#include "ui/window_size.h"
 
 namespace zenvira::convert {
 
-using window::ControlEntry;
+using ui::ControlEntry;
 
 // Outer size 4995 x 3090 twips (333 x 206 pixels at 96 DPI); the client area is what a
 // single-line frame and caption leave of it, as for the main window.
-inline constexpr window::FixedWindowTwips kConverterWindowTwips{4995, 3090, 4965, 2580};
+inline constexpr ui::FixedWindowTwips kConverterWindowTwips{4995, 3090, 4965, 2580};
 
 inline constexpr std::string_view kConverterCaption = "FLV Converter";
 

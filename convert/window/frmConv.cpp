@@ -11,11 +11,6 @@
 #include <utility>
 
 #include "base/product_site.h"
-#include "app/window/qt_text.h"
-#include "app/window/screen_twips.h"
-#include "app/window/skin_apply.h"
-#include "app/window/skin_file.h"
-#include "app/window/window_size.h"
 #include "components/file_dialog/file_dialog.h"
 #include "components/msg_box/msg_box.h"
 #include "convert/conversion_job.h"
@@ -26,6 +21,7 @@
 #include "convert/window/status_animation.h"
 #include "platform/application_folder.h"
 #include "platform/path_mapping.h"
+#include "ui/qt_text.h"
 
 namespace zenvira::convert {
 
@@ -34,9 +30,7 @@ namespace {
 namespace Style = components::MsgBoxStyle;
 constexpr const char* kApplicationTitle = "Zenvira";
 constexpr const char* kFlvFilter = "FLV Video (*.flv)|*.flv|All Files (*.*)|*.*";
-constexpr Qt::WindowStates kRefusedStates = Qt::WindowMaximized | Qt::WindowFullScreen;
-
-using window::qs;
+using ui::qs;
 
 QFont controlFont(std::string_view family, bool bold) {
     QFont font;
@@ -56,15 +50,10 @@ std::string browseFolder() {
 }  // namespace
 
 frmConv::frmConv(FrmConvSetup setup, QWidget* parent)
-    : QWidget(parent),
-      twipsPerPixel_(setup.twipsPerPixel.value_or(window::screenTwipsPerPixel())),
+    : FixedSizeWindow(kConverterWindowTwips, setup.twipsPerPixel, parent),
       settings_(setup.settings ? std::move(setup.settings) : SettingsFactory(userSettings)) {
     setObjectName(QStringLiteral("frmConv"));
-    setAttribute(Qt::WA_StyledBackground);  // lets the skin paint the window background
     setWindowTitle(qs(kConverterCaption));
-    // A fixed-size window: no maximize box.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildControls();
     wireControls();
     enforceFixedSize();
@@ -122,11 +111,7 @@ QPushButton* frmConv::makeButton(std::string_view name) {
     return button;
 }
 
-void frmConv::place(QWidget* control, std::string_view name) {
-    control->setObjectName(qs(name));
-    const window::PixelRect r = window::twipsToPixels(converterControl(name).place, twipsPerPixel_);
-    control->setGeometry(r.x, r.y, r.width, r.height);
-}
+void frmConv::place(QWidget* control, std::string_view name) { placeControl(control, converterControl(name)); }
 
 void frmConv::wireControls() {
     connect(cmdLoad, &QPushButton::clicked, this, &frmConv::cmdLoad_Click);
@@ -154,12 +139,7 @@ bool frmConv::Form_Load() {
     return true;
 }
 
-void frmConv::LoadSkin() {
-    const window::SkinLoad load = window::loadApplicationSkin(qs(platform::applicationFolder()));
-    skinApplied_ = load.skin.has_value();
-    skinError_ = load.error;
-    if (load.skin) window::applySkin(*this, *load.skin);
-}
+void frmConv::LoadSkin() { wearApplicationSkin(qs(platform::applicationFolder())); }
 
 void frmConv::createJob() {
     AVC1 = std::make_unique<AVC>(Timer1);
@@ -220,51 +200,6 @@ void frmConv::AVC1_Complete() {
 void frmConv::AVC1_ErrorEvent(const std::string& ErrorMessage) {
     setStatus(QString::fromStdString(errorStatusText(ErrorMessage)), kStatusRed);
     components::msgBox(ErrorMessage, Style::OkOnly, kApplicationTitle);
-}
-
-// --- size -------------------------------------------------------------------------------
-
-QSize frmConv::fixedClientSize() const {
-    const bool frameKnown = isVisible() && !isMinimized();
-    const QSize extra = frameKnown ? frameGeometry().size() - geometry().size() : QSize();
-    const window::PixelSize client =
-        window::fixedClientSize(kConverterWindowTwips, twipsPerPixel_, {extra.width(), extra.height()});
-    return {client.width, client.height};
-}
-
-// Whatever the user or the window system does to the size, the window takes its own size
-// back; only a minimized window is left as it is. Maximizing is refused the same way.
-void frmConv::Form_Resize() {
-    if (isMinimized()) return;
-    if (windowState() & kRefusedStates) setWindowState(windowState() & ~kRefusedStates);
-    enforceFixedSize();
-}
-
-void frmConv::enforceFixedSize() {
-    const QSize wanted = fixedClientSize();
-    if (minimumSize() != wanted || maximumSize() != wanted) setFixedSize(wanted);
-    if (size() != wanted) resize(wanted);
-}
-
-void frmConv::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    Form_Resize();
-}
-
-void frmConv::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) Form_Resize();
-}
-
-// The frame is known only once the window system has put the window on the screen.
-void frmConv::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    Form_Resize();
-}
-
-void frmConv::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    Form_Resize();
 }
 
 // --- unload -----------------------------------------------------------------------------

@@ -9,15 +9,14 @@
 // Closing it during a run ends that run: the job goes with the window, and the job's end
 // ends and reaps its encoder.
 #include <QPointer>
-#include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "app/window/twips.h"
 #include "convert/window/converter_settings.h"
+#include "ui/fixed_size_window.h"
 
 class QComboBox;
 class QLabel;
@@ -32,11 +31,11 @@ class AVC;
 
 // What the window would otherwise take from the machine; tests set it.
 struct FrmConvSetup {
-    std::optional<window::TwipsPerPixel> twipsPerPixel;  // absent: the screen's
+    std::optional<ui::TwipsPerPixel> twipsPerPixel;  // absent: the screen's
     SettingsFactory settings;                            // empty: the user's own settings
 };
 
-class frmConv : public QWidget {
+class frmConv : public ui::FixedSizeWindow {
     Q_OBJECT
 public:
     explicit frmConv(FrmConvSetup setup = {}, QWidget* parent = nullptr);
@@ -58,17 +57,9 @@ public:
     void ConvertFLV(const std::string& FormatType, const std::string& SrcPath);
 
     AVC* job() const { return AVC1.get(); }
-    window::TwipsPerPixel twipsPerPixel() const { return twipsPerPixel_; }
-    QSize fixedClientSize() const;
-    bool skinApplied() const { return skinApplied_; }
-    const QString& skinError() const { return skinError_; }  // why the plain look was kept
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
 
 private:
     void buildControls();
@@ -81,14 +72,9 @@ private:
     void createJob();
     void fillFormatList();
     void setStatus(const QString& text, std::uint32_t rgb);
-    void Form_Resize();
-    void enforceFixedSize();
     void Form_Unload();
 
-    window::TwipsPerPixel twipsPerPixel_;
     SettingsFactory settings_;
-    bool skinApplied_ = false;
-    QString skinError_;
     bool loaded_ = false;
     bool unloaded_ = false;
 

@@ -12,8 +12,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/window/qt_text.h"
-#include "app/window/screen_twips.h"
 #include "components/file_dialog/file_dialog.h"
 #include "components/flash_player/flash_player_control.h"
 #include "platform/temp_folder.h"
@@ -24,6 +22,8 @@
 #include "player/window/drop_hook.h"
 #include "player/window/movie_file.h"
 #include "player/window/picture_box.h"
+#include "ui/qt_text.h"
+#include "ui/screen_twips.h"
 
 namespace zenvira::player {
 
@@ -65,7 +65,7 @@ std::uint32_t secondsSinceMidnight() {
 }  // namespace
 
 Form1::Form1(std::string argumentText, Form1Setup setup, QWidget* parent)
-    : QWidget(parent), tpp_(setup.twipsPerPixel.value_or(window::screenTwipsPerPixel())) {
+    : QWidget(parent), tpp_(setup.twipsPerPixel.value_or(ui::screenTwipsPerPixel())) {
     setObjectName(QStringLiteral("Form1"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlag(Qt::Window);
@@ -114,7 +114,7 @@ void Form1::buildControls() {
 }
 
 void Form1::place(QWidget* control, const TwipsRect& rect) {
-    const window::PixelRect r = twipsToPixels(rect, tpp_);
+    const ui::PixelRect r = twipsToPixels(rect, tpp_);
     control->setGeometry(r.x, r.y, r.width, r.height);
 }
 
@@ -263,7 +263,7 @@ void Form1::GotADrop(const std::string& flvfile) {
     instance->setVisible(true);
     instance->setBackgroundColor(0);
     instance->setTop(twipsToPixels(kTopBand, tpp_.y));
-    instance->setFlashVars(window::qs(kAutostartFlashVars));
+    instance->setFlashVars(ui::qs(kAutostartFlashVars));
     instance->LoadMovie(0, QString::fromStdString(address));
     const VideoArea area = playVideoArea(windowSize());
     sizeVideo(area.width, area.height);

@@ -5,16 +5,16 @@
 // Pure arithmetic: the window converts to pixels with the screen's twips per pixel.
 #include <optional>
 
-#include "app/window/twips.h"
+#include "ui/twips.h"
 
 namespace zenvira::player {
 
 // The twips arithmetic every window shares.
-using window::pixelsToTwips;
-using window::TwipsPerPixel;
-using window::twipsPerPixelForDpi;
-using window::TwipsRect;
-using window::twipsToPixels;
+using ui::pixelsToTwips;
+using ui::TwipsPerPixel;
+using ui::twipsPerPixelForDpi;
+using ui::TwipsRect;
+using ui::twipsToPixels;
 
 inline constexpr int kTopBand = 375;          // the empty black band above the video
 inline constexpr int kBarHeight = 975;        // the bottom bar Picture3

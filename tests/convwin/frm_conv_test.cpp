@@ -48,7 +48,7 @@ protected:
         fs::create_directories(driveC);
     }
 
-    FrmConvSetup setup() const { return {window::TwipsPerPixel{15, 15}, iniSettings(settingsFile)}; }
+    FrmConvSetup setup() const { return {ui::TwipsPerPixel{15, 15}, iniSettings(settingsFile)}; }
     void installStandInEncoder(const std::string& body = "sleep 0.4", const std::string& name = "avformat.dll") {
         app.writeEncoder(body, name);
     }

@@ -35,7 +35,7 @@ TEST(RealConversion, AnFlvBecomesAPlayableAviThroughTheWindow) {
     fs::copy_file(encoder::testing::clipPath(encoder::testing::Clip::PictureAndSound), source);
     MessageRecorder boxes;
 
-    convert::frmConv w({window::TwipsPerPixel{15, 15}, iniSettings(app.file("../settings.ini"))});
+    convert::frmConv w({ui::TwipsPerPixel{15, 15}, iniSettings(app.file("../settings.ini"))});
     ASSERT_TRUE(w.Form_Load());
     auto* format = control<QComboBox>(w, "cmbFormat");
     format->setCurrentIndex(format->findText("AVI (MPEG4-DivX-Compatible)"));

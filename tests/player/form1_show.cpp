@@ -10,11 +10,11 @@
 
 #include "player/window/Form1.h"
 #include "player/window/command_argument.h"
-#include "player/window/qt_file_dialog.h"
+#include "ui/qt_file_dialog.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    zenvira::player::installQtFileDialogHandler();
+    zenvira::ui::installQtFileDialogHandler();
 
     QStringList words = QCoreApplication::arguments().mid(1);
     QString screenshot;

@@ -13,8 +13,9 @@
 #include <sstream>
 #include <thread>
 
-#include "base/product_site.h"
+#include "app/gui/other_windows.h"
 #include "app/window/frmMain.h"
+#include "base/product_site.h"
 #include "app/window/status_panels.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/browser.h"
@@ -60,7 +61,7 @@ protected:
         window::FrmMainSetup s;
         s.applicationFolder = home.path();
         s.locale = QLocale::c();
-        s.twipsPerPixel = window::TwipsPerPixel{15, 15};
+        s.twipsPerPixel = ui::TwipsPerPixel{15, 15};
         return s;
     }
 
@@ -174,7 +175,9 @@ TEST_F(Commands, ConverterAndPlayPressedTwiceOpenOneWindowEach) {
         boxes.push_back({text, style, title});
         return 7;  // No to the encoder download: the converter opens without it
     });
-    frmMain w(setup());
+    auto withOthers = setup();
+    withOthers.otherWindows = gui::otherWindows({});  // as the GUI front joins them
+    frmMain w(withOthers);
     ASSERT_TRUE(w.Form_Load());
     for (int press = 0; press < 2; ++press) {
         QTest::mouseClick(w.findChild<QPushButton*>("PushButton3"), Qt::LeftButton);

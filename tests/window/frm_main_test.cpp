@@ -59,7 +59,7 @@ protected:
         FrmMainSetup s;
         s.applicationFolder = folder;
         s.locale = QLocale::c();
-        s.twipsPerPixel = window::TwipsPerPixel{15, 15};
+        s.twipsPerPixel = ui::TwipsPerPixel{15, 15};
         s.pageReader = pages.reader();
         return s;
     }
@@ -122,7 +122,7 @@ TEST_F(MainWindow, ControlsSitAtTheirTwipsPlaces) {
     EXPECT_EQ(w.frameGeometry().size(), QSize(778, 472));  // 11670 x 7080 twips, frame included
 
     FrmMainSetup large = setup();
-    large.twipsPerPixel = window::TwipsPerPixel{12, 12};  // a 120 DPI screen
+    large.twipsPerPixel = ui::TwipsPerPixel{12, 12};  // a 120 DPI screen
     frmMain w120(large);
     EXPECT_EQ(control(w120, "PushButton1_0")->geometry(), QRect(18, 10, 161, 61));
     w120.show();

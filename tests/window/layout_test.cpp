@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "base/product_site.h"
-#include "app/window/control_table.h"
-#include "app/window/twips.h"
+#include "app/window/main_layout.h"
+#include "ui/twips.h"
 #include "app/window/window_caption.h"
-#include "app/window/window_size.h"
+#include "ui/window_size.h"
 
 using namespace zenvira::window;
+using namespace zenvira::ui;
 
 TEST(Twips, ConvertAtTheScreensFactor) {
     EXPECT_DOUBLE_EQ(twipsPerPixelForDpi(96), 15.0);

@@ -4,10 +4,10 @@
 
 #include <QPushButton>
 
-#include "app/window/qt_msg_box.h"
+#include "ui/qt_msg_box.h"
 #include "test_application.h"
 
-using namespace zenvira::window;
+using namespace zenvira::ui;
 using Buttons = std::vector<QMessageBox::StandardButton>;
 
 TEST(QtMessageBox, StyleNumbersGiveButtonsIconAndDefault) {

@@ -7,12 +7,12 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include "app/window/ini_text.h"
-#include "app/window/skin_apply.h"
-#include "app/window/skin_file.h"
+#include "ui/ini_text.h"
+#include "ui/skin_apply.h"
+#include "ui/skin_file.h"
 #include "test_application.h"
 
-using namespace zenvira::window;
+using namespace zenvira::ui;
 
 namespace {
 

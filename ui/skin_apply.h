@@ -1,12 +1,12 @@
 #pragma once
 // Puts a skin on one window: its palette, its font and its style sheet. Children inherit
 // them; a control whose font was set on purpose (the buttons' Tahoma) keeps its family.
-#include "app/window/skin_file.h"
+#include "ui/skin_file.h"
 
 class QWidget;
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 void applySkin(QWidget& window, const Skin& skin);
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

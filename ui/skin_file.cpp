@@ -1,12 +1,12 @@
-#include "app/window/skin_file.h"
+#include "ui/skin_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
-#include "app/window/ini_text.h"
+#include "ui/ini_text.h"
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 namespace {
 
@@ -128,4 +128,4 @@ SkinLoad loadApplicationSkin(const QString& applicationFolder) {
     return loadSkin(QDir(applicationFolder).filePath(QStringLiteral("Styles/iTunes")), QStringLiteral("Normalitunes.ini"));
 }
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 struct ClassicMsgBoxLayout {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -31,4 +31,4 @@ int showQtMessageBox(const std::string& text, int style, const std::string& titl
 // Routes every msgBox() of the program to showQtMessageBox.
 void installQtMessageBoxHandler();
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

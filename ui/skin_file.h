@@ -15,7 +15,7 @@
 #include <QStringList>
 #include <optional>
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 struct Skin {
     QString name;
@@ -39,4 +39,4 @@ SkinLoad loadSkin(const QString& folder, const QString& iniName);
 // application folder.
 SkinLoad loadApplicationSkin(const QString& applicationFolder);
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

@@ -3,7 +3,7 @@
 // turn them into pixels. Kept free of Qt so the arithmetic is checked on its own.
 #include <cmath>
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 constexpr double kTwipsPerInch = 1440.0;
 // What a 96 DPI screen gives, and what we assume when a screen reports nonsense.
@@ -41,4 +41,4 @@ int pixelsToTwips(int pixels, double twipsPerPixel);
 
 PixelRect twipsToPixels(const TwipsRect& rect, const TwipsPerPixel& factor);
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

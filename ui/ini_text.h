@@ -6,7 +6,7 @@
 #include <QMap>
 #include <QString>
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 class IniText {
 public:
@@ -27,4 +27,4 @@ private:
     QString error_;
 };
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

@@ -1,10 +1,10 @@
-#include "player/window/qt_file_dialog.h"
+#include "ui/qt_file_dialog.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 
-namespace zenvira::player {
+namespace zenvira::ui {
 
 QStringList qtNameFilters(const std::string& classicFilter) {
     const QStringList parts = QString::fromStdString(classicFilter).split(QLatin1Char('|'));
@@ -34,4 +34,4 @@ std::string showQtOpenFileDialog(const components::OpenFileDialogRequest& reques
 
 void installQtFileDialogHandler() { components::setOpenFileDialogHandler(showQtOpenFileDialog); }
 
-}  // namespace zenvira::player
+}  // namespace zenvira::ui

@@ -1,10 +1,10 @@
 #pragma once
 // The twips per pixel of the screen the windows open on.
-#include "app/window/twips.h"
+#include "ui/twips.h"
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 // The primary screen's factor per axis; the default when there is no screen.
 TwipsPerPixel screenTwipsPerPixel();
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

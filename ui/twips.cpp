@@ -1,6 +1,6 @@
-#include "app/window/twips.h"
+#include "ui/twips.h"
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 namespace {
 bool usable(double factor) { return std::isfinite(factor) && factor > 0; }
@@ -25,4 +25,4 @@ PixelRect twipsToPixels(const TwipsRect& rect, const TwipsPerPixel& factor) {
             twipsToPixels(rect.width, factor.x), twipsToPixels(rect.height, factor.y)};
 }
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

@@ -3,8 +3,8 @@
 #include <QString>
 #include <string_view>
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 inline QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

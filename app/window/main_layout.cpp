@@ -1,8 +1,6 @@
-#include "app/window/control_table.h"
+#include "app/window/main_layout.h"
 
 #include <array>
-#include <stdexcept>
-#include <string>
 
 namespace zenvira::window {
 
@@ -35,11 +33,7 @@ const std::vector<ControlEntry>& mainWindowControls() {
     return controls;
 }
 
-const ControlEntry& controlEntry(std::string_view name) {
-    for (const auto& control : mainWindowControls())
-        if (control.name == name) return control;
-    throw std::out_of_range("no control named " + std::string(name));
-}
+const ControlEntry& controlEntry(std::string_view name) { return ui::findControl(mainWindowControls(), name); }
 
 std::string_view qualityButtonName(int index) {
     return kQualityButtonNames.at(static_cast<std::size_t>(index));

@@ -1,10 +1,10 @@
-#include "app/window/skin_apply.h"
+#include "ui/skin_apply.h"
 
 #include <QFont>
 #include <QPalette>
 #include <QWidget>
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 namespace {
 
@@ -45,4 +45,4 @@ void applySkin(QWidget& window, const Skin& skin) {
     window.setStyleSheet(skin.styleSheet);
 }
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

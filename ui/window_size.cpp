@@ -1,13 +1,6 @@
-#include "app/window/window_size.h"
+#include "ui/window_size.h"
 
-#include "app/window/control_table.h"
-
-namespace zenvira::window {
-
-PixelSize fixedClientSize(const TwipsPerPixel& factor, PixelSize frameExtra) {
-    return fixedClientSize({kWindowWidthTwips, kWindowHeightTwips, kClientWidthTwips, kClientHeightTwips}, factor,
-                           frameExtra);
-}
+namespace zenvira::ui {
 
 PixelSize fixedClientSize(const FixedWindowTwips& window, const TwipsPerPixel& factor, PixelSize frameExtra) {
     const PixelSize designed{twipsToPixels(window.clientWidth, factor.x), twipsToPixels(window.clientHeight, factor.y)};
@@ -19,4 +12,4 @@ PixelSize fixedClientSize(const FixedWindowTwips& window, const TwipsPerPixel& f
     return fromOuter;
 }
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

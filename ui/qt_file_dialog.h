@@ -5,7 +5,7 @@
 
 #include "components/file_dialog/file_dialog.h"
 
-namespace zenvira::player {
+namespace zenvira::ui {
 
 // The classic filter text ("Flash video file (*.flv)|*.flv|All|*.*") as Qt name filters
 // ("Flash video file (*.flv)", "All (*.*)").
@@ -17,4 +17,4 @@ std::string showQtOpenFileDialog(const components::OpenFileDialogRequest& reques
 // Routes every Open dialog of the program to showQtOpenFileDialog.
 void installQtFileDialogHandler();
 
-}  // namespace zenvira::player
+}  // namespace zenvira::ui

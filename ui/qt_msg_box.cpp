@@ -1,4 +1,4 @@
-#include "app/window/qt_msg_box.h"
+#include "ui/qt_msg_box.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -6,7 +6,7 @@
 
 #include "components/msg_box/msg_box.h"
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 namespace {
 
@@ -87,4 +87,4 @@ int showQtMessageBox(const std::string& text, int style, const std::string& titl
 
 void installQtMessageBoxHandler() { components::setMsgBoxHandler(showQtMessageBox); }
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

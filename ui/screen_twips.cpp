@@ -1,9 +1,9 @@
-#include "app/window/screen_twips.h"
+#include "ui/screen_twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 TwipsPerPixel screenTwipsPerPixel() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -11,4 +11,4 @@ TwipsPerPixel screenTwipsPerPixel() {
     return {twipsPerPixelForDpi(screen->logicalDotsPerInchX()), twipsPerPixelForDpi(screen->logicalDotsPerInchY())};
 }
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

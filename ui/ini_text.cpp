@@ -1,8 +1,8 @@
-#include "app/window/ini_text.h"
+#include "ui/ini_text.h"
 
 #include <QList>
 
-namespace zenvira::window {
+namespace zenvira::ui {
 
 bool IniText::parse(const QByteArray& bytes) {
     sections_.clear();
@@ -46,4 +46,4 @@ bool IniText::fail(int lineNumber, const QString& why) {
     return false;
 }
 
-}  // namespace zenvira::window
+}  // namespace zenvira::ui

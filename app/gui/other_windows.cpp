@@ -1,0 +1,36 @@
+#include "app/gui/other_windows.h"
+
+#include <QPointer>
+#include <memory>
+
+#include "convert/window/frmConv.h"
+#include "player/window/Form1.h"
+
+namespace zenvira::gui {
+
+namespace {
+
+// The modeless windows; each deletes itself when closed, which empties its pointer.
+struct OpenWindows {
+    QPointer<convert::frmConv> converter;
+    QPointer<player::Form1> player;
+    std::string playerArgumentText;
+};
+
+}  // namespace
+
+window::OtherWindows otherWindows(std::string playerArgumentText) {
+    auto open = std::make_shared<OpenWindows>();
+    open->playerArgumentText = std::move(playerArgumentText);
+    window::OtherWindows windows;
+    windows.showConverter = [open] { convert::showConverterWindow(open->converter); };
+    windows.showPlayer = [open] {
+        if (!open->player) open->player = new player::Form1(open->playerArgumentText);
+        open->player->show();
+        open->player->raise();
+        open->player->activateWindow();
+    };
+    return windows;
+}
+
+}  // namespace zenvira::gui
