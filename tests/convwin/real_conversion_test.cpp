@@ -69,7 +69,7 @@ protected:
         testApplication();
         fs::copy_file(ZENVIRA_ENCODER_FRONT, app.file("avformat.dll"));
         owned = std::make_unique<convert::frmConv>(
-            convert::FrmConvSetup{zenvira::window::TwipsPerPixel{15, 15}, iniSettings(app.file("../settings.ini"))});
+            convert::FrmConvSetup{zenvira::ui::TwipsPerPixel{15, 15}, iniSettings(app.file("../settings.ini"))});
         ASSERT_TRUE(window().Form_Load());
     }
     convert::frmConv& window() { return *owned; }
@@ -145,7 +145,7 @@ TEST_F(ConverterWithRealFront, ClosingDuringARunLeavesNothing) {
     const std::string source = app.file("../clip.flv");
     fs::copy_file(encoder::testing::clipPath(encoder::testing::Clip::PictureAndSound), source);
 
-    auto* closing = new convert::frmConv({zenvira::window::TwipsPerPixel{15, 15}, iniSettings(app.file("../settings.ini"))});
+    auto* closing = new convert::frmConv({zenvira::ui::TwipsPerPixel{15, 15}, iniSettings(app.file("../settings.ini"))});
     closing->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<convert::frmConv> open(closing);
     ASSERT_TRUE(closing->Form_Load());
