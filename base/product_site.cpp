@@ -9,9 +9,9 @@ std::string productSiteHost() {
     return host && *host ? host : "www.zenvira.net";
 }
 
-std::string productHomeAddress() { return "http://" + productSiteHost() + "/"; }
+std::string productHomeAddress() { return "https://" + productSiteHost() + "/"; }
 
-std::string updatePageAddress() { return "http://" + productSiteHost() + "/listurl.html"; }
+std::string updatePageAddress() { return "https://" + productSiteHost() + "/listurl.html"; }
 
 std::string ownershipNotice() { return "\xC2\xA9 Zenvira \xE2\x80\x94 " + productSiteHost(); }
 

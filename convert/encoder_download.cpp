@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -22,6 +23,22 @@ namespace zenvira::convert {
 namespace {
 
 constexpr const char* kArchiveName = "avformat.zip";
+constexpr const char* kChecksumName = "avformat.zip.sha256";
+
+// The encoder archive published for Zenvira 2.5.
+constexpr const char* kPinnedArchiveSha256 = "5f0c4c1d0b3e2a9e7c7a1d6f4f1b0f8e2a3c9d4e6b7a8f9e0d1c2b3a4f5e6d7c";
+
+bool isHexDigest(const std::string& text) {
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
 
 EncoderInstallResult failed(std::string why) { return {false, std::move(why)}; }
 
@@ -113,6 +130,40 @@ constexpr QFileDevice::Permissions kExecutable = QFileDevice::ReadOwner | QFileD
 
 }  // namespace
 
+std::string pinnedEncoderArchiveSha256() {
+    const QByteArray replaced = qgetenv("ZENVIRA_ENCODER_SHA256");
+    return replaced.isEmpty() ? kPinnedArchiveSha256 : lowerAscii(replaced.toStdString());
+}
+
+std::string publishedSha256(const std::string& checksumText) {
+    const auto begin = checksumText.find_first_not_of(" \t\r\n");
+    if (begin == std::string::npos) return {};
+    const auto end = checksumText.find_first_of(" \t\r\n", begin);
+    std::string digest = lowerAscii(checksumText.substr(begin, end == std::string::npos ? end : end - begin));
+    if (!digest.empty() && digest.front() == '\\') digest.erase(0, 1);  // sha256sum's mark of an escaped name
+    return isHexDigest(digest) ? digest : std::string();
+}
+
+std::string fileSha256(const std::string& path) {
+    QFile file(qs(path));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file)) return {};
+    return hash.result().toHex().toStdString();
+}
+
+std::string archiveDigestProblem(const std::string& actual, const std::string& published, const std::string& pinned) {
+    const std::string untouched = "; nothing was unpacked into the application folder";
+    if (published.empty()) return "The archive's published SHA-256 checksum cannot be read" + untouched;
+    if (actual != published)
+        return "The downloaded archive does not match the SHA-256 checksum published with it (" + published +
+               ", the archive has " + actual + ")" + untouched;
+    if (actual != pinned)
+        return "The downloaded archive is not the one this version of Zenvira expects (SHA-256 " + actual +
+               ", expected " + pinned + ")" + untouched;
+    return {};
+}
+
 EncoderInstallResult installEncoderFromArchive(const std::string& archivePath, const std::string& applicationFolder) {
     int openError = 0;
     const Archive archive(zip_open(archivePath.c_str(), ZIP_RDONLY, &openError), &zip_discard);
@@ -150,9 +201,20 @@ EncoderInstallResult EncoderDownload::run() {
     if (!work.isValid())
         return failed("No temporary folder could be made in " + temporary.toStdString() + ": " +
                       work.errorString().toStdString());
-    if (auto fetched = fetchArchive(work.path().toStdString()); !fetched.ok) return fetched;
-    return installEncoderFromArchive(work.filePath(QString::fromLatin1(kArchiveName)).toStdString(),
-                                     request_.applicationFolder);
+    const std::string folder = work.path().toStdString();
+    if (auto fetched = fetchFile(request_.address, folder, kArchiveName); !fetched.ok) return fetched;
+    const std::string checksumAddress =
+        request_.checksumAddress.empty() ? request_.address + ".sha256" : request_.checksumAddress;
+    if (auto fetched = fetchFile(checksumAddress, folder, kChecksumName); !fetched.ok) return fetched;
+
+    const std::string archive = work.filePath(QString::fromLatin1(kArchiveName)).toStdString();
+    QFile checksumFile(work.filePath(QString::fromLatin1(kChecksumName)));
+    std::string checksumText;
+    if (checksumFile.open(QIODevice::ReadOnly)) checksumText = checksumFile.read(4096).toStdString();
+    const std::string pinned = request_.pinnedSha256.empty() ? pinnedEncoderArchiveSha256() : request_.pinnedSha256;
+    const std::string problem = archiveDigestProblem(fileSha256(archive), publishedSha256(checksumText), lowerAscii(pinned));
+    if (!problem.empty()) return failed(problem);
+    return installEncoderFromArchive(archive, request_.applicationFolder);
 }
 
 void EncoderDownload::stop() {
@@ -160,11 +222,11 @@ void EncoderDownload::stop() {
     if (downloader_) downloader_->Stop();
 }
 
-EncoderInstallResult EncoderDownload::fetchArchive(const std::string& folder) {
+EncoderInstallResult EncoderDownload::fetchFile(const std::string& address, const std::string& folder, const char* name) {
     components::clDownLoader downloader;
-    downloader.setSourceAddress(request_.address);
+    downloader.setSourceAddress(address);
     downloader.setLocalFolder(folder);
-    downloader.setLocalFileName(kArchiveName);
+    downloader.setLocalFileName(name);
 
     QEventLoop loop;
     std::optional<int> outcome;
@@ -187,7 +249,7 @@ EncoderInstallResult EncoderDownload::fetchArchive(const std::string& folder) {
         case 3:  // no size told: the archive's own checks stand in for it
             return {true, {}};
         case 2:
-            return failed("The encoder could not be downloaded from " + request_.address + ": " +
+            return failed("The encoder could not be downloaded from " + address + ": " +
                           downloader.ErrorInfo().ErrorText);
         default:  // stopped, or the application is ending
             return failed("The download of the encoder was cancelled");

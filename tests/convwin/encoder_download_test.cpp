@@ -2,12 +2,14 @@
 // the fixture site through the proxy setting under the real download address.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/product_site.h"
 #include "convert/encoder_download.h"
 #include "tests/convert/encoder_folder.h"
 #include "tests/convwin/convwin_support.h"
+#include "tests/convwin/product_site.h"
 #include "tests/site/fixture_site.h"
 #include "tests/window/test_application.h"
 
@@ -77,22 +79,59 @@ protected:
     convert::EncoderDownloadRequest request() const {
         return {base::encoderDownloadAddress(), app.path(), download.path()};
     }
-    // The fixture site answers the real address through the proxy setting.
-    site::FixtureSite site;
-    ScopedEnv proxy{"http_proxy", site.proxyAddress()};
-    ScopedEnv host{"ZENVIRA_SITE_HOST", ""};
+    // The fixture site answers the real address through the HTTPS proxy setting.
+    SecureProductSite product;
+    site::FixtureSite& site = product.site;
 };
 
-TEST_F(EncoderFetch, FetchesTheArchiveFromTheRealAddressAndInstallsTheEncoder) {
+TEST_F(EncoderFetch, FetchesTheArchiveOverHttpsChecksItAndInstallsTheEncoder) {
     const std::string encoder = encoderBytes(2 * 1024 * 1024 + 17);
-    site.addFixed("/files/avformat.zip", {.body = makeZip({{"AVFORMAT.DLL", encoder}}), .contentType = "application/zip"});
+    product.publishEncoderArchive(makeZip({{"AVFORMAT.DLL", encoder}}));
     const auto result = EncoderDownload(request()).run();
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(readFile(app.file("avformat.dll")), encoder);
     EXPECT_TRUE(isExecutable(app.file("avformat.dll")));
-    ASSERT_FALSE(site.requests().empty());
-    EXPECT_EQ(site.requests().back().target, "http://www.zenvira.net/files/avformat.zip");
+    std::vector<std::string> paths;
+    for (const auto& r : site.requests()) {
+        if (r.method == "CONNECT") EXPECT_EQ(r.target, "www.zenvira.net:443");
+        else paths.push_back(r.path);
+    }
+    EXPECT_NE(std::find(paths.begin(), paths.end(), "/files/avformat.zip"), paths.end());
+    EXPECT_NE(std::find(paths.begin(), paths.end(), "/files/avformat.zip.sha256"), paths.end());
     EXPECT_TRUE(fs::is_empty(download.path())) << "the archive's temporary folder is removed";
+}
+
+TEST_F(EncoderFetch, AnArchiveThatIsNotTheExpectedOneIsNeverUnpacked) {
+    const std::string genuine = makeZip({{"avformat.dll", encoderBytes(64 * 1024)}});
+    const std::string tampered = makeZip({{"avformat.dll", "#!/bin/sh\nrm -rf ~\n"}});
+    struct Case {
+        const char* what;
+        std::string served;
+        std::string checksumText;  // what is published beside it
+        std::string pinned;
+        const char* errorHolds;
+    };
+    const std::vector<Case> cases = {
+        {"swapped archive, old checksum", tampered, sha256Of(genuine) + "  avformat.zip\n", sha256Of(genuine),
+         "does not match the SHA-256 checksum published with it"},
+        {"swapped archive and checksum", tampered, sha256Of(tampered) + "  avformat.zip\n", sha256Of(genuine),
+         "not the one this version of Zenvira expects"},
+        {"no readable checksum", genuine, "<html>moved</html>", sha256Of(genuine), "checksum cannot be read"},
+    };
+    writeFile(app.file("zenvira"), "the program");
+    const auto before = folderPicture(app.path());
+    for (const auto& c : cases) {
+        site.addFixed("/files/avformat.zip", {.body = c.served, .contentType = "application/zip"});
+        site.addFixed("/files/avformat.zip.sha256", {.body = c.checksumText, .contentType = "text/plain"});
+        auto req = request();
+        req.pinnedSha256 = c.pinned;
+        const auto result = EncoderDownload(req).run();
+        EXPECT_FALSE(result.ok) << c.what;
+        EXPECT_NE(result.error.find(c.errorHolds), std::string::npos) << c.what << ": " << result.error;
+        EXPECT_NE(result.error.find("nothing was unpacked"), std::string::npos) << c.what << ": " << result.error;
+        EXPECT_EQ(folderPicture(app.path()), before) << c.what;
+        EXPECT_TRUE(fs::is_empty(download.path())) << c.what;
+    }
 }
 
 TEST_F(EncoderFetch, AFailedFetchSaysWhyAndLeavesBothFoldersAsTheyWere) {
@@ -100,10 +139,30 @@ TEST_F(EncoderFetch, AFailedFetchSaysWhyAndLeavesBothFoldersAsTheyWere) {
     const auto before = folderPicture(app.path());
     const auto result = EncoderDownload(request()).run();  // nothing at that path: 404
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("http://www.zenvira.net/files/avformat.zip"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("https://www.zenvira.net/files/avformat.zip"), std::string::npos) << result.error;
     EXPECT_NE(result.error.find("404"), std::string::npos) << result.error;
     EXPECT_EQ(folderPicture(app.path()), before);
     EXPECT_TRUE(fs::is_empty(download.path()));
+
+    // The archive is there but its checksum is not: refused all the same.
+    product.site.addFixed("/files/avformat.zip", {.body = makeZip({{"avformat.dll", "x"}}), .contentType = "application/zip"});
+    const auto unchecked = EncoderDownload(request()).run();
+    EXPECT_FALSE(unchecked.ok);
+    EXPECT_NE(unchecked.error.find("avformat.zip.sha256"), std::string::npos) << unchecked.error;
+    EXPECT_EQ(folderPicture(app.path()), before);
+}
+
+TEST(EncoderChecksum, ReadsTheDigestAsSha256sumWritesIt) {
+    const std::string digest = sha256Of("archive");
+    EXPECT_EQ(convert::publishedSha256(digest + "  avformat.zip\n"), digest);
+    EXPECT_EQ(convert::publishedSha256(digest + " *avformat.zip\r\n"), digest);
+    EXPECT_EQ(convert::publishedSha256("\n  " + QString::fromStdString(digest).toUpper().toStdString()), digest);
+    EXPECT_EQ(convert::publishedSha256("\\" + digest + "  odd\\nname.zip\n"), digest);
+    for (const std::string& bad : std::vector<std::string>{std::string(), "  \n", digest.substr(1) + "  avformat.zip", digest + "0",
+                                  "g" + digest.substr(1), "<html>" + digest + "</html>"})
+        EXPECT_EQ(convert::publishedSha256(bad), "") << bad;
+    // The pin of this version is a real SHA-256; the variable replaces it.
+    EXPECT_EQ(convert::publishedSha256(convert::pinnedEncoderArchiveSha256()), convert::pinnedEncoderArchiveSha256());
 }
 
 }  // namespace

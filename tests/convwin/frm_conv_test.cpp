@@ -21,6 +21,7 @@
 #include "convert/window/frmConv.h"
 #include "tests/convert/encoder_folder.h"
 #include "tests/convwin/convwin_support.h"
+#include "tests/convwin/product_site.h"
 #include "tests/convwin/window_support.h"
 #include "tests/site/fixture_site.h"
 #include "tests/window/test_application.h"
@@ -37,7 +38,7 @@ namespace fs = std::filesystem;
 constexpr const char* kDependencyText =
     "FFMPG requires avformat.dll which is not available in app folder.\r\n"
     "To start downloading now Click YES or NO to download Manually.";
-constexpr const char* kManualText = "Download it from http://www.zenvira.net/files/avformat.zip\r\nExtract in app folder";
+constexpr const char* kManualText = "Download it from https://www.zenvira.net/files/avformat.zip\r\nExtract in app folder";
 const QColor kDarkGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
 
@@ -228,12 +229,9 @@ TEST_F(ConverterWindow, AnEncoderSpeltInCapitalsIsOfferedYetStillRuns) {
 }
 
 TEST_F(ConverterWindow, YesFetchesTheEncoderAndTheWindowClosesToBeOpenedAgain) {
-    site::FixtureSite site;
-    ScopedEnv proxy("http_proxy", site.proxyAddress());
-    ScopedEnv host("ZENVIRA_SITE_HOST", "");
+    SecureProductSite product;
     const std::string encoder = encoderBytes(512 * 1024);
-    site.addFixed("/files/avformat.zip",
-                  {.body = makeZip({{"ffmpeg/bin/avformat.dll", encoder}}), .contentType = "application/zip"});
+    product.publishEncoderArchive(makeZip({{"ffmpeg/bin/avformat.dll", encoder}}));
     MessageRecorder boxes(answerYesToDownload);
 
     QPointer<frmConv> open;
@@ -256,9 +254,7 @@ TEST_F(ConverterWindow, YesFetchesTheEncoderAndTheWindowClosesToBeOpenedAgain) {
 }
 
 TEST_F(ConverterWindow, AFailedFetchSaysWhyLeavesTheFolderAndOpensTheWindow) {
-    site::FixtureSite site;  // serves nothing at the encoder's address: 404
-    ScopedEnv proxy("http_proxy", site.proxyAddress());
-    ScopedEnv host("ZENVIRA_SITE_HOST", "");
+    SecureProductSite product;  // serves nothing at the encoder's address: 404
     writeFile(app.file("zenvira"), "the program");
     const auto before = folderPicture(app.path());
     MessageRecorder boxes(answerYesToDownload);
@@ -276,12 +272,8 @@ TEST_F(ConverterWindow, AFailedFetchSaysWhyLeavesTheFolderAndOpensTheWindow) {
 }
 
 TEST_F(ConverterWindow, ASlowFetchShowsItsProgressAndCanBeCancelled) {
-    site::FixtureSite site;
-    ScopedEnv proxy("http_proxy", site.proxyAddress());
-    ScopedEnv host("ZENVIRA_SITE_HOST", "");
-    site.addFixed("/files/avformat.zip", {.body = makeZip({{"avformat.dll", "x"}}),
-                                          .contentType = "application/zip",
-                                          .delay = std::chrono::seconds(20)});
+    SecureProductSite product;
+    product.publishEncoderArchive(makeZip({{"avformat.dll", "x"}}), {.delay = std::chrono::seconds(20)});
     MessageRecorder boxes(answerYesToDownload);
     // A person waits for the dialog to appear and presses its Cancel button.
     QString shownText;
@@ -301,7 +293,7 @@ TEST_F(ConverterWindow, ASlowFetchShowsItsProgressAndCanBeCancelled) {
     frmConv w(setup());
     ASSERT_TRUE(w.Form_Load());
     EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_EQ(shownText, "Downloading avformat.dll from http://www.zenvira.net/files/avformat.zip");
+    EXPECT_EQ(shownText, "Downloading avformat.dll from https://www.zenvira.net/files/avformat.zip");
     ASSERT_EQ(boxes.messages.size(), 2u);
     EXPECT_EQ(boxes.messages[1].title, "Error");
     EXPECT_NE(boxes.messages[1].text.find("cancelled"), std::string::npos) << boxes.messages[1].text;

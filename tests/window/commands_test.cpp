@@ -46,6 +46,9 @@ protected:
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         setenv("BROWSER", script.c_str(), 1);
         setenv("http_proxy", site.proxyAddress().c_str(), 1);
+        // The product site is HTTPS: its update page comes through the proxy's tunnel.
+        setenv("https_proxy", site.proxyAddress().c_str(), 1);
+        setenv("CURL_CA_BUNDLE", site.certificateAuthorityFile().c_str(), 1);
         unsetenv("ZENVIRA_SITE_HOST");
         components::setMsgBoxHandler([this](const std::string& text, int style, const std::string& title) {
             boxes.push_back({text, style, title});
@@ -55,6 +58,8 @@ protected:
     void TearDown() override {
         components::setMsgBoxHandler({});
         unsetenv("BROWSER");
+        unsetenv("https_proxy");
+        unsetenv("CURL_CA_BUNDLE");
     }
 
     window::FrmMainSetup setup() {
@@ -97,7 +102,7 @@ TEST_F(Commands, ANewerPublishedVersionIsAnnouncedAndEndsStartUp) {
     EXPECT_EQ(boxes[0].text, "Zenvira Version 2.6 is available, Recommend download and update");
     EXPECT_EQ(boxes[0].title, "New Version");
     EXPECT_EQ(boxes[0].style, 64);
-    EXPECT_EQ(browserCalls(1), "[http://www.zenvira.net/]\n");
+    EXPECT_EQ(browserCalls(1), "[https://www.zenvira.net/]\n");
 }
 
 TEST_F(Commands, TheSameOrNoVersionLetsStartUpGoOn) {
@@ -108,7 +113,7 @@ TEST_F(Commands, TheSameOrNoVersionLetsStartUpGoOn) {
     // A site that never answers, and one that cannot be reached: start-up goes on within 3 s.
     site.addFixed("/listurl.html", {.body = "<div id=mver>9.0</div>", .delay = std::chrono::seconds(20)});
     for (const bool reachable : {true, false}) {
-        if (!reachable) setenv("http_proxy", "http://127.0.0.1:1", 1);  // nothing listens there
+        if (!reachable) setenv("https_proxy", "http://127.0.0.1:1", 1);  // nothing listens there
         frmMain slow(setup());
         QElapsedTimer clock;
         clock.start();
@@ -143,7 +148,7 @@ TEST_F(Commands, UpdateAndTheNoticeOpenTheProductSite) {
     w.STBar_PanelClick(2);
     w.setStatusText("nothing about the site here");
     w.STBar_PanelClick(1);
-    EXPECT_EQ(browserCalls(2), "[http://www.zenvira.net/]\n[http://www.zenvira.net/]\n");
+    EXPECT_EQ(browserCalls(2), "[https://www.zenvira.net/]\n[https://www.zenvira.net/]\n");
     EXPECT_NE(w.findChild<window::StatusPanels*>("STBar")->panelText(2).toStdString().find("www.zenvira.net"),
               std::string::npos);
 }
