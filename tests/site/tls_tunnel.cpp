@@ -4,6 +4,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -134,6 +136,14 @@ std::optional<std::string> TlsTunnels::connectHost(std::string_view head) {
 }
 
 void TlsTunnels::serve(int clientFd, const std::string& host, std::uint16_t sitePort, const StopSignal& stop) {
+    // OpenSSL writes with write(): a client that left would raise SIGPIPE and end the test
+    // process. This thread serves this tunnel only and ends with it, so the signal is
+    // blocked here and the write just fails.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+
     constexpr std::string_view kEstablished = "HTTP/1.1 200 Connection established\r\n\r\n";
     if (!sendPlain(clientFd, kEstablished.data(), kEstablished.size())) return;
 
