@@ -24,8 +24,6 @@ ProgressFigures figuresOf(const components::DownloadProgress& info) {
     return {info.BytesDone, info.BytesTotal, info.BytesPerSecond, info.ElapsedSeconds, info.RemainingSeconds};
 }
 
-bool isFinalOutcome(int code) { return code == 1 || code == 2 || code == 3 || code == 5; }
-
 }  // namespace
 
 DownloadWorkflow::DownloadWorkflow(MainView& view, components::clDownLoader& downloader, PageReader reader)
@@ -89,7 +87,7 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         if (batchStopped_ || shuttingDown_) return;
         const auto page = readPage(row);
         if (!page.ok) {
-            jobs_.push_back({row, "", 0});
+            jobs_.push_back({row, "", std::nullopt});
             continue;  // the status bar says why; the next row may well work
         }
         auto best = resolve::resolveBestAddress(page.text);
@@ -97,7 +95,7 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         List1_ = std::move(best.List1);
         if (!best.address) {
             view_.setStatusText(kNoStreams + ": " + row);
-            jobs_.push_back({row, "", 0});
+            jobs_.push_back({row, "", std::nullopt});
             continue;
         }
         List2_.push_back(*best.address);
@@ -114,7 +112,7 @@ void DownloadWorkflow::startDownload(const std::string& address) {
     downloader_.setTuningValueA(2);
     downloader_.setTuningValueB(4096);
     view_.setCaption("Zenvira : " + videoTitle_);
-    jobs_.push_back({address, fileName, 0});
+    jobs_.push_back({address, fileName, std::nullopt});
     if (downloader_.Busy()) return;  // the running download goes on; this click starts nothing
     activeJob_ = jobs_.size() - 1;
     downloader_.Start(true);
@@ -144,22 +142,26 @@ void DownloadWorkflow::clDownLoader1_Progress() {
     view_.showProgressView(showProgress(figuresOf(downloader_.ProgressInfo()), view_.decimalSeparator()));
 }
 
-void DownloadWorkflow::recordOutcome(int code) {
-    if (activeJob_ && *activeJob_ < jobs_.size()) jobs_[*activeJob_].outcome = code;
+void DownloadWorkflow::recordOutcome(components::JobOutcome outcome) {
+    if (activeJob_ && *activeJob_ < jobs_.size()) jobs_[*activeJob_].outcome = outcome;
     activeJob_.reset();
 }
 
 void DownloadWorkflow::clDownLoader1_ProcessCompleted(int code) {
-    if (!isFinalOutcome(code)) return;
-    recordOutcome(code);
+    using components::JobOutcome;
+    const auto outcome = components::outcomeOfCode(code);
+    if (!outcome) return;
+    recordOutcome(*outcome);
     if (!shuttingDown_) {
-        switch (code) {
-        case 1: downloadFinished_ = true; break;
-        case 2:
+        switch (*outcome) {
+        case JobOutcome::Completed: downloadFinished_ = true; break;
+        case JobOutcome::Failed:
             msgBox("Process not completed: " + downloader_.ErrorInfo().ErrorText, Style::OkOnly, "Error");
             break;
-        case 3: msgBox("Process completed with some warnings", Style::OkOnly + Style::Exclamation, "Message"); break;
-        case 5:
+        case JobOutcome::CompletedWithWarnings:
+            msgBox("Process completed with some warnings", Style::OkOnly + Style::Exclamation, "Message");
+            break;
+        case JobOutcome::Stopped:
             batchStopped_ = true;
             msgBox("Download stopped", Style::OkOnly + Style::Information, "Message");
             break;

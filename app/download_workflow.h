@@ -11,6 +11,7 @@
 
 #include "app/main_view.h"
 #include "app/page_reader.h"
+#include "components/downloader/job_outcome.h"
 
 class QEventLoop;
 
@@ -20,11 +21,11 @@ class clDownLoader;
 
 namespace zenvira::app {
 
-// How a job ended: the downloader's outcome code, or 0 when nothing was started (busy, no address).
+// How a job ended; none when nothing was started (busy, no address).
 struct JobRecord {
     std::string address;
     std::string fileName;  // LocalFileName as written
-    int outcome = 0;
+    std::optional<components::JobOutcome> outcome;
 };
 
 class DownloadWorkflow : public QObject {
@@ -55,7 +56,7 @@ public:
 
 private:
     components::FetchResult readPage(const std::string& address);
-    void recordOutcome(int code);
+    void recordOutcome(components::JobOutcome outcome);
     void disableQualityButtons();
     void waitForJobEnd();
 

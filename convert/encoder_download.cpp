@@ -229,10 +229,10 @@ EncoderInstallResult EncoderDownload::fetchFile(const std::string& address, cons
     downloader.setLocalFileName(name);
 
     QEventLoop loop;
-    std::optional<int> outcome;
+    std::optional<components::JobOutcome> outcome;
     connect(&downloader, &components::clDownLoader::ProcessCompleted, &loop, [&](int code) {
-        outcome = code;
-        loop.quit();
+        outcome = components::outcomeOfCode(code);
+        if (outcome) loop.quit();
     });
     connect(&downloader, &components::clDownLoader::Progress, this, [&] {
         const auto figures = downloader.ProgressInfo();
@@ -244,16 +244,18 @@ EncoderInstallResult EncoderDownload::fetchFile(const std::string& address, cons
     if (!outcome) loop.exec();
     downloader_ = nullptr;
 
-    switch (outcome.value_or(5)) {
-        case 1:
-        case 3:  // no size told: the archive's own checks stand in for it
+    using components::JobOutcome;
+    switch (outcome.value_or(JobOutcome::Stopped)) {
+        case JobOutcome::Completed:
+        case JobOutcome::CompletedWithWarnings:  // no size told: the archive's own checks stand in for it
             return {true, {}};
-        case 2:
+        case JobOutcome::Failed:
             return failed("The encoder could not be downloaded from " + address + ": " +
                           downloader.ErrorInfo().ErrorText);
-        default:  // stopped, or the application is ending
-            return failed("The download of the encoder was cancelled");
+        case JobOutcome::Stopped:  // stopped, or the application is ending
+            break;
     }
+    return failed("The download of the encoder was cancelled");
 }
 
 }  // namespace zenvira::convert

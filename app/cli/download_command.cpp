@@ -53,7 +53,7 @@ private:
     QTimer interruptWatch_;
 };
 
-bool saved(const app::JobRecord& job) { return job.outcome == 1 || job.outcome == 3; }
+bool saved(const app::JobRecord& job) { return job.outcome && components::fileSaved(*job.outcome); }
 
 // Prints where each job's file is and tells whether every one was saved.
 bool reportJobs(Session& session, std::size_t expected) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "components/downloader/job_outcome.h"
 #include "components/downloader/progress_meter.h"
 #include "components/downloader/stop_signal.h"
 
@@ -20,8 +21,6 @@ struct JobSettings {
     int connections = 1;
     std::int64_t minSegmentBytes = 0;  // the smallest piece worth its own connection
 };
-
-enum class JobOutcome { Completed = 1, Failed = 2, CompletedWithWarnings = 3, Stopped = 5 };
 
 struct JobResult {
     JobOutcome outcome = JobOutcome::Failed;

@@ -110,10 +110,9 @@ void clDownLoader::deliverOutcome(quint64 generation, const JobResult& result) {
         const bool wasBusy = busy_;
         busy_ = false;
         error_.ErrorText = result.text;
-        const bool complete = result.outcome == JobOutcome::Completed || result.outcome == JobOutcome::CompletedWithWarnings;
-        if (complete && wasBusy) emit Progress();
+        if (fileSaved(result.outcome) && wasBusy) emit Progress();
     }
-    emit ProcessCompleted(static_cast<int>(result.outcome));
+    emit ProcessCompleted(processCompletedCode(result.outcome));
 }
 
 void clDownLoader::Stop() {

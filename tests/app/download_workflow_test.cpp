@@ -49,7 +49,7 @@ TEST_F(WorkflowTest, ExtractEnablesTheOfferedQualitiesAndAButtonSavesUnderTheTit
     ASSERT_FALSE(view.progress.empty());
     EXPECT_EQ(view.progress.back().statusLine, app::kDownloadCompleted);
     EXPECT_EQ(view.progress.back().barValue, view.progress.back().barMax);
-    EXPECT_EQ(workflow.jobs().back().outcome, 1);
+    EXPECT_EQ(workflow.jobs().back().outcome, components::JobOutcome::Completed);
     EXPECT_FALSE(workflow.downloadFinished());  // reset once the wait has seen it
 }
 
@@ -81,8 +81,8 @@ TEST_F(WorkflowTest, AClickWhileBusyOnlyRewritesTheCaption) {
     });
     workflow.QualityDownload(4);
     ASSERT_EQ(workflow.jobs().size(), 2u);
-    EXPECT_EQ(workflow.jobs()[0].outcome, 1);
-    EXPECT_EQ(workflow.jobs()[1].outcome, 0);  // nothing started
+    EXPECT_EQ(workflow.jobs()[0].outcome, components::JobOutcome::Completed);
+    EXPECT_EQ(workflow.jobs()[1].outcome, std::nullopt);  // nothing started
     EXPECT_TRUE(hasStreamBytes(drive / "First.flv", 600000));
     EXPECT_FALSE(std::filesystem::exists(drive / "Second.flv"));
     EXPECT_FALSE(requested(site, "secondClip2-18"));
@@ -183,7 +183,7 @@ TEST_F(WorkflowTest, ABatchTakesEachPagesOwnBestAndGoesOnAfterAFailure) {
     EXPECT_TRUE(requested(site, "batchPage02-34"));
     EXPECT_FALSE(requested(site, "batchPage01-34"));
     ASSERT_EQ(workflow.jobs().size(), 3u);
-    EXPECT_EQ(workflow.jobs()[1].outcome, 0);
+    EXPECT_EQ(workflow.jobs()[1].outcome, std::nullopt);
     EXPECT_EQ(workflow.List1(), (Strings{"no", "no", "no", "34", "18"}));
 }
 
