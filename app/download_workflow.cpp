@@ -2,7 +2,7 @@
 
 #include <QEventLoop>
 #include <algorithm>
-#include <future>
+#include <thread>
 
 #include "app/button_map.h"
 #include "app/download_names.h"
@@ -24,7 +24,21 @@ ProgressFigures figuresOf(const components::DownloadProgress& info) {
     return {info.BytesDone, info.BytesTotal, info.BytesPerSecond, info.ElapsedSeconds, info.RemainingSeconds};
 }
 
+std::string batchSummary(int saved, int failed, int skipped) {
+    std::string text = "Batch done: " + std::to_string(saved) + " saved, " + std::to_string(failed) + " failed";
+    if (skipped > 0) text += ", " + std::to_string(skipped) + " skipped";
+    return text;
+}
+
 }  // namespace
+
+// One page read under way. `superseded`: a newer Extract took over, so this one's caller
+// leaves the window to the newer.
+struct DownloadWorkflow::PageRead {
+    components::FetchCancel cancel;
+    bool forExtract = false;
+    bool superseded = false;
+};
 
 DownloadWorkflow::DownloadWorkflow(MainView& view, components::clDownLoader& downloader, PageReader reader)
     : view_(view), downloader_(downloader), reader_(std::move(reader)) {
@@ -35,19 +49,45 @@ DownloadWorkflow::DownloadWorkflow(MainView& view, components::clDownLoader& dow
 
 DownloadWorkflow::~DownloadWorkflow() {
     shuttingDown_ = true;
+    for (PageRead* read : reads_) read->cancel.cancel();
     if (waitLoop_) waitLoop_->quit();
 }
 
-// The page is read on a worker thread while the window keeps painting; user input waits
-// until the page is there, so no other command runs in between.
-components::FetchResult DownloadWorkflow::readPage(const std::string& address) {
+// The page is read on a worker thread while a nested event loop keeps the window alive:
+// it paints, Stop cancels the read, and other commands run as they do during a download's
+// wait. The loop sleeps until the worker posts its end.
+components::FetchResult DownloadWorkflow::readPage(const std::string& address, bool forExtract) {
+    if (forExtract)
+        for (PageRead* earlier : reads_)
+            if (earlier->forExtract) {
+                earlier->superseded = true;  // the newer Extract is what the user wants now
+                earlier->cancel.cancel();
+            }
     view_.setStatusText(kGettingInformation);
-    auto pending = std::async(std::launch::async, reader_, address);
+    PageRead read;
+    read.forExtract = forExtract;
+    if (shuttingDown_) read.cancel.cancel();
+    reads_.push_back(&read);
+    components::FetchResult page;
     QEventLoop loop;
-    while (pending.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
-        loop.processEvents(QEventLoop::ExcludeUserInputEvents);
-    auto page = pending.get();
-    if (!page.ok) view_.setStatusText("Could not read the page: " + page.error);
+    std::thread worker([&] {
+        page = reader_(address, &read.cancel);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    reads_.erase(std::find(reads_.begin(), reads_.end(), &read));
+    if (read.cancel.cancelled()) {
+        page.ok = false;
+        page.cancelled = true;
+        page.error = components::kFetchCancelledText;
+        page.text.clear();
+    }
+    if (read.superseded) return page;
+    if (page.cancelled)
+        view_.setStatusText(page.error);
+    else if (!page.ok)
+        view_.setStatusText("Could not read the page: " + page.error);
     return page;
 }
 
@@ -60,7 +100,8 @@ void DownloadWorkflow::Extract(const std::string& address) {
     List1_.clear();
     List2_.clear();
     disableQualityButtons();
-    const auto page = readPage(address);
+    const auto page = readPage(address, true);
+    if (page.cancelled) return;  // stopped by the user, or a newer Extract took over
     if (!page.ok) {
         msgBox("Could not read the page " + address + "\n" + page.error, Style::OkOnly + Style::Critical, "Error");
         return;
@@ -81,14 +122,28 @@ void DownloadWorkflow::QualityDownload(int index) {
     startDownload(List4_[static_cast<std::size_t>(index)]);
 }
 
+// Each row keeps a mark of how its run ended, so a failure stays visible after the next row
+// has begun; the batch ends with a count in the status bar.
 void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
     batchStopped_ = false;
-    for (const auto& row : rows) {
-        if (batchStopped_ || shuttingDown_) return;
-        const auto page = readPage(row);
+    int saved = 0, failed = 0, skipped = 0;
+    const auto mark = [&](std::size_t index, BatchRowOutcome outcome, const std::string& reason) {
+        (outcome == BatchRowOutcome::Saved ? saved : outcome == BatchRowOutcome::Failed ? failed : skipped)++;
+        markRow(index, outcome, reason);
+    };
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (batchStopped_ || shuttingDown_) break;
+        const std::string& row = rows[index];
+        const auto page = readPage(row, false);
+        if (page.cancelled) {
+            jobs_.push_back({row, "", std::nullopt});
+            mark(index, BatchRowOutcome::Skipped, page.error);
+            break;  // only Stop or the window closing cancel a batch's read
+        }
         if (!page.ok) {
             jobs_.push_back({row, "", std::nullopt});
-            continue;  // the status bar says why; the next row may well work
+            mark(index, BatchRowOutcome::Failed, page.error);
+            continue;  // the next row may well work
         }
         auto best = resolve::resolveBestAddress(page.text);
         videoTitle_ = std::move(best.videoTitle);
@@ -96,11 +151,32 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         if (!best.address) {
             view_.setStatusText(kNoStreams + ": " + row);
             jobs_.push_back({row, "", std::nullopt});
+            mark(index, BatchRowOutcome::Skipped, kNoStreams);
             continue;
         }
         List2_.push_back(*best.address);
+        lastFailure_.clear();
+        const std::size_t job = jobs_.size();  // commands run during the wait add their own after it
         startDownload(*best.address);
+        const auto outcome = jobs_[job].outcome;
+        if (!outcome) {
+            mark(index, BatchRowOutcome::Skipped, "Another download was running");
+            continue;
+        }
+        switch (*outcome) {
+        case components::JobOutcome::Completed: mark(index, BatchRowOutcome::Saved, ""); break;
+        case components::JobOutcome::CompletedWithWarnings:
+            mark(index, BatchRowOutcome::Saved, "Completed with some warnings");
+            break;
+        case components::JobOutcome::Failed: mark(index, BatchRowOutcome::Failed, lastFailure_); break;
+        case components::JobOutcome::Stopped: mark(index, BatchRowOutcome::Skipped, "Download stopped"); break;
+        }
     }
+    if (!shuttingDown_ && saved + failed + skipped > 0) view_.setStatusText(batchSummary(saved, failed, skipped));
+}
+
+void DownloadWorkflow::markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason) {
+    if (!shuttingDown_) view_.markBatchRow(row, outcome, reason);
 }
 
 void DownloadWorkflow::startDownload(const std::string& address) {
@@ -129,11 +205,16 @@ void DownloadWorkflow::waitForJobEnd() {
 }
 
 void DownloadWorkflow::Stop() {
+    if (!reads_.empty()) {
+        batchStopped_ = true;
+        for (PageRead* read : reads_) read->cancel.cancel();
+    }
     if (downloader_.Busy()) downloader_.Stop();
 }
 
 void DownloadWorkflow::Shutdown() {
     shuttingDown_ = true;
+    for (PageRead* read : reads_) read->cancel.cancel();
     downloader_.Shutdown();
     if (waitLoop_) waitLoop_->quit();
 }
@@ -156,7 +237,8 @@ void DownloadWorkflow::clDownLoader1_ProcessCompleted(int code) {
         switch (*outcome) {
         case JobOutcome::Completed: downloadFinished_ = true; break;
         case JobOutcome::Failed:
-            msgBox("Process not completed: " + downloader_.ErrorInfo().ErrorText, Style::OkOnly, "Error");
+            lastFailure_ = downloader_.ErrorInfo().ErrorText;
+            msgBox("Process not completed: " + lastFailure_, Style::OkOnly, "Error");
             break;
         case JobOutcome::CompletedWithWarnings:
             msgBox("Process completed with some warnings", Style::OkOnly + Style::Exclamation, "Message");

@@ -1,7 +1,10 @@
 #pragma once
 // The main window's download workflow: Extract, the quality buttons, the batch, the download
 // job with its wait, the progress display, the outcome messages and Stop. It runs on the UI
-// thread; every wait is a nested event loop, so other commands can run while a job waits.
+// thread; every wait is a nested event loop, so other commands can run while a job waits or
+// a page is read. A page is read on a worker thread: the window paints and takes input
+// meanwhile (clicks on disabled buttons are dropped, never held and replayed), and Stop
+// cancels the read.
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -38,7 +41,8 @@ public:
     void QualityDownload(int index);                       // PushButton1(index)
     void BatchDownload(const std::vector<std::string>& rows);  // PushButton4, the rows of ListBox1
     void startDownload(const std::string& address);
-    void Stop();                                           // PushButton6
+    // PushButton6: cancels the pages being read and the running download; a batch ends.
+    void Stop();
     // The window is going away: ends the running job and every wait.
     void Shutdown();
 
@@ -48,6 +52,7 @@ public:
     const std::vector<std::string>& List4() const { return List4_; }
     const std::string& videoTitle() const { return videoTitle_; }
     bool downloadFinished() const { return downloadFinished_; }
+    bool readingPage() const { return !reads_.empty(); }
     const std::vector<JobRecord>& jobs() const { return jobs_; }
 
     // The downloader's events (connected in the constructor).
@@ -55,8 +60,10 @@ public:
     void clDownLoader1_ProcessCompleted(int code);
 
 private:
-    components::FetchResult readPage(const std::string& address);
+    struct PageRead;
+    components::FetchResult readPage(const std::string& address, bool forExtract);
     void recordOutcome(components::JobOutcome outcome);
+    void markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason);
     void disableQualityButtons();
     void waitForJobEnd();
 
@@ -73,6 +80,8 @@ private:
     std::optional<std::size_t> activeJob_;  // index into jobs_ of the running download
     QPointer<QEventLoop> waitLoop_;
     std::vector<JobRecord> jobs_;
+    std::vector<PageRead*> reads_;  // the reads under way, outermost first
+    std::string lastFailure_;       // why the last job failed, for its batch row
 };
 
 }  // namespace zenvira::app

@@ -1,5 +1,6 @@
 #pragma once
-// How the main window reads a page: the real page fetch, or what a test points it at.
+// How the main window reads a page: the real page fetch, or what a test points it at. The
+// read may run on a worker thread; `cancel`, when given, ends it at once from another thread.
 #include <functional>
 #include <string>
 
@@ -7,10 +8,12 @@
 
 namespace zenvira::app {
 
-using PageReader = std::function<components::FetchResult(const std::string& address)>;
+using PageReader = std::function<components::FetchResult(const std::string& address, components::FetchCancel* cancel)>;
 
 inline PageReader realPageReader(components::FetchOptions options = {}) {
-    return [options](const std::string& address) { return components::PageFetch(options).FetchText(address); };
+    return [options](const std::string& address, components::FetchCancel* cancel) {
+        return components::PageFetch(options).FetchText(address, cancel);
+    };
 }
 
 }  // namespace zenvira::app

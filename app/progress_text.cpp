@@ -53,7 +53,13 @@ std::string progressLine(const ProgressFigures& f, char sep) {
 ProgressView showProgress(const ProgressFigures& f, char sep) {
     ProgressView view;
     view.statusLine = progressLine(f, sep);
-    if (f.BytesTotal < 0) return view;  // size not known yet: nothing to fill, nothing is complete
+    if (f.BytesTotal < 0) {
+        // Size not known yet: nothing to fill, nothing is complete, and the last download's
+        // percentage must not stay on the bar.
+        view.sizeKnown = false;
+        view.barText = std::string();
+        return view;
+    }
     const int shift = barShift(f.BytesTotal);
     view.barMax = toBar(f.BytesTotal, shift);
     if (f.BytesDone >= f.BytesTotal) {

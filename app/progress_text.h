@@ -21,6 +21,7 @@ struct ProgressView {
     int barMax = 0;  // Max and Value both 0 while the size is unknown
     int barValue = 0;
     std::optional<std::string> barText;  // unchanged when absent
+    bool sizeKnown = true;  // false: the bar shows it is busy, with no text, until the size is known
 };
 
 inline const std::string kDownloadCompleted = "Download completed";

@@ -61,7 +61,7 @@ double readVersionNumber(const std::string& text) {
 }
 
 UpdateCheck checkForNewerVersion(const PageReader& reader) {
-    const auto page = reader(base::updatePageAddress());
+    const auto page = reader(base::updatePageAddress(), nullptr);
     if (!page.ok) return {};
     UpdateCheck check;
     check.versionText = publishedVersionText(page.text);

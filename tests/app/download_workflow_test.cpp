@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <QElapsedTimer>
 #include <fstream>
 #include <iterator>
 
@@ -172,19 +173,80 @@ TEST_F(WorkflowTest, ThreeGibibytesShowTheirRealFigures) {
     EXPECT_NE(*last.barText, "0 %");
 }
 
+// Each row keeps a mark of its outcome (the reason with it) and the batch ends with a count.
 TEST_F(WorkflowTest, ABatchTakesEachPagesOwnBestAndGoesOnAfterAFailure) {
     const auto first = addPage("batchPage01", "First: HD", {{"22", "1280x720"}, {"34", "640x360"}}, {.size = 120000});
     const auto broken = "http://www.youtube.com/watch?v=doesNotExist";
+    const auto streamless = addPage("batchPage03", "Nothing here", {});
     const auto second = addPage("batchPage02", "Second", {{"34", "640x360"}, {"18", "320x240"}}, {.size = 70000});
-    workflow.BatchDownload({first, broken, second});
+    workflow.BatchDownload({first, broken, streamless, second});
     EXPECT_TRUE(hasStreamBytes(drive / "First HD.flv", 120000));
     EXPECT_TRUE(hasStreamBytes(drive / "Second.flv", 70000));
     EXPECT_TRUE(requested(site, "batchPage01-22"));
     EXPECT_TRUE(requested(site, "batchPage02-34"));
     EXPECT_FALSE(requested(site, "batchPage01-34"));
-    ASSERT_EQ(workflow.jobs().size(), 3u);
+    ASSERT_EQ(workflow.jobs().size(), 4u);
     EXPECT_EQ(workflow.jobs()[1].outcome, std::nullopt);
     EXPECT_EQ(workflow.List1(), (Strings{"no", "no", "no", "34", "18"}));
+    ASSERT_EQ(view.marks.size(), 4u);
+    EXPECT_EQ(view.marks[0], "0 saved");
+    EXPECT_EQ(view.marks[1].rfind("1 failed: HTTP 404", 0), 0u) << view.marks[1];
+    EXPECT_EQ(view.marks[2], "2 skipped: No downloadable video was found on this page");
+    EXPECT_EQ(view.marks[3], "3 saved");
+    EXPECT_EQ(view.statusTexts.back(), "Batch done: 2 saved, 1 failed, 1 skipped");
+}
+
+// While a page is read the event loop runs (timers fire, a click would be handled, not held
+// for later); Stop ends the read at once and the window is left as it was before.
+TEST_F(WorkflowTest, StopEndsASlowPageReadAtOnce) {
+    site::FixedResponse slow;
+    slow.body = site::makeWatchPage({"Slow", {{"34", "640x360", site::streamAddress("slowPage001-34")}}});
+    slow.delay = std::chrono::milliseconds(8000);
+    site.addFixed("/watch?v=slowPage001", slow);
+    int ticks = 0;
+    QTimer ticking;
+    QObject::connect(&ticking, &QTimer::timeout, [&] { ++ticks; });
+    ticking.start(20);
+    bool readingWhenStopped = false;
+    later(400, [&] {
+        readingWhenStopped = workflow.readingPage();
+        workflow.Stop();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    workflow.Extract("http://www.youtube.com/watch?v=slowPage001");
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_TRUE(readingWhenStopped);
+    EXPECT_FALSE(workflow.readingPage());
+    EXPECT_GE(ticks, 10);  // the loop ran while the page was awaited
+    EXPECT_EQ(view.statusTexts.back(), "Stopped before the page arrived");
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(view.enabled, (std::array<bool, 5>{}));
+
+    // A batch stopped during a row's read ends there.
+    const auto good = addPage("afterSlow01", "After", {{"34", "640x360"}});
+    later(400, [&] { workflow.Stop(); });
+    workflow.BatchDownload({"http://www.youtube.com/watch?v=slowPage001", good});
+    EXPECT_EQ(view.marks, (Strings{"0 skipped: Stopped before the page arrived"}));
+    EXPECT_FALSE(requested(site, "afterSlow01-34"));
+}
+
+// A second Extract during a slow read takes over: the first ends without touching anything.
+TEST_F(WorkflowTest, ANewerExtractTakesOverFromASlowerOne) {
+    site::FixedResponse slow;
+    slow.body = site::makeWatchPage({"Slow", {{"34", "640x360", site::streamAddress("slowPage002-34")}}});
+    slow.delay = std::chrono::milliseconds(8000);
+    site.addFixed("/watch?v=slowPage002", slow);
+    const auto quick = addPage("quickPage01", "Quick", {{"22", "1280x720"}});
+    later(300, [&] { workflow.Extract(quick); });
+    QElapsedTimer clock;
+    clock.start();
+    workflow.Extract("http://www.youtube.com/watch?v=slowPage002");
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(workflow.videoTitle(), "Quick");
+    EXPECT_EQ(workflow.List4()[4], site::streamAddress("quickPage01-22"));  // right-aligned
+    EXPECT_EQ(view.enabled, (std::array<bool, 5>{false, false, false, false, true}));
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(WorkflowTest, StopEndsTheBatch) {

@@ -50,5 +50,7 @@ TEST(ProgressText, AnUnknownSizeIsNotCompletion) {
     const auto view = showProgress({2048, -1, 1024, 60, 0}, '.');
     EXPECT_EQ(view.statusLine, "2.00 of ? Kb, speed 1.00 Kb/sec, elapsed 1.00 min, remains 0.00 min");
     EXPECT_EQ(view.barMax, 0);
-    EXPECT_FALSE(view.barText);
+    EXPECT_FALSE(view.sizeKnown);
+    EXPECT_EQ(view.barText, "");  // the previous download's percentage goes
+    EXPECT_TRUE(showProgress({2048, 4096, 0, 0, 0}, '.').sizeKnown);
 }

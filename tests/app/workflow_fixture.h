@@ -32,8 +32,15 @@ public:
     void setQualityButtonEnabled(int index, bool on) override { enabled.at(static_cast<std::size_t>(index)) = on; }
     void showProgressView(const app::ProgressView& view) override { progress.push_back(view); }
     char decimalSeparator() const override { return '.'; }
+    void markBatchRow(std::size_t row, app::BatchRowOutcome outcome, const std::string& reason) override {
+        const char* kind = outcome == app::BatchRowOutcome::Saved    ? "saved"
+                           : outcome == app::BatchRowOutcome::Failed ? "failed"
+                                                                     : "skipped";
+        marks.push_back(std::to_string(row) + " " + kind + (reason.empty() ? "" : ": " + reason));
+    }
 
     std::vector<std::string> statusTexts;
+    std::vector<std::string> marks;
     std::string caption;
     std::array<bool, 5> enabled{};
     std::vector<app::ProgressView> progress;

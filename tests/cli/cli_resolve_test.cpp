@@ -2,9 +2,17 @@
 // site through http_proxy with the video site's own addresses.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <thread>
 
 #include "app/cli/json_writer.h"
 #include "app/cli/resolve_command.h"
@@ -78,4 +86,40 @@ TEST(CliResolve, AFailedFetchSaysWhyAndExitsWithOne) {
     EXPECT_NE(missing.out.find("HTTP 404 Not Found"), std::string::npos) << missing.out;
     const auto usage = runCli(site.proxyAddress(), "frobnicate");
     EXPECT_EQ(usage.status, 2);
+}
+
+// Ctrl-C while the page is still awaited ends the command at once, not when the server answers.
+TEST(CliDownload, CtrlCEndsAPageReadAtOnce) {
+    site::FixtureSite site;
+    site::FixedResponse slow;
+    slow.body = site::makeWatchPage(watchPage("Slow", {{"34", "640x360"}}));
+    slow.delay = std::chrono::milliseconds(10000);
+    site.addFixed("/watch?v=slowPage003", slow);
+    char folder[] = "/tmp/zenvira-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("http_proxy", site.proxyAddress().c_str(), 1);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execl(ZENVIRA_CLI, ZENVIRA_CLI, "download", "http://www.youtube.com/watch?v=slowPage003", "-o", folder,
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    const auto interrupted = std::chrono::steady_clock::now();
+    kill(child, SIGINT);
+    int status = 0;
+    pid_t ended = 0;
+    while ((ended = waitpid(child, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() - interrupted < std::chrono::seconds(5))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (ended == 0) kill(child, SIGKILL), waitpid(child, &status, 0);
+    EXPECT_EQ(ended, child);
+    EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(2));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    std::filesystem::remove_all(folder);
 }

@@ -38,7 +38,9 @@ TEST(CloseDuringDownload, ShutsTheDownloadDownAndEndsTheWait) {
 
     window::FrmMainSetup setup;
     setup.applicationFolder = QStringLiteral(ZENVIRA_SOURCE_DIR);
-    setup.pageReader = [page](const std::string&) { return components::FetchResult{true, page, "", 200}; };
+    setup.pageReader = [page](const std::string&, components::FetchCancel*) {
+        return components::FetchResult{true, page, "", 200};
+    };
     window::frmMain w(setup);
     ASSERT_TRUE(w.Form_Load());
     w.show();

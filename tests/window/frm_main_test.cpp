@@ -35,7 +35,7 @@ struct PageRecorder {
     std::vector<std::string> addresses;
 
     app::PageReader reader() {
-        return [this](const std::string& address) {
+        return [this](const std::string& address, components::FetchCancel*) {
             std::lock_guard guard(lock);
             addresses.push_back(address);
             return components::FetchResult{false, "", "Could not connect to host", 0};
