@@ -7,7 +7,7 @@ namespace zenvira::convert {
 bool EncoderRunner::start(const EncoderCommand& command, std::string& error) {
     output_.clear();
     cancelled_ = false;
-    active_ = child_.start(command.program, command.arguments, error);
+    active_ = child_.start(command.program, command.programPart, command.arguments, error);
     return active_;
 }
 

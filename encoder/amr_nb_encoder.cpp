@@ -4,6 +4,8 @@
 
 namespace zenvira::encoder {
 
+bool AmrNbEncoder::available() { return true; }
+
 AmrNbEncoder::AmrNbEncoder(const AmrMode& mode) : state_(Encoder_Interface_init(0)), mode_(mode.index) {}
 
 AmrNbEncoder::~AmrNbEncoder() {

@@ -19,6 +19,8 @@ public:
     AmrNbEncoder(const AmrNbEncoder&) = delete;
     AmrNbEncoder& operator=(const AmrNbEncoder&) = delete;
 
+    // Whether this build holds the library at all.
+    static bool available();
     // False when the library could not make its state.
     bool ready() const { return state_ != nullptr; }
     // The frame for 160 samples; empty when the library refuses them.

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "encoder/amr_nb_encoder.h"
 #include "encoder/amr_stream.h"
 #include "platform/relayed_child.h"
 #include "encoder/help_text.h"
@@ -132,6 +133,8 @@ ChildEnd convert(const std::string& ffmpeg, const LegacyCommand& command, bool p
     if (!translation.ok) return fail(kBadCommandLine, translation.error);
     if (printOnly) return printPlan(ffmpeg, translation.plan);
     if (!translation.plan.amrAudio) return runFfmpeg(ffmpeg, translation.plan.ffmpegArgs);
+    if (!AmrNbEncoder::available())
+        return fail(kCannotRun, "this build has no AMR-NB encoder (the opencore-amrnb library)");
     std::string error;
     const TranslationContext probed = probedContext(ffmpeg, command, error);
     if (!error.empty()) return fail(kCannotRun, error);

@@ -43,11 +43,15 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Starts `program` (its full path) with `arguments`, the rest of a command line after the
-    // program's name, read by the Windows rules for splitting a command line. Standard input
-    // is the null device. False, with the system's reason, when the pipe or the process
-    // cannot be made; a child already started is ended first.
-    bool start(const std::string& program, const std::string& arguments, std::string& error);
+    // Starts `program` (its full path) with the command line `programPart` + `arguments`:
+    // `programPart` is how the line names the program (its short path, say; empty: the path
+    // in double quotes), `arguments` the rest, read by the Windows rules for splitting a
+    // command line. Windows hands the child that line as it is; POSIX gives it `programPart`
+    // as its name and the split arguments. Standard input is the null device. False, with
+    // the system's reason, when the pipe or the process cannot be made; a child already
+    // started is ended first.
+    bool start(const std::string& program, const std::string& programPart, const std::string& arguments,
+               std::string& error);
 
     // Reads what the pipe holds now, at most `limit` bytes, and returns at once.
     PipeDrain drain(std::size_t limit);

@@ -1,8 +1,11 @@
 #pragma once
 // Children that work as part of this process, such as the encoder front's ffmpeg. A child
 // shares this process's standard error, and its standard output too unless we read it. It
-// never outlives this process: it is killed when we die, and the stop signals we get are
-// passed on to every child running.
+// never outlives this process: it is killed when we die (POSIX: a launcher asks for a signal
+// at our death; Windows: a job object that ends its processes when we end), and the stops we
+// get are passed on to every child running (POSIX: SIGTERM, SIGINT, SIGHUP; Windows: console
+// Ctrl+C, Ctrl+Break and close reach the children on our console themselves).
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,8 +17,13 @@ struct ChildEnd {
     int signal = 0;    // the signal that ended it, 0 when it exited
 };
 
-// The number under which a child reads a pipe the front writes (ffmpeg's "pipe:3").
+// The number under which a child reads a pipe the front writes: ffmpeg's "pipe:3" on POSIX;
+// on Windows its standard input ("pipe:0"), the one number a child is given there.
+#ifdef _WIN32
+inline constexpr int kChildInputNumber = 0;
+#else
 inline constexpr int kChildInputNumber = 3;
+#endif
 
 // A pipe from the front to one child: the child reads it as input number kChildInputNumber,
 // the front writes it through writer() and closes it to end the child's input.
@@ -59,7 +67,7 @@ public:
     ChildEnd wait();
 
 private:
-    long pid_ = 0;
+    std::intptr_t pid_ = 0;  // POSIX: the process id; Windows: the process handle
     std::FILE* output_ = nullptr;
 };
 

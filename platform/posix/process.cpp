@@ -117,7 +117,8 @@ ChildProcess::ChildProcess() : handles_(std::make_unique<Handles>()) {}
 
 ChildProcess::~ChildProcess() { handles_->endAll(); }
 
-bool ChildProcess::start(const std::string& program, const std::string& arguments, std::string& error) {
+bool ChildProcess::start(const std::string& program, const std::string& programPart, const std::string& arguments,
+                         std::string& error) {
     handles_->endAll();
     handles_->status = {};
     int ends[2];
@@ -128,7 +129,7 @@ bool ChildProcess::start(const std::string& program, const std::string& argument
 #ifdef F_SETPIPE_SZ
     ::fcntl(ends[0], F_SETPIPE_SZ, kPipeCapacity);  // a smaller pipe only costs more polls
 #endif
-    std::vector<std::string> words{program};
+    std::vector<std::string> words{programPart.empty() ? program : programPart};
     for (auto& word : splitWindowsArguments(arguments)) words.push_back(std::move(word));
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());

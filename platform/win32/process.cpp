@@ -62,7 +62,8 @@ ChildProcess::ChildProcess() : handles_(std::make_unique<Handles>()) {}
 
 ChildProcess::~ChildProcess() { handles_->endAll(); }
 
-bool ChildProcess::start(const std::string& program, const std::string& arguments, std::string& error) {
+bool ChildProcess::start(const std::string& program, const std::string& programPart, const std::string& arguments,
+                         std::string& error) {
     handles_->endAll();
     handles_->status = {};
     handles_->cancelled = false;
@@ -86,7 +87,9 @@ bool ChildProcess::start(const std::string& program, const std::string& argument
     startInfo.hStdError = writeEnd;
 
     const std::wstring application = win32::wide(program);
-    std::wstring commandLine = L"\"" + application + L"\"" + win32::wide(arguments);
+    // The line exactly as the caller wrote it: the encoder reads the short path it was shown.
+    std::wstring commandLine =
+        (programPart.empty() ? L"\"" + application + L"\"" : win32::wide(programPart)) + win32::wide(arguments);
     PROCESS_INFORMATION info{};
     const BOOL started = ::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                                           NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr,

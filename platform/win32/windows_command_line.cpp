@@ -1,8 +1,9 @@
 #include "platform/windows_command_line.h"
 
-#include <shellapi.h>
-
+// windows.h (through utf16.h) before shellapi.h, which depends on it.
 #include "platform/win32/utf16.h"
+
+#include <shellapi.h>
 
 namespace zenvira::platform {
 

@@ -126,7 +126,7 @@ TEST_F(EncoderRun, CancelEndsOwnEncoderAndItsChildButNoOtherProcess) {
     other.writeEncoder("sleep 30", "xavformat.dll");
     platform::ChildProcess unrelated;
     std::string error;
-    ASSERT_TRUE(unrelated.start(other.file("xavformat.dll"), "", error)) << error;
+    ASSERT_TRUE(unrelated.start(other.file("xavformat.dll"), "", "", error)) << error;
 
     EncoderFolder folder;
     folder.writeEncoder(kEncoderWithChild);
