@@ -4,8 +4,7 @@
 # and the profiles, the encoder front avformat.dll) and runs their tests under Wine.
 # Installs the mingw-w64 cross compiler and Wine when missing. The Wine prefix lives in the
 # build folder, made once; no display is needed.
-#   tools/test-windows.sh            build into build-windows/ and run every test
-#   ZENVIRA_WINDOWS_BUILD=DIR        another build folder
+# The build is CMakePresets.json's "windows-cross", in build-windows/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -24,15 +23,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-build=${ZENVIRA_WINDOWS_BUILD:-build-windows}
+build=build-windows
 wine=/usr/lib/wine/wine64
 export WINEPREFIX="$PWD/$build/wine-prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # No display: Wine's console programs need none, and it must not try to reach one.
 unset DISPLAY WAYLAND_DISPLAY
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" >/dev/null
+cmake --preset windows-cross >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 # One Wine server for the whole run, so each test starts in a fraction of a second.
@@ -44,6 +41,9 @@ if [ ! -f "$WINEPREFIX/.zenvira-booted" ]; then
   "$wine" wineboot -i >/dev/null 2>&1
   touch "$WINEPREFIX/.zenvira-booted"
 fi
+# Wine's own background services start with the first program: started here, they hold
+# /dev/null rather than the output pipe of a test, which would then never seem to end.
+"$wine" wineboot >/dev/null 2>&1
 
 (cd "$build" && ctest --output-on-failure -j2 --timeout 300)
 echo "tools/test-windows.sh: $(( $(date +%s) - started )) s"

@@ -45,6 +45,7 @@ int countValues(const std::string& listing) {
 
 TEST(Win32Registry, TheEightStepsLeaveTheAssociationAsTheShellReadsIt) {
     std::string error;
+    platform::registryDelete(kFileExts + ".flv\\", error);  // a clean profile, whatever ran before
     // An earlier choice of the user's, which the association replaces.
     ASSERT_TRUE(platform::registryWrite(kFileExts + ".flv\\OpenWithList\\b", "C:\\Other\\player.exe", error)) << error;
 
