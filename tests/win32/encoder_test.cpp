@@ -4,6 +4,7 @@
 // and no ffmpeg left behind by a cancel or by the front's death. A stand-in plays ffmpeg.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -122,7 +123,9 @@ TEST_F(AppFolder, EveryProfilesCommandLineIsTakenByTheFrontAndReachesFfmpeg) {
         EXPECT_TRUE(runner.exitStatus().success()) << profile.name << ": " << runner.exitStatus().describe();
         const std::string args = recordedArguments(readText(record));
         EXPECT_EQ(args.rfind("-hide_banner\n-nostdin\n-y\n-i\nC:\\Videos\\my clip.flv\n", 0), 0u) << profile.name;
-        EXPECT_NE(args.find("\n" + settings.DestFile + "\n"), std::string::npos) << profile.name << ":\n" << args;
+        // Written under a temporary name beside the output, moved onto it on success.
+        const std::string staged = "C:\\Videos\\.my clip.part" + std::string(profile.extension) + "\n";
+        EXPECT_EQ(args.substr(args.size() - std::min(args.size(), staged.size())), staged) << profile.name << ":\n" << args;
     }
     EXPECT_EQ(amrProfiles, 2);
 }
@@ -141,14 +144,30 @@ protected:
 
 TEST_F(Front, FfmpegGetsTheTranslatedArgumentsWholeAndItsExitCodeComesBack) {
     setStandInSteps("record=" + folder_.file("args.txt") + ";exit=3");
-    // A destination outside the ANSI code page, with blanks (D9).
+    // A destination outside the ANSI code page, with blanks (D9), written under a temporary name.
     const std::string destination = "C:\\v\\my clip \xCE\xA9 \xE3\x83\x86.mp3";
+    const std::string staged = "C:\\v\\.my clip \xCE\xA9 \xE3\x83\x86.part.mp3";
     const Captured run = runCaptured("\"" + encoderFrontPath() + "\" -i C:\\v\\clip.flv -y -f mp3 -acodec mp3 -ab 128 "
                                      "-ar 44100 -ac 2 \"" + destination + "\"");
     EXPECT_EQ(run.exitCode, 3) << run.output;
     EXPECT_EQ(recordedArguments(readText(folder_.file("args.txt"))),
               "-hide_banner\n-nostdin\n-y\n-i\nC:\\v\\clip.flv\n-vn\n-c:a\nlibmp3lame\n-b:a\n128k\n-ar\n44100\n-ac\n2\n"
-              "-f\nmp3\n" + destination + "\n");
+              "-f\nmp3\n" + staged + "\n");
+}
+
+TEST_F(Front, OnSuccessTheFinishedFileReplacesTheEarlierOutputAndOnFailureLeavesItAlone) {
+    const std::string output = folder_.file("clip \xCE\xA9.mp3");
+    const std::string line = "\"" + encoderFrontPath() + "\" -i C:\\v\\clip.flv -y -f mp3 \"" + output + "\"";
+    copyFile(ffmpeg_, output);  // an earlier output
+    setStandInSteps("write=half a file;exit=1");
+    EXPECT_EQ(runCaptured(line).exitCode, 1);
+    EXPECT_NE(readText(output), "half a file");
+    EXPECT_FALSE(fileExists(folder_.file(".clip \xCE\xA9.part.mp3")));
+
+    setStandInSteps("write=the new file");
+    EXPECT_EQ(runCaptured(line).exitCode, 0);
+    EXPECT_EQ(readText(output), "the new file");
+    EXPECT_FALSE(fileExists(folder_.file(".clip \xCE\xA9.part.mp3")));
 }
 
 TEST_F(Front, FfmpegWritesToTheFrontsOwnOutputAndMissingFfmpegIsReported) {

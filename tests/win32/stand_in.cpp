@@ -4,6 +4,7 @@
 //   record=FILE    writes its whole command line, then each argument, one a line (UTF-8)
 //   out=TEXT       writes TEXT and a line break to standard output; err=TEXT to standard error
 //   flood=BYTES    writes that many bytes to standard output
+//   write=TEXT     writes TEXT into the file its last argument names, as ffmpeg its output
 //   pid=FILE       writes its process id
 //   spawn=FILE     starts a copy of itself that sleeps, and writes that copy's process id
 //   appfolder=FILE writes the application folder as the platform layer sees it
@@ -39,6 +40,14 @@ std::string commandLineRecord() {
     for (int i = 1; words && i < count; ++i) text += narrow(words[i]) + "\n";
     if (words) ::LocalFree(words);
     return text;
+}
+
+std::string lastArgument() {
+    int count = 0;
+    LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::string last = words && count > 1 ? narrow(words[count - 1]) : std::string();
+    if (words) ::LocalFree(words);
+    return last;
 }
 
 // A copy of this program that sleeps for a minute; its process id.
@@ -78,7 +87,8 @@ int main() {
             const std::string block(4096, 'x');
             for (long left = std::atol(value.c_str()); left > 0; left -= static_cast<long>(block.size()))
                 std::fwrite(block.data(), 1, left < 4096 ? static_cast<std::size_t>(left) : block.size(), stdout);
-        } else if (name == "pid") writeFile(value, std::to_string(::GetCurrentProcessId()));
+        } else if (name == "write") writeFile(lastArgument(), value);
+        else if (name == "pid") writeFile(value, std::to_string(::GetCurrentProcessId()));
         else if (name == "spawn") writeFile(value, std::to_string(spawnSleeper()));
         else if (name == "appfolder") writeFile(value, zenvira::platform::applicationFolder());
         else if (name == "sleep") ::Sleep(static_cast<DWORD>(std::atol(value.c_str())));
