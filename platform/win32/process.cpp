@@ -45,6 +45,7 @@ struct ChildProcess::Handles {
 
     void endAll() {
         if (job) ::TerminateJobObject(job, 1);
+        else if (process && !reaped) ::TerminateProcess(process, 1);
         if (process && !reaped) ::WaitForSingleObject(process, INFINITE);
         if (process && !reaped) {
             DWORD code = 0;
@@ -103,7 +104,9 @@ bool ChildProcess::start(const std::string& program, const std::string& programP
         return false;
     }
     handles_->job = makeKillOnCloseJob();
-    if (handles_->job) ::AssignProcessToJobObject(handles_->job, info.hProcess);
+    // A system without nested jobs refuses this when we are in a job ourselves: a cancel then
+    // ends the child alone rather than nothing.
+    if (handles_->job && !::AssignProcessToJobObject(handles_->job, info.hProcess)) closeQuietly(handles_->job);
     ::ResumeThread(info.hThread);
     ::CloseHandle(info.hThread);
     handles_->process = info.hProcess;
@@ -148,9 +151,10 @@ bool ChildProcess::reap() {
 }
 
 void ChildProcess::terminateGroup() {
-    if (!handles_->job) return;
+    if (handles_->reaped) return;
     handles_->cancelled = true;
-    ::TerminateJobObject(handles_->job, 1);
+    if (handles_->job) ::TerminateJobObject(handles_->job, 1);
+    else ::TerminateProcess(handles_->process, 1);
 }
 
 // A hidden console child has no window to close and no console of ours to share a Ctrl-C.
