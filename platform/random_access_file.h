@@ -28,8 +28,16 @@ public:
     bool truncate(std::int64_t size, std::string& error);
     // Writes all of `length` bytes at `offset`.
     bool writeAt(const void* data, std::size_t length, std::int64_t offset, std::string& error);
-    // Puts the written data on the disk.
+    // Reads all of `length` bytes at `offset`; false also when the file ends before.
+    bool readAt(void* data, std::size_t length, std::int64_t offset, std::string& error) const;
+    // Puts the written data on the disk. Safe to call from another thread while writes go on.
     bool flush(std::string& error);
+
+    // An exclusive advisory lock for as long as this object keeps the file open; the system
+    // drops it when the process ends in any way. Another open of the same file, in this
+    // process or another, gets Busy.
+    enum class Lock { Taken, Busy, Failed };
+    Lock tryLock(std::string& error);
 
 private:
     std::intptr_t handle_ = -1;

@@ -7,10 +7,12 @@
 #include <system_error>
 
 #include "components/downloader/fetch_context.h"
+#include "components/downloader/file_name.h"
 #include "components/downloader/multi_loop.h"
 #include "components/downloader/part_state.h"
 #include "components/downloader/range_fetch.h"
 #include "components/downloader/resource_probe.h"
+#include "components/downloader/target_claim.h"
 #include "components/downloader/whole_fetch.h"
 #include "base/text_ops.h"
 #include "platform/path_mapping.h"
@@ -39,26 +41,28 @@ class DownloadJob {
 public:
     DownloadJob(const JobSettings& settings, ProgressMeter& meter, StopSignal& stop, std::function<void()> tick)
         : settings_(settings), meter_(meter), loop_(stop),
-          context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{}} {}
+          context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{}},
+          origin_{settings.address, settings.pageAddress, settings.quality} {}
 
     JobResult run();
 
 private:
-    bool prepareTarget(std::string& error);
+    std::optional<JobResult> prepareTarget();
     JobResult fetchInRanges(const ProbeResult& probe);
     JobResult fetchWhole(const ProbeResult& probe);
     ByteRanges keptRanges(const ProbeResult& probe) const;
-    std::optional<std::string> openPart(bool discard, ByteRanges& kept, std::int64_t size);
+    std::optional<std::string> preparePart(bool discard, ByteRanges& kept, std::int64_t size);
     JobResult keepPart(const FetchResult& result, PartState state, const ByteRanges& missing);
     JobResult completeFile(const std::string& warning, std::int64_t size);
     JobResult ended(JobOutcome outcome, std::string text = {});
-    std::string cannotCreate(const std::string& reason) const { return "Cannot create the file " + target_.path + ": " + reason; }
+    std::string cannotCreate(const std::string& reason) const { return "Cannot create the file " + path_ + ": " + reason; }
 
     const JobSettings& settings_;
     ProgressMeter& meter_;
     MultiLoop loop_;
     FetchContext context_;
-    platform::LocalTarget target_;
+    DownloadOrigin origin_;
+    std::string path_;
     std::string partPath_;
     std::string statePath_;
     platform::RandomAccessFile file_;
@@ -67,36 +71,53 @@ private:
 JobResult DownloadJob::run() {
     meter_.start(ProgressMeter::Clock::now());
     if (const auto problem = addressProblem(settings_.address)) return ended(JobOutcome::Failed, *problem);
-    std::string error;
-    if (!prepareTarget(error)) return ended(JobOutcome::Failed, error);
+    if (auto early = prepareTarget()) return *early;
     const ProbeResult probe = probeResource(context_, settings_.address);
     if (probe.status == FetchStatus::Stopped) return ended(JobOutcome::Stopped);
     if (probe.status == FetchStatus::Failed) return ended(JobOutcome::Failed, probe.error);
     return probe.ranges ? fetchInRanges(probe) : fetchWhole(probe);
 }
 
-bool DownloadJob::prepareTarget(std::string& error) {
-    target_ = platform::mapLocalTarget(settings_.folder, settings_.fileName);
-    if (!target_.ok) {
-        error = target_.error;
-        return false;
-    }
+std::optional<JobResult> DownloadJob::prepareTarget() {
+    const platform::LocalTarget target = platform::mapLocalTarget(settings_.folder, settings_.fileName);
+    if (!target.ok) return ended(JobOutcome::Failed, target.error);
+    std::string error;
     // The folder a drive stands for may not exist yet on a fresh system.
-    if (!target_.driveRoot.empty() && !platform::ensureFolder(target_.driveRoot, error)) return false;
-    partPath_ = target_.path + ".part";
-    statePath_ = partPath_ + ".state";
-    return true;
+    if (!target.driveRoot.empty() && !platform::ensureFolder(target.driveRoot, error))
+        return ended(JobOutcome::Failed, error);
+    const std::string name = safeFileName(target.path.substr(target.folder.size() + 1), settings_.fallbackName);
+    const ClaimedTarget claim = claimTarget(target.folder, name, origin_, file_);
+    path_ = claim.path;
+    partPath_ = claim.partPath;
+    statePath_ = claim.statePath;
+    switch (claim.kind) {
+    case ClaimedTarget::Kind::Claimed:
+        return std::nullopt;
+    case ClaimedTarget::Kind::AlreadyComplete: {
+        // Nothing to fetch: the figures show the whole file in place.
+        std::error_code code;
+        const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path_, code));
+        meter_.setTotal(code ? 0 : size);
+        meter_.setResumed(code ? 0 : size);
+        return ended(JobOutcome::Completed);
+    }
+    case ClaimedTarget::Kind::Busy:
+        return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded");
+    case ClaimedTarget::Kind::Failed:
+        break;
+    }
+    return ended(JobOutcome::Failed, claim.error);
 }
 
 ByteRanges DownloadJob::keptRanges(const ProbeResult& probe) const {
     const auto kept = readPartState(statePath_);
-    if (!kept || kept->address != settings_.address || !sameResource(kept->resource, probe.identity)) return {};
+    if (!kept || !kept->origin.sameDownload(origin_) || !sameResource(kept->resource, probe.identity)) return {};
     return kept->done.clippedTo(probe.identity.size);
 }
 
-std::optional<std::string> DownloadJob::openPart(bool discard, ByteRanges& kept, std::int64_t size) {
+std::optional<std::string> DownloadJob::preparePart(bool discard, ByteRanges& kept, std::int64_t size) {
     std::string error;
-    if (!file_.open(partPath_, discard, error)) return cannotCreate(error);
+    if (discard && !file_.truncate(0, error)) return cannotCreate(error);
     // A part file shorter than its state says was cut by something else: start over.
     if (!kept.items().empty() && file_.size() < kept.maxEnd()) {
         kept.clear();
@@ -109,13 +130,13 @@ std::optional<std::string> DownloadJob::openPart(bool discard, ByteRanges& kept,
 JobResult DownloadJob::fetchInRanges(const ProbeResult& probe) {
     const std::int64_t size = probe.identity.size;
     ByteRanges kept = keptRanges(probe);
-    if (const auto problem = openPart(kept.items().empty(), kept, size)) return ended(JobOutcome::Failed, *problem);
+    if (const auto problem = preparePart(kept.items().empty(), kept, size)) return ended(JobOutcome::Failed, *problem);
     meter_.setTotal(size);
     meter_.setResumed(kept.total());
-    PartState state{settings_.address, probe.identity, kept};
+    PartState state{origin_, probe.identity, kept};
     writePartState(statePath_, state);  // a crash from here on leaves a state that is true
 
-    RangeFetch fetch(context_, file_, probe.url, probe.identity, target_.path);
+    RangeFetch fetch(context_, file_, probe.url, probe.identity, path_);
     const FetchResult result = fetch.run(kept.missingWithin(size), settings_.connections, settings_.minSegmentBytes);
     if (result.status == FetchStatus::Complete) return completeFile(result.warning, size);
     return keepPart(result, std::move(state), fetch.missing());
@@ -124,8 +145,8 @@ JobResult DownloadJob::fetchInRanges(const ProbeResult& probe) {
 JobResult DownloadJob::fetchWhole(const ProbeResult& probe) {
     removePartState(statePath_);  // without parts nothing can be taken up later
     ByteRanges none;
-    if (const auto problem = openPart(true, none, 0)) return ended(JobOutcome::Failed, *problem);
-    WholeFetch fetch(context_, file_, probe.url, target_.path);
+    if (const auto problem = preparePart(true, none, 0)) return ended(JobOutcome::Failed, *problem);
+    WholeFetch fetch(context_, file_, probe.url, path_);
     const FetchResult result = fetch.run();
     if (result.status == FetchStatus::Stopped) return ended(JobOutcome::Stopped);
     if (result.status == FetchStatus::Failed) return ended(JobOutcome::Failed, result.error);
@@ -146,13 +167,21 @@ JobResult DownloadJob::keepPart(const FetchResult& result, PartState state, cons
 
 JobResult DownloadJob::completeFile(const std::string& warning, std::int64_t size) {
     if (file_.size() != size)
-        return ended(JobOutcome::Failed, "The file " + target_.path + " has " + std::to_string(file_.size()) +
+        return ended(JobOutcome::Failed, "The file " + path_ + " has " + std::to_string(file_.size()) +
                                              " bytes on the disk instead of " + std::to_string(size));
-    file_.close();
+    markOrigin(partPath_, origin_);  // the marks go with the file through the rename
+    // Renamed while still open and locked where the system allows, so no other job can take
+    // the part in between.
     std::error_code code;
-    std::filesystem::rename(partPath_, target_.path, code);
-    if (code) return ended(JobOutcome::Failed, "Cannot replace the file " + target_.path + ": " + code.message());
+    std::filesystem::rename(partPath_, path_, code);
+    if (code) {
+        file_.close();
+        code.clear();
+        std::filesystem::rename(partPath_, path_, code);
+    }
+    if (code) return ended(JobOutcome::Failed, "Cannot replace the file " + path_ + ": " + code.message());
     removePartState(statePath_);
+    file_.close();
     return ended(warning.empty() ? JobOutcome::Completed : JobOutcome::CompletedWithWarnings, warning);
 }
 

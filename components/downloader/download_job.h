@@ -17,6 +17,9 @@ struct JobSettings {
     std::string address;
     std::string folder;    // "c:\" or a full path of this system
     std::string fileName;  // "\Title.flv"
+    std::string pageAddress;   // the watch page the address came from, when known
+    std::string quality;       // ... and which of its qualities
+    std::string fallbackName;  // the name when the title leaves none (the video's id)
     std::string userAgent;
     int connections = 1;
     std::int64_t minSegmentBytes = 0;  // the smallest piece worth its own connection

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "components/downloader/file_name.h"
 #include "components/downloader/progress_throttle.h"
 #include "components/downloader/stop_signal.h"
 
@@ -49,6 +50,9 @@ JobSettings clDownLoader::currentSettings() const {
     settings.address = sourceAddress_;
     settings.folder = localFolder_;
     settings.fileName = localFileName_;
+    settings.pageAddress = pageAddress_;
+    settings.quality = quality_;
+    settings.fallbackName = fallbackName_;
     settings.userAgent = internetAgent_;
     settings.connections = std::clamp(tuningValueA_, 1, kMaxConnections);
     settings.minSegmentBytes = tuningValueB_ > 0 ? static_cast<std::int64_t>(tuningValueB_) * 1024 : 0;
@@ -109,7 +113,7 @@ void clDownLoader::deliverOutcome(quint64 generation, const JobResult& result) {
         if (run_->worker.joinable()) run_->worker.join();
         const bool wasBusy = busy_;
         busy_ = false;
-        error_.ErrorText = result.text;
+        error_.ErrorText = printableText(result.text);  // server words and names reach a terminal
         if (fileSaved(result.outcome) && wasBusy) emit Progress();
     }
     emit ProcessCompleted(processCompletedCode(result.outcome));

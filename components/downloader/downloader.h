@@ -67,6 +67,14 @@ public:
     void setTuningValueA(int connections) { tuningValueA_ = connections; }
     int TuningValueB() const { return tuningValueB_; }
     void setTuningValueB(int smallestPieceKiB) { tuningValueB_ = smallestPieceKiB; }
+    // Where the address came from, so the job knows its own files and parts: the watch page,
+    // the quality, and the video's id for a title that leaves no name.
+    const std::string& PageAddress() const { return pageAddress_; }
+    void setPageAddress(const std::string& page) { pageAddress_ = page; }
+    const std::string& Quality() const { return quality_; }
+    void setQuality(const std::string& quality) { quality_ = quality; }
+    const std::string& FallbackName() const { return fallbackName_; }
+    void setFallbackName(const std::string& name) { fallbackName_ = name; }
     const std::string& InternetAgent() const { return internetAgent_; }
     void setInternetAgent(const std::string& agent) { internetAgent_ = agent; }
     // Kept for the old settings; this component never shows anything itself.
@@ -101,6 +109,9 @@ private:
     std::string sourceAddress_;
     std::string localFileName_;
     std::string localFolder_;
+    std::string pageAddress_;
+    std::string quality_;
+    std::string fallbackName_;
     int tuningValueA_ = 1;
     int tuningValueB_ = 0;
     std::string internetAgent_ = kDefaultAgent;

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/file_system.h"
+
 namespace zenvira::components {
 
 namespace {
@@ -38,7 +40,9 @@ bool parseRange(std::string_view text, ByteRanges& ranges) {
 }
 
 bool parseLine(std::string_view key, std::string_view value, PartState& state) {
-    if (key == "address") state.address = std::string(value);
+    if (key == "address") state.origin.address = std::string(value);
+    else if (key == "page") state.origin.page = std::string(value);
+    else if (key == "quality") state.origin.quality = std::string(value);
     else if (key == "etag") state.resource.etag = std::string(value);
     else if (key == "last-modified") state.resource.lastModified = std::string(value);
     else if (key == "size") {
@@ -54,7 +58,9 @@ bool parseLine(std::string_view key, std::string_view value, PartState& state) {
 std::string serializePartState(const PartState& state) {
     std::ostringstream out;
     out << kFirstLine << '\n'
-        << "address=" << oneLine(state.address) << '\n'
+        << "address=" << oneLine(state.origin.address) << '\n'
+        << "page=" << oneLine(state.origin.page) << '\n'
+        << "quality=" << oneLine(state.origin.quality) << '\n'
         << "size=" << state.resource.size << '\n'
         << "etag=" << oneLine(state.resource.etag) << '\n'
         << "last-modified=" << oneLine(state.resource.lastModified) << '\n';
@@ -73,7 +79,7 @@ std::optional<PartState> parsePartState(const std::string& text) {
         if (!parseLine(std::string_view(line).substr(0, equals), std::string_view(line).substr(equals + 1), state))
             return std::nullopt;
     }
-    if (state.address.empty()) return std::nullopt;
+    if (state.origin.address.empty()) return std::nullopt;
     return state;
 }
 
@@ -86,18 +92,8 @@ std::optional<PartState> readPartState(const std::string& path) {
 }
 
 bool writePartState(const std::string& path, const PartState& state) {
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << serializePartState(state);
-        if (!out.flush()) return false;
-    }
-    std::error_code code;
-    std::filesystem::rename(temporary, path, code);
-    if (!code) return true;
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return false;
+    std::string error;
+    return platform::replaceFileDurably(path, serializePartState(state), error);
 }
 
 void removePartState(const std::string& path) {

@@ -17,8 +17,22 @@ struct ResourceIdentity {
     std::string lastModified;
 };
 
-struct PartState {
+// Which download a file or a kept part belongs to: the watch page and its quality when the
+// address came from one (stream addresses expire and change), else the address itself.
+struct DownloadOrigin {
     std::string address;
+    std::string page;
+    std::string quality;
+
+    // What the file's origin mark holds: the page, or the address without one.
+    const std::string& url() const { return page.empty() ? address : page; }
+    bool sameDownload(const DownloadOrigin& other) const {
+        return url() == other.url() && quality == other.quality;
+    }
+};
+
+struct PartState {
+    DownloadOrigin origin;
     ResourceIdentity resource;
     ByteRanges done;
 };
@@ -27,7 +41,8 @@ std::string serializePartState(const PartState& state);
 std::optional<PartState> parsePartState(const std::string& text);
 
 std::optional<PartState> readPartState(const std::string& path);
-// Replaces the file in one step, so a crash leaves the old state or the new one.
+// Replaces the file in one step, on the disk before it returns, so a crash or a power cut
+// leaves the old state or the new one.
 bool writePartState(const std::string& path, const PartState& state);
 void removePartState(const std::string& path);
 

@@ -1,6 +1,7 @@
 #include "platform/random_access_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,6 +88,37 @@ bool RandomAccessFile::writeAt(const void* data, std::size_t length, std::int64_
         offset += written;
     }
     return true;
+}
+
+bool RandomAccessFile::readAt(void* data, std::size_t length, std::int64_t offset, std::string& error) const {
+    auto* bytes = static_cast<char*>(data);
+    while (length > 0) {
+        const ssize_t got = ::pread(static_cast<int>(handle_), bytes, length, static_cast<off_t>(offset));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return failWith(errno, error);
+        }
+        if (got == 0) {
+            error = "The file ended early";
+            return false;
+        }
+        bytes += got;
+        length -= static_cast<std::size_t>(got);
+        offset += got;
+    }
+    return true;
+}
+
+RandomAccessFile::Lock RandomAccessFile::tryLock(std::string& error) {
+    // flock, not fcntl: its lock belongs to this open file, so a second open in the same
+    // process is refused too.
+    while (::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EWOULDBLOCK) return Lock::Busy;
+        failWith(errno, error);
+        return Lock::Failed;
+    }
+    return Lock::Taken;
 }
 
 bool RandomAccessFile::flush(std::string& error) {

@@ -28,7 +28,7 @@ RandomAccessFile::~RandomAccessFile() { close(); }
 
 bool RandomAccessFile::open(const std::string& path, bool discardContent, std::string& error) {
     close();
-    const HANDLE file = CreateFileW(win32::wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    const HANDLE file = CreateFileW(win32::wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     discardContent ? CREATE_ALWAYS : OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return failWithLastError(error);
@@ -76,6 +76,38 @@ bool RandomAccessFile::writeAt(const void* data, std::size_t length, std::int64_
         offset += written;
     }
     return true;
+}
+
+bool RandomAccessFile::readAt(void* data, std::size_t length, std::int64_t offset, std::string& error) const {
+    auto* bytes = static_cast<char*>(data);
+    while (length > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset & 0xffffffff);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        const DWORD chunk = static_cast<DWORD>(length > (1u << 30) ? (1u << 30) : length);
+        DWORD got = 0;
+        if (!ReadFile(handleOf(handle_), bytes, chunk, &got, &at)) return failWithLastError(error);
+        if (got == 0) {
+            error = "The file ended early";
+            return false;
+        }
+        bytes += got;
+        length -= got;
+        offset += got;
+    }
+    return true;
+}
+
+RandomAccessFile::Lock RandomAccessFile::tryLock(std::string& error) {
+    // One byte far past any data, so the lock never blocks reads or writes of the content.
+    OVERLAPPED at{};
+    at.Offset = 0xffffffff;
+    at.OffsetHigh = 0x7fffffff;
+    if (LockFileEx(handleOf(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return Lock::Taken;
+    if (GetLastError() == ERROR_LOCK_VIOLATION || GetLastError() == ERROR_IO_PENDING) return Lock::Busy;
+    failWithLastError(error);
+    return Lock::Failed;
 }
 
 bool RandomAccessFile::flush(std::string& error) {

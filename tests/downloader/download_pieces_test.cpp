@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "components/downloader/byte_ranges.h"
+#include "components/downloader/file_name.h"
 #include "components/downloader/part_state.h"
 #include "components/downloader/response_head.h"
 #include "components/downloader/segment_plan.h"
@@ -87,12 +88,18 @@ TEST(SegmentPlanTest, RetriesBackOffAndGiveUp) {
 }
 
 TEST(PartStateTest, RoundTripAndTheRulesForTakingItUp) {
-    PartState state{"http://host/videoplayback?id=a\\u0026b", {3221225472, "\"abc\"", "Mon, 01 Nov 2010"}, {}};
+    PartState state{{"http://host/videoplayback?id=a\\u0026b", "http://www.youtube.com/watch?v=abcdefghijk", "720"},
+                    {3221225472, "\"abc\"", "Mon, 01 Nov 2010"},
+                    {}};
     state.done.add({0, 1000});
     state.done.add({2147483648, 2147483648 + 5000});
     const auto parsed = parsePartState(serializePartState(state));
     ASSERT_TRUE(parsed);
-    EXPECT_EQ(parsed->address, state.address);
+    EXPECT_EQ(parsed->origin.address, state.origin.address);
+    EXPECT_TRUE(parsed->origin.sameDownload(state.origin));
+    // Another quality of the same page, or the same page's renewed address.
+    EXPECT_FALSE(parsed->origin.sameDownload({state.origin.address, state.origin.page, "480"}));
+    EXPECT_TRUE(parsed->origin.sameDownload({"http://other/videoplayback", state.origin.page, "720"}));
     EXPECT_EQ(parsed->resource.size, 3221225472);
     EXPECT_EQ(parsed->done.items(), state.done.items());
     EXPECT_FALSE(parsePartState("something else\naddress=x\n"));
@@ -106,6 +113,31 @@ TEST(PartStateTest, RoundTripAndTheRulesForTakingItUp) {
     EXPECT_TRUE(sameResource({100, "", "Mon"}, {100, "", "Mon"}));
     EXPECT_FALSE(sameResource({100, "", "Mon"}, {100, "", "Tue"}));
     EXPECT_FALSE(sameResource({-1, "", ""}, {-1, "", ""}));  // no size: nothing to check
+}
+
+TEST(FileNameTest, NamesAreSafeAndFitWithTheirCompanions) {
+    EXPECT_EQ(safeFileName("Clip\x1b[31m red\nline\x7f.flv", "abcdefghijk"), "Clip[31m redline.flv");
+    EXPECT_EQ(safeFileName("C1 \xc2\x9b here \xc2\xa0.flv", "id"), "C1  here \xc2\xa0.flv");  // NBSP stays
+    EXPECT_EQ(safeFileName(".flv", "abcdefghijk"), "abcdefghijk.flv");
+    EXPECT_EQ(safeFileName("....flv", "abcdefghijk"), "abcdefghijk.flv");
+    EXPECT_EQ(safeFileName("\x01\x02.flv", ""), "video.flv");
+    EXPECT_EQ(safeFileName("..hidden.flv", "id"), "hidden.flv");
+
+    EXPECT_EQ(numberedFileName("Clip.flv", 1, 255), "Clip.flv");
+    EXPECT_EQ(numberedFileName("Clip.flv", 2, 255), "Clip (2).flv");
+    EXPECT_EQ(numberedFileName("Clip", 3, 255), "Clip (3)");
+    // 100 CJK characters are 300 bytes: cut to whole characters, the extension kept.
+    std::string cjk;
+    for (int i = 0; i < 100; ++i) cjk += "\xe6\xbc\xa2";
+    for (int number : {1, 2, 10}) {
+        const std::string name = numberedFileName(cjk + ".flv", number, 255);
+        EXPECT_LE(name.size() + std::string(kLongestCompanion).size(), 255u);
+        EXPECT_GE(name.size() + std::string(kLongestCompanion).size(), 253u);
+        EXPECT_EQ(name.substr(name.size() - 4), ".flv");
+        EXPECT_EQ(name.find("\xe6\xbc\xa2.flv") == std::string::npos, number > 1);
+        EXPECT_EQ((name.size() - 4 - (number > 1 ? std::to_string(number).size() + 3 : 0)) % 3, 0u);
+    }
+    EXPECT_EQ(printableText("HTTP 500 \x1b]0;owned\x07"), "HTTP 500  ]0;owned ");
 }
 
 TEST(ResponseHeadTest, ContentRangeAndTheFinalHead) {
