@@ -9,6 +9,7 @@
 #include "components/downloader/fetch_context.h"
 #include "components/downloader/file_name.h"
 #include "components/downloader/multi_loop.h"
+#include "components/downloader/part_journal.h"
 #include "components/downloader/part_state.h"
 #include "components/downloader/range_fetch.h"
 #include "components/downloader/resource_probe.h"
@@ -37,6 +38,9 @@ std::optional<std::string> addressProblem(const std::string& address) {
     return std::nullopt;
 }
 
+// Rounds of one job: a file that changes, or an address renewed, starts another round.
+constexpr int kMostRounds = 4;
+
 class DownloadJob {
 public:
     DownloadJob(const JobSettings& settings, ProgressMeter& meter, StopSignal& stop, std::function<void()> tick)
@@ -48,11 +52,11 @@ public:
 
 private:
     std::optional<JobResult> prepareTarget();
-    JobResult fetchInRanges(const ProbeResult& probe);
+    FetchResult fetchInRanges(const ProbeResult& probe, ByteRanges kept, ByteRanges& done);
     JobResult fetchWhole(const ProbeResult& probe);
     ByteRanges keptRanges(const ProbeResult& probe) const;
     std::optional<std::string> preparePart(bool discard, ByteRanges& kept, std::int64_t size);
-    JobResult keepPart(const FetchResult& result, PartState state, const ByteRanges& missing);
+    JobResult keepPart(const FetchResult& result);
     JobResult completeFile(const std::string& warning, std::int64_t size);
     JobResult ended(JobOutcome outcome, std::string text = {});
     std::string cannotCreate(const std::string& reason) const { return "Cannot create the file " + path_ + ": " + reason; }
@@ -72,10 +76,48 @@ JobResult DownloadJob::run() {
     meter_.start(ProgressMeter::Clock::now());
     if (const auto problem = addressProblem(settings_.address)) return ended(JobOutcome::Failed, *problem);
     if (auto early = prepareTarget()) return *early;
-    const ProbeResult probe = probeResource(context_, settings_.address);
-    if (probe.status == FetchStatus::Stopped) return ended(JobOutcome::Stopped);
-    if (probe.status == FetchStatus::Failed) return ended(JobOutcome::Failed, probe.error);
-    return probe.ranges ? fetchInRanges(probe) : fetchWhole(probe);
+    std::string address = settings_.address;
+    // What a round leaves for the next: the bytes on the disk and the resource they are of.
+    ByteRanges carried;
+    ResourceIdentity carriedIdentity;
+    bool stateDecides = true;  // until a round has fetched, the kept state says what is there
+    for (int round = 1;; ++round) {
+        const ProbeResult probe = probeResource(context_, address);
+        if (probe.status == FetchStatus::Stopped) return ended(JobOutcome::Stopped);
+        FetchResult result;
+        ByteRanges done;
+        if (probe.status == FetchStatus::Failed) {
+            result.error = probe.error;
+            result.expired = probe.expired;
+            done = carried;
+        } else if (!probe.ranges) {
+            return fetchWhole(probe);
+        } else {
+            ByteRanges kept = stateDecides ? keptRanges(probe)
+                                           : (sameResource(carriedIdentity, probe.identity) ? carried : ByteRanges());
+            stateDecides = false;
+            result = fetchInRanges(probe, std::move(kept), done);
+            if (result.status == FetchStatus::Complete) return completeFile(result.warning, probe.identity.size);
+            carriedIdentity = probe.identity;
+        }
+        if (result.status == FetchStatus::Stopped || round >= kMostRounds) return keepPart(result);
+        if (result.resourceChanged) {
+            // Another version of the file: nothing kept can be joined with it.
+            carried.clear();
+            meter_.setNotice("The file changed on the server; it is fetched again from its start");
+            continue;
+        }
+        if (!result.expired || !settings_.renewAddress) return keepPart(result);
+        const std::string renewed = settings_.renewAddress(settings_.pageAddress, settings_.quality);
+        if (renewed.empty() || renewed == address) {
+            result.error += " (the link expired and the page offers no new one)";
+            return keepPart(result);
+        }
+        address = renewed;
+        carried = done;
+        origin_.address = renewed;
+        meter_.setNotice("The link expired and was renewed from the page");
+    }
 }
 
 std::optional<JobResult> DownloadJob::prepareTarget() {
@@ -127,19 +169,29 @@ std::optional<std::string> DownloadJob::preparePart(bool discard, ByteRanges& ke
     return std::nullopt;
 }
 
-JobResult DownloadJob::fetchInRanges(const ProbeResult& probe) {
+FetchResult DownloadJob::fetchInRanges(const ProbeResult& probe, ByteRanges kept, ByteRanges& done) {
     const std::int64_t size = probe.identity.size;
-    ByteRanges kept = keptRanges(probe);
-    if (const auto problem = preparePart(kept.items().empty(), kept, size)) return ended(JobOutcome::Failed, *problem);
+    FetchResult failed;
+    if (const auto problem = preparePart(kept.items().empty(), kept, size)) {
+        failed.error = *problem;
+        return failed;
+    }
     meter_.setTotal(size);
     meter_.setResumed(kept.total());
     PartState state{origin_, probe.identity, kept};
     writePartState(statePath_, state);  // a crash from here on leaves a state that is true
+    PartJournal journal(file_, statePath_, state);
 
     RangeFetch fetch(context_, file_, probe.url, probe.identity, path_);
-    const FetchResult result = fetch.run(kept.missingWithin(size), settings_.connections, settings_.minSegmentBytes);
-    if (result.status == FetchStatus::Complete) return completeFile(result.warning, size);
-    return keepPart(result, std::move(state), fetch.missing());
+    const FetchResult result = fetch.run(kept, settings_.connections, settings_.minSegmentBytes, &journal);
+    done = fetch.done();
+    if (result.status == FetchStatus::Complete || result.resourceChanged) {
+        journal.stop();
+        if (result.resourceChanged) removePartState(statePath_);
+    } else {
+        journal.finish(done);  // the data first, then the state that names them
+    }
+    return result;
 }
 
 JobResult DownloadJob::fetchWhole(const ProbeResult& probe) {
@@ -155,13 +207,7 @@ JobResult DownloadJob::fetchWhole(const ProbeResult& probe) {
     return completeFile(result.warning, fetch.received());
 }
 
-JobResult DownloadJob::keepPart(const FetchResult& result, PartState state, const ByteRanges& missing) {
-    state.done.clear();
-    for (const auto& range : missing.missingWithin(state.resource.size)) state.done.add(range);
-    // No flush here: a stop must be quick. The kept bytes are in the system's cache, which
-    // is enough unless the whole system goes down before it has written them.
-    if (result.resourceChanged) removePartState(statePath_);
-    else writePartState(statePath_, state);
+JobResult DownloadJob::keepPart(const FetchResult& result) {
     return ended(result.status == FetchStatus::Stopped ? JobOutcome::Stopped : JobOutcome::Failed, result.error);
 }
 

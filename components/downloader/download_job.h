@@ -20,6 +20,9 @@ struct JobSettings {
     std::string pageAddress;   // the watch page the address came from, when known
     std::string quality;       // ... and which of its qualities
     std::string fallbackName;  // the name when the title leaves none (the video's id)
+    // Reads the watch page again and gives the quality's current address, or "" (called on
+    // the transfer thread when the address has expired).
+    std::function<std::string(const std::string& page, const std::string& quality)> renewAddress;
     std::string userAgent;
     int connections = 1;
     std::int64_t minSegmentBytes = 0;  // the smallest piece worth its own connection

@@ -27,6 +27,7 @@ struct FetchResult {
     std::string error;            // when failed
     std::string warning;          // complete, but something could not be checked or disagreed
     bool resourceChanged = false; // the kept bytes no longer belong to what the server sends
+    bool expired = false;         // the address is no longer served (403, 410): worth renewing
 };
 
 // Waits out a back-off while keeping progress reports going; false when stopped meanwhile.

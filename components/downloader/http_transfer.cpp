@@ -9,7 +9,9 @@ namespace {
 // Few, large reads: fewer system calls and callbacks per gigabyte.
 constexpr long kReceiveBuffer = 512 * 1024;
 
-std::string hostOf(const std::string& url) {
+}  // namespace
+
+std::string hostOfAddress(const std::string& url) {
     std::string host;
     if (CURLU* parsed = curl_url()) {
         char* part = nullptr;
@@ -22,10 +24,8 @@ std::string hostOf(const std::string& url) {
     return host.empty() ? url : host;
 }
 
-}  // namespace
-
 HttpTransfer::HttpTransfer(const TransferRequest& request, BodyHandler onBody)
-    : easy_(curl_easy_init()), onBody_(std::move(onBody)), host_(hostOf(request.url)) {
+    : easy_(curl_easy_init()), onBody_(std::move(onBody)), host_(hostOfAddress(request.url)) {
     if (easy_) configure(request);
 }
 

@@ -20,6 +20,9 @@ struct TransferRequest {
     std::string ifRange;             // validator sent as If-Range, so a changed file is noticed
 };
 
+// The host an address names, for texts and for counting connections per host.
+std::string hostOfAddress(const std::string& url);
+
 class HttpTransfer {
 public:
     // Gets each piece of the body; taking fewer bytes than offered ends the transfer.
@@ -34,6 +37,7 @@ public:
     CURL* handle() const { return easy_; }
     const ResponseHead& head() const { return head_; }
     std::string effectiveUrl() const;
+    const std::string& host() const { return host_; }
     CurlFailure failure(CURLcode code) const;
 
 private:

@@ -26,6 +26,7 @@ void ProgressMeter::start(Clock::time_point now) {
     window_.clear();
     window_.push_back({now, 0});
     rate_ = 0;
+    notice_.clear();
 }
 
 void ProgressMeter::setResumed(std::int64_t bytes) {
@@ -64,6 +65,7 @@ DownloadProgress ProgressMeter::snapshot() const {
     figures.Connections = connections_.load(std::memory_order_relaxed);
     std::lock_guard lock(mutex_);
     figures.BytesPerSecond = rate_;
+    figures.Notice = notice_;
     figures.ElapsedSeconds = secondsBetween(started_, running_ ? Clock::now() : finished_);
     const std::int64_t left = figures.BytesTotal - figures.BytesDone;
     if (figures.BytesTotal >= 0 && left > 0 && rate_ > 0) figures.RemainingSeconds = static_cast<double>(left) / rate_;

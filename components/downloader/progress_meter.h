@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 
 namespace zenvira::components {
 
@@ -18,6 +19,7 @@ struct DownloadProgress {
     double BytesPerSecond = 0;     // over the last three seconds; the average once finished
     double ElapsedSeconds = 0;     // since Start
     double RemainingSeconds = 0;   // at the current rate; 0 while size or rate is unknown
+    std::string Notice;            // something the user should know besides the figures
 };
 
 class ProgressMeter {
@@ -31,6 +33,10 @@ public:
     void setTotal(std::int64_t total) { total_.store(total, std::memory_order_relaxed); }
     void setResumed(std::int64_t bytes);
     void setConnections(int count) { connections_.store(count, std::memory_order_relaxed); }
+    void setNotice(const std::string& notice) {
+        std::lock_guard lock(mutex_);
+        notice_ = notice;
+    }
     std::int64_t done() const { return done_.load(std::memory_order_relaxed); }
 
     // Worker side, about ten times a second.
@@ -58,6 +64,7 @@ private:
     bool running_ = false;
     std::deque<Sample> window_;
     double rate_ = 0;
+    std::string notice_;
 };
 
 }  // namespace zenvira::components

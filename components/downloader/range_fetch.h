@@ -1,14 +1,26 @@
 #pragma once
 // Fetches the missing byte ranges of a resource of known size over several connections at
-// once, writing each piece at its offset as it arrives.
+// once, writing each piece at its offset as it arrives. The number of connections adapts
+// (ConnectionRamp, at most HostConnections::kMostPerHost to one host over all downloads), the
+// pieces move from slow connections to fast ones (SegmentPlan), and a server that asks to
+// wait (429, 503 with Retry-After) is waited out within the retry budget.
+//
+// Resuming never joins two versions of the file: every request names the file's validator in
+// If-Range, and an answer with the whole file means it changed. Without a validator, a request
+// that continues bytes already on the disk starts up to 64 KiB earlier, and those bytes must
+// come back equal to the ones on the disk.
+#include <chrono>
+#include <deque>
 #include <list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "components/downloader/connection_ramp.h"
 #include "components/downloader/fetch_context.h"
 #include "components/downloader/http_transfer.h"
+#include "components/downloader/part_journal.h"
 #include "components/downloader/part_state.h"
 #include "platform/random_access_file.h"
 
@@ -16,46 +28,73 @@ namespace zenvira::components {
 
 class RangeFetch {
 public:
+    // How much a continuing request fetches again to compare, when there is no validator.
+    static constexpr std::int64_t kOverlap = 64 * 1024;
+    // The longest Retry-After waited out; a server asking for more fails the download.
+    static constexpr std::int64_t kLongestWaitSeconds = 300;
+
     RangeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url, ResourceIdentity identity,
                std::string shownName);
 
-    // `minSegment`: the smallest piece worth its own connection.
-    FetchResult run(const std::vector<ByteRange>& missing, int maxConnections, std::int64_t minSegment);
-    // What is still missing after run() has ended.
-    ByteRanges missing() const;
+    // `kept`: bytes already in the file. `connections`: where the count starts;
+    // `minSegment`: the smallest piece worth a connection at the start. The journal, when
+    // given, is offered the done ranges as they grow.
+    FetchResult run(const ByteRanges& kept, int connections, std::int64_t minSegment, PartJournal* journal = nullptr);
+    // What is surely in the file after run() has ended: kept and written bytes.
+    ByteRanges done() const;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    enum class Problem { None, Changed, Expired, Busy };
     struct Attempt {
         Segment* segment = nullptr;
-        std::int64_t from = 0;  // where the request started
+        std::int64_t from = 0;        // where the request started
+        std::int64_t verifyEnd = 0;   // bytes before this are compared with the disk, not written
+        std::int64_t requestEnd = 0;  // one past the last byte asked for
+        std::int64_t at = 0;          // where the next body byte belongs
         std::unique_ptr<HttpTransfer> http;
         bool headChecked = false;
-        std::string fatal;      // a reason that ends the whole download
-        bool changed = false;   // ... because the file on the server is another one now
+        std::string fatal;            // a reason that ends the whole download
+        Problem problem = Problem::None;
+        std::optional<std::int64_t> waitSeconds;  // Retry-After of a busy answer
+        std::int64_t bytes = 0;       // body bytes taken, for the rate
+        std::int64_t sampledBytes = 0;
+        std::optional<Clock::time_point> firstByte;
     };
-    using Clock = std::chrono::steady_clock;
 
     void launch(Clock::time_point now);
     bool start(Segment& segment);
     std::size_t takeBody(Attempt& attempt, const char* data, std::size_t length);
+    bool compareWithDisk(Attempt& attempt, const char* data, std::size_t length);
     bool checkHead(Attempt& attempt);
     void settle(Attempt& attempt, CURLcode code, Clock::time_point now);
+    void waitOut(Attempt& attempt, Clock::time_point now);
     void retryOrFail(Attempt& attempt, CURLcode code, Clock::time_point now);
-    void fail(const std::string& error, bool changed = false);
+    void drop(Attempt& attempt);
+    void dropOvertaken();
+    void sample(Clock::time_point now);
+    double typicalRate() const;
+    std::int64_t doneJustBefore(std::int64_t offset) const;
+    void fail(const std::string& error, Problem problem = Problem::None);
     FetchResult finish(FetchStatus status);
     std::chrono::milliseconds nextWake(Clock::time_point now) const;
 
     FetchContext& context_;
     platform::RandomAccessFile& file_;
     std::string url_;
+    std::string host_;
     ResourceIdentity identity_;
     std::string shownName_;
     std::string ifRange_;
+    bool verifyOverlap_ = false;
     std::optional<SegmentPlan> plan_;
-    std::vector<ByteRange> requested_;
+    std::optional<ConnectionRamp> ramp_;
     std::list<Attempt> attempts_;  // a list: body callbacks hold references to their attempt
+    std::vector<char> diskBytes_;
+    Clock::time_point lastSample_{};
+    std::deque<std::pair<Clock::time_point, std::int64_t>> totals_;  // done bytes over the last second
     std::string error_;
-    bool changed_ = false;
+    Problem problem_ = Problem::None;
     bool lengthDisagreed_ = false;
 };
 

@@ -2,6 +2,10 @@
 
 #include "components/downloader/http_transfer.h"
 
+#include <algorithm>
+#include <ctime>
+#include <optional>
+
 namespace zenvira::components {
 
 namespace {
@@ -9,7 +13,11 @@ namespace {
 struct ProbeAttempt {
     bool decided = false;  // false: broke off before the answer came, worth another try
     ProbeResult result;
+    std::optional<std::int64_t> waitSeconds;  // a busy server's Retry-After
 };
+
+// The longest Retry-After waited out before the download has begun.
+constexpr std::int64_t kLongestWaitSeconds = 300;
 
 ProbeResult failed(std::string error) {
     ProbeResult result;
@@ -50,7 +58,9 @@ ProbeResult readAnswer(const ResponseHead& head) {
     } else if (head.status == 200) {
         result.identity.size = head.contentLength.value_or(-1);
     } else if (head.status >= 400) {
-        return failed(httpStatusText(head.status, head.reason));
+        ProbeResult result = failed(httpStatusText(head.status, head.reason));
+        result.expired = head.status == 403 || head.status == 410;
+        return result;
     } else {
         return failed("Unexpected answer from the server: " + httpStatusText(head.status, head.reason));
     }
@@ -76,6 +86,13 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address) {
         attempt.result.status = FetchStatus::Stopped;
         return attempt;
     }
+    if (transfer.head().complete && (transfer.head().status == 429 || transfer.head().status == 503)) {
+        // Busy: worth another try once the wait it asks for is over.
+        attempt.result = failed(httpStatusText(transfer.head().status, transfer.head().reason));
+        attempt.waitSeconds = retryAfterSeconds(transfer.head().retryAfter, static_cast<std::int64_t>(std::time(nullptr)));
+        attempt.waitSeconds = attempt.waitSeconds.value_or(0);
+        return attempt;
+    }
     if (transfer.head().complete) {
         attempt.decided = true;
         attempt.result = readAnswer(transfer.head());
@@ -94,8 +111,21 @@ ProbeResult probeResource(FetchContext& context, const std::string& address) {
     for (int retries = 0;; ++retries) {
         ProbeAttempt attempt = probeOnce(context, address);
         if (attempt.decided) return attempt.result;
-        if (retries >= context.retry.maxRetries) return attempt.result;
-        if (!pauseFor(context, context.retry.firstBackOff * (1 << retries))) {
+        if (retries >= context.retry.maxRetries) {
+            if (attempt.waitSeconds) attempt.result.error = "The server is busy: " + attempt.result.error +
+                                                            " (gave up after " + std::to_string(retries) + " retries)";
+            return attempt.result;
+        }
+        auto pause = std::chrono::duration_cast<std::chrono::milliseconds>(context.retry.firstBackOff * (1 << retries));
+        if (attempt.waitSeconds) {
+            if (*attempt.waitSeconds > kLongestWaitSeconds) {
+                attempt.result.error = "The server is busy (" + attempt.result.error + ") and asks to come back in " +
+                                       std::to_string((*attempt.waitSeconds + 59) / 60) + " minutes";
+                return attempt.result;
+            }
+            pause = std::max(pause, std::chrono::milliseconds(std::chrono::seconds(*attempt.waitSeconds)));
+        }
+        if (!pauseFor(context, pause)) {
             attempt.result.status = FetchStatus::Stopped;
             return attempt.result;
         }

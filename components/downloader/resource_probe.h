@@ -15,6 +15,7 @@ struct ProbeResult {
     std::string url;          // the address after redirections
     ResourceIdentity identity;
     bool ranges = false;      // size known and parts are sent: parallel, resumable ranges
+    bool expired = false;     // failed with 403 or 410: the address may be renewed
 };
 
 ProbeResult probeResource(FetchContext& context, const std::string& address);

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <utility>
 
+#include <curl/curl.h>
+
 #include "base/text_ops.h"
 
 namespace zenvira::components {
@@ -80,7 +82,15 @@ void ResponseHead::addLine(std::string_view line) {
     else if (name == "content-range") contentRange = parseContentRange(value);
     else if (name == "etag") etag = std::string(value);
     else if (name == "last-modified") lastModified = std::string(value);
+    else if (name == "retry-after") retryAfter = std::string(value);
 }
 
+std::optional<std::int64_t> retryAfterSeconds(const std::string& value, std::int64_t now) {
+    if (value.empty()) return std::nullopt;
+    if (const auto seconds = parseCount(value)) return *seconds;
+    const std::int64_t when = curl_getdate(value.c_str(), nullptr);
+    if (when < 0) return std::nullopt;
+    return std::max<std::int64_t>(when - now, 0);
+}
 
 }  // namespace zenvira::components

@@ -27,6 +27,7 @@ struct ResponseHead {
     std::optional<ContentRange> contentRange;
     std::string etag;
     std::string lastModified;
+    std::string retryAfter;  // as sent: seconds or an HTTP date
     bool complete = false;  // the blank line after the headers has come
 
     // Takes one header line as the transfer delivers it (CR LF included). A status line starts
@@ -34,5 +35,8 @@ struct ResponseHead {
     void addLine(std::string_view line);
 };
 
+// How long a Retry-After value asks to wait from `now` (seconds since 1970); none when the
+// value is neither a count of seconds nor a date.
+std::optional<std::int64_t> retryAfterSeconds(const std::string& value, std::int64_t now);
 
 }  // namespace zenvira::components

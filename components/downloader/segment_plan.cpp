@@ -6,48 +6,93 @@ namespace zenvira::components {
 
 namespace {
 
-// Splitting smaller pieces costs a request and a connection for too little gain.
-constexpr std::int64_t kSmallestSplit = 256 * 1024;
-
 std::int64_t totalOf(const std::vector<ByteRange>& ranges) {
     std::int64_t sum = 0;
     for (const auto& range : ranges) sum += range.length();
     return sum;
 }
 
+// The smallest share a piece keeps when split: what is in flight on its connection anyway.
+constexpr std::int64_t kSmallestKeep = 64 * 1024;
+// A race pays when a fresh connection would end the piece this much sooner at least.
+constexpr double kRaceGainSeconds = 0.25;
+
 }  // namespace
 
 SegmentPlan::SegmentPlan(const std::vector<ByteRange>& missing, int maxConnections, std::int64_t minSegment,
                          RetryPolicy policy)
-    : minSegment_(std::max<std::int64_t>(minSegment, 0)), policy_(policy) {
+    : policy_(policy) {
     const std::int64_t total = totalOf(missing);
-    const std::int64_t worth = minSegment_ > 0 ? total / minSegment_ : maxConnections;
+    minSegment = std::max<std::int64_t>(minSegment, 0);
+    const std::int64_t worth = minSegment > 0 ? total / minSegment : maxConnections;
     connections_ = static_cast<int>(std::clamp<std::int64_t>(worth, 1, std::max(maxConnections, 1)));
     const std::int64_t pieceSize = std::max<std::int64_t>((total + connections_ - 1) / connections_, 1);
     for (const auto& range : missing)
-        for (std::int64_t at = range.begin; at < range.end; at += pieceSize)
-            segments_.push_back(std::make_unique<Segment>(Segment{at, std::min(range.end, at + pieceSize)}));
+        for (std::int64_t at = range.begin; at < range.end; at += pieceSize) add(at, std::min(range.end, at + pieceSize));
 }
 
-Segment* SegmentPlan::takeNext(Clock::time_point now) {
+Segment* SegmentPlan::add(std::int64_t begin, std::int64_t end) {
+    segments_.push_back(std::make_unique<Segment>(Segment{begin, begin, end}));
+    return segments_.back().get();
+}
+
+Segment* SegmentPlan::takeNext(Clock::time_point now, double typicalRate) {
     for (auto& segment : segments_)
         if (!segment->active && !segment->finished() && segment->notBefore <= now) return segment.get();
     for (auto& segment : segments_)
         if (!segment->active && !segment->finished()) return nullptr;  // one is waiting for its back-off
-    return splitLargestActive();
+    return splitOrRace(typicalRate);
 }
 
-Segment* SegmentPlan::splitLargestActive() {
-    Segment* largest = nullptr;
-    for (auto& segment : segments_)
-        if (segment->active && (!largest || segment->left() > largest->left())) largest = segment.get();
-    const std::int64_t smallest = std::max(minSegment_, kSmallestSplit);
-    if (!largest || largest->left() < 2 * smallest) return nullptr;
-    const std::int64_t middle = largest->next + largest->left() / 2;
-    auto tail = std::make_unique<Segment>(Segment{middle, largest->end});
-    largest->end = middle;
-    segments_.push_back(std::move(tail));
-    return segments_.back().get();
+Segment* SegmentPlan::splitOrRace(double typicalRate) {
+    // The piece in flight that would end last at its connection's rate.
+    Segment* last = nullptr;
+    double lastEta = -1;
+    for (auto& segment : segments_) {
+        if (!segment->active || segment->finished() || segment->racer || segment->racing) continue;
+        const double rate = segment->rate >= 0 ? segment->rate : (typicalRate > 0 ? typicalRate : 1);
+        const double eta = rate > 0 ? static_cast<double>(segment->left()) / rate : 1e18;
+        if (!last || eta > lastEta) {
+            last = segment.get();
+            lastEta = eta;
+        }
+    }
+    if (!last) return nullptr;
+    const double theirs = last->rate >= 0 ? last->rate : typicalRate;
+    const double fresh = typicalRate > 0 ? typicalRate : theirs;
+    if (last->left() >= 2 * kSmallestSplit) {
+        // Both halves end together: the slower side keeps the smaller share.
+        const double share = theirs > 0 && fresh > 0 ? theirs / (theirs + fresh) : (theirs == 0 && fresh > 0 ? 0 : 0.5);
+        const auto keep = std::clamp<std::int64_t>(static_cast<std::int64_t>(static_cast<double>(last->left()) * share),
+                                                   std::min(kSmallestKeep, last->left() / 2), last->left() - kSmallestSplit);
+        const std::int64_t split = last->next + keep;
+        Segment* tail = add(split, last->end);
+        last->end = split;
+        return tail;
+    }
+    // Too small to split: race it when a fresh connection would clearly end it sooner.
+    if (fresh <= 0 || theirs < 0) return nullptr;
+    const double left = static_cast<double>(last->left());
+    const double theirEta = theirs > 0 ? left / theirs : 1e18;
+    if (theirEta < left / fresh * 2 + kRaceGainSeconds) return nullptr;
+    Segment* racer = add(last->next, last->end);
+    racer->racing = last;
+    last->racer = racer;
+    return racer;
+}
+
+void SegmentPlan::settleRace(Segment& segment) {
+    if (Segment* slower = segment.racing; slower && segment.next > slower->next) {
+        // The racer is ahead: what the slower one still lacks is all written or the racer's.
+        slower->end = slower->next;
+        slower->racer = nullptr;
+        segment.racing = nullptr;
+    }
+    if (Segment* racer = segment.racer; racer && segment.finished()) {
+        racer->end = racer->next;
+        racer->racing = nullptr;
+        segment.racer = nullptr;
+    }
 }
 
 bool SegmentPlan::scheduleRetry(Segment& segment, std::int64_t progressed, Clock::time_point now) {
@@ -55,6 +100,13 @@ bool SegmentPlan::scheduleRetry(Segment& segment, std::int64_t progressed, Clock
     ++segment.failures;
     if (segment.failures > policy_.maxRetries) return false;
     segment.notBefore = now + policy_.firstBackOff * (1 << (segment.failures - 1));
+    return true;
+}
+
+bool SegmentPlan::waitFor(Segment& segment, Clock::time_point until) {
+    ++segment.failures;
+    if (segment.failures > policy_.maxRetries) return false;
+    segment.notBefore = until;
     return true;
 }
 
@@ -75,5 +127,7 @@ ByteRanges SegmentPlan::missing() const {
     for (const auto& segment : segments_) ranges.add({segment->next, segment->end});
     return ranges;
 }
+
+std::int64_t SegmentPlan::left() const { return missing().total(); }
 
 }  // namespace zenvira::components

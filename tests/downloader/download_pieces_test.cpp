@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "components/downloader/byte_ranges.h"
+#include "components/downloader/connection_ramp.h"
 #include "components/downloader/file_name.h"
 #include "components/downloader/part_state.h"
 #include "components/downloader/response_head.h"
@@ -66,10 +67,78 @@ TEST(SegmentPlanTest, AConnectionOutOfWorkTakesHalfOfTheLargestPiece) {
     EXPECT_EQ(b->left(), tail->left());
     EXPECT_EQ(plan.missing().total(), 9 * kMiB);
 
-    // Pieces below twice the smallest are not split.
-    SegmentPlan small({{0, 3 * kMiB}}, 2, 2 * kMiB);
+    // Pieces below twice the smallest split are not split.
+    SegmentPlan small({{0, 400 * 1024}}, 1, 0);
     small.takeNext(now)->active = true;
     EXPECT_EQ(small.takeNext(now), nullptr);
+}
+
+TEST(SegmentPlanTest, ASlowConnectionHandsBackItsPieceAndTheTailIsRaced) {
+    const auto now = SegmentPlan::Clock::now();
+    SegmentPlan plan({{0, 16 * kMiB}}, 2, 4 * kMiB);  // TuningValueB only sizes the start
+    Segment* fast = plan.takeNext(now);
+    fast->active = true;
+    Segment* slow = plan.takeNext(now);
+    slow->active = true;
+    fast->rate = 8e6;
+    slow->rate = 0.5e6;
+    fast->next = fast->end;
+    fast->active = false;
+    // The split leaves the slow side the share it ends in the same time: about 1/17.
+    Segment* handed = plan.takeNext(now, 8e6);
+    ASSERT_NE(handed, nullptr);
+    EXPECT_EQ(handed->end, 16 * kMiB);
+    EXPECT_EQ(slow->end, handed->begin);
+    EXPECT_NEAR(static_cast<double>(slow->left()), 8.0 * kMiB / 17, 64 * 1024);
+    handed->active = true;
+    handed->rate = 8e6;
+
+    // Too small to split, far too slow: a racer takes the same bytes; getting ahead wins.
+    handed->next = handed->end;
+    handed->active = false;
+    slow->next = slow->end - 300 * 1024;
+    Segment* racer = plan.takeNext(now, 8e6);
+    ASSERT_NE(racer, nullptr);
+    EXPECT_EQ(racer->racing, slow);
+    EXPECT_EQ(racer->next, slow->next);
+    EXPECT_EQ(racer->end, slow->end);
+    racer->active = true;
+    EXPECT_EQ(plan.takeNext(now, 8e6), nullptr);  // one race per piece
+    racer->next = slow->next + 1000;
+    SegmentPlan::settleRace(*racer);
+    EXPECT_TRUE(slow->finished());
+    EXPECT_EQ(racer->racing, nullptr);
+    EXPECT_EQ(plan.missing().items(), (std::vector<ByteRange>{{racer->next, racer->end}}));
+
+    // A connection as fast as a fresh one would be is left alone.
+    SegmentPlan even({{0, 300 * 1024}}, 1, 0);
+    Segment* only = even.takeNext(now);
+    only->active = true;
+    only->rate = 8e6;
+    EXPECT_EQ(even.takeNext(now, 8e6), nullptr);
+}
+
+TEST(ConnectionRampTest, GrowsWhileConnectionsPayAndStopsWhenThePathIsFull) {
+    ConnectionRamp capped(2, 16);  // every connection capped at 4 MB/s by the server
+    capped.measured(2, 8e6);
+    EXPECT_EQ(capped.want(), 4);
+    capped.measured(4, 16e6);  // paid in full: four times as many
+    EXPECT_EQ(capped.want(), 16);
+    EXPECT_FALSE(capped.growing());
+
+    ConnectionRamp full(2, 16);  // one shared path of 20 MB/s
+    full.measured(2, 20e6);
+    full.measured(4, 21e6);
+    EXPECT_FALSE(full.growing());
+    EXPECT_EQ(full.want(), 4);
+    full.measured(4, 40e6);
+    EXPECT_EQ(full.want(), 4);
+
+    ConnectionRamp busy(8, 16);  // 429 or 503: half as many, and no more growth
+    busy.serverAskedForFewer();
+    EXPECT_EQ(busy.want(), 4);
+    busy.measured(4, 1e6);
+    EXPECT_EQ(busy.want(), 4);
 }
 
 TEST(SegmentPlanTest, RetriesBackOffAndGiveUp) {
