@@ -53,6 +53,7 @@ JobSettings clDownLoader::currentSettings() const {
     settings.pageAddress = pageAddress_;
     settings.quality = quality_;
     settings.fallbackName = fallbackName_;
+    settings.renewAddress = addressRenewal_;
     settings.userAgent = internetAgent_;
     settings.connections = std::clamp(tuningValueA_, 1, kMaxConnections);
     settings.minSegmentBytes = tuningValueB_ > 0 ? static_cast<std::int64_t>(tuningValueB_) * 1024 : 0;

@@ -2,18 +2,23 @@
 // The downloader the main window drives, with the properties, operations and events of the
 // old clDownLoader control, on libcurl.
 //
-// - TuningValueA: the number of parallel connections (1..16; below 1 counts as 1). When the
-//   server tells the size and sends parts, the file comes in that many byte ranges at once;
-//   otherwise over one connection.
-// - TuningValueB: the smallest piece, in KiB, worth its own connection (0 or less: no
-//   minimum). Every connection gets at least this much, so with 4096 a file under 8 MiB
-//   comes over one connection, one of 8 to 12 MiB over two.
+// - TuningValueA: the parallel connections a download starts with (1..16; below 1 counts as
+//   1). When the server tells the size and sends parts, the file comes in byte ranges at once,
+//   and more connections are added while each raises the total rate (at most 16 to one host
+//   over all downloads); otherwise over one connection.
+// - TuningValueB: the smallest piece, in KiB, worth its own connection at the start (0 or
+//   less: no minimum), so with 4096 a file under 8 MiB starts over one connection, one of 8
+//   to 12 MiB over two. It is no floor later: a slow connection hands back its piece.
 // - Data go to `<target>.part`, which is renamed onto the target only once every byte has
 //   come: a failed or stopped download never leaves a truncated file under the final name
 //   and never touches a complete file already there. Stop and failure keep the `.part` and
 //   `<target>.part.state` (address, size, ETag, Last-Modified, ranges on the disk); the next
 //   Start of the same address and target takes them up when the server's size and ETag (or
 //   Last-Modified) still match, and starts over when they do not.
+// - Only one job at a time per target, in any process; a finished file of another download is
+//   never replaced (the new one becomes "NAME (2).flv"), and the same download already done
+//   is reported done at once. See target_claim.h, range_fetch.h and part_journal.h for how
+//   pieces move between connections and how a crash keeps what was on the disk.
 // - A connection that breaks off or stalls for 30 s is taken up again where it stopped, up to
 //   5 times in a row with waits of 0.2, 0.4, 0.8, 1.6 and 3.2 s; an attempt that brought
 //   1 MiB or more counts as a working connection and starts the count afresh. Without parts
@@ -36,6 +41,7 @@
 // except that nothing arrives once the object is gone.
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -75,6 +81,11 @@ public:
     void setQuality(const std::string& quality) { quality_ = quality; }
     const std::string& FallbackName() const { return fallbackName_; }
     void setFallbackName(const std::string& name) { fallbackName_ = name; }
+    // Called on the transfer thread when the stream address has expired (403, 410): reads the
+    // page again and returns the quality's new address, or "" when there is none. The job
+    // goes on with the same .part when size and validators still agree.
+    using AddressRenewal = std::function<std::string(const std::string& page, const std::string& quality)>;
+    void setAddressRenewal(AddressRenewal renewal) { addressRenewal_ = std::move(renewal); }
     const std::string& InternetAgent() const { return internetAgent_; }
     void setInternetAgent(const std::string& agent) { internetAgent_ = agent; }
     // Kept for the old settings; this component never shows anything itself.
@@ -112,6 +123,7 @@ private:
     std::string pageAddress_;
     std::string quality_;
     std::string fallbackName_;
+    AddressRenewal addressRenewal_;
     int tuningValueA_ = 1;
     int tuningValueB_ = 0;
     std::string internetAgent_ = kDefaultAgent;

@@ -1,7 +1,7 @@
 #pragma once
 // Keeps `<target>.part.state` in step with the bytes on the disk while data arrive, so a
-// crash, a kill or a power cut loses at most the last interval: at least every second or
-// every 8 MiB the byte ranges done so far are handed to a writer thread, which first puts the
+// crash, a kill or a power cut loses at most the last interval: every half second or every
+// 8 MiB, whichever comes first, the byte ranges done so far are handed to a writer thread, which first puts the
 // part's data on the disk and only then replaces the state. A range is never recorded before
 // its bytes are on the disk, and the transfer never waits for the disk.
 #include <chrono>
@@ -20,7 +20,7 @@ namespace zenvira::components {
 class PartJournal {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr auto kInterval = std::chrono::seconds(1);
+    static constexpr auto kInterval = std::chrono::milliseconds(500);
     static constexpr std::int64_t kIntervalBytes = 8 << 20;
 
     // `file` must stay open until the journal is destroyed or finish() has returned.

@@ -46,7 +46,10 @@ FetchResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_
     while (true) {
         if (context_.stop.requested()) return finish(FetchStatus::Stopped);
         if (!error_.empty()) return finish(FetchStatus::Failed);
-        if (plan_->allFinished()) return finish(FetchStatus::Complete);
+        if (plan_->allFinished()) {
+            checkLeads();
+            return finish(error_.empty() ? FetchStatus::Complete : FetchStatus::Failed);
+        }
         launch(Clock::now());
         for (const auto& [http, code] : context_.loop.perform()) {
             auto attempt = std::find_if(attempts_.begin(), attempts_.end(), [h = http](const Attempt& a) { return a.http.get() == h; });
@@ -90,7 +93,13 @@ bool RangeFetch::start(Segment& segment) {
     Attempt& attempt = attempts_.emplace_back();
     attempt.segment = &segment;
     attempt.verifyEnd = segment.next;
-    attempt.from = segment.next - (verifyOverlap_ ? std::min(kOverlap, doneJustBefore(segment.next)) : 0);
+    if (verifyOverlap_ && segment.next > 0) {
+        const std::int64_t onDisk = std::min(kOverlap, doneJustBefore(segment.next));
+        attempt.from = segment.next - (onDisk > 0 ? onDisk : std::min(kOverlap, segment.next));
+        if (onDisk == 0) attempt.lead = &leads_.emplace_back(Lead{attempt.from, {}});
+    } else {
+        attempt.from = segment.next;
+    }
     attempt.at = attempt.from;
     attempt.requestEnd = segment.end;
     segment.active = true;
@@ -126,7 +135,8 @@ std::size_t RangeFetch::takeBody(Attempt& attempt, const char* data, std::size_t
     std::size_t taken = 0;
     if (attempt.at < attempt.verifyEnd) {
         taken = static_cast<std::size_t>(std::min<std::int64_t>(attempt.verifyEnd - attempt.at, static_cast<std::int64_t>(length)));
-        if (!compareWithDisk(attempt, data, taken)) return 0;
+        if (attempt.lead) attempt.lead->bytes.insert(attempt.lead->bytes.end(), data, data + taken);
+        else if (!compareWithDisk(attempt, data, taken)) return 0;
         attempt.at += static_cast<std::int64_t>(taken);
         if (taken == length) return length;
     }
@@ -247,6 +257,7 @@ void RangeFetch::sample(Clock::time_point now) {
     const auto span = now - lastSample_;
     if (span < kSampleEvery) return;
     lastSample_ = now;
+    checkLeads();
     bool allDelivering = true;
     Clock::time_point newest{};
     for (auto& attempt : attempts_) {
@@ -272,6 +283,32 @@ void RangeFetch::sample(Clock::time_point now) {
     if (from == totals_.rend() || from->first < newest) return;
     const double rate = static_cast<double>(context_.meter.done() - from->second) / secondsOf(now - from->first);
     ramp_->measured(active, rate);
+}
+
+// Leads whose bytes are all on the disk now are compared with them.
+void RangeFetch::checkLeads() {
+    if (leads_.empty()) return;
+    const ByteRanges written = done();
+    for (auto lead = leads_.begin(); lead != leads_.end();) {
+        const bool inUse = std::any_of(attempts_.begin(), attempts_.end(), [&](const Attempt& a) {
+            return a.lead == &*lead && a.at < a.verifyEnd;
+        });
+        const bool there = std::any_of(written.items().begin(), written.items().end(), [&](const ByteRange& r) {
+            return r.begin <= lead->from && r.end >= lead->end();
+        });
+        if (inUse || !there) {
+            ++lead;
+            continue;
+        }
+        diskBytes_.resize(lead->bytes.size());
+        std::string error;
+        if (!lead->bytes.empty() && (!file_.readAt(diskBytes_.data(), diskBytes_.size(), lead->from, error) ||
+                                     std::memcmp(diskBytes_.data(), lead->bytes.data(), lead->bytes.size()) != 0))
+            fail(kChangedText, Problem::Changed);
+        for (auto& attempt : attempts_)
+            if (attempt.lead == &*lead) attempt.lead = nullptr;
+        lead = leads_.erase(lead);
+    }
 }
 
 double RangeFetch::typicalRate() const {

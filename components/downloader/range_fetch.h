@@ -6,9 +6,10 @@
 // wait (429, 503 with Retry-After) is waited out within the retry budget.
 //
 // Resuming never joins two versions of the file: every request names the file's validator in
-// If-Range, and an answer with the whole file means it changed. Without a validator, a request
-// that continues bytes already on the disk starts up to 64 KiB earlier, and those bytes must
-// come back equal to the ones on the disk.
+// If-Range, and an answer with the whole file means it changed. Without a validator, every
+// request but the first starts up to 64 KiB early: bytes already on the disk must come back
+// equal to them, and bytes another connection has yet to write are kept and compared once
+// they are there. Any difference means the file changed.
 #include <chrono>
 #include <deque>
 #include <list>
@@ -46,10 +47,17 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     enum class Problem { None, Changed, Expired, Busy };
+    // Bytes a request got ahead of its piece, before another connection has written them.
+    struct Lead {
+        std::int64_t from = 0;
+        std::vector<char> bytes;
+        std::int64_t end() const { return from + static_cast<std::int64_t>(bytes.size()); }
+    };
     struct Attempt {
         Segment* segment = nullptr;
         std::int64_t from = 0;        // where the request started
         std::int64_t verifyEnd = 0;   // bytes before this are compared with the disk, not written
+        Lead* lead = nullptr;         // ... or kept to compare later
         std::int64_t requestEnd = 0;  // one past the last byte asked for
         std::int64_t at = 0;          // where the next body byte belongs
         std::unique_ptr<HttpTransfer> http;
@@ -75,6 +83,7 @@ private:
     void sample(Clock::time_point now);
     double typicalRate() const;
     std::int64_t doneJustBefore(std::int64_t offset) const;
+    void checkLeads();
     void fail(const std::string& error, Problem problem = Problem::None);
     FetchResult finish(FetchStatus status);
     std::chrono::milliseconds nextWake(Clock::time_point now) const;
@@ -91,6 +100,7 @@ private:
     std::optional<ConnectionRamp> ramp_;
     std::list<Attempt> attempts_;  // a list: body callbacks hold references to their attempt
     std::vector<char> diskBytes_;
+    std::list<Lead> leads_;
     Clock::time_point lastSample_{};
     std::deque<std::pair<Clock::time_point, std::int64_t>> totals_;  // done bytes over the last second
     std::string error_;

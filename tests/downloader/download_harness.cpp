@@ -90,7 +90,7 @@ std::vector<std::string> DownloadHarness::rangeHeaders() const {
     return ranges;
 }
 
-bool matchesStream(const std::string& path, std::uint64_t size) {
+bool matchesStream(const std::string& path, std::uint64_t size, std::uint64_t contentSeed) {
     std::ifstream in(path, std::ios::binary);
     if (!in || static_cast<std::uint64_t>(fileSize(path)) != size) return false;
     std::vector<char> got(1 << 20);
@@ -98,7 +98,7 @@ bool matchesStream(const std::string& path, std::uint64_t size) {
     for (std::uint64_t offset = 0; offset < size;) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(got.size(), size - offset));
         if (!in.read(got.data(), static_cast<std::streamsize>(n))) return false;
-        site::fillStreamBytes(offset, expected.data(), n);
+        site::fillStreamBytes(offset, expected.data(), n, contentSeed);
         if (std::memcmp(got.data(), expected.data(), n) != 0) return false;
         offset += n;
     }

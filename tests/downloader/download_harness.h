@@ -52,7 +52,7 @@ private:
 };
 
 // Whether the file holds exactly the first `size` bytes of every generated stream.
-bool matchesStream(const std::string& path, std::uint64_t size);
+bool matchesStream(const std::string& path, std::uint64_t size, std::uint64_t contentSeed = 0);
 bool fileExists(const std::string& path);
 std::int64_t fileSize(const std::string& path);
 std::string readText(const std::string& path);

@@ -18,6 +18,8 @@ public:
     // Reads and drops a request body of this many bytes; false when the peer left.
     bool discardBody(std::uint64_t length);
 
+    std::uint64_t serial = 0;  // which connection of the site's this is, from 1
+
     bool sendAll(std::string_view data);
     bool sendAll(const std::uint8_t* data, std::size_t length);
 

@@ -1,6 +1,7 @@
 // The site's content and its routing: which answer a request gets.
 #include "tests/site/fixture_site.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "tests/site/connection.h"
@@ -20,6 +21,8 @@ namespace {
 struct StreamEntry {
     StreamSpec stream;
     int dropsLeft = 0;
+    int busyLeft = 0;
+    std::uint64_t served = 0;  // body bytes over all answers
 };
 
 // A document answer: status, type, body and extra headers.
@@ -57,6 +60,7 @@ struct FixtureSite::Impl {
     }
 
     void serveConnection(int fd);
+    std::atomic<std::uint64_t> connections{0};
     bool readRequestBody(Connection& connection, const http::Request& request);
     bool answer(Connection& connection, const http::Request& request);
     bool answerFixed(Connection& connection, const http::Request& request, FixedResponse fixed);
@@ -80,6 +84,7 @@ struct FixtureSite::Impl {
 
 void FixtureSite::Impl::serveConnection(int fd) {
     Connection connection(fd);
+    connection.serial = ++connections;
     std::string head;
     while (!stop.raised()) {
         const auto got = connection.readHead(head);
@@ -171,7 +176,28 @@ bool FixtureSite::Impl::answerStreamRequest(Connection& connection, const http::
         if (it != streams.end()) stream = it->second.stream;
     }
     if (!stream) return answerStatus(connection, request, 404);
-    return answerStream(connection, request, *stream, [this, &streamId] { return takeDrop(*streamId); }, stop);
+    StreamHooks hooks;
+    hooks.takeDrop = [this, &streamId] { return takeDrop(*streamId); };
+    hooks.takeBusy = [this, &streamId] {
+        std::lock_guard lock(mutex);
+        auto& entry = streams[*streamId];
+        if (entry.busyLeft <= 0) return false;
+        --entry.busyLeft;
+        return true;
+    };
+    hooks.expired = [this, &streamId] {
+        std::lock_guard lock(mutex);
+        const auto& entry = streams[*streamId];
+        return entry.stream.expireAfterBytes && entry.served >= *entry.stream.expireAfterBytes;
+    };
+    hooks.sent = [this, &streamId](std::uint64_t bytes) {
+        std::lock_guard lock(mutex);
+        auto& entry = streams[*streamId];
+        entry.served += bytes;
+        return !entry.stream.expireAfterBytes || entry.served < *entry.stream.expireAfterBytes;
+    };
+    hooks.connectionSerial = connection.serial;
+    return answerStream(connection, request, *stream, hooks, stop);
 }
 
 bool FixtureSite::Impl::takeDrop(const std::string& streamId) {
@@ -219,7 +245,15 @@ void FixtureSite::addWatchPageText(const std::string& videoId, const std::string
 
 void FixtureSite::addStream(const std::string& streamId, const StreamSpec& stream) {
     std::lock_guard lock(impl_->mutex);
-    impl_->streams[streamId] = {stream, stream.dropAfterBytes ? stream.dropTimes : 0};
+    auto& entry = impl_->streams[streamId];
+    const std::uint64_t served = entry.served;  // a new version of a stream keeps its count
+    entry = {stream, stream.dropAfterBytes ? stream.dropTimes : 0, stream.busyTimes, served};
+}
+
+std::uint64_t FixtureSite::bytesServed(const std::string& streamId) const {
+    std::lock_guard lock(impl_->mutex);
+    const auto it = impl_->streams.find(streamId);
+    return it == impl_->streams.end() ? 0 : it->second.served;
 }
 
 void FixtureSite::setPublishedVersion(const std::string& versionText) {

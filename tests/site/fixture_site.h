@@ -43,8 +43,9 @@ std::string streamAddress(const std::string& streamId, const std::string& host =
 
 // Byte at `offset` of every generated stream: deterministic so a download can be verified
 // without keeping the whole resource in memory.
-std::uint8_t streamByte(std::uint64_t offset);
-void fillStreamBytes(std::uint64_t offset, std::uint8_t* out, std::size_t length);
+// Another `contentSeed` gives other bytes: the same stream in a new version.
+std::uint8_t streamByte(std::uint64_t offset, std::uint64_t contentSeed = 0);
+void fillStreamBytes(std::uint64_t offset, std::uint8_t* out, std::size_t length, std::uint64_t contentSeed = 0);
 
 struct StreamSpec {
     std::uint64_t size = 0;
@@ -59,6 +60,19 @@ struct StreamSpec {
     std::string etag;                         // sent as ETag when not empty
     std::string lastModified;                 // sent as Last-Modified when not empty
     std::string contentType = "video/x-flv";
+    std::uint64_t contentSeed = 0;            // another seed: other content (a new version)
+    std::chrono::milliseconds answerDelay{0}; // wait before each answer, as a distant server
+    // Every slowEvery-th connection to the site (counted from its start) is paced at
+    // slowBytesPerSecond instead of bytesPerSecond: some connections slower than others.
+    int slowEvery = 0;
+    std::uint64_t slowBytesPerSecond = 0;
+    int busyTimes = 0;                        // the first requests get busyStatus ...
+    int busyStatus = 503;
+    std::string retryAfter;                   // ... with this Retry-After when not empty
+    // The address expires once this many body bytes of it went out: the answer under way is
+    // cut and every later request gets expiredStatus.
+    std::optional<std::uint64_t> expireAfterBytes;
+    int expiredStatus = 410;
 };
 
 struct FixedResponse {
@@ -105,6 +119,9 @@ public:
     // trusts it through this PEM file (CURL_CA_BUNDLE), and goes there with https_proxy set to
     // proxyAddress(). The file is removed with the site.
     std::string certificateAuthorityFile() const;
+
+    // Body bytes sent for a stream so far, over all its answers.
+    std::uint64_t bytesServed(const std::string& streamId) const;
 
     std::vector<RequestRecord> requests() const;
     void clearRequests();

@@ -22,23 +22,26 @@ inline void storeWord(std::uint64_t word, std::uint8_t* out) {
     for (int i = 0; i < 8; ++i) out[i] = static_cast<std::uint8_t>(word >> (8 * i));
 }
 
+// A seed moves the pattern to another stretch of the sequence, far from any other seed's.
+constexpr std::uint64_t wordOf(std::uint64_t offset, std::uint64_t seed) { return offset / 8 + (seed << 48); }
+
 }  // namespace
 
-std::uint8_t streamByte(std::uint64_t offset) {
-    return static_cast<std::uint8_t>(mixWord(offset / 8) >> (8 * (offset % 8)));
+std::uint8_t streamByte(std::uint64_t offset, std::uint64_t contentSeed) {
+    return static_cast<std::uint8_t>(mixWord(wordOf(offset, contentSeed)) >> (8 * (offset % 8)));
 }
 
-void fillStreamBytes(std::uint64_t offset, std::uint8_t* out, std::size_t length) {
+void fillStreamBytes(std::uint64_t offset, std::uint8_t* out, std::size_t length, std::uint64_t contentSeed) {
     // Head: up to the next word boundary.
     while (length > 0 && offset % 8 != 0) {
-        *out++ = streamByte(offset++);
+        *out++ = streamByte(offset++, contentSeed);
         --length;
     }
     // Whole words.
-    std::uint64_t word = offset / 8;
+    std::uint64_t word = wordOf(offset, contentSeed);
     for (; length >= 8; length -= 8, out += 8, offset += 8) storeWord(mixWord(word++), out);
     // Tail.
-    for (std::size_t i = 0; i < length; ++i) out[i] = streamByte(offset + i);
+    for (std::size_t i = 0; i < length; ++i) out[i] = streamByte(offset + i, contentSeed);
 }
 
 }  // namespace zenvira::site

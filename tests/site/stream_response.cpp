@@ -16,7 +16,7 @@ namespace {
 // Where the body's bytes come from: the generated pattern or a file.
 class BodySource {
 public:
-    explicit BodySource(const StreamSpec& stream) {
+    explicit BodySource(const StreamSpec& stream) : seed_(stream.contentSeed) {
         if (stream.filePath.empty()) {
             size_ = stream.size;
             return;
@@ -36,7 +36,7 @@ public:
 
     bool read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
         if (fd_ < 0) {
-            fillStreamBytes(offset, out, length);
+            fillStreamBytes(offset, out, length, seed_);
             return true;
         }
         while (length > 0) {
@@ -52,6 +52,7 @@ public:
 private:
     int fd_ = -1;
     std::uint64_t size_ = 0;
+    std::uint64_t seed_ = 0;
 };
 
 // Spreads a body over time at a fixed rate from the first body byte: a chunk goes out once
@@ -83,7 +84,7 @@ private:
 
 // Sends `length` bytes from `first`, paced; false when it could not (peer gone, stopping).
 bool sendBody(Connection& connection, const BodySource& source, std::uint64_t first, std::uint64_t length,
-              std::uint64_t bytesPerSecond, StopSignal& stop) {
+              std::uint64_t bytesPerSecond, const StreamHooks& hooks, StopSignal& stop) {
     Pacer pacer(bytesPerSecond, stop);
     std::vector<std::uint8_t> buffer(pacer.chunkSize());
     for (std::uint64_t sent = 0; sent < length;) {
@@ -91,9 +92,21 @@ bool sendBody(Connection& connection, const BodySource& source, std::uint64_t fi
         if (!source.read(first + sent, buffer.data(), n)) return false;
         if (!pacer.waitFor(sent + n)) return false;
         if (!connection.sendAll(buffer.data(), n)) return false;
+        if (hooks.sent && !hooks.sent(n)) return false;
         sent += n;
     }
     return true;
+}
+
+// A status answer with extra headers and a short body.
+bool answerStatusWith(Connection& connection, const http::Request& request, int status,
+                      const std::vector<std::pair<std::string, std::string>>& headers) {
+    const std::string body = http::statusPage(status);
+    http::ResponseHead head(status);
+    head.add("Content-Type", "text/html; charset=utf-8");
+    for (const auto& [name, value] : headers) head.add(name, value);
+    head.contentLength(body.size());
+    return connection.sendAll(head.text() + (request.method == "HEAD" ? std::string() : body));
 }
 
 bool answerStatus(Connection& connection, const http::Request& request, int status) {
@@ -145,8 +158,15 @@ http::ResponseHead streamHead(const StreamSpec& stream, const BodyPlan& plan, st
 }  // namespace
 
 bool answerStream(Connection& connection, const http::Request& request, const StreamSpec& stream,
-                  const std::function<bool()>& takeDrop, StopSignal& stop) {
+                  const StreamHooks& hooks, StopSignal& stop) {
+    if (stream.answerDelay.count() > 0 && !stop.sleepFor(stream.answerDelay)) return false;
     if (stream.status >= 400) return answerStatus(connection, request, stream.status);
+    if (hooks.expired && hooks.expired()) return answerStatus(connection, request, stream.expiredStatus);
+    if (hooks.takeBusy && hooks.takeBusy()) {
+        std::vector<std::pair<std::string, std::string>> headers;
+        if (!stream.retryAfter.empty()) headers.emplace_back("Retry-After", stream.retryAfter);
+        return answerStatusWith(connection, request, stream.busyStatus, headers);
+    }
     const BodySource source(stream);
     if (!source.usable(stream)) return answerStatus(connection, request, 404);
 
@@ -162,10 +182,12 @@ bool answerStream(Connection& connection, const http::Request& request, const St
     if (closeAfter) head.closeConnection();
     if (request.method == "HEAD") return connection.sendAll(head.text()) && !closeAfter;
 
-    const bool cut = stream.dropAfterBytes && takeDrop();
+    const bool cut = stream.dropAfterBytes && hooks.takeDrop && hooks.takeDrop();
     const std::uint64_t bodyBytes = cut ? std::min(plan.length, *stream.dropAfterBytes) : plan.length;
-    return connection.sendAll(head.text()) &&
-           sendBody(connection, source, plan.first, bodyBytes, stream.bytesPerSecond, stop) && !cut && !closeAfter;
+    const bool slow = stream.slowEvery > 0 && hooks.connectionSerial % static_cast<std::uint64_t>(stream.slowEvery) == 0;
+    const std::uint64_t rate = slow ? stream.slowBytesPerSecond : stream.bytesPerSecond;
+    return connection.sendAll(head.text()) && sendBody(connection, source, plan.first, bodyBytes, rate, hooks, stop) &&
+           !cut && !closeAfter;
 }
 
 }  // namespace zenvira::site

@@ -10,9 +10,20 @@
 
 namespace zenvira::site {
 
-// takeDrop is asked once, just before a body is sent, whether this response is one of those
-// that must be cut short. Returns whether the connection can serve another request.
+// What the site keeps per stream over all answers.
+struct StreamHooks {
+    // Asked once, just before a body is sent: whether this answer is one to cut short.
+    std::function<bool()> takeDrop;
+    // Asked once per request: whether it gets the busy answer.
+    std::function<bool()> takeBusy;
+    // Whether the address still works; told of every piece of body sent (false: cut now).
+    std::function<bool()> expired;
+    std::function<bool(std::uint64_t bytes)> sent;
+    std::uint64_t connectionSerial = 0;  // 1 for the site's first connection, and so on
+};
+
+// Returns whether the connection can serve another request.
 bool answerStream(Connection& connection, const http::Request& request, const StreamSpec& stream,
-                  const std::function<bool()>& takeDrop, StopSignal& stop);
+                  const StreamHooks& hooks, StopSignal& stop);
 
 }  // namespace zenvira::site
