@@ -48,7 +48,9 @@ TEST_P(DownloaderTransfer, WholeFileMatchesTheStreamAndOnlyTheFinalNameRemains) 
         EXPECT_EQ(ranges[1], "bytes=0-" + std::to_string(size - 1));
     } else {
         EXPECT_EQ(ranges[1], "bytes=0-" + std::to_string(half - 1));
-        EXPECT_EQ(ranges[2], "bytes=" + std::to_string(half) + "-" + std::to_string(size - 1));
+        // Without a validator it starts 64 KiB early, to compare them once the first has them.
+        EXPECT_EQ(ranges[2], "bytes=" + std::to_string(half - std::min<std::uint64_t>(65536, half)) + "-" +
+                                 std::to_string(size - 1));
     }
     for (const auto& request : h.site.requests())
         EXPECT_EQ(request.headers.at("user-agent"), "Mozilla/4.0 (compatible; Clever Internet Suite)");
