@@ -45,33 +45,39 @@ TEST_F(HtmlOpener, TheAssociatedProgramGetsTheAddressAfterOneBlankAndTheProbeIsG
     EXPECT_FALSE(fileExists(kProbe));
 }
 
+// The steps with the lookup and the start seen from inside, on a probe of the test's own, so
+// that tests running at the same time never share one.
 TEST(Win32BrowserProbe, TheProbeIsDeletedOnlyAfterTheBrowserHasStarted) {
+    TestFolder folder("probe");
+    const std::string probe = folder.file("Tmp.htm");
     std::vector<std::string> order;
     const platform::BrowserLaunch launch = platform::win32::openThroughProbe(
-        L"C:\\Tmp.htm", "http://www.zenvira.net/",
+        platform::win32::wide(probe), "http://www.zenvira.net/",
         [&](const std::wstring&) { return std::wstring(L"C:\\browser.exe"); },
         [&](std::wstring& commandLine) {
-            order.push_back(fileExists(kProbe) ? "start, probe there" : "start, probe gone");
+            order.push_back(fileExists(probe) ? "start, probe there" : "start, probe gone");
             order.push_back(platform::win32::narrow(commandLine));
             return true;
         });
     EXPECT_TRUE(launch.ok);
-    order.push_back(fileExists(kProbe) ? "after, probe there" : "after, probe gone");
+    order.push_back(fileExists(probe) ? "after, probe there" : "after, probe gone");
     EXPECT_EQ(order, (std::vector<std::string>{"start, probe there", "C:\\browser.exe http://www.zenvira.net/",
                                                "after, probe gone"}));
 }
 
 TEST(Win32BrowserProbe, WithNoProgramFoundNothingIsStartedFromAnEmptyLine) {
+    TestFolder folder("probe");
+    const std::string probe = folder.file("Tmp.htm");
     int starts = 0;
     const platform::BrowserLaunch launch = platform::win32::openThroughProbe(
-        L"C:\\Tmp.htm", "http://www.zenvira.net/", [](const std::wstring&) { return std::wstring(); },
+        platform::win32::wide(probe), "http://www.zenvira.net/", [](const std::wstring&) { return std::wstring(); },
         [&](std::wstring&) {
             ++starts;
             return true;
         });
     EXPECT_FALSE(launch.ok);
     EXPECT_EQ(starts, 0);
-    EXPECT_FALSE(fileExists(kProbe));
+    EXPECT_FALSE(fileExists(probe));
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ std::size_t pollToEnd(ChildProcess& child, int timeoutMs = 20000) {
 
 TEST(Win32Runner, OutputAndErrorShareOnePipeThatIsReadWithoutWaiting) {
     // "out\r\n" and "error\r\n" (the C runtime's text mode), then a silent second.
-    setStandInSteps("out=out;err=error;sleep=1500;exit=0");
+    setStandInSteps("out=out;err=error;sleep=4000;exit=0");
     ChildProcess child;
     std::string error;
     ASSERT_TRUE(child.start(standInPath(), "", "", error)) << error;
