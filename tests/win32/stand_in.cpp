@@ -5,6 +5,7 @@
 //   out=TEXT       writes TEXT and a line break to standard output; err=TEXT to standard error
 //   flood=BYTES    writes that many bytes to standard output
 //   write=TEXT     writes TEXT into the file its last argument names, as ffmpeg its output
+//   stdin=FILE     copies its standard input, byte for byte, into FILE
 //   pid=FILE       writes its process id
 //   spawn=FILE     starts a copy of itself that sleeps, and writes that copy's process id
 //   appfolder=FILE writes the application folder as the platform layer sees it
@@ -12,6 +13,9 @@
 //   exit=CODE      ends with that code (0 when no step says)
 #include <windows.h>
 #include <shellapi.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +43,14 @@ std::string commandLineRecord() {
     LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     for (int i = 1; words && i < count; ++i) text += narrow(words[i]) + "\n";
     if (words) ::LocalFree(words);
+    return text;
+}
+
+std::string wholeInput() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    std::string text;
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, stdin)) text.append(buffer, n);
     return text;
 }
 
@@ -88,6 +100,7 @@ int main() {
             for (long left = std::atol(value.c_str()); left > 0; left -= static_cast<long>(block.size()))
                 std::fwrite(block.data(), 1, left < 4096 ? static_cast<std::size_t>(left) : block.size(), stdout);
         } else if (name == "write") writeFile(lastArgument(), value);
+        else if (name == "stdin") writeFile(value, wholeInput());
         else if (name == "pid") writeFile(value, std::to_string(::GetCurrentProcessId()));
         else if (name == "spawn") writeFile(value, std::to_string(spawnSleeper()));
         else if (name == "appfolder") writeFile(value, zenvira::platform::applicationFolder());
