@@ -8,6 +8,7 @@
 #include "app/download_names.h"
 #include "components/downloader/downloader.h"
 #include "components/msg_box/msg_box.h"
+#include "platform/path_mapping.h"
 #include "resolve/page_resolver.h"
 
 namespace zenvira::app {
@@ -126,22 +127,28 @@ void DownloadWorkflow::QualityDownload(int index) {
 // has begun; the batch ends with a count in the status bar.
 void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
     batchStopped_ = false;
+    ++batches_;
+    const struct BatchCount {
+        int& n;
+        ~BatchCount() { --n; }
+    } counting{batches_};
     int saved = 0, failed = 0, skipped = 0;
+    std::size_t job = 0;
     const auto mark = [&](std::size_t index, BatchRowOutcome outcome, const std::string& reason) {
         (outcome == BatchRowOutcome::Saved ? saved : outcome == BatchRowOutcome::Failed ? failed : skipped)++;
-        markRow(index, outcome, reason);
+        markRow(index, outcome, reason, outcome == BatchRowOutcome::Saved ? savedPathOf(jobs_[job]) : std::string());
     };
     for (std::size_t index = 0; index < rows.size(); ++index) {
         if (batchStopped_ || shuttingDown_) break;
         const std::string& row = rows[index];
         const auto page = readPage(row, false);
         if (page.cancelled) {
-            jobs_.push_back({row, "", std::nullopt});
+            jobs_.push_back({row, "", std::nullopt, {}});
             mark(index, BatchRowOutcome::Skipped, page.error);
             break;  // only Stop or the window closing cancel a batch's read
         }
         if (!page.ok) {
-            jobs_.push_back({row, "", std::nullopt});
+            jobs_.push_back({row, "", std::nullopt, {}});
             mark(index, BatchRowOutcome::Failed, page.error);
             continue;  // the next row may well work
         }
@@ -150,13 +157,13 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         List1_ = std::move(best.List1);
         if (!best.address) {
             view_.setStatusText(kNoStreams + ": " + row);
-            jobs_.push_back({row, "", std::nullopt});
+            jobs_.push_back({row, "", std::nullopt, {}});
             mark(index, BatchRowOutcome::Skipped, kNoStreams);
             continue;
         }
         List2_.push_back(*best.address);
         lastFailure_.clear();
-        const std::size_t job = jobs_.size();  // commands run during the wait add their own after it
+        job = jobs_.size();  // commands run during the wait add their own after it
         startDownload(*best.address);
         const auto outcome = jobs_[job].outcome;
         if (!outcome) {
@@ -172,11 +179,21 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         case components::JobOutcome::Stopped: mark(index, BatchRowOutcome::Skipped, "Download stopped"); break;
         }
     }
-    if (!shuttingDown_ && saved + failed + skipped > 0) view_.setStatusText(batchSummary(saved, failed, skipped));
+    if (!shuttingDown_ && saved + failed + skipped > 0) {
+        view_.setStatusText(batchSummary(saved, failed, skipped));
+        view_.downloadsEnded(batchSummary(saved, failed, skipped));
+    }
 }
 
-void DownloadWorkflow::markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason) {
-    if (!shuttingDown_) view_.markBatchRow(row, outcome, reason);
+void DownloadWorkflow::markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason,
+                               const std::string& savedFile) {
+    if (!shuttingDown_) view_.markBatchRow(row, outcome, reason, savedFile);
+}
+
+const std::string& DownloadWorkflow::localFolder() const { return localFolder_.empty() ? kLocalFolder : localFolder_; }
+
+std::string DownloadWorkflow::savedPathOf(const JobRecord& job) const {
+    return platform::mapLocalTarget(job.folder, job.fileName).path;
 }
 
 void DownloadWorkflow::startDownload(const std::string& address) {
@@ -184,11 +201,11 @@ void DownloadWorkflow::startDownload(const std::string& address) {
     videoTitle_ = sanitiseTitle(videoTitle_);
     const std::string fileName = localFileName(videoTitle_);
     downloader_.setLocalFileName(fileName);
-    downloader_.setLocalFolder(kLocalFolder);
+    downloader_.setLocalFolder(localFolder());
     downloader_.setTuningValueA(2);
     downloader_.setTuningValueB(4096);
     view_.setCaption("Zenvira : " + videoTitle_);
-    jobs_.push_back({address, fileName, std::nullopt});
+    jobs_.push_back({address, fileName, std::nullopt, localFolder()});
     if (downloader_.Busy()) return;  // the running download goes on; this click starts nothing
     activeJob_ = jobs_.size() - 1;
     downloader_.Start(true);
@@ -232,7 +249,16 @@ void DownloadWorkflow::clDownLoader1_ProcessCompleted(int code) {
     using components::JobOutcome;
     const auto outcome = components::outcomeOfCode(code);
     if (!outcome) return;
+    const std::optional<std::size_t> ended = activeJob_;
     recordOutcome(*outcome);
+    // A single download tells the desktop how it ended (a batch does so once, at its end);
+    // before any message box, which waits for the user.
+    if (!shuttingDown_ && batches_ == 0 && ended && *ended < jobs_.size() && *outcome != JobOutcome::Stopped) {
+        const JobRecord& job = jobs_[*ended];
+        view_.downloadsEnded(*outcome == JobOutcome::Failed
+                                 ? "Download failed: " + downloader_.ErrorInfo().ErrorText
+                                 : "Saved " + savedPathOf(job));
+    }
     if (!shuttingDown_) {
         switch (*outcome) {
         case JobOutcome::Completed: downloadFinished_ = true; break;

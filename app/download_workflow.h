@@ -29,6 +29,7 @@ struct JobRecord {
     std::string address;
     std::string fileName;  // LocalFileName as written
     std::optional<components::JobOutcome> outcome;
+    std::string folder;    // LocalFolder as written
 };
 
 class DownloadWorkflow : public QObject {
@@ -53,6 +54,9 @@ public:
     const std::string& videoTitle() const { return videoTitle_; }
     bool downloadFinished() const { return downloadFinished_; }
     bool readingPage() const { return !reads_.empty(); }
+    // Where jobs save: a folder of this system, or empty for the drive folder "c:\".
+    void setLocalFolder(std::string folder) { localFolder_ = std::move(folder); }
+    const std::string& localFolder() const;
     const std::vector<JobRecord>& jobs() const { return jobs_; }
 
     // The downloader's events (connected in the constructor).
@@ -63,7 +67,8 @@ private:
     struct PageRead;
     components::FetchResult readPage(const std::string& address, bool forExtract);
     void recordOutcome(components::JobOutcome outcome);
-    void markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason);
+    void markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason, const std::string& savedFile = {});
+    std::string savedPathOf(const JobRecord& job) const;
     void disableQualityButtons();
     void waitForJobEnd();
 
@@ -82,6 +87,8 @@ private:
     std::vector<JobRecord> jobs_;
     std::vector<PageRead*> reads_;  // the reads under way, outermost first
     std::string lastFailure_;       // why the last job failed, for its batch row
+    std::string localFolder_;       // empty: kLocalFolder
+    int batches_ = 0;               // batches running (nested ones included)
 };
 
 }  // namespace zenvira::app

@@ -19,9 +19,13 @@ public:
     virtual void setQualityButtonEnabled(int index, bool enabled) = 0;
     virtual void showProgressView(const ProgressView& view) = 0;  // ProgressBar1 Max, Value, Text
     virtual char decimalSeparator() const = 0;
-    // A batch row's outcome and why (empty for a plain success). The row's text stays as it
-    // is: the batch reads it. Views without a batch list ignore it.
-    virtual void markBatchRow(std::size_t /*row*/, BatchRowOutcome /*outcome*/, const std::string& /*reason*/) {}
+    // A batch row's outcome and why (empty for a plain success), with the saved file's path
+    // when there is one. The row's text stays as it is: the batch reads it. Views without a
+    // batch list ignore it.
+    virtual void markBatchRow(std::size_t /*row*/, BatchRowOutcome /*outcome*/, const std::string& /*reason*/,
+                              const std::string& /*savedFile*/) {}
+    // A download or a batch has ended; `text` says how, in a line fit for a notification.
+    virtual void downloadsEnded(const std::string& /*text*/) {}
 };
 
 }  // namespace zenvira::app

@@ -22,7 +22,8 @@ QStringList qtNameFilters(const std::string& classicFilter) {
 std::string showQtOpenFileDialog(const components::OpenFileDialogRequest& request) {
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(request.chooseFolder ? QFileDialog::Directory : QFileDialog::ExistingFile);
+    if (request.chooseFolder) dialog.setOption(QFileDialog::ShowDirsOnly);
     if (!request.title.empty()) dialog.setWindowTitle(QString::fromStdString(request.title));
     if (!request.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(request.initialFolder));
     if (const QStringList filters = qtNameFilters(request.filter); !filters.isEmpty()) dialog.setNameFilters(filters);

@@ -2,23 +2,34 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QStyle>
+#include <QUrl>
 #include <utility>
 #include <vector>
 
 #include "app/batch_list.h"
+#include "app/download_names.h"
 #include "base/product_site.h"
 #include "app/update_check.h"
 #include "app/window/locale_separator.h"
 #include "app/window/status_panels.h"
 #include "app/window/text_progress_bar.h"
 #include "app/window/window_caption.h"
+#include "components/file_dialog/file_dialog.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/browser.h"
+#include "platform/path_mapping.h"
 #include "resolve/wait_seconds.h"
+#include "ui/desktop_notice.h"
 #include "ui/qt_text.h"
 
 namespace zenvira::window {
@@ -31,6 +42,8 @@ frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
                                                            : setup.applicationFolder),
       updateReader_(setup.pageReader ? setup.pageReader : app::realPageReader(app::updatePageFetchOptions())),
       otherWindows_(std::move(setup.otherWindows)),
+      settings_(setup.settings ? std::move(setup.settings) : ui::SettingsFactory(ui::userSettings)),
+      notify_(setup.notify ? std::move(setup.notify) : std::function<void(const QString&, const QString&)>(ui::notifyDesktop)),
       locale_(setup.locale.value_or(QLocale::system())),
       workflow_(*this, clDownLoader1, setup.pageReader ? std::move(setup.pageReader) : app::realPageReader()) {
     setObjectName(QStringLiteral("frmMain"));
@@ -41,6 +54,7 @@ frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
     buildControls();
     wireControls();
     enforceFixedSize();
+    applyDownloadFolder();
 }
 
 frmMain::~frmMain() = default;
@@ -102,6 +116,12 @@ void frmMain::wireControls() {
     connect(PushButton7, &QPushButton::clicked, this, &frmMain::PushButton7_Click);
     connect(PushButton8, &QPushButton::clicked, this, &frmMain::PushButton8_Click);
     connect(STBar, &StatusPanels::PanelClick, this, &frmMain::STBar_PanelClick);
+    // Enter in the address box does what Extract does.
+    connect(txturl, &QLineEdit::returnPressed, this, &frmMain::PushButton2_Click);
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListBox1, &QWidget::customContextMenuRequested, this, &frmMain::showBatchMenu);
+    STBar->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(STBar, &QWidget::customContextMenuRequested, this, &frmMain::showStatusMenu);
 }
 
 // --- start-up ---------------------------------------------------------------------------
@@ -147,12 +167,37 @@ void frmMain::setQualityButtonEnabled(int index, bool enabled) {
 }
 
 void frmMain::showProgressView(const app::ProgressView& view) {
-    ProgressBar1->setMaxAndValue(view.barMax, view.barValue);
+    if (view.sizeKnown)
+        ProgressBar1->setMaxAndValue(view.barMax, view.barValue);
+    else
+        ProgressBar1->setBusy();
     if (view.barText) ProgressBar1->setOverlayText(QString::fromStdString(*view.barText));
     setStatusText(view.statusLine);
 }
 
 char frmMain::decimalSeparator() const { return decimalSeparatorOf(locale_); }
+
+// The row keeps its text (the batch reads it); the mark beside it and its tool tip say how
+// its last run ended.
+void frmMain::markBatchRow(std::size_t row, app::BatchRowOutcome outcome, const std::string& reason,
+                           const std::string& savedFile) {
+    if (row >= static_cast<std::size_t>(ListBox1->count())) return;  // removed meanwhile
+    QListWidgetItem* item = ListBox1->item(static_cast<int>(row));
+    const auto icon = outcome == app::BatchRowOutcome::Saved    ? QStyle::SP_DialogApplyButton
+                      : outcome == app::BatchRowOutcome::Failed ? QStyle::SP_MessageBoxCritical
+                                                                : QStyle::SP_MessageBoxWarning;
+    const QString kind = outcome == app::BatchRowOutcome::Saved    ? tr("Saved")
+                         : outcome == app::BatchRowOutcome::Failed ? tr("Failed")
+                                                                   : tr("Skipped");
+    item->setIcon(style()->standardIcon(icon));
+    item->setToolTip(reason.empty() ? kind : kind + ": " + QString::fromStdString(reason));
+    item->setData(kSavedFileRole, QString::fromStdString(savedFile));
+    item->setData(kOutcomeRole, kind);
+}
+
+void frmMain::downloadsEnded(const std::string& text) {
+    if (!isActiveWindow()) notify_(QStringLiteral("Zenvira"), QString::fromStdString(text));
+}
 
 // --- commands ---------------------------------------------------------------------------
 
@@ -187,6 +232,67 @@ void frmMain::PushButton8_Click() {
 
 void frmMain::STBar_PanelClick(int panel) {
     if (STBar->panelText(panel).toStdString().find(base::productSiteHost()) != std::string::npos) openProductSite();
+}
+
+// --- context menus and the download folder ---------------------------------------------
+
+// Remove, and for a saved row, open the file or its folder.
+void frmMain::showBatchMenu(const QPoint& pos) {
+    QListWidgetItem* item = ListBox1->itemAt(pos);
+    if (!item) return;
+    const QString saved = item->data(kSavedFileRole).toString();
+    QMenu menu(this);
+    menu.addAction(tr("Remove"), this, [this, item] { delete ListBox1->takeItem(ListBox1->row(item)); });
+    QAction* open = menu.addAction(tr("Open the saved file"), this,
+                                   [saved] { QDesktopServices::openUrl(QUrl::fromLocalFile(saved)); });
+    QAction* folder = menu.addAction(tr("Show in folder"), this, [saved] {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(saved).absolutePath()));
+    });
+    const bool present = !saved.isEmpty() && QFileInfo(saved).isFile();
+    open->setEnabled(present);
+    folder->setEnabled(present);
+    menu.exec(ListBox1->viewport()->mapToGlobal(pos));
+}
+
+void frmMain::showStatusMenu(const QPoint& pos) {
+    QMenu menu(this);
+    QAction* choose = menu.addAction(tr("Download folder: %1...").arg(QDir::toNativeSeparators(downloadFolder())),
+                                     this, &frmMain::chooseDownloadFolder);
+    // ZENVIRA_DRIVE_C names the folder for this run; a choice would not be followed.
+    choose->setEnabled(!qEnvironmentVariableIsSet("ZENVIRA_DRIVE_C"));
+    menu.exec(STBar->mapToGlobal(pos));
+}
+
+QString frmMain::downloadFolder() const {
+    const std::string& folder = workflow_.localFolder();
+    std::string error;
+    if (folder == app::kLocalFolder) return QString::fromStdString(platform::driveRootFolder('c', error));
+    return QString::fromStdString(folder);
+}
+
+void frmMain::chooseDownloadFolder() {
+    if (qEnvironmentVariableIsSet("ZENVIRA_DRIVE_C")) return;
+    components::OpenFileDialogRequest request;
+    request.title = "Download folder";
+    request.initialFolder = downloadFolder().toStdString();
+    request.chooseFolder = true;
+    const std::string chosen = components::showOpenFileDialog(request);
+    if (chosen.empty()) return;
+    const auto settings = settings_();
+    settings->setValue(QString::fromLatin1(kDownloadFolderKey), QString::fromStdString(chosen));
+    settings->sync();
+    applyDownloadFolder();
+    setStatusText("Downloads go to " + chosen);
+}
+
+// The remembered folder, unless ZENVIRA_DRIVE_C is set: then "c:\" stands for that folder.
+void frmMain::applyDownloadFolder() {
+    if (qEnvironmentVariableIsSet("ZENVIRA_DRIVE_C")) {
+        workflow_.setLocalFolder({});
+        return;
+    }
+    const auto settings = settings_();
+    workflow_.setLocalFolder(settings->value(QString::fromLatin1(kDownloadFolderKey)).toString().toStdString());
 }
 
 // --- size -------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "app/window/main_layout.h"
 #include "components/downloader/downloader.h"
 #include "ui/fixed_size_window.h"
+#include "ui/user_settings.h"
 
 class QFrame;
 class QLineEdit;
@@ -42,7 +43,17 @@ struct FrmMainSetup {
     std::optional<ui::TwipsPerPixel> twipsPerPixel;  // absent: the screen's
     app::PageReader pageReader;                  // empty: the real page fetch (pages and the update page)
     OtherWindows otherWindows;
+    ui::SettingsFactory settings;                // empty: the user's own settings
+    // Says on the desktop that downloads have ended (summary, body); empty: the desktop's
+    // notification service.
+    std::function<void(const QString&, const QString&)> notify;
 };
+
+// The settings key of the download folder the user chose.
+inline constexpr const char* kDownloadFolderKey = "Settings/DownloadFolder";
+// What a ListBox1 row carries beside its text: its saved file and its last outcome's name.
+inline constexpr int kSavedFileRole = Qt::UserRole + 1;
+inline constexpr int kOutcomeRole = Qt::UserRole + 2;
 
 class frmMain : public ui::FixedSizeWindow, public app::MainView {
     Q_OBJECT
@@ -58,7 +69,13 @@ public:
     void setQualityButtonEnabled(int index, bool enabled) override;
     void showProgressView(const app::ProgressView& view) override;
     char decimalSeparator() const override;
+    void markBatchRow(std::size_t row, app::BatchRowOutcome outcome, const std::string& reason,
+                      const std::string& savedFile) override;
+    void downloadsEnded(const std::string& text) override;
 
+    // Where downloads go: the folder chosen and remembered, unless ZENVIRA_DRIVE_C is set.
+    void chooseDownloadFolder();
+    QString downloadFolder() const;
     app::DownloadWorkflow& workflow() { return workflow_; }
     components::clDownLoader& downloader() { return clDownLoader1; }
 
@@ -88,10 +105,15 @@ private:
     void openProductSite();
     void LoadSkin();
     void Form_Unload();
+    void applyDownloadFolder();
+    void showBatchMenu(const QPoint& pos);
+    void showStatusMenu(const QPoint& pos);
 
     QString applicationFolder_;
     app::PageReader updateReader_;
     OtherWindows otherWindows_;
+    ui::SettingsFactory settings_;
+    std::function<void(const QString&, const QString&)> notify_;
     QLocale locale_;
     bool unloaded_ = false;
 

@@ -21,6 +21,12 @@ void TextProgressBar::setMaxAndValue(int max, int value) {
     setValue(std::clamp(value, 0, max));
 }
 
+void TextProgressBar::setBusy() {
+    setRange(0, 0);
+    overlay_.clear();
+    update();
+}
+
 void TextProgressBar::setOverlayText(const QString& text) {
     overlay_ = text;
     update();

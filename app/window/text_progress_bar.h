@@ -13,6 +13,8 @@ public:
     // Max and Value as the workflow gives them. A Max of 0 or less would turn Qt's bar into a
     // busy indicator; such a bar shows full when Value has reached Max, else empty.
     void setMaxAndValue(int max, int value);
+    // While a download's size is unknown: Qt's busy indicator, no text.
+    void setBusy();
     void setOverlayText(const QString& text);
 
     QString text() const override;

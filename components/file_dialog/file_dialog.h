@@ -16,6 +16,7 @@ struct OpenFileDialogRequest {
     std::string filter;
     std::string defaultExtension;  // without the dot; added to a typed name that has none
     std::string fileName;          // the name shown when the dialog opens
+    bool chooseFolder = false;     // a folder is chosen instead of a file (no filter)
 };
 
 // The chosen file's full path in UTF-8, or empty text when the dialog was cancelled.

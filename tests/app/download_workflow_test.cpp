@@ -52,6 +52,14 @@ TEST_F(WorkflowTest, ExtractEnablesTheOfferedQualitiesAndAButtonSavesUnderTheTit
     EXPECT_EQ(view.progress.back().barValue, view.progress.back().barMax);
     EXPECT_EQ(workflow.jobs().back().outcome, components::JobOutcome::Completed);
     EXPECT_FALSE(workflow.downloadFinished());  // reset once the wait has seen it
+    EXPECT_EQ(view.endings, Strings{"Saved " + (drive / "Part 12 Intro.flv").string()});
+
+    // A folder chosen for the downloads: the next job saves there.
+    const auto chosen = drive / "chosen";
+    std::filesystem::create_directories(chosen);
+    workflow.setLocalFolder(chosen.string());
+    workflow.QualityDownload(4);
+    EXPECT_TRUE(hasStreamBytes(chosen / "Part 12 Intro.flv", 300000)) << (boxes.empty() ? "" : boxes.back().text);
 }
 
 TEST_F(WorkflowTest, PagesThatYieldNothingSaySoAndEnableNothing) {
@@ -194,6 +202,8 @@ TEST_F(WorkflowTest, ABatchTakesEachPagesOwnBestAndGoesOnAfterAFailure) {
     EXPECT_EQ(view.marks[2], "2 skipped: No downloadable video was found on this page");
     EXPECT_EQ(view.marks[3], "3 saved");
     EXPECT_EQ(view.statusTexts.back(), "Batch done: 2 saved, 1 failed, 1 skipped");
+    EXPECT_EQ(view.savedFiles, (Strings{(drive / "First HD.flv").string(), (drive / "Second.flv").string()}));
+    EXPECT_EQ(view.endings, Strings{"Batch done: 2 saved, 1 failed, 1 skipped"});  // once, not per row
 }
 
 // While a page is read the event loop runs (timers fire, a click would be handled, not held

@@ -32,7 +32,9 @@ public:
     void setQualityButtonEnabled(int index, bool on) override { enabled.at(static_cast<std::size_t>(index)) = on; }
     void showProgressView(const app::ProgressView& view) override { progress.push_back(view); }
     char decimalSeparator() const override { return '.'; }
-    void markBatchRow(std::size_t row, app::BatchRowOutcome outcome, const std::string& reason) override {
+    void markBatchRow(std::size_t row, app::BatchRowOutcome outcome, const std::string& reason,
+                      const std::string& savedFile) override {
+        if (!savedFile.empty()) savedFiles.push_back(savedFile);
         const char* kind = outcome == app::BatchRowOutcome::Saved    ? "saved"
                            : outcome == app::BatchRowOutcome::Failed ? "failed"
                                                                      : "skipped";
@@ -41,6 +43,9 @@ public:
 
     std::vector<std::string> statusTexts;
     std::vector<std::string> marks;
+    std::vector<std::string> savedFiles;
+    std::vector<std::string> endings;
+    void downloadsEnded(const std::string& text) override { endings.push_back(text); }
     std::string caption;
     std::array<bool, 5> enabled{};
     std::vector<app::ProgressView> progress;
