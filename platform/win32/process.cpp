@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/win32/utf16.h"
 
@@ -22,6 +23,37 @@ HANDLE makeKillOnCloseJob() {
     ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     return job;
 }
+
+// Limits what a child inherits to the handles named: without it a child gets every inheritable
+// handle of this process, such as a pipe end another thread is handing to another child,
+// which would keep that pipe open as long as this child lives.
+class InheritOnly {
+public:
+    explicit InheritOnly(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        buffer_.resize(size);
+        const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+        if (!::InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        initialized_ = true;
+        if (::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                        handles_.size() * sizeof(HANDLE), nullptr, nullptr))
+            list_ = list;
+    }
+    ~InheritOnly() {
+        if (initialized_) ::DeleteProcThreadAttributeList(reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data()));
+    }
+    InheritOnly(const InheritOnly&) = delete;
+    InheritOnly& operator=(const InheritOnly&) = delete;
+    // Null when the system could not make the list; the child then inherits as before.
+    LPPROC_THREAD_ATTRIBUTE_LIST list() const { return list_; }
+
+private:
+    std::vector<HANDLE> handles_;
+    std::vector<char> buffer_;
+    bool initialized_ = false;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
 
 }  // namespace
 
@@ -79,13 +111,18 @@ bool ChildProcess::start(const std::string& program, const std::string& programP
     HANDLE nullInput = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                                      OPEN_EXISTING, 0, nullptr);
 
-    STARTUPINFOW startInfo{};
-    startInfo.cb = sizeof startInfo;
+    STARTUPINFOEXW extended{};
+    STARTUPINFOW& startInfo = extended.StartupInfo;
     startInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startInfo.wShowWindow = SW_HIDE;
     startInfo.hStdInput = nullInput == INVALID_HANDLE_VALUE ? nullptr : nullInput;
     startInfo.hStdOutput = writeEnd;
     startInfo.hStdError = writeEnd;
+    std::vector<HANDLE> inherited{writeEnd};
+    if (startInfo.hStdInput) inherited.push_back(startInfo.hStdInput);
+    const InheritOnly inheritOnly(inherited);
+    extended.lpAttributeList = inheritOnly.list();
+    startInfo.cb = extended.lpAttributeList ? sizeof extended : sizeof startInfo;
 
     const std::wstring application = win32::wide(program);
     // The line exactly as the caller wrote it: the encoder reads the short path it was shown.
@@ -93,8 +130,9 @@ bool ChildProcess::start(const std::string& program, const std::string& programP
         (programPart.empty() ? L"\"" + application + L"\"" : win32::wide(programPart)) + win32::wide(arguments);
     PROCESS_INFORMATION info{};
     const BOOL started = ::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                          NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr,
-                                          nullptr, &startInfo, &info);
+                                          NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED | CREATE_NO_WINDOW |
+                                              (extended.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0),
+                                          nullptr, nullptr, &startInfo, &info);
     const DWORD startError = ::GetLastError();
     ::CloseHandle(writeEnd);  // the child keeps its copy; the pipe ends when the child's copies close
     if (nullInput != INVALID_HANDLE_VALUE) ::CloseHandle(nullInput);

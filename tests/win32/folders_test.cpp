@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/application_folder.h"
+#include "platform/path_mapping.h"
 #include "platform/random_access_file.h"
 #include "platform/short_path.h"
 #include "platform/temp_folder.h"
@@ -87,6 +88,25 @@ TEST(Win32Folders, AFileOutsideTheAnsiCodePageIsWrittenAtItsOffsets) {
     EXPECT_EQ(readText(path), "helloworld");
     EXPECT_FALSE(file.open(folder.file("no such folder\\x.flv"), false, error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST(Win32Folders, DownloadTargetsAreTheWindowsPathsThemselves) {
+    platform::LocalTarget target = platform::mapLocalTarget("c:\\", "\\My Title.flv");
+    ASSERT_TRUE(target.ok) << target.error;
+    EXPECT_EQ(target.path, "c:\\My Title.flv");
+    target = platform::mapLocalTarget("C:\\Videos\\", "a/b.flv");
+    EXPECT_FALSE(target.ok);
+    EXPECT_EQ(target.error, "The file name may not contain a folder: a/b.flv");
+    std::string error;
+    EXPECT_EQ(platform::driveRootFolder('C', error), "C:\\");
+
+    TestFolder folder(kNonAnsiName);
+    const std::string nested = folder.path() + "\\" + kNonAnsiName + "\\deeper";
+    ASSERT_TRUE(platform::ensureFolder(nested, error)) << error;
+    EXPECT_TRUE(fileExists(nested));
+    target = platform::mapLocalTarget(nested, kNonAnsiName + ".flv");
+    ASSERT_TRUE(target.ok);
+    EXPECT_EQ(target.path, nested + "\\" + kNonAnsiName + ".flv");
 }
 
 }  // namespace

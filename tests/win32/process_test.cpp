@@ -87,6 +87,26 @@ TEST(Win32Runner, TheCommandLineIsHandedOverExactlyAsWritten) {
               "STAND~1.EXE -i \"C:\\a b\\c.flv\" -s 320 x 240 \"d.avi\"\n-i\nC:\\a b\\c.flv\n-s\n320\nx\n240\nd.avi\n");
 }
 
+TEST(Win32Runner, TheChildInheritsItsOwnPipeAndNothingElseOfOurs) {
+    // An inheritable pipe end of ours, as another child's would be while it is handed over.
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
+    setStandInSteps("sleep=60000");
+    ChildProcess child;
+    std::string error;
+    ASSERT_TRUE(child.start(standInPath(), "", "", error)) << error;
+    ::CloseHandle(writeEnd);
+    // Ours was the last write end: the pipe has ended although the child still runs.
+    DWORD available = 0;
+    EXPECT_FALSE(::PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
+    EXPECT_TRUE(child.running());
+    ::CloseHandle(readEnd);
+    child.terminateGroup();
+    pollToEnd(child);
+}
+
 TEST(Win32Runner, CancelEndsTheChildAndWhatItStartedButNoOtherProcessOfThatName) {
     TestFolder folder("cancel");
     // Another program named like the encoder, started by someone else.
