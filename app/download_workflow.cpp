@@ -6,6 +6,7 @@
 
 #include "app/button_map.h"
 #include "app/download_names.h"
+#include "base/quality.h"
 #include "components/downloader/downloader.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/path_mapping.h"
@@ -23,6 +24,22 @@ const std::string kNoStreams = "No downloadable video was found on this page";
 
 ProgressFigures figuresOf(const components::DownloadProgress& info) {
     return {info.BytesDone, info.BytesTotal, info.BytesPerSecond, info.ElapsedSeconds, info.RemainingSeconds};
+}
+
+// The quality a batch row downloads: the best its page offers.
+const std::string kBestQuality = "best";
+
+// Reads the page again and finds the quality's current address; runs on the transfer thread.
+components::clDownLoader::AddressRenewal renewalThrough(PageReader reader) {
+    return [reader = std::move(reader)](const std::string& page, const std::string& quality) -> std::string {
+        const auto fetched = reader(page, nullptr);
+        if (!fetched.ok) return {};
+        if (quality == kBestQuality) return resolve::resolveBestAddress(fetched.text).address.value_or("");
+        const auto map = mapStreamsToButtons(resolve::resolvePage(fetched.text).List2);
+        for (std::size_t k = 0; k < base::kQualities.size() && k < map.List4.size(); ++k)
+            if (base::kQualities[k].caption == quality) return base::offeredEntry(map.List4[k]).value_or("");
+        return {};
+    };
 }
 
 std::string batchSummary(int saved, int failed, int skipped) {
@@ -46,6 +63,7 @@ DownloadWorkflow::DownloadWorkflow(MainView& view, components::clDownLoader& dow
     connect(&downloader_, &components::clDownLoader::Progress, this, &DownloadWorkflow::clDownLoader1_Progress);
     connect(&downloader_, &components::clDownLoader::ProcessCompleted, this,
             &DownloadWorkflow::clDownLoader1_ProcessCompleted);
+    downloader_.setAddressRenewal(renewalThrough(reader_));
 }
 
 DownloadWorkflow::~DownloadWorkflow() {
@@ -101,6 +119,7 @@ void DownloadWorkflow::Extract(const std::string& address) {
     List1_.clear();
     List2_.clear();
     disableQualityButtons();
+    extractedPage_ = address;
     const auto page = readPage(address, true);
     if (page.cancelled) return;  // stopped by the user, or a newer Extract took over
     if (!page.ok) {
@@ -120,6 +139,8 @@ void DownloadWorkflow::Extract(const std::string& address) {
 
 void DownloadWorkflow::QualityDownload(int index) {
     if (index < 0 || index >= static_cast<int>(List4_.size())) return;
+    jobPage_ = extractedPage_;
+    jobQuality_ = index < base::kQualityCount ? std::string(base::kQualities[static_cast<std::size_t>(index)].caption) : "";
     startDownload(List4_[static_cast<std::size_t>(index)]);
 }
 
@@ -164,6 +185,8 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         List2_.push_back(*best.address);
         lastFailure_.clear();
         job = jobs_.size();  // commands run during the wait add their own after it
+        jobPage_ = row;
+        jobQuality_ = kBestQuality;
         startDownload(*best.address);
         const auto outcome = jobs_[job].outcome;
         if (!outcome) {
@@ -204,6 +227,11 @@ void DownloadWorkflow::startDownload(const std::string& address) {
     downloader_.setLocalFolder(localFolder());
     downloader_.setTuningValueA(2);
     downloader_.setTuningValueB(4096);
+    downloader_.setPageAddress(jobPage_);
+    downloader_.setQuality(jobQuality_);
+    downloader_.setFallbackName(videoIdOf(jobPage_));
+    jobPage_.clear();
+    jobQuality_.clear();
     view_.setCaption("Zenvira : " + videoTitle_);
     jobs_.push_back({address, fileName, std::nullopt, localFolder()});
     if (downloader_.Busy()) return;  // the running download goes on; this click starts nothing
@@ -237,7 +265,11 @@ void DownloadWorkflow::Shutdown() {
 }
 
 void DownloadWorkflow::clDownLoader1_Progress() {
-    view_.showProgressView(showProgress(figuresOf(downloader_.ProgressInfo()), view_.decimalSeparator()));
+    const auto info = downloader_.ProgressInfo();
+    auto shown = showProgress(figuresOf(info), view_.decimalSeparator());
+    // A renewed link or a file fetched again from its start is said after the figures.
+    if (!info.Notice.empty() && shown.statusLine != kDownloadCompleted) shown.statusLine += " (" + info.Notice + ")";
+    view_.showProgressView(shown);
 }
 
 void DownloadWorkflow::recordOutcome(components::JobOutcome outcome) {
