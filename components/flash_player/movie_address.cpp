@@ -24,6 +24,27 @@ std::optional<std::string> parameterValue(std::string_view parameters, std::stri
     return std::nullopt;
 }
 
+namespace {
+
+// "&name=value&..." with every piece a parameter (a plain name before its "=").
+bool followedByParameters(std::string_view text) {
+    if (text.empty()) return false;
+    std::size_t start = 1;  // past the leading "&"
+    while (start <= text.size()) {
+        auto end = text.find('&', start);
+        if (end == std::string_view::npos) end = text.size();
+        const auto piece = text.substr(start, end - start);
+        const auto equals = piece.find('=');
+        if (equals == 0 || equals == std::string_view::npos) return false;
+        for (const char c : piece.substr(0, equals))
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::optional<std::string> videoFileOf(std::string_view query,
                                        const std::function<bool(const std::string&)>& isFile) {
     auto shortest = parameterValue(query, "file");
@@ -36,6 +57,8 @@ std::optional<std::string> videoFileOf(std::string_view query,
         std::string candidate(rest.substr(0, end));
         if (isFile(candidate)) return candidate;
     }
+    // No such file: what follows the first "&" is the path's own when it reads as no parameters.
+    if (!followedByParameters(rest.substr(shortest->size()))) return std::string(rest);
     return shortest;
 }
 

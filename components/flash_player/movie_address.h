@@ -22,8 +22,9 @@ std::optional<std::string> parameterValue(std::string_view parameters, std::stri
 
 // The video the query names. The window writes "file=" and the path unescaped, so a path
 // may itself hold "&", "=", "?", "#" or "%": the value runs to the end of the query when
-// that names an existing file, else to the "&" before the longest part that does, else (no
-// such file at all) to the first "&", as parameterValue reads it.
+// that names an existing file, else to the "&" before the longest part that does. With no
+// such file at all it ends at the first "&" when only parameters ("&name=value") follow, as
+// parameterValue reads it, and runs to the end otherwise.
 std::optional<std::string> videoFileOf(std::string_view query,
                                        const std::function<bool(const std::string&)>& isFile);
 

@@ -21,6 +21,7 @@
 #include "convert/window/status_animation.h"
 #include "platform/application_folder.h"
 #include "platform/path_mapping.h"
+#include "ui/desktop_notice.h"
 #include "ui/qt_text.h"
 
 namespace zenvira::convert {
@@ -124,7 +125,16 @@ void frmConv::setStatus(const QString& text, std::uint32_t rgb) {
     QPalette palette = lblStatus->palette();
     palette.setColor(QPalette::WindowText, QColor::fromRgb(rgb));
     lblStatus->setPalette(palette);
-    lblStatus->setText(text);
+    // A status longer than the label's design width ("Error! Unable to locate avformat.dll")
+    // takes the free row to the window's right edge; beyond that it is shortened in the
+    // middle, and the whole text is the label's tool tip.
+    place(lblStatus, "lblStatus");
+    const QFontMetrics metrics(lblStatus->font());
+    const int room = std::max(lblStatus->width(), width() - lblStatus->x() - lblStatus->x());
+    const int needed = metrics.horizontalAdvance(text) + 2;
+    if (needed > lblStatus->width()) lblStatus->resize(std::min(needed, room), lblStatus->height());
+    lblStatus->setText(metrics.elidedText(text, Qt::ElideMiddle, lblStatus->width()));
+    lblStatus->setToolTip(text);
 }
 
 // --- load -------------------------------------------------------------------------------
@@ -195,10 +205,13 @@ void frmConv::AVC1_Converting() {
 void frmConv::AVC1_Complete() {
     pbConv->setValue(0);
     setStatus(QString::fromLatin1(kCompleteText), kStatusGreen);
+    if (!isActiveWindow()) ui::notifyDesktop(QStringLiteral("Zenvira"), tr("Conversion complete"));
 }
 
 void frmConv::AVC1_ErrorEvent(const std::string& ErrorMessage) {
     setStatus(QString::fromStdString(errorStatusText(ErrorMessage)), kStatusRed);
+    if (!isActiveWindow())
+        ui::notifyDesktop(QStringLiteral("Zenvira"), tr("Conversion failed: %1").arg(QString::fromStdString(ErrorMessage)));
     components::msgBox(ErrorMessage, Style::OkOnly, kApplicationTitle);
 }
 

@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTime>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTimer>
 #include <exception>
 #include <filesystem>
@@ -111,6 +113,12 @@ void Form1::buildControls() {
     connect(fullscreen, &PictureBox::clicked, this, &Form1::fullscreen_Click);
     connect(restorepic, &PictureBox::clicked, this, &Form1::restorepic_Click);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    // Esc leaves full screen, whichever control has the focus.
+    auto* leave = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    leave->setContext(Qt::WindowShortcut);
+    connect(leave, &QShortcut::activated, this, [this] {
+        if (fullScreenLayout_) restorepic_Click();
+    });
 }
 
 void Form1::place(QWidget* control, const TwipsRect& rect) {
@@ -121,6 +129,10 @@ void Form1::place(QWidget* control, const TwipsRect& rect) {
 TwipsSize Form1::windowSize() const {
     const QSize outer = frameGeometry().size();
     return {pixelsToTwips(outer.width(), tpp_.x), pixelsToTwips(outer.height(), tpp_.y)};
+}
+
+TwipsSize Form1::layoutSize() const {
+    return {windowSize().width, pixelsToTwips(height(), tpp_.y)};
 }
 
 void Form1::setWindowSize(TwipsSize size) {
@@ -194,7 +206,7 @@ void Form1::Form_Load(const std::string& argumentText, const Form1Setup& setup) 
         return true;
     });
     step("dragpic", [&] {
-        place(dragpic, dragpicAtLoad(windowSize()));
+        place(dragpic, dragpicAtLoad(layoutSize()));
         return true;
     });
     step("command line", [&] {
@@ -265,7 +277,7 @@ void Form1::GotADrop(const std::string& flvfile) {
     instance->setTop(twipsToPixels(kTopBand, tpp_.y));
     instance->setFlashVars(ui::qs(kAutostartFlashVars));
     instance->LoadMovie(0, QString::fromStdString(address));
-    const VideoArea area = playVideoArea(windowSize());
+    const VideoArea area = playVideoArea(layoutSize());
     sizeVideo(area.width, area.height);
     fullscreen->show();
     setDefaultSize();
@@ -308,7 +320,7 @@ void Form1::resizeEvent(QResizeEvent* event) {
 void Form1::Form_Resize() {
     if (layoutBusy_) return;
     layoutBusy_ = true;
-    const TwipsSize size = windowSize();
+    const TwipsSize size = layoutSize();
     place(Picture3, {kPicture3.left, barTop(size), kPicture3.width, kBarHeight});
     if (fullScreenLayout_) {
         sizeVideo(size.width, size.height);
@@ -383,12 +395,13 @@ void Form1::Timer1_Timer() {
     const TwipsSize size = windowSize();
     const MinimumSizeTick tick = minimumSizeTick(size, frameWidth(), tpp_);
     if (tick.resizeTo && !(*tick.resizeTo == size)) setWindowSize(*tick.resizeTo);
-    // Full screen keeps the video over the whole window.
+    // Full screen keeps the video over the whole window; else it ends at the bottom bar.
+    const TwipsSize now = layoutSize();
     if (fullScreenLayout_) {
-        const TwipsSize now = windowSize();
         sizeVideo(now.width, now.height);
     } else {
-        sizeVideo(tick.video.width, tick.video.height);
+        const VideoArea area = normalVideoArea(now);
+        sizeVideo(area.width, area.height);
     }
 }
 

@@ -60,6 +60,9 @@ public:
     const QString& lastFSCommand() const { return lastFSCommand_; }
     TwipsPerPixel twipsPerPixel() const { return tpp_; }
     TwipsSize windowSize() const;             // Width and Height: the outer size
+    // What the bar and the video are placed against: the outer width, but the height inside
+    // the frame, so the bottom bar is never partly under the window system's frame.
+    TwipsSize layoutSize() const;
     void setWindowSize(TwipsSize size);
     int frameWidth() const;                   // Width - ScaleWidth
     bool inFullScreenLayout() const { return fullScreenLayout_; }

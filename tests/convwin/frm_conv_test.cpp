@@ -208,6 +208,10 @@ TEST_F(ConverterWindow, MissingEncoderAnsweredNoTellsWhereToGetItAndOpens) {
     setSource(w, sourceFile());
     clickConvert(w);
     EXPECT_EQ(statusText(w), "Error! Unable to locate avformat.dll");
+    // Read whole: the label is wide enough for it, not cut at its design width.
+    auto* label = control<QLabel>(w, "lblStatus");
+    EXPECT_GE(label->width(), QFontMetrics(label->font()).horizontalAdvance(statusText(w)));
+    EXPECT_LE(label->geometry().right(), w.width());
     EXPECT_EQ(statusColour(w), kRed);
     ASSERT_EQ(boxes.messages.size(), 3u);
     EXPECT_EQ(boxes.messages[2].text, "Unable to locate avformat.dll");

@@ -79,7 +79,8 @@ protected:
         control<QLineEdit>(window(), "txtFname")->setText(QString::fromStdString(source));
         control<QPushButton>(window(), "cmdConvert")->click();
     }
-    QString status() { return control<QLabel>(window(), "lblStatus")->text(); }
+    // The whole status: a long one is shortened on the label and whole in its tool tip.
+    QString status() { return control<QLabel>(window(), "lblStatus")->toolTip(); }
     QColor statusColour() { return control<QLabel>(window(), "lblStatus")->palette().color(QPalette::WindowText); }
 
     convert::testing::EncoderFolder app{"app"};
@@ -102,6 +103,7 @@ TEST_F(ConverterWithRealFront, AFailedConversionSaysWhyAndKeepsTheEarlierOutput)
     convert(source, "MP3 Sound (MP3)");
     ASSERT_TRUE(runToEnd(window(), 60000));
     EXPECT_TRUE(status().startsWith("Error! ")) << status().toStdString();
+    EXPECT_TRUE(control<QLabel>(window(), "lblStatus")->text().startsWith("Error! "));
     EXPECT_TRUE(status().contains("noise.flv")) << status().toStdString();
     EXPECT_EQ(statusColour(), QColor(255, 0, 0));
     ASSERT_EQ(boxes.messages.size(), 1u);

@@ -48,8 +48,11 @@ TEST(MovieAddress, AVideoPathKeepsItsAmpersandsWhenThatFileExists) {
     // A real parameter after the path still ends it; the longest existing file wins.
     EXPECT_EQ(videoFileOf("file=/v/a.flv&volume=50", exists), "/v/a.flv");
     EXPECT_EQ(videoFileOf("file=/v/x&y.flv&volume=5&autostart=true", exists), "/v/x&y.flv&volume=5");
-    // Nothing exists: read as parameterValue reads it (the player then says it cannot play it).
-    EXPECT_EQ(videoFileOf("file=/gone/a & b.flv", exists), "/gone/a ");
+    // Nothing exists (the player then says it cannot play it): parameters still end the path,
+    // anything else is the path's own.
+    EXPECT_EQ(videoFileOf("file=/gone/a & b.flv", exists), "/gone/a & b.flv");
+    EXPECT_EQ(videoFileOf("file=/gone/a.flv&volume=5&autostart=true", exists), "/gone/a.flv");
+    EXPECT_EQ(videoFileOf("file=/gone/a&b=c.flv", exists), "/gone/a");  // reads as a parameter
     EXPECT_EQ(videoFileOf("file=", exists), "");
     EXPECT_EQ(videoFileOf("volume=5", exists), std::nullopt);
 }

@@ -4,6 +4,7 @@
 
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QPointer>
 #include <QProcess>
@@ -14,6 +15,7 @@
 
 #include "components/file_dialog/file_dialog.h"
 #include "components/flash_player/flash_player_control.h"
+#include "components/msg_box/msg_box.h"
 #include "player/movie/custom_resource.h"
 #include "player/window/Form1.h"
 #include "player/window/movie_file.h"
@@ -195,8 +197,8 @@ TEST_F(Form1Test, FullScreenAndRestore) {
     EXPECT_FALSE(control("restorepic")->isHidden());
     EXPECT_EQ(control("restorepic")->x(), screen.width() - 120);  // 1800 twips from the right
     EXPECT_EQ(form->ctrl()->geometry(), QRect(0, 0, screen.width(), screen.height()));
-    form->Timer1_Timer();
-    EXPECT_EQ(form->ctrl()->geometry(), QRect(0, 0, screen.width(), screen.height()));
+    form->Timer1_Timer();  // the video then fills the window inside its frame
+    EXPECT_EQ(form->ctrl()->geometry(), QRect(0, 0, screen.width(), form->height()));
 
     QTest::mouseClick(control("restorepic"), Qt::LeftButton);
     EXPECT_FALSE(form->inFullScreenLayout());
@@ -205,8 +207,19 @@ TEST_F(Form1Test, FullScreenAndRestore) {
     EXPECT_FALSE(control("Picture3")->isHidden());
     EXPECT_TRUE(control("restorepic")->isHidden());
     EXPECT_EQ(form->ctrl()->geometry(), QRect(0, 25, 480, 380));
-    form->Timer1_Timer();
-    EXPECT_EQ(form->ctrl()->geometry(), QRect(0, 25, 480, 355));
+    form->Timer1_Timer();  // down to the bottom bar, inside the frame
+    EXPECT_EQ(form->ctrl()->geometry(), QRect(0, 25, 480, form->height() - 65 - 25));
+    EXPECT_EQ(control("Picture3")->geometry().bottom(), form->height() - 1);  // wholly in view
+
+    // Esc leaves full screen too, wherever the focus is; outside full screen it does nothing.
+    form->fullscreen_Click();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form->ctrl(), Qt::Key_Escape);
+    EXPECT_FALSE(form->inFullScreenLayout());
+    EXPECT_EQ(pixels(), QSize(480, 445));
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_EQ(pixels(), QSize(480, 445));
 }
 
 TEST_F(Form1Test, MaximisedWindowTakesTheFullScreenLayout) {
@@ -219,7 +232,7 @@ TEST_F(Form1Test, MaximisedWindowTakesTheFullScreenLayout) {
     EXPECT_FALSE(control("restorepic")->isHidden());
     EXPECT_EQ(control("restorepic")->x(), form->frameGeometry().width() - 120);
     form->Timer1_Timer();
-    EXPECT_EQ(form->ctrl()->geometry().size(), form->frameGeometry().size());
+    EXPECT_EQ(form->ctrl()->geometry().size(), QSize(form->frameGeometry().width(), form->height()));
 
     // Leaving the maximised state (the caption's button) leaves the full-screen layout.
     form->showNormal();
@@ -241,8 +254,9 @@ TEST_F(Form1Test, TimerKeepsTheMinimumSize) {
     // 320 pixels plus the frame, by 260 + 25 + 65 pixels.
     const QSize outer(320 + frame.width(), 500 + frame.height());
     EXPECT_EQ(pixels(), outer);
-    EXPECT_EQ(control("Picture3")->y(), outer.height() - 65);
-    EXPECT_EQ(form->ctrl()->geometry(), QRect(0, 0, outer.width(), outer.height() - 65 - 25));  // the idle instance
+    // The bar and the idle instance are placed inside the frame: the bar is wholly in view.
+    EXPECT_EQ(control("Picture3")->y(), form->height() - 65);
+    EXPECT_EQ(form->ctrl()->geometry(), QRect(0, 0, outer.width(), form->height() - 65 - 25));
 
     form->resize(320, 350 - frame.height());  // exactly the minimum height: kept
     form->Timer1_Timer();
@@ -293,4 +307,29 @@ TEST_F(Form1Test, RealClipPlaysAndTheMovieReportsPlay) {
     form->GotADrop(clip.toStdString());
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->lastFSCommand() == "play"; }, kWaitMs));
     EXPECT_TRUE(form->ctrl()->isPlaying());
+}
+
+// A path with "&", "#", "%" plays whole; a file that is not there says so in the video area,
+// with no message box.
+TEST_F(Form1Test, AnyPathPlaysAndAMissingFileIsSaidInTheVideoArea) {
+    const QString clip = testClip();
+    if (clip.isEmpty()) GTEST_SKIP() << "ffmpeg could not make the test clip";
+    const QString awkward = QFileInfo(clip).absolutePath() + "/Tom & Jerry #1 100%.flv";
+    QFile::remove(awkward);
+    ASSERT_TRUE(QFile::copy(clip, awkward));
+    int boxes = 0;
+    const auto previous = zenvira::components::setMsgBoxHandler([&](const std::string&, int, const std::string&) {
+        ++boxes;
+        return 1;
+    });
+    open();
+    form->show();
+    form->GotADrop(awkward.toStdString());
+    EXPECT_EQ(form->ctrl()->mediaFile(), awkward);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->lastFSCommand() == "play"; }, kWaitMs));
+
+    form->GotADrop("/nonexistent/Tom & Jerry.flv");
+    EXPECT_EQ(form->ctrl()->problemText(), "Cannot play Tom & Jerry.flv: there is no such file");
+    EXPECT_EQ(boxes, 0);
+    zenvira::components::setMsgBoxHandler(previous);
 }
