@@ -48,7 +48,7 @@ void AVC::AudioChannels(const std::string& StrValue) { settings_.AudioChannels =
 
 CommandLinePreview AVC::PreviewCommandLine(bool OverWrite) const {
     const CheckedCommand checked = checkAndBuild(settings_, OverWrite);
-    return {checked.ok(), checked.command.text(), checked.error};
+    return {checked.ok(), checked.command.text(), checked.error, checked.command.program, checked.command.arguments};
 }
 
 void AVC::ConvertMedia(bool OverWrite) {

@@ -28,6 +28,8 @@ struct CommandLinePreview {
     bool ok = false;
     std::string commandLine;  // program part first, as the encoder is told
     std::string error;        // when !ok
+    std::string program;      // the encoder's path on disk, which is started
+    std::string arguments;    // the command line after the program part
 };
 
 // The ErrorEvent text of a run ended by CancelConvert.

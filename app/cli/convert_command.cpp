@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/cli/shell_quote.h"
 #include "components/msg_box/msg_box.h"
 #include "convert/conversion_job.h"
 #include "convert/convert_flv.h"
 #include "convert/output_profiles.h"
+#include "platform/windows_command_line.h"
 
 namespace zenvira::cli {
 
@@ -76,7 +78,15 @@ int printCommandLine(const std::string& source, const std::string& profile) {
         std::cerr << "Error! " << preview.error << "\n";
         return 1;
     }
+#ifdef _WIN32
     std::cout << preview.commandLine << "\n";
+#else
+    // The words the encoder is started with, quoted so that a POSIX shell reads them back
+    // unchanged: a file name holding $(...) or backticks stays a name.
+    std::vector<std::string> words{preview.program};
+    for (auto& word : platform::splitWindowsArguments(preview.arguments)) words.push_back(std::move(word));
+    std::cout << posixCommandLine(words) << "\n";
+#endif
     return 0;
 }
 
