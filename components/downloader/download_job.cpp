@@ -45,7 +45,8 @@ class DownloadJob {
 public:
     DownloadJob(const JobSettings& settings, ProgressMeter& meter, StopSignal& stop, std::function<void()> tick)
         : settings_(settings), meter_(meter), loop_(stop),
-          context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{}},
+          context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{}, settings.maxBytesPerSecond,
+                   settings.connections},
           origin_{settings.address, settings.pageAddress, settings.quality} {}
 
     JobResult run();

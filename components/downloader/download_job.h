@@ -26,6 +26,7 @@ struct JobSettings {
     std::string userAgent;
     int connections = 1;
     std::int64_t minSegmentBytes = 0;  // the smallest piece worth its own connection
+    std::int64_t maxBytesPerSecond = 0;  // over all connections; 0: no limit
 };
 
 struct JobResult {

@@ -57,6 +57,7 @@ JobSettings clDownLoader::currentSettings() const {
     settings.userAgent = internetAgent_;
     settings.connections = std::clamp(tuningValueA_, 1, kMaxConnections);
     settings.minSegmentBytes = tuningValueB_ > 0 ? static_cast<std::int64_t>(tuningValueB_) * 1024 : 0;
+    settings.maxBytesPerSecond = std::max<std::int64_t>(maxBytesPerSecond_, 0);
     return settings;
 }
 

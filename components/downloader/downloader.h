@@ -71,6 +71,9 @@ public:
     void setLocalFolder(const std::string& folder) { localFolder_ = folder; }
     int TuningValueA() const { return tuningValueA_; }
     void setTuningValueA(int connections) { tuningValueA_ = connections; }
+    // At most this many bytes a second over all connections of a job (0 or less: no limit).
+    std::int64_t MaxBytesPerSecond() const { return maxBytesPerSecond_; }
+    void setMaxBytesPerSecond(std::int64_t bytesPerSecond) { maxBytesPerSecond_ = bytesPerSecond; }
     int TuningValueB() const { return tuningValueB_; }
     void setTuningValueB(int smallestPieceKiB) { tuningValueB_ = smallestPieceKiB; }
     // Where the address came from, so the job knows its own files and parts: the watch page,
@@ -126,6 +129,7 @@ private:
     AddressRenewal addressRenewal_;
     int tuningValueA_ = 1;
     int tuningValueB_ = 0;
+    std::int64_t maxBytesPerSecond_ = 0;
     std::string internetAgent_ = kDefaultAgent;
     bool useInternetErrorDialog_ = true;
 

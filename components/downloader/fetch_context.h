@@ -1,6 +1,7 @@
 #pragma once
 // What every phase of one download shares on the transfer thread, and how a phase ends.
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -18,6 +19,12 @@ struct FetchContext {
     std::function<void()> tick;  // called on every turn of the loop; it throttles itself
     std::string userAgent;
     RetryPolicy retry;
+    // The most body bytes a second over all connections (0: no limit), shared out evenly
+    // among the connections a job starts with.
+    std::int64_t rateLimit;
+    int connections;
+
+    std::int64_t rateLimitPerConnection() const { return rateLimit / (connections > 0 ? connections : 1); }
 };
 
 enum class FetchStatus { Complete, Failed, Stopped };

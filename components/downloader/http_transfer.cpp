@@ -79,6 +79,11 @@ std::size_t HttpTransfer::onBodyData(char* data, std::size_t size, std::size_t c
     return transfer->onBody_(data, size * count);
 }
 
+void HttpTransfer::limitRate(std::int64_t bytesPerSecond) {
+    if (easy_ && bytesPerSecond > 0)
+        curl_easy_setopt(easy_, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(bytesPerSecond));
+}
+
 std::string HttpTransfer::effectiveUrl() const {
     char* url = nullptr;
     if (curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || !url) return {};

@@ -3,6 +3,7 @@
 // body bytes handed straight to the caller, the response head parsed as it comes.
 #include <curl/curl.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -38,6 +39,8 @@ public:
     const ResponseHead& head() const { return head_; }
     std::string effectiveUrl() const;
     const std::string& host() const { return host_; }
+    // At most this many body bytes a second on this transfer (0: no limit).
+    void limitRate(std::int64_t bytesPerSecond);
     CurlFailure failure(CURLcode code) const;
 
 private:
