@@ -54,8 +54,9 @@ TEST_F(CliConvert, PrintShowsTheCommandLineWithoutRunningIt) {
     folder.writeEncoder("touch \"$here/ran\"");
     const CliResult r = run({"convert", "--print", QString::fromStdString(source), "MP3 Sound (MP3)"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, folder.file("avformat.dll") + " -i \"" + source +
-                         "\" -y -f mp3 -acodec mp3 -ab 128 -ar 44100 -ac 2 \"" + folder.path() + "/my clip.mp3\"\n");
+    // The words the encoder gets, in single quotes where a POSIX shell would split or expand.
+    EXPECT_EQ(r.out, folder.file("avformat.dll") + " -i '" + source +
+                         "' -y -f mp3 -acodec mp3 -ab 128 -ar 44100 -ac 2 '" + folder.path() + "/my clip.mp3'\n");
     EXPECT_FALSE(fs::exists(folder.file("ran")));
 }
 
