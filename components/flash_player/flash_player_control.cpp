@@ -195,6 +195,7 @@ void FlashPlayerControl::layoutChildren() {
 void FlashPlayerControl::showProblem(const QString& text) {
     problem_ = text;
     if (surface_) surface_->hide();
+    controlBar_->setPaused(true);  // nothing plays: the button offers Play
     update();
     emit mediaError(text);
 }

@@ -209,6 +209,7 @@ void frmConv::AVC1_Complete() {
 }
 
 void frmConv::AVC1_ErrorEvent(const std::string& ErrorMessage) {
+    pbConv->setValue(0);  // the activity indicator stops with the run
     setStatus(QString::fromStdString(errorStatusText(ErrorMessage)), kStatusRed);
     if (!isActiveWindow())
         ui::notifyDesktop(QStringLiteral("Zenvira"), tr("Conversion failed: %1").arg(QString::fromStdString(ErrorMessage)));
