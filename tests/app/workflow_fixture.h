@@ -16,6 +16,7 @@
 #include "components/downloader/downloader.h"
 #include "components/msg_box/msg_box.h"
 #include "tests/site/fixture_site.h"
+#include "tests/support/application.h"
 
 namespace zenvira::testing {
 
@@ -51,13 +52,7 @@ public:
     std::vector<app::ProgressView> progress;
 };
 
-inline QCoreApplication& testApp() {
-    static int argc = 1;
-    static char name[] = "workflow_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
+inline QCoreApplication& testApp() { return zenvira::testing::coreApplication(); }
 
 class WorkflowTest : public ::testing::Test {
 protected:

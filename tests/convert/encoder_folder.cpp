@@ -11,18 +11,13 @@
 #include <thread>
 
 #include "platform/application_folder.h"
+#include "tests/support/application.h"
 
 namespace zenvira::convert::testing {
 
 namespace fs = std::filesystem;
 
-QCoreApplication& testApp() {
-    static int argc = 1;
-    static char name[] = "convert_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
+QCoreApplication& testApp() { return zenvira::testing::coreApplication(); }
 
 EncoderFolder::EncoderFolder(const std::string& folderName) {
     std::string pattern = (fs::temp_directory_path() / "zv-convert-XXXXXX").string();

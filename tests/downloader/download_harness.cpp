@@ -10,17 +10,13 @@
 #include <fstream>
 #include <vector>
 
+#include "tests/support/application.h"
+
 namespace zenvira::testing {
 
 namespace {
 
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "downloader_tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: it must outlive every object of every test.
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-}
+void ensureApplication() { coreApplication(); }
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 #include "platform/application_folder.h"
 #include "tests/encoder/front_runner.h"
 #include "tests/encoder/media_fixture.h"
+#include "tests/support/application.h"
 
 namespace zenvira::encoder::testing {
 namespace {
@@ -70,13 +71,7 @@ const Expected kProfiles[] = {
 // Test names and failure messages name the profile.
 void PrintTo(const Expected& expected, std::ostream* out) { *out << expected.profile; }
 
-QCoreApplication& testApp() {
-    static int argc = 1;
-    static char name[] = "encoder_profile_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
+QCoreApplication& testApp() { return zenvira::testing::coreApplication(); }
 
 struct JobOutcome {
     bool complete = false;

@@ -10,23 +10,13 @@
 #include "components/flash_player/flash_player_control.h"
 #include "components/flash_player/control_bar_layout.h"
 #include "media_clip.h"
+#include "tests/support/application.h"
 
 using zenvira::components::FlashPlayerControl;
 
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "flash_player_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        // ZENVIRA_MPV_NULL=0 with a display runs the same cases with OpenGL video and sound.
-        if (qEnvironmentVariableIsEmpty("ZENVIRA_MPV_NULL")) qputenv("ZENVIRA_MPV_NULL", "1");
-        return new QApplication(argc, argv);  // lives until the process ends
-    }();
-    return *app;
-}
+QApplication& application() { return zenvira::testing::widgetApplication(); }
 
 constexpr int kWaitMs = 10000;
 

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 
 #include "tests/media/flv_clip.h"
+#include "tests/support/application.h"
 
 namespace {
 
@@ -17,18 +18,13 @@ QTemporaryDir& scratch() {
 QString testHome() { return scratch().filePath("home"); }
 
 QApplication& testApplication() {
-    static int argc = 1;
-    static char name[] = "player_test";
-    static char* argv[] = {name, nullptr};
     static QApplication* application = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        if (qEnvironmentVariableIsEmpty("ZENVIRA_MPV_NULL")) qputenv("ZENVIRA_MPV_NULL", "1");
         QDir().mkpath(testHome());
         qputenv("HOME", testHome().toUtf8());
         qputenv("XDG_DATA_HOME", (testHome() + "/.local/share").toUtf8());
         qputenv("XDG_CONFIG_HOME", (testHome() + "/.config").toUtf8());
         qunsetenv("XDG_CURRENT_DESKTOP");
-        return new QApplication(argc, argv);  // lives until the process ends
+        return &zenvira::testing::widgetApplication();
     }();
     return *application;
 }

@@ -7,18 +7,13 @@
 #include <ctime>
 
 #include "resolve/wait_seconds.h"
+#include "tests/support/application.h"
 
 using zenvira::resolve::waitSeconds;
 
 namespace {
 
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "wait_seconds_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
+QCoreApplication& app() { return zenvira::testing::coreApplication(); }
 
 double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 

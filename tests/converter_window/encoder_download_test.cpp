@@ -8,10 +8,10 @@
 #include "base/product_site.h"
 #include "convert/encoder_download.h"
 #include "tests/convert/encoder_folder.h"
-#include "tests/convwin/convwin_support.h"
-#include "tests/convwin/product_site.h"
+#include "tests/converter_window/convwin_support.h"
+#include "tests/converter_window/product_site.h"
 #include "tests/site/fixture_site.h"
-#include "tests/window/test_application.h"
+#include "tests/support/test_application.h"
 
 using namespace zenvira;
 using namespace zenvira::convwin::testing;

@@ -12,7 +12,7 @@
 
 #include "app/window/frmMain.h"
 #include "components/msg_box/msg_box.h"
-#include "test_application.h"
+#include "tests/support/test_application.h"
 #include "tests/site/fixture_site.h"
 
 using namespace zenvira;

@@ -17,7 +17,7 @@
 #include "app/window/status_panels.h"
 #include "components/file_dialog/file_dialog.h"
 #include "components/msg_box/msg_box.h"
-#include "test_application.h"
+#include "tests/support/test_application.h"
 #include "tests/site/fixture_site.h"
 
 using namespace zenvira;

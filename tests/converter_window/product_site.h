@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "tests/convwin/convwin_support.h"
+#include "tests/converter_window/convwin_support.h"
 #include "tests/site/fixture_site.h"
 
 namespace zenvira::convwin::testing {

@@ -15,7 +15,7 @@
 #include "app/window/frmMain.h"
 #include "app/window/status_panels.h"
 #include "components/msg_box/msg_box.h"
-#include "test_application.h"
+#include "tests/support/test_application.h"
 
 using namespace zenvira;
 using window::frmMain;

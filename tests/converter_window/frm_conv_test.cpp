@@ -20,11 +20,11 @@
 #include "convert/output_profiles.h"
 #include "convert/window/frmConv.h"
 #include "tests/convert/encoder_folder.h"
-#include "tests/convwin/convwin_support.h"
-#include "tests/convwin/product_site.h"
-#include "tests/convwin/window_support.h"
+#include "tests/converter_window/convwin_support.h"
+#include "tests/converter_window/product_site.h"
+#include "tests/converter_window/window_support.h"
 #include "tests/site/fixture_site.h"
-#include "tests/window/test_application.h"
+#include "tests/support/test_application.h"
 
 using namespace zenvira;
 using namespace zenvira::convwin::testing;

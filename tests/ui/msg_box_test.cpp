@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "ui/qt_msg_box.h"
-#include "test_application.h"
+#include "tests/support/test_application.h"
 
 using namespace zenvira::ui;
 using Buttons = std::vector<QMessageBox::StandardButton>;

@@ -1,4 +1,4 @@
-#include "tests/convwin/window_support.h"
+#include "tests/converter_window/window_support.h"
 
 #include <QTimer>
 

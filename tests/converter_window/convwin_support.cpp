@@ -1,4 +1,4 @@
-#include "tests/convwin/convwin_support.h"
+#include "tests/converter_window/convwin_support.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

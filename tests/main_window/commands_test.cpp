@@ -19,7 +19,7 @@
 #include "app/window/status_panels.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/browser.h"
-#include "test_application.h"
+#include "tests/support/test_application.h"
 #include "tests/site/fixture_site.h"
 
 using namespace zenvira;

@@ -15,10 +15,10 @@
 
 #include "convert/window/frmConv.h"
 #include "tests/convert/encoder_folder.h"
-#include "tests/convwin/convwin_support.h"
-#include "tests/convwin/window_support.h"
+#include "tests/converter_window/convwin_support.h"
+#include "tests/converter_window/window_support.h"
 #include "tests/encoder/media_fixture.h"
-#include "tests/window/test_application.h"
+#include "tests/support/test_application.h"
 
 using namespace zenvira;
 using namespace zenvira::convwin::testing;

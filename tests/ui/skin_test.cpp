@@ -10,7 +10,7 @@
 #include "ui/ini_text.h"
 #include "ui/skin_apply.h"
 #include "ui/skin_file.h"
-#include "test_application.h"
+#include "tests/support/test_application.h"
 
 using namespace zenvira::ui;
 
