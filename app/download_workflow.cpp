@@ -222,10 +222,11 @@ std::string DownloadWorkflow::savedPathOf(const JobRecord& job) const {
 void DownloadWorkflow::startDownload(const std::string& address) {
     downloader_.setSourceAddress(address);
     videoTitle_ = sanitiseTitle(videoTitle_);
-    const std::string fileName = localFileName(videoTitle_);
+    const std::string fileName = fileName_.empty() ? localFileName(videoTitle_) : "\\" + fileName_;
     downloader_.setLocalFileName(fileName);
     downloader_.setLocalFolder(localFolder());
-    downloader_.setTuningValueA(2);
+    downloader_.setTuningValueA(connections_);
+    downloader_.setMaxBytesPerSecond(maxBytesPerSecond_);
     downloader_.setTuningValueB(4096);
     downloader_.setPageAddress(jobPage_);
     downloader_.setQuality(jobQuality_);

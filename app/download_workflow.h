@@ -7,6 +7,7 @@
 // cancels the read.
 #include <QObject>
 #include <QPointer>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -58,6 +59,12 @@ public:
     void setLocalFolder(std::string folder) { localFolder_ = std::move(folder); }
     const std::string& localFolder() const;
     const std::vector<JobRecord>& jobs() const { return jobs_; }
+    // What the command line can set; the window keeps the defaults. The connections a job
+    // starts with, the most bytes a second over all of them (0: no limit), and a file name
+    // for the jobs instead of the one made from the title (empty: the title's).
+    void setConnections(int connections) { connections_ = connections; }
+    void setMaxBytesPerSecond(std::int64_t bytesPerSecond) { maxBytesPerSecond_ = bytesPerSecond; }
+    void setFileName(std::string name) { fileName_ = std::move(name); }
 
     // The downloader's events (connected in the constructor).
     void clDownLoader1_Progress();
@@ -93,6 +100,9 @@ private:
     // The page and quality the next startDownload comes from, so the job knows its own files
     // and can renew an expired address; used once.
     std::string jobPage_, jobQuality_;
+    int connections_ = 2;
+    std::int64_t maxBytesPerSecond_ = 0;
+    std::string fileName_;
 };
 
 }  // namespace zenvira::app

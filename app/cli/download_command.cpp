@@ -1,6 +1,8 @@
 #include "app/cli/download_command.h"
 
 #include <QTimer>
+#include <chrono>
+#include <filesystem>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -9,6 +11,8 @@
 #include <sstream>
 
 #include "app/button_map.h"
+#include "app/cli/command_line.h"
+#include "app/cli/json_writer.h"
 #include "app/cli/terminal_view.h"
 #include "app/download_names.h"
 #include "app/download_workflow.h"
@@ -25,17 +29,108 @@ namespace {
 volatile std::sig_atomic_t interrupted = 0;
 extern "C" void onInterrupt(int) { interrupted = 1; }
 
+// One JSON object a line on stdout, written whole and flushed, so a reader never sees half.
+void jsonLine(const JsonObject& object) {
+    std::cout << object.str() << "\n" << std::flush;
+}
+
+// What the person (or the script) sees: the terminal view unless quiet or JSON, batch rows
+// reported as they end, and JSON lines for progress and outcomes.
+class CliView : public app::MainView {
+public:
+    CliView(const DownloadOptions& options, std::vector<std::string> rows)
+        : options_(options), rows_(std::move(rows)) {}
+
+    void setStatusText(const std::string& text) override {
+        if (human()) terminal_.setStatusText(text);
+    }
+    void setCaption(const std::string& caption) override {
+        if (human()) terminal_.setCaption(caption);
+    }
+    void setQualityButtonEnabled(int, bool) override {}
+    void showProgressView(const app::ProgressView& view) override {
+        if (human()) terminal_.showProgressView(view);
+    }
+    char decimalSeparator() const override { return '.'; }
+    void markBatchRow(std::size_t row, app::BatchRowOutcome outcome, const std::string& reason,
+                      const std::string& savedFile) override {
+        rowsMarked_ = row + 1;
+        const std::string& address = row < rows_.size() ? rows_[row] : std::string();
+        if (outcome == app::BatchRowOutcome::Saved) {
+            ++rowsSaved_;
+            saved(address, savedFile);
+        } else {
+            failed(address, reason.empty() ? "Not saved" : reason);
+        }
+    }
+
+    // The address whose job runs now: the one download's, or the batch row after the last marked.
+    std::string currentAddress() const {
+        if (!single_.empty()) return single_;
+        return rowsMarked_ < rows_.size() ? rows_[rowsMarked_] : std::string();
+    }
+    void setSingleAddress(const std::string& address) { single_ = address; }
+
+    void progress(const components::DownloadProgress& figures) {
+        if (!options_.json) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastProgress_ < std::chrono::milliseconds(250)) return;  // a few times a second
+        lastProgress_ = now;
+        jsonLine(JsonObject()
+                     .add("event", jsonString("progress"))
+                     .add("address", jsonString(currentAddress()))
+                     .add("received", std::to_string(figures.BytesDone))
+                     .add("total", std::to_string(figures.BytesTotal))
+                     .add("rate", std::to_string(static_cast<std::int64_t>(figures.BytesPerSecond))));
+    }
+    void saved(const std::string& address, const std::string& file) {
+        if (options_.json) {
+            jsonLine(JsonObject().add("event", jsonString("saved")).add("address", jsonString(address)).add("file", jsonString(file)));
+        } else if (!options_.quiet) {
+            terminal_.finishLine();
+            std::cout << "Saved " << file << "\n" << std::flush;
+        }
+    }
+    void failed(const std::string& address, const std::string& reason) {
+        terminal_.finishLine();
+        if (options_.json)
+            jsonLine(JsonObject().add("event", jsonString("failed")).add("address", jsonString(address)).add("reason", jsonString(reason)));
+        std::cerr << "Failed " << address << ": " << reason << "\n" << std::flush;
+    }
+    void finishLine() { terminal_.finishLine(); }
+    bool allRowsSaved() const { return rowsSaved_ == rows_.size(); }
+
+private:
+    bool human() const { return !options_.quiet && !options_.json; }
+
+    const DownloadOptions& options_;
+    std::vector<std::string> rows_;
+    std::string single_;
+    std::size_t rowsMarked_ = 0;
+    std::size_t rowsSaved_ = 0;
+    TerminalView terminal_;
+    std::chrono::steady_clock::time_point lastProgress_{};
+};
+
 // The workflow with a terminal for a window. Ctrl-C stops the running download, as the
 // Stop button does, so its .part stays for a later resume.
 class Session {
 public:
-    explicit Session(const DownloadOptions& options) {
-        if (options.folder) setenv("ZENVIRA_DRIVE_C", options.folder->c_str(), 1);
-        components::setMsgBoxHandler([this](const std::string& text, int, const std::string& title) {
-            view.finishLine();
-            std::cerr << title << ": " << text << "\n";
+    Session(const DownloadOptions& options, std::vector<std::string> rows = {}) : view(options, std::move(rows)) {
+        components::setMsgBoxHandler([this, quiet = options.quiet || options.json](
+                                         const std::string& text, int, const std::string& title) {
+            // The workflow's boxes: failures are told per address instead; the rest is chatter.
+            if (title == "Error") lastError = text;
+            if (!quiet && title != "Error") {
+                view.finishLine();
+                std::cerr << title << ": " << text << "\n";
+            }
             return components::MsgBoxResult::Ok;
         });
+        if (options.connections) workflow.setConnections(*options.connections);
+        if (options.limitRate) workflow.setMaxBytesPerSecond(*options.limitRate);
+        QObject::connect(&downloader, &components::clDownLoader::Progress,
+                         [this] { view.progress(downloader.ProgressInfo()); });
         std::signal(SIGINT, onInterrupt);
         std::signal(SIGTERM, onInterrupt);
         QObject::connect(&interruptWatch_, &QTimer::timeout, [this] {
@@ -45,7 +140,24 @@ public:
     }
     ~Session() { components::setMsgBoxHandler({}); }
 
-    TerminalView view;
+    // Where files go: -o as a folder (made when missing) or a file; false with the reason on
+    // stderr when the folder cannot be made.
+    bool placeOutput(const DownloadOptions& options, bool fileAllowed) {
+        if (!options.output) return true;
+        std::error_code error;
+        const auto target = outputTarget(*options.output, std::filesystem::current_path(error).string(), fileAllowed);
+        std::filesystem::create_directories(target.folder, error);
+        if (error) {
+            std::cerr << "Cannot make the folder " << target.folder << ": " << error.message() << "\n";
+            return false;
+        }
+        workflow.setLocalFolder(target.folder);
+        if (!target.fileName.empty()) workflow.setFileName(target.fileName);
+        return true;
+    }
+
+    std::string lastError;  // the text of the last "Error" box
+    CliView view;
     components::clDownLoader downloader;
     app::DownloadWorkflow workflow{view, downloader};
 
@@ -54,20 +166,6 @@ private:
 };
 
 bool saved(const app::JobRecord& job) { return job.outcome && components::fileSaved(*job.outcome); }
-
-// Prints where each job's file is and tells whether every one was saved.
-bool reportJobs(Session& session, std::size_t expected) {
-    session.view.finishLine();
-    const auto& jobs = session.workflow.jobs();
-    bool allSaved = jobs.size() == expected;
-    for (const auto& job : jobs) {
-        if (saved(job))
-            std::cout << "Saved " << platform::mapLocalTarget(app::kLocalFolder, job.fileName).path << "\n";
-        else
-            allSaved = false;
-    }
-    return allSaved && !interrupted;
-}
 
 std::string offeredQualities(const std::vector<std::string>& List4) {
     std::string list;
@@ -106,32 +204,52 @@ std::vector<std::string> readBatchFile(const std::string& text) {
 
 int runDownload(const std::string& address, const DownloadOptions& options) {
     Session session(options);
+    session.view.setSingleAddress(address);
+    if (!session.placeOutput(options, true)) return 1;
     session.workflow.Extract(address);
     const auto& List4 = session.workflow.List4();
-    if (List4.empty()) return 1;  // the page could not be read; the reason is on screen
+    if (List4.empty()) {  // the page could not be read
+        session.view.failed(address, session.lastError.empty() ? "The page could not be read" : session.lastError);
+        return 1;
+    }
     const auto button = chooseButton(List4, options);
     if (!button) {
-        std::cerr << (options.quality ? std::to_string(*options.quality) + " is not offered by this page"
-                                      : std::string("This page offers no video to download"))
-                  << " (offered: " << offeredQualities(List4) << ")\n";
+        session.view.failed(address, (options.quality ? std::to_string(*options.quality) + " is not offered by this page"
+                                                      : std::string("This page offers no video to download")) +
+                                         " (offered: " + offeredQualities(List4) + ")");
         return 1;
     }
     session.workflow.QualityDownload(*button);
-    return reportJobs(session, 1) ? 0 : 1;
+    session.view.finishLine();
+    const auto& jobs = session.workflow.jobs();
+    if (jobs.empty() || !saved(jobs.back()) || interrupted) {
+        session.view.failed(address, interrupted               ? std::string("Stopped")
+                                     : !session.lastError.empty() ? session.lastError
+                                                                  : std::string("Not saved"));
+        return 1;
+    }
+    session.view.saved(address, platform::mapLocalTarget(jobs.back().folder, jobs.back().fileName).path);
+    return 0;
 }
 
 int runBatch(const std::string& listFile, const DownloadOptions& options) {
-    std::ifstream file(listFile, std::ios::binary);
-    if (!file) {
-        std::cerr << "Cannot read the batch file " << listFile << "\n";
-        return 1;
-    }
     std::ostringstream text;
-    text << file.rdbuf();
+    if (listFile == "-") {
+        text << std::cin.rdbuf();
+    } else {
+        std::ifstream file(listFile, std::ios::binary);
+        if (!file) {
+            std::cerr << "Cannot read the batch file " << listFile << "\n";
+            return 1;
+        }
+        text << file.rdbuf();
+    }
     const auto rows = readBatchFile(text.str());
-    Session session(options);
+    Session session(options, rows);
+    if (!session.placeOutput(options, false)) return 1;
     session.workflow.BatchDownload(rows);
-    return reportJobs(session, rows.size()) ? 0 : 1;
+    session.view.finishLine();
+    return session.view.allRowsSaved() && !interrupted ? 0 : 1;
 }
 
 }  // namespace zenvira::cli

@@ -4,59 +4,62 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/command_line.h"
 #include "app/cli/convert_command.h"
 #include "app/cli/download_command.h"
 #include "app/cli/resolve_command.h"
 
 namespace {
 
-int usage() {
-    std::cerr << "usage: zenvira-cli resolve ADDRESS\n"
-                 "       zenvira-cli download ADDRESS [--quality 1080|720|480|360|240] [-o FOLDER]\n"
-                 "       zenvira-cli batch FILE [-o FOLDER]   (one watch-page address per line)\n"
-                 "       zenvira-cli convert [--print] FILE PROFILE\n"
-                 "       zenvira-cli profiles\n";
-    return 2;
-}
+using zenvira::cli::Command;
+using zenvira::cli::CliRequest;
 
-// Reads --quality and -o after the command's one argument; false on anything else.
-bool parseOptions(const std::vector<std::string>& args, zenvira::cli::DownloadOptions& options) {
-    for (std::size_t i = 2; i < args.size(); i += 2) {
-        if (i + 1 >= args.size()) return false;
-        if (args[i] == "-o") {
-            options.folder = args[i + 1];
-        } else if (args[i] == "--quality") {
-            try {
-                options.quality = std::stoi(args[i + 1]);
-            } catch (const std::exception&) {
-                return false;
-            }
-            if (!zenvira::cli::qualityButtonOf(*options.quality)) return false;
-        } else {
-            return false;
+int run(const CliRequest& request) {
+    const auto& operands = request.operands;
+    switch (request.command) {
+        case Command::Resolve:
+            return zenvira::cli::runResolve(operands[0]);
+        case Command::Profiles:
+            return zenvira::cli::runProfiles();
+        case Command::Convert: {
+            std::vector<std::string> words;
+            if (request.print) words.push_back("--print");
+            words.insert(words.end(), operands.begin(), operands.end());
+            return zenvira::cli::runConvert(words);
         }
+        case Command::Download:
+        case Command::Batch: {
+            zenvira::cli::DownloadOptions options;
+            options.quality = request.quality;
+            options.output = request.output;
+            options.connections = request.connections;
+            options.limitRate = request.limitRate;
+            options.quiet = request.quiet;
+            options.json = request.json;
+            return request.command == Command::Download ? zenvira::cli::runDownload(operands[0], options)
+                                                        : zenvira::cli::runBatch(operands[0], options);
+        }
+        case Command::None:
+            break;
     }
-    return true;
+    return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && args[0] == "--version") {
-        std::cout << "zenvira-cli 2.5\n";
-        return 0;
+    QCoreApplication application(argc, argv);
+    const auto parsed = zenvira::cli::parseCommandLine(QCoreApplication::arguments());
+    switch (parsed.action) {
+        case zenvira::cli::ParsedCommandLine::Action::ShowHelp:
+        case zenvira::cli::ParsedCommandLine::Action::ShowVersion:
+            std::cout << parsed.text;
+            return 0;
+        case zenvira::cli::ParsedCommandLine::Action::UsageError:
+            std::cerr << parsed.text << "\n";
+            return 2;
+        case zenvira::cli::ParsedCommandLine::Action::Run:
+            break;
     }
-    if (args.size() == 2 && args[0] == "resolve") return zenvira::cli::runResolve(args[1]);
-    if (args.size() == 1 && args[0] == "profiles") return zenvira::cli::runProfiles();
-    if (!args.empty() && args[0] == "convert") {
-        QCoreApplication app(argc, argv);
-        return zenvira::cli::runConvert({args.begin() + 1, args.end()});
-    }
-    zenvira::cli::DownloadOptions options;
-    if (args.size() < 2 || !parseOptions(args, options)) return usage();
-    QCoreApplication app(argc, argv);
-    if (args[0] == "download") return zenvira::cli::runDownload(args[1], options);
-    if (args[0] == "batch") return zenvira::cli::runBatch(args[1], options);
-    return usage();
+    return run(parsed.request);
 }

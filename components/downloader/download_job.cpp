@@ -45,8 +45,8 @@ class DownloadJob {
 public:
     DownloadJob(const JobSettings& settings, ProgressMeter& meter, StopSignal& stop, std::function<void()> tick)
         : settings_(settings), meter_(meter), loop_(stop),
-          context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{}, settings.maxBytesPerSecond,
-                   settings.connections},
+          context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{},
+                   settings.maxBytesPerSecond > 0 ? std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr},
           origin_{settings.address, settings.pageAddress, settings.quality} {}
 
     JobResult run();

@@ -3,10 +3,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "components/downloader/multi_loop.h"
 #include "components/downloader/progress_meter.h"
+#include "components/downloader/rate_pacer.h"
 #include "components/downloader/segment_plan.h"
 #include "components/downloader/stop_signal.h"
 
@@ -19,12 +21,8 @@ struct FetchContext {
     std::function<void()> tick;  // called on every turn of the loop; it throttles itself
     std::string userAgent;
     RetryPolicy retry;
-    // The most body bytes a second over all connections (0: no limit), shared out evenly
-    // among the connections a job starts with.
-    std::int64_t rateLimit;
-    int connections;
-
-    std::int64_t rateLimitPerConnection() const { return rateLimit / (connections > 0 ? connections : 1); }
+    // Holds every transfer of the job to its total rate; none when the job has no limit.
+    std::shared_ptr<RatePacer> pacer;
 };
 
 enum class FetchStatus { Complete, Failed, Stopped };

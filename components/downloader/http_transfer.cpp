@@ -76,12 +76,9 @@ std::size_t HttpTransfer::onHeaderLine(char* data, std::size_t size, std::size_t
 
 std::size_t HttpTransfer::onBodyData(char* data, std::size_t size, std::size_t count, void* self) {
     auto* transfer = static_cast<HttpTransfer*>(self);
-    return transfer->onBody_(data, size * count);
-}
-
-void HttpTransfer::limitRate(std::int64_t bytesPerSecond) {
-    if (easy_ && bytesPerSecond > 0)
-        curl_easy_setopt(easy_, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(bytesPerSecond));
+    const std::size_t taken = transfer->onBody_(data, size * count);
+    if (transfer->pacer_ && taken > 0) transfer->pacer_->pace(taken);
+    return taken;
 }
 
 std::string HttpTransfer::effectiveUrl() const {

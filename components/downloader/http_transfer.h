@@ -9,6 +9,7 @@
 #include <string>
 
 #include "components/downloader/byte_ranges.h"
+#include "components/downloader/rate_pacer.h"
 #include "components/downloader/response_head.h"
 #include "components/downloader/transfer_errors.h"
 
@@ -39,8 +40,8 @@ public:
     const ResponseHead& head() const { return head_; }
     std::string effectiveUrl() const;
     const std::string& host() const { return host_; }
-    // At most this many body bytes a second on this transfer (0: no limit).
-    void limitRate(std::int64_t bytesPerSecond);
+    // Counts the body against the job's rate (none: no limit).
+    void setPacer(RatePacer* pacer) { pacer_ = pacer; }
     CurlFailure failure(CURLcode code) const;
 
 private:
@@ -51,6 +52,7 @@ private:
     CURL* easy_ = nullptr;
     curl_slist* headers_ = nullptr;
     BodyHandler onBody_;
+    RatePacer* pacer_ = nullptr;
     ResponseHead head_;
     std::string host_;
     char errorBuffer_[CURL_ERROR_SIZE] = {};

@@ -107,7 +107,7 @@ bool RangeFetch::start(Segment& segment) {
     const TransferRequest request{url_, context_.userAgent, ByteRange{attempt.from, segment.end}, ifRange_};
     attempt.http = std::make_unique<HttpTransfer>(
         request, [this, &attempt](const char* data, std::size_t length) { return takeBody(attempt, data, length); });
-    attempt.http->limitRate(context_.rateLimitPerConnection());
+    attempt.http->setPacer(context_.pacer.get());
     if (context_.loop.add(*attempt.http)) return true;
     segment.active = false;
     attempts_.pop_back();
@@ -280,7 +280,7 @@ void RangeFetch::sample(Clock::time_point now) {
 
     const int active = static_cast<int>(attempts_.size());
     // A job held to a rate keeps the connections it started with: more cannot raise its total.
-    if (context_.rateLimit > 0) return;
+    if (context_.pacer) return;
     if (!ramp_->growing() || active < ramp_->want() || !allDelivering || now - newest < kRampWindow) return;
     const auto from = std::find_if(totals_.rbegin(), totals_.rend(), [&](const auto& t) { return now - t.first >= kRampWindow; });
     if (from == totals_.rend() || from->first < newest) return;

@@ -46,7 +46,7 @@ WholeFetch::Ending WholeFetch::attempt(std::string& reason) {
     headAccepted_ = false;
     HttpTransfer transfer({url_, context_.userAgent, std::nullopt, {}},
                           [this](const char* data, std::size_t length) { return takeBody(data, length); });
-    transfer.limitRate(context_.rateLimit);  // the one connection takes the whole allowance
+    transfer.setPacer(context_.pacer.get());
     current_ = &transfer;
     CURLcode code = CURLE_OK;
     const bool ended = runToEnd(transfer, code);
