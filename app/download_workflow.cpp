@@ -221,6 +221,7 @@ std::string DownloadWorkflow::savedPathOf(const JobRecord& job) const {
 
 void DownloadWorkflow::startDownload(const std::string& address) {
     downloader_.setSourceAddress(address);
+    if (!downloader_.Busy()) lastFigures_ = {};
     videoTitle_ = sanitiseTitle(videoTitle_);
     const std::string fileName = fileName_.empty() ? localFileName(videoTitle_) : "\\" + fileName_;
     downloader_.setLocalFileName(fileName);
@@ -267,7 +268,8 @@ void DownloadWorkflow::Shutdown() {
 
 void DownloadWorkflow::clDownLoader1_Progress() {
     const auto info = downloader_.ProgressInfo();
-    auto shown = showProgress(figuresOf(info), view_.decimalSeparator());
+    lastFigures_ = figuresOf(info);
+    auto shown = showProgress(lastFigures_, view_.decimalSeparator());
     // A renewed link or a file fetched again from its start is said after the figures.
     if (!info.Notice.empty() && shown.statusLine != kDownloadCompleted) shown.statusLine += " (" + info.Notice + ")";
     view_.showProgressView(shown);
@@ -284,6 +286,12 @@ void DownloadWorkflow::clDownLoader1_ProcessCompleted(int code) {
     if (!outcome) return;
     const std::optional<std::size_t> ended = activeJob_;
     recordOutcome(*outcome);
+    // A file saved without its size ever being told: what arrived was the whole, so the bar
+    // ends full and the line reads "Download completed", as for any other download.
+    if (!shuttingDown_ && ended && components::fileSaved(*outcome) && lastFigures_.BytesTotal < 0) {
+        lastFigures_.BytesTotal = lastFigures_.BytesDone;
+        view_.showProgressView(showProgress(lastFigures_, view_.decimalSeparator()));
+    }
     // A single download tells the desktop how it ended (a batch does so once, at its end);
     // before any message box, which waits for the user.
     if (!shuttingDown_ && batches_ == 0 && ended && *ended < jobs_.size() && *outcome != JobOutcome::Stopped) {

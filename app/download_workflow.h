@@ -96,6 +96,7 @@ private:
     std::string lastFailure_;       // why the last job failed, for its batch row
     std::string localFolder_;       // empty: kLocalFolder
     int batches_ = 0;               // batches running (nested ones included)
+    ProgressFigures lastFigures_;   // the running job's last report
     std::string extractedPage_;     // the page the last Extract read
     // The page and quality the next startDownload comes from, so the job knows its own files
     // and can renew an expired address; used once.

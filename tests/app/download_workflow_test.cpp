@@ -182,6 +182,26 @@ TEST_F(WorkflowTest, ThreeGibibytesShowTheirRealFigures) {
 }
 
 // Each row keeps a mark of its outcome (the reason with it) and the batch ends with a count.
+// A server that sends no size: the bar is busy (no stale percentage) until the end, which
+// reads "Download completed" as usual.
+TEST_F(WorkflowTest, AnUnknownSizeKeepsTheBarBusyUntilTheEnd) {
+    const site::StreamSpec unsized{.size = 1500000, .acceptRanges = false, .bytesPerSecond = 1000000,
+                                   .omitContentLength = true};
+    const auto address = addPage("unsizedPg01", "No Size", {{"34", "640x360"}}, unsized);
+    workflow.Extract(address);
+    workflow.QualityDownload(4);
+    EXPECT_TRUE(hasStreamBytes(drive / "No Size.flv", 1500000));
+    ASSERT_GE(view.progress.size(), 2u);
+    const auto& during = view.progress.front();
+    EXPECT_FALSE(during.sizeKnown);
+    EXPECT_EQ(during.barText, "");
+    const auto& last = view.progress.back();
+    EXPECT_EQ(last.statusLine, app::kDownloadCompleted) << (boxes.empty() ? "" : boxes.back().text) << " "
+                                                        << view.progress.size();
+    EXPECT_TRUE(last.sizeKnown);
+    EXPECT_EQ(last.barValue, last.barMax);
+}
+
 TEST_F(WorkflowTest, ABatchTakesEachPagesOwnBestAndGoesOnAfterAFailure) {
     const auto first = addPage("batchPage01", "First: HD", {{"22", "1280x720"}, {"34", "640x360"}}, {.size = 120000});
     const auto broken = "http://www.youtube.com/watch?v=doesNotExist";
