@@ -164,12 +164,12 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         const std::string& row = rows[index];
         const auto page = readPage(row, false);
         if (page.cancelled) {
-            jobs_.push_back({row, "", std::nullopt, {}});
+            jobs_.push_back({row, "", std::nullopt, {}, {}});
             mark(index, BatchRowOutcome::Skipped, page.error);
             break;  // only Stop or the window closing cancel a batch's read
         }
         if (!page.ok) {
-            jobs_.push_back({row, "", std::nullopt, {}});
+            jobs_.push_back({row, "", std::nullopt, {}, {}});
             mark(index, BatchRowOutcome::Failed, page.error);
             continue;  // the next row may well work
         }
@@ -178,7 +178,7 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         List1_ = std::move(best.List1);
         if (!best.address) {
             view_.setStatusText(kNoStreams + ": " + row);
-            jobs_.push_back({row, "", std::nullopt, {}});
+            jobs_.push_back({row, "", std::nullopt, {}, {}});
             mark(index, BatchRowOutcome::Skipped, kNoStreams);
             continue;
         }
@@ -216,6 +216,7 @@ void DownloadWorkflow::markRow(std::size_t row, BatchRowOutcome outcome, const s
 const std::string& DownloadWorkflow::localFolder() const { return localFolder_.empty() ? kLocalFolder : localFolder_; }
 
 std::string DownloadWorkflow::savedPathOf(const JobRecord& job) const {
+    if (!job.savedPath.empty()) return job.savedPath;
     return platform::mapLocalTarget(job.folder, job.fileName).path;
 }
 
@@ -235,7 +236,7 @@ void DownloadWorkflow::startDownload(const std::string& address) {
     jobPage_.clear();
     jobQuality_.clear();
     view_.setCaption("Zenvira : " + videoTitle_);
-    jobs_.push_back({address, fileName, std::nullopt, localFolder()});
+    jobs_.push_back({address, fileName, std::nullopt, localFolder(), {}});
     if (downloader_.Busy()) return;  // the running download goes on; this click starts nothing
     activeJob_ = jobs_.size() - 1;
     downloader_.Start(true);
@@ -276,7 +277,10 @@ void DownloadWorkflow::clDownLoader1_Progress() {
 }
 
 void DownloadWorkflow::recordOutcome(components::JobOutcome outcome) {
-    if (activeJob_ && *activeJob_ < jobs_.size()) jobs_[*activeJob_].outcome = outcome;
+    if (activeJob_ && *activeJob_ < jobs_.size()) {
+        jobs_[*activeJob_].outcome = outcome;
+        jobs_[*activeJob_].savedPath = downloader_.SavedPath();
+    }
     activeJob_.reset();
 }
 

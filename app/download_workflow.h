@@ -31,6 +31,7 @@ struct JobRecord {
     std::string fileName;  // LocalFileName as written
     std::optional<components::JobOutcome> outcome;
     std::string folder;    // LocalFolder as written
+    std::string savedPath; // where the file went, once saved (its name may have moved on to "NAME (2)")
 };
 
 class DownloadWorkflow : public QObject {

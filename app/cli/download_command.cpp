@@ -228,7 +228,8 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
                                                                   : std::string("Not saved"));
         return 1;
     }
-    session.view.saved(address, platform::mapLocalTarget(jobs.back().folder, jobs.back().fileName).path);
+    const auto& job = jobs.back();
+    session.view.saved(address, job.savedPath.empty() ? platform::mapLocalTarget(job.folder, job.fileName).path : job.savedPath);
     return 0;
 }
 

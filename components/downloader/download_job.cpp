@@ -234,7 +234,7 @@ JobResult DownloadJob::completeFile(const std::string& warning, std::int64_t siz
 
 JobResult DownloadJob::ended(JobOutcome outcome, std::string text) {
     meter_.finish(ProgressMeter::Clock::now());
-    return {outcome, std::move(text)};
+    return {outcome, std::move(text), path_};
 }
 
 }  // namespace

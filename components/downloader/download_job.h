@@ -32,6 +32,7 @@ struct JobSettings {
 struct JobResult {
     JobOutcome outcome = JobOutcome::Failed;
     std::string text;  // why it failed, or the warning
+    std::string path;  // where the file is (or would be): "NAME (2).flv" when NAME.flv was another's
 };
 
 // `tick` is called on every turn of the transfer loop (at least ten times a second).

@@ -77,7 +77,7 @@ void clDownLoader::launch(Run& run, JobSettings settings) {
     try {
         run.worker = std::thread([this, &run, settings = std::move(settings)] { work(run, settings); });
     } catch (const std::system_error& error) {
-        post(run.generation, {JobOutcome::Failed, std::string("Cannot start the download: ") + error.what()});
+        post(run.generation, {JobOutcome::Failed, std::string("Cannot start the download: ") + error.what(), {}});
     }
 }
 
@@ -93,7 +93,7 @@ void clDownLoader::work(Run& run, const JobSettings& settings) {
     try {
         result = runDownloadJob(settings, *run.meter, run.stop, tick);
     } catch (const std::exception& error) {  // out of memory and the like: still one outcome
-        result = {JobOutcome::Failed, std::string("The download failed: ") + error.what()};
+        result = {JobOutcome::Failed, std::string("The download failed: ") + error.what(), {}};
     }
     post(generation, result);
 }
@@ -116,6 +116,7 @@ void clDownLoader::deliverOutcome(quint64 generation, const JobResult& result) {
         const bool wasBusy = busy_;
         busy_ = false;
         error_.ErrorText = printableText(result.text);  // server words and names reach a terminal
+        savedPath_ = fileSaved(result.outcome) ? result.path : std::string();
         if (fileSaved(result.outcome) && wasBusy) emit Progress();
     }
     emit ProcessCompleted(processCompletedCode(result.outcome));

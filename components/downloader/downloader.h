@@ -99,6 +99,9 @@ public:
     bool Busy() const { return busy_; }
     DownloadProgress ProgressInfo() const;
     DownloadError ErrorInfo() const { return error_; }
+    // The file the last job saved, with the name it got ("NAME (2).flv" when NAME.flv was
+    // another download's); empty when it saved nothing.
+    const std::string& SavedPath() const { return savedPath_; }
 
     // Returns at once; does nothing while Busy. The flag is the old control's and unused.
     void Start(bool flag = true);
@@ -136,6 +139,7 @@ private:
     bool busy_ = false;
     quint64 generation_ = 0;
     DownloadError error_;
+    std::string savedPath_;
     std::shared_ptr<ProgressMeter> meter_;
     std::unique_ptr<Run> run_;
 };

@@ -137,6 +137,19 @@ TEST_F(CliProcess, OutputIsAFolderRelativeToTheCurrentOneOrANamedFile) {
     EXPECT_NE(r.err.find("1080 is not offered"), std::string::npos) << r.err;
 }
 
+TEST_F(CliProcess, TheSavedLineNamesTheFileAsItWasSaved) {
+    // Two videos with one title: the second never replaces the first, and says where it went.
+    const QString first = publish("cliTwins001", "Twins", 100 * 1024);
+    const QString second = publish("cliTwins002", "Twins", 120 * 1024);
+    CliRun r = run({"download", first, "-o", "t"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run({"download", second, "-o", "t", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"file\": \"" + path("t/Twins (2).flv") + "\""), std::string::npos) << r.out;
+    EXPECT_TRUE(holdsStream(path("t/Twins.flv"), 100 * 1024));
+    EXPECT_TRUE(holdsStream(path("t/Twins (2).flv"), 120 * 1024));
+}
+
 TEST_F(CliProcess, JsonLinesEachParseAndNameTheirAddress) {
     const std::uint64_t size = 3 * 1024 * 1024;
     const QString good = publish("cliJsonOk01", "Json one", size);
