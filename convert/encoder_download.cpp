@@ -25,7 +25,8 @@ namespace {
 constexpr const char* kArchiveName = "avformat.zip";
 constexpr const char* kChecksumName = "avformat.zip.sha256";
 
-// The encoder archive published for Zenvira 2.5.
+// The digest of the one encoder archive Zenvira 2.5 accepts. The site publishes that archive
+// and its checksum; a new archive on the site needs a release that pins its digest here.
 constexpr const char* kPinnedArchiveSha256 = "5f0c4c1d0b3e2a9e7c7a1d6f4f1b0f8e2a3c9d4e6b7a8f9e0d1c2b3a4f5e6d7c";
 
 bool isHexDigest(const std::string& text) {
