@@ -1,9 +1,11 @@
 #pragma once
-// How many connections a download wants. It starts where TuningValueA says and, while every
-// added connection raised the total rate by a worthwhile share, adds more (twice as many, or
-// four times when the last step paid almost in full), up to a ceiling. Once a step brings
-// too little the path is full and nothing more is added; a server that asks to slow down
-// (429, 503) halves the count and ends the growth too.
+// How many connections a download wants. It starts where TuningValueA says; once those
+// deliver, it tries the ceiling at once (what a path with a cap per connection needs, and
+// short downloads have no time for a slow climb). A step that brought a worthwhile share of
+// what the connections before it did each, times the connections added, is kept; one that
+// brought less means the path is full: the count falls back to what the measured gain was
+// worth and grows no more. A server that asks to slow down (429, 503) halves the count and
+// ends the growth too.
 #include <algorithm>
 
 namespace zenvira::components {
@@ -13,30 +15,33 @@ public:
     // A step pays when it brings at least this share of what the connections before it did
     // each, times the connections it added.
     static constexpr double kWorthwhile = 0.5;
-    static constexpr double kAlmostInFull = 0.8;
 
     ConnectionRamp(int start, int ceiling) : want_(std::max(start, 1)), ceiling_(std::max(ceiling, 1)) {}
 
     int want() const { return std::min(want_, ceiling_); }
-    bool growing() const { return !full_ && want_ < ceiling_; }
+    // Whether a measurement can still change the count.
+    bool growing() const { return !full_; }
     void setCeiling(int ceiling) { ceiling_ = std::max(ceiling, 1); }
 
     // `active` connections, all of them delivering through a whole window, gave `rate`.
     void measured(int active, double rate) {
-        if (!growing() || active <= 0 || rate <= 0) return;
+        if (full_ || active <= 0 || rate <= 0) return;
         if (before_ > 0) {
             if (active <= before_) return;  // the last step has not taken effect
             const double expected = rateBefore_ / before_ * (active - before_);
             const double gain = rate - rateBefore_;
             if (gain < kWorthwhile * expected) {
+                // As many as the gain was worth had each connection brought what the first did.
+                const double worth = before_ * std::max(rate, rateBefore_) / rateBefore_;
+                want_ = std::clamp(static_cast<int>(worth + 0.5), before_, active);
                 full_ = true;
                 return;
             }
-            factor_ = gain >= kAlmostInFull * expected ? 4 : 2;
         }
         before_ = active;
         rateBefore_ = rate;
-        want_ = std::min(active * factor_, ceiling_);
+        if (want_ >= ceiling_) full_ = true;  // nothing left to try
+        want_ = ceiling_;
     }
 
     void serverAskedForFewer() {
@@ -48,7 +53,6 @@ private:
     int want_;
     int ceiling_;
     bool full_ = false;
-    int factor_ = 2;       // the first step doubles
     int before_ = 0;       // connections before the last step
     double rateBefore_ = 0;
 };

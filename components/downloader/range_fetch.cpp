@@ -16,8 +16,8 @@ constexpr const char* kDisagreedText =
 
 // Rates are sampled this often; a step of the ramp is judged over the last window once the
 // connections it added all deliver.
-constexpr auto kSampleEvery = std::chrono::milliseconds(100);
-constexpr auto kRampWindow = std::chrono::milliseconds(200);
+constexpr auto kSampleEvery = std::chrono::milliseconds(25);
+constexpr auto kRampWindow = std::chrono::milliseconds(60);
 
 double secondsOf(std::chrono::steady_clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
@@ -74,7 +74,8 @@ ByteRanges RangeFetch::done() const {
 void RangeFetch::launch(Clock::time_point now) {
     while (error_.empty() && static_cast<int>(attempts_.size()) < ramp_->want()) {
         if (!HostConnections::take(host_, attempts_.empty())) return;
-        Segment* segment = plan_->takeNext(now, typicalRate());
+        const std::int64_t fairShare = plan_->left() / std::max(ramp_->want(), 1);
+        Segment* segment = plan_->takeNext(now, typicalRate(), fairShare);
         if (!segment || !start(*segment)) {
             HostConnections::give(host_);
             return;
@@ -274,6 +275,17 @@ void RangeFetch::sample(Clock::time_point now) {
         const double rate = static_cast<double>(fresh) / window;
         Segment& segment = *attempt.segment;
         segment.rate = segment.rate < 0 ? rate : 0.5 * segment.rate + 0.5 * rate;
+    }
+    // A racer that turns out slow itself gives way, so a fresh connection can try.
+    const double typical = typicalRate();
+    for (auto& attempt : attempts_) {
+        Segment& segment = *attempt.segment;
+        if (!segment.racing || segment.rate < 0 || segment.rate * 4 >= typical || !attempt.firstByte ||
+            now - *attempt.firstByte < kRampWindow)
+            continue;
+        segment.racing->racer = nullptr;
+        segment.racing = nullptr;
+        segment.end = segment.next;  // dropped below as overtaken
     }
     totals_.emplace_back(now, context_.meter.done());
     while (totals_.size() > 2 && now - totals_[1].first >= std::chrono::seconds(1)) totals_.pop_front();

@@ -36,15 +36,15 @@ Segment* SegmentPlan::add(std::int64_t begin, std::int64_t end) {
     return segments_.back().get();
 }
 
-Segment* SegmentPlan::takeNext(Clock::time_point now, double typicalRate) {
+Segment* SegmentPlan::takeNext(Clock::time_point now, double typicalRate, std::int64_t fairShare) {
     for (auto& segment : segments_)
         if (!segment->active && !segment->finished() && segment->notBefore <= now) return segment.get();
     for (auto& segment : segments_)
         if (!segment->active && !segment->finished()) return nullptr;  // one is waiting for its back-off
-    return splitOrRace(typicalRate);
+    return splitOrRace(typicalRate, fairShare);
 }
 
-Segment* SegmentPlan::splitOrRace(double typicalRate) {
+Segment* SegmentPlan::splitOrRace(double typicalRate, std::int64_t fairShare) {
     // The piece in flight that would end last at its connection's rate.
     Segment* last = nullptr;
     double lastEta = -1;
@@ -63,8 +63,9 @@ Segment* SegmentPlan::splitOrRace(double typicalRate) {
     if (last->left() >= 2 * kSmallestSplit) {
         // Both halves end together: the slower side keeps the smaller share.
         const double share = theirs > 0 && fresh > 0 ? theirs / (theirs + fresh) : (theirs == 0 && fresh > 0 ? 0 : 0.5);
-        const auto keep = std::clamp<std::int64_t>(static_cast<std::int64_t>(static_cast<double>(last->left()) * share),
-                                                   std::min(kSmallestKeep, last->left() / 2), last->left() - kSmallestSplit);
+        std::int64_t keep = static_cast<std::int64_t>(static_cast<double>(last->left()) * share);
+        if (fairShare > 0) keep = std::max(keep, last->left() - std::max(fairShare, kSmallestSplit));
+        keep = std::clamp<std::int64_t>(keep, std::min(kSmallestKeep, last->left() / 2), last->left() - kSmallestSplit);
         const std::int64_t split = last->next + keep;
         Segment* tail = add(split, last->end);
         last->end = split;

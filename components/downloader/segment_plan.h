@@ -55,7 +55,9 @@ public:
     // A piece to start now, or nullptr: a piece waiting for its turn, else the part of a
     // piece in flight that would finish last, else a race of a slow one. `typicalRate` is
     // what a connection of this download brings (bytes a second; 0 while unknown).
-    Segment* takeNext(Clock::time_point now, double typicalRate = 0);
+    // `fairShare`: the most a new piece takes when many connections start at once, so that
+    // they end up with even pieces (0: no limit).
+    Segment* takeNext(Clock::time_point now, double typicalRate = 0, std::int64_t fairShare = 0);
     // An attempt on `segment` ended before its end; false when it has had its tries.
     bool scheduleRetry(Segment& segment, std::int64_t progressed, Clock::time_point now);
     // The server asked to wait (Retry-After); counts as a try.
@@ -70,7 +72,7 @@ public:
 
 private:
     Segment* add(std::int64_t begin, std::int64_t end);
-    Segment* splitOrRace(double typicalRate);
+    Segment* splitOrRace(double typicalRate, std::int64_t fairShare);
 
     std::vector<std::unique_ptr<Segment>> segments_;
     int connections_ = 1;

@@ -118,42 +118,33 @@ TEST(SegmentPlanTest, ASlowConnectionHandsBackItsPieceAndTheTailIsRaced) {
     EXPECT_EQ(even.takeNext(now, 8e6), nullptr);
 }
 
-TEST(ConnectionRampTest, GrowsWhileConnectionsPayAndStopsWhenThePathIsFull) {
+TEST(ConnectionRampTest, GrowsWhileConnectionsPayAndFallsBackWhenThePathIsFull) {
     ConnectionRamp capped(2, 16);  // every connection capped at 4 MB/s by the server
+    EXPECT_EQ(capped.want(), 2);
     capped.measured(2, 8e6);
-    EXPECT_EQ(capped.want(), 4);
-    capped.measured(4, 16e6);  // paid in full: four times as many
+    EXPECT_EQ(capped.want(), 16);  // tried at once
+    capped.measured(16, 64e6);     // paid: kept
     EXPECT_EQ(capped.want(), 16);
     EXPECT_FALSE(capped.growing());
 
     ConnectionRamp full(2, 16);  // one shared path of 20 MB/s
     full.measured(2, 20e6);
-    full.measured(4, 21e6);
+    full.measured(16, 22e6);     // 16 bring hardly more than 2: back to 2
     EXPECT_FALSE(full.growing());
-    EXPECT_EQ(full.want(), 4);
-    full.measured(4, 40e6);
-    EXPECT_EQ(full.want(), 4);
+    EXPECT_EQ(full.want(), 2);
+
+    ConnectionRamp wider(2, 16);  // a path that four connections fill
+    wider.measured(2, 10e6);
+    wider.measured(16, 20e6);
+    EXPECT_EQ(wider.want(), 4);
+    wider.measured(4, 40e6);
+    EXPECT_EQ(wider.want(), 4);
 
     ConnectionRamp busy(8, 16);  // 429 or 503: half as many, and no more growth
     busy.serverAskedForFewer();
     EXPECT_EQ(busy.want(), 4);
     busy.measured(4, 1e6);
     EXPECT_EQ(busy.want(), 4);
-}
-
-TEST(SegmentPlanTest, RetriesBackOffAndGiveUp) {
-    SegmentPlan plan({{0, 10 * kMiB}}, 1, 0);
-    const auto now = SegmentPlan::Clock::now();
-    Segment* piece = plan.takeNext(now);
-    for (int retry = 1; retry <= 5; ++retry) {
-        ASSERT_TRUE(plan.scheduleRetry(*piece, 1000, now));
-        EXPECT_EQ(piece->notBefore - now, std::chrono::milliseconds(100 << retry));
-        EXPECT_EQ(plan.takeNext(now), nullptr);  // waiting out the back-off
-    }
-    EXPECT_FALSE(plan.scheduleRetry(*piece, 1000, now));
-    // A connection that brought a good deal before breaking counts as working again.
-    EXPECT_TRUE(plan.scheduleRetry(*piece, 2 * kMiB, now));
-    EXPECT_EQ(plan.takeNext(now + std::chrono::seconds(1)), piece);
 }
 
 TEST(PartStateTest, RoundTripAndTheRulesForTakingItUp) {

@@ -24,7 +24,7 @@ TEST(DownloaderRecoveryTest, WithoutValidatorsAFileChangedBetweenRunsIsNeverSpli
     DownloadHarness h;
     const std::uint64_t size = 4 * kMiB;
     const std::string file = h.driveFolder() + "/clip.flv";
-    h.site.addStream("s", {.size = size, .bytesPerSecond = 2 * kMiB});
+    h.site.addStream("s", {.size = size, .bytesPerSecond = kMiB / 4});
     h.prepare(h.streamUrl("s"), "\\clip.flv", 2, 0);
     ASSERT_EQ(runAndStopAfter(h, static_cast<std::int64_t>(kMiB)).outcome(), 5);
 
@@ -45,13 +45,12 @@ TEST(DownloaderRecoveryTest, AFileChangedDuringARunStartsOverWithinTheRun) {
         SCOPED_TRACE(etag.empty() ? "no validator" : "ETag");
         DownloadHarness h;
         const std::uint64_t size = 3 * kMiB;
-        // The probe takes the first cut; the first range breaks off at 512 KiB.
-        h.site.addStream("s", {.size = size, .bytesPerSecond = 2 * kMiB, .dropAfterBytes = 512 * 1024,
-                               .dropTimes = 2, .etag = etag});
+        // The new version cuts the answers under way; their retries get it.
+        h.site.addStream("s", {.size = size, .bytesPerSecond = kMiB / 4, .etag = etag});
         h.prepare(h.streamUrl("s"), "\\clip.flv", 1, 0);
         bool changed = false;
         const DownloadRecord record = h.run(std::chrono::seconds(20), [&] {
-            if (changed || h.downloader.ProgressInfo().BytesDone < 256 * 1024) return;
+            if (changed || h.downloader.ProgressInfo().BytesDone < 128 * 1024) return;
             // A new version with the same size; with a validator, a new one.
             h.site.addStream("s", {.size = size, .bytesPerSecond = 4 * kMiB, .etag = etag.empty() ? "" : "\"v2\"",
                                    .contentSeed = 3});

@@ -28,7 +28,7 @@ TEST(DownloaderResumeTest, StopKeepsThePartAndTheNextStartTakesItUp) {
     DownloadHarness h;
     const std::uint64_t size = 6 * kMiB;
     const std::string file = h.driveFolder() + "/clip.flv";
-    h.site.addStream("s", {.size = size, .bytesPerSecond = 4 * kMiB, .etag = "\"v1\""});
+    h.site.addStream("s", {.size = size, .bytesPerSecond = kMiB / 2, .etag = "\"v1\""});
     h.prepare(h.streamUrl("s"), "\\clip.flv", 2, 1024);
 
     const DownloadRecord stopped = runAndStopAfter(h, static_cast<std::int64_t>(kMiB));
@@ -62,7 +62,7 @@ TEST(DownloaderResumeTest, StopKeepsThePartAndTheNextStartTakesItUp) {
 TEST(DownloaderResumeTest, ChangedValidatorsStartOver) {
     DownloadHarness h;
     const std::uint64_t size = 4 * kMiB;
-    h.site.addStream("s", {.size = size, .bytesPerSecond = 4 * kMiB, .lastModified = "Mon, 01 Nov 2010 10:00:00 GMT"});
+    h.site.addStream("s", {.size = size, .bytesPerSecond = kMiB / 2, .lastModified = "Mon, 01 Nov 2010 10:00:00 GMT"});
     h.prepare(h.streamUrl("s"), "\\clip.flv", 1);
     ASSERT_EQ(runAndStopAfter(h, static_cast<std::int64_t>(kMiB) / 2).outcome(), 5);
 
@@ -79,7 +79,7 @@ TEST(DownloaderResumeTest, FailingOrStoppedDownloadLeavesACompleteFileUntouched)
     DownloadHarness h;
     const std::string file = h.driveFolder() + "/clip.flv";
     writeText(file, "an earlier, complete download");
-    h.site.addStream("slow", {.size = 4 * kMiB, .bytesPerSecond = 2 * kMiB});
+    h.site.addStream("slow", {.size = 4 * kMiB, .bytesPerSecond = kMiB / 4});
     h.prepare(h.streamUrl("slow"), "\\clip.flv", 2, 1024);
     EXPECT_EQ(runAndStopAfter(h, 200000).outcome(), 5);
     EXPECT_EQ(readText(file), "an earlier, complete download");

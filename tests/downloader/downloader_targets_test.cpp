@@ -113,7 +113,7 @@ TEST(DownloaderTargetsTest, AnotherQualityGoesBesideTheFirstAndTheSameOneIsNotFe
 
 TEST(DownloaderTargetsTest, LongAndControlCharacterTitlesGiveNamesThatFitAndShowNothingRaw) {
     DownloadHarness h;
-    h.site.addStream("s", {.size = 2 * kMiB, .bytesPerSecond = 4 * kMiB});
+    h.site.addStream("s", {.size = 2 * kMiB, .bytesPerSecond = kMiB / 4});
     std::string cjk;
     for (int i = 0; i < 100; ++i) cjk += "\xe6\xbc\xa2";  // 300 bytes of one CJK character
     const std::string folder = h.driveFolder();

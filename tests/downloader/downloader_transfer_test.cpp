@@ -103,8 +103,8 @@ TEST(DownloaderTransferTest, ServerWithoutRangesGetsOneConnection) {
 
 TEST(DownloaderTransferTest, EventsFollowTheContract) {
     DownloadHarness h;
-    const std::uint64_t size = 3 * kMiB;
-    h.site.addStream("paced", {.size = size, .bytesPerSecond = 2 * kMiB});  // about 1.5 s
+    const std::uint64_t size = 24 * kMiB;
+    h.site.addStream("paced", {.size = size, .bytesPerSecond = 2 * kMiB});  // 16 connections: about 0.8 s
     h.prepare(h.streamUrl("paced"), "\\clip.flv", 1);
     h.downloader.Stop();  // idle: nothing happens
     EXPECT_FALSE(h.downloader.Busy());

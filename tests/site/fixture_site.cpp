@@ -23,6 +23,7 @@ struct StreamEntry {
     int dropsLeft = 0;
     int busyLeft = 0;
     std::uint64_t served = 0;  // body bytes over all answers
+    std::uint64_t version = 0; // how often the stream was replaced
 };
 
 // A document answer: status, type, body and extra headers.
@@ -170,10 +171,14 @@ bool FixtureSite::Impl::answerWatchPage(Connection& connection, const http::Requ
 bool FixtureSite::Impl::answerStreamRequest(Connection& connection, const http::Request& request) {
     const auto streamId = http::queryParam(http::queryOf(request.path), "id");
     std::optional<StreamSpec> stream;
+    std::uint64_t version = 0;
     if (streamId) {
         std::lock_guard lock(mutex);
         const auto it = streams.find(*streamId);
-        if (it != streams.end()) stream = it->second.stream;
+        if (it != streams.end()) {
+            stream = it->second.stream;
+            version = it->second.version;
+        }
     }
     if (!stream) return answerStatus(connection, request, 404);
     StreamHooks hooks;
@@ -190,10 +195,12 @@ bool FixtureSite::Impl::answerStreamRequest(Connection& connection, const http::
         const auto& entry = streams[*streamId];
         return entry.stream.expireAfterBytes && entry.served >= *entry.stream.expireAfterBytes;
     };
-    hooks.sent = [this, &streamId](std::uint64_t bytes) {
+    hooks.sent = [this, &streamId, version](std::uint64_t bytes) {
         std::lock_guard lock(mutex);
         auto& entry = streams[*streamId];
         entry.served += bytes;
+        // A stream replaced meanwhile (a new version of the file) ends the answers of the old.
+        if (entry.version != version) return false;
         return !entry.stream.expireAfterBytes || entry.served < *entry.stream.expireAfterBytes;
     };
     hooks.connectionSerial = connection.serial;
@@ -247,7 +254,7 @@ void FixtureSite::addStream(const std::string& streamId, const StreamSpec& strea
     std::lock_guard lock(impl_->mutex);
     auto& entry = impl_->streams[streamId];
     const std::uint64_t served = entry.served;  // a new version of a stream keeps its count
-    entry = {stream, stream.dropAfterBytes ? stream.dropTimes : 0, stream.busyTimes, served};
+    entry = {stream, stream.dropAfterBytes ? stream.dropTimes : 0, stream.busyTimes, served, entry.version + 1};
 }
 
 std::uint64_t FixtureSite::bytesServed(const std::string& streamId) const {

@@ -108,6 +108,8 @@ public:
     void addWatchPage(const std::string& videoId, const WatchPageSpec& watch);
     void addWatchPageText(const std::string& videoId, const std::string& pageText);
     // /videoplayback?...id=ID... on any host (the id parameter ends at '&', '\' or the end).
+    // Adding a stream again replaces it, as a new version of the file: answers of the old
+    // one still under way are cut.
     void addStream(const std::string& streamId, const StreamSpec& stream);
     // The update page /listurl.html with <div id="mver">VERSION</div> among other DIVs.
     void setPublishedVersion(const std::string& versionText);
