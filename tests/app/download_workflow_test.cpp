@@ -136,7 +136,7 @@ TEST_F(WorkflowTest, ADroppedConnectionIsResumedAndAStoppedDownloadTakenUpAgain)
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(hasStreamBytes(drive / "Dropped.flv", 500000));
 
-    const auto slow = addPage("resumeLater", "Resumed", {{"34", "640x360"}}, {.size = 2000000, .bytesPerSecond = 1000000});
+    const auto slow = addPage("resumeLater", "Resumed", {{"34", "640x360"}}, {.size = 2000000, .bytesPerSecond = 250000});
     workflow.Extract(slow);
     later(500, [&] { workflow.Stop(); });
     workflow.QualityDownload(4);
