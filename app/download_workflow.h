@@ -59,6 +59,8 @@ public:
     // Where jobs save: a folder of this system, or empty for the drive folder "c:\".
     void setLocalFolder(std::string folder) { localFolder_ = std::move(folder); }
     const std::string& localFolder() const;
+    // The full path a job's file has (or would have) once saved.
+    std::string savedPathOf(const JobRecord& job) const;
     const std::vector<JobRecord>& jobs() const { return jobs_; }
     // What the command line can set; the window keeps the defaults. The connections a job
     // starts with, the most bytes a second over all of them (0: no limit), and a file name
@@ -76,7 +78,6 @@ private:
     components::FetchResult readPage(const std::string& address, bool forExtract);
     void recordOutcome(components::JobOutcome outcome);
     void markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason, const std::string& savedFile = {});
-    std::string savedPathOf(const JobRecord& job) const;
     void disableQualityButtons();
     void waitForJobEnd();
 

@@ -1,27 +1,22 @@
 #include "app/cli/convert_command.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 
 #include "app/cli/shell_quote.h"
-#include "components/msg_box/msg_box.h"
+#include "app/message_lines.h"
 #include "convert/conversion_job.h"
 #include "convert/convert_flv.h"
 #include "convert/output_profiles.h"
+#include "platform/terminal.h"
 #include "platform/windows_command_line.h"
 
 namespace zenvira::cli {
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-extern "C" void onConvertInterrupt(int) { interrupted = 1; }
 
 int usage() {
     std::cerr << "usage: zenvira-cli convert [--print] FILE PROFILE   (zenvira-cli profiles lists them)\n";
@@ -29,21 +24,18 @@ int usage() {
 }
 
 // Message boxes become lines on standard error.
-struct MessagesToTerminal {
-    MessagesToTerminal() {
-        components::setMsgBoxHandler([](const std::string& text, int, const std::string& title) {
-            std::cerr << title << ": " << text << "\n";
-            return components::MsgBoxResult::Ok;
-        });
-    }
-    ~MessagesToTerminal() { components::setMsgBoxHandler({}); }
+struct MessagesToTerminal : app::MessageLines {
+    MessagesToTerminal()
+        : MessageLines([](const std::string& title, const std::string& text) {
+              std::cerr << title << ": " << text << "\n";
+          }) {}
 };
 
 // Converting has no measure of progress: a spinner redrawn in place on a terminal, a dot per
 // tick elsewhere.
 class ProgressLine {
 public:
-    ProgressLine() : isTerminal_(::isatty(STDERR_FILENO) != 0) {}
+    ProgressLine() : isTerminal_(platform::isTerminal(stderr)) {}
     void tick() {
         static constexpr char kSpinner[] = {'|', '/', '-', '\\'};
         if (isTerminal_)
@@ -92,7 +84,7 @@ int printCommandLine(const std::string& source, const std::string& profile) {
 
 // Tells whether the run that has just completed made its file.
 int reportRun(const convert::AVC& job, const std::string& output) {
-    if (interrupted) {
+    if (platform::interruptRequested()) {
         std::cerr << "Conversion cancelled\n";
         return 1;
     }
@@ -138,11 +130,10 @@ int convertFile(const std::string& source, const std::string& profile) {
         return 1;
     }
     // Ctrl-C ends the encoder; the run then ends with the cancelled error.
-    std::signal(SIGINT, onConvertInterrupt);
-    std::signal(SIGTERM, onConvertInterrupt);
+    platform::catchInterrupts();
     QTimer interruptWatch;
     QObject::connect(&interruptWatch, &QTimer::timeout, [&] {
-        if (interrupted) job.CancelConvert();
+        if (platform::interruptRequested()) job.CancelConvert();
     });
     interruptWatch.start(100);
     QCoreApplication::exec();

@@ -3,31 +3,24 @@
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
-#include <csignal>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <sstream>
 
-#include "app/button_map.h"
 #include "app/cli/command_line.h"
 #include "app/cli/json_writer.h"
 #include "app/cli/terminal_view.h"
-#include "app/download_names.h"
-#include "app/download_workflow.h"
-#include "components/downloader/downloader.h"
-#include "components/msg_box/msg_box.h"
+#include "app/download_session.h"
+#include "app/message_lines.h"
 #include "base/quality.h"
 #include "base/text_ops.h"
-#include "platform/path_mapping.h"
+#include "platform/terminal.h"
 
 namespace zenvira::cli {
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
-extern "C" void onInterrupt(int) { interrupted = 1; }
+bool interrupted() { return platform::interruptRequested(); }
 
 // One JSON object a line on stdout, written whole and flushed, so a reader never sees half.
 void jsonLine(const JsonObject& object) {
@@ -71,7 +64,7 @@ public:
     }
     void setSingleAddress(const std::string& address) { single_ = address; }
 
-    void progress(const components::DownloadProgress& figures) {
+    void progress(const app::ProgressFigures& figures) {
         if (!options_.json) return;
         const auto now = std::chrono::steady_clock::now();
         if (now - lastProgress_ < std::chrono::milliseconds(250)) return;  // a few times a second
@@ -112,60 +105,65 @@ private:
     std::chrono::steady_clock::time_point lastProgress_{};
 };
 
-// The workflow with a terminal for a window. Ctrl-C stops the running download, as the
+app::SessionSettings settingsOf(const DownloadOptions& options) {
+    app::SessionSettings settings;
+    if (options.connections) settings.connections.connections = *options.connections;
+    if (options.limitRate) settings.connections.maxBytesPerSecond = *options.limitRate;
+    return settings;
+}
+
+// A download session with a terminal for a window. Ctrl-C stops the running download, as the
 // Stop button does, so its .part stays for a later resume.
 class Session {
 public:
-    Session(const DownloadOptions& options, std::vector<std::string> rows = {}) : view(options, std::move(rows)) {
-        components::setMsgBoxHandler([this, quiet = options.quiet || options.json](
-                                         const std::string& text, int, const std::string& title) {
-            // The workflow's boxes: failures are told per address instead; the rest is chatter.
-            if (title == "Error") lastError = text;
-            if (!quiet && title != "Error") {
-                view.finishLine();
-                std::cerr << title << ": " << text << "\n";
-            }
-            return components::MsgBoxResult::Ok;
-        });
-        if (options.connections) workflow.setConnections(*options.connections);
-        if (options.limitRate) workflow.setMaxBytesPerSecond(*options.limitRate);
-        QObject::connect(&downloader, &components::clDownLoader::Progress,
-                         [this] { view.progress(downloader.ProgressInfo()); });
-        std::signal(SIGINT, onInterrupt);
-        std::signal(SIGTERM, onInterrupt);
+    Session(const DownloadOptions& options, std::vector<std::string> rows = {})
+        : view(options, std::move(rows)),
+          messages_([this, quiet = options.quiet || options.json](const std::string& title, const std::string& text) {
+              // The workflow's boxes: failures are told per address instead; the rest is chatter.
+              if (title == "Error") lastError = text;
+              if (!quiet && title != "Error") {
+                  view.finishLine();
+                  std::cerr << title << ": " << text << "\n";
+              }
+          }),
+          session(view, settingsOf(options)),
+          workflow(session.workflow()) {
+        session.onProgress([this](const app::ProgressFigures& figures) { view.progress(figures); });
+        platform::catchInterrupts();
         QObject::connect(&interruptWatch_, &QTimer::timeout, [this] {
-            if (interrupted) workflow.Stop();
+            if (interrupted()) session.Stop();
         });
         interruptWatch_.start(100);
     }
-    ~Session() { components::setMsgBoxHandler({}); }
 
     // Where files go: -o as a folder (made when missing) or a file; false with the reason on
     // stderr when the folder cannot be made.
     bool placeOutput(const DownloadOptions& options, bool fileAllowed) {
         if (!options.output) return true;
-        std::error_code error;
-        const auto target = outputTarget(*options.output, std::filesystem::current_path(error).string(), fileAllowed);
-        std::filesystem::create_directories(target.folder, error);
-        if (error) {
-            std::cerr << "Cannot make the folder " << target.folder << ": " << error.message() << "\n";
+        std::error_code ignored;
+        const auto target = outputTarget(*options.output, std::filesystem::current_path(ignored).string(), fileAllowed);
+        std::string error;
+        if (!session.setFolder(target.folder, error)) {
+            std::cerr << "Cannot make the folder " << target.folder << ": " << error << "\n";
             return false;
         }
-        workflow.setLocalFolder(target.folder);
         if (!target.fileName.empty()) workflow.setFileName(target.fileName);
         return true;
     }
 
     std::string lastError;  // the text of the last "Error" box
     CliView view;
-    components::clDownLoader downloader;
-    app::DownloadWorkflow workflow{view, downloader};
+
+private:
+    app::MessageLines messages_;
+
+public:
+    app::DownloadSession session;
+    app::DownloadWorkflow& workflow;
 
 private:
     QTimer interruptWatch_;
 };
-
-bool saved(const app::JobRecord& job) { return job.outcome && components::fileSaved(*job.outcome); }
 
 std::string offeredQualities(const std::vector<std::string>& List4) {
     std::string list;
@@ -221,15 +219,13 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
     }
     session.workflow.QualityDownload(*button);
     session.view.finishLine();
-    const auto& jobs = session.workflow.jobs();
-    if (jobs.empty() || !saved(jobs.back()) || interrupted) {
-        session.view.failed(address, interrupted               ? std::string("Stopped")
+    if (!session.session.allSaved(1) || interrupted()) {
+        session.view.failed(address, interrupted()             ? std::string("Stopped")
                                      : !session.lastError.empty() ? session.lastError
                                                                   : std::string("Not saved"));
         return 1;
     }
-    const auto& job = jobs.back();
-    session.view.saved(address, job.savedPath.empty() ? platform::mapLocalTarget(job.folder, job.fileName).path : job.savedPath);
+    session.view.saved(address, session.session.savedFiles().back());
     return 0;
 }
 
@@ -250,7 +246,7 @@ int runBatch(const std::string& listFile, const DownloadOptions& options) {
     if (!session.placeOutput(options, false)) return 1;
     session.workflow.BatchDownload(rows);
     session.view.finishLine();
-    return session.view.allRowsSaved() && !interrupted ? 0 : 1;
+    return session.view.allRowsSaved() && !interrupted() ? 0 : 1;
 }
 
 }  // namespace zenvira::cli

@@ -4,7 +4,7 @@
 
 #include "app/button_map.h"
 #include "app/cli/json_writer.h"
-#include "components/page_fetch/page_fetch.h"
+#include "app/page_reader.h"
 #include "resolve/page_resolver.h"
 
 namespace zenvira::cli {
@@ -24,7 +24,7 @@ std::string resolutionJson(const std::string& pageText) {
 }
 
 int runResolve(const std::string& address) {
-    const auto page = components::PageFetch().FetchText(address);
+    const auto page = app::realPageReader()(address, nullptr);
     if (!page.ok) {
         std::cerr << "Could not read " << address << ": " << page.error << "\n";
         return 1;

@@ -1,12 +1,12 @@
 #include "app/cli/terminal_view.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+
+#include "platform/terminal.h"
 
 namespace zenvira::cli {
 
-TerminalView::TerminalView(std::FILE* out) : out_(out), isTerminal_(isatty(fileno(out)) != 0) {}
+TerminalView::TerminalView(std::FILE* out) : out_(out), isTerminal_(platform::isTerminal(out)) {}
 
 void TerminalView::printLine(const std::string& line) {
     finishLine();

@@ -45,7 +45,7 @@ frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
       settings_(setup.settings ? std::move(setup.settings) : ui::SettingsFactory(ui::userSettings)),
       notify_(setup.notify ? std::move(setup.notify) : std::function<void(const QString&, const QString&)>(ui::notifyDesktop)),
       locale_(setup.locale.value_or(QLocale::system())),
-      workflow_(*this, clDownLoader1, setup.pageReader ? std::move(setup.pageReader) : app::realPageReader()) {
+      session_(*this, {.folder = {}, .connections = {}, .reader = std::move(setup.pageReader)}) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Zenvira"));
     // The downloader's standing settings; each job writes the rest.

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/download_session.h"
 #include "app/download_workflow.h"
 #include "app/main_view.h"
 #include "app/window/main_layout.h"
@@ -131,9 +132,11 @@ private:
     StatusPanels* STBar = nullptr;
     QFrame* picFind = nullptr;
 
-    // The workflow holds a reference to the downloader, so it is declared (built) after it.
-    components::clDownLoader clDownLoader1;
-    app::DownloadWorkflow workflow_;
+    // The download session owns the downloader and the workflow; the window names them as the
+    // classic form did.
+    app::DownloadSession session_;
+    components::clDownLoader& clDownLoader1 = session_.downloader();
+    app::DownloadWorkflow& workflow_ = session_.workflow();
 };
 
 }  // namespace zenvira::window

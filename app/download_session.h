@@ -1,0 +1,61 @@
+#pragma once
+// A download session: the downloader and the download workflow together, as both fronts
+// drive them. The front tells it the folder, the connection settings and the view; the
+// session says where each saved file went. The GUI's main window and zenvira-cli each hold one.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/download_workflow.h"
+#include "app/main_view.h"
+#include "app/page_reader.h"
+#include "app/progress_text.h"
+
+namespace zenvira::components {
+class clDownLoader;
+}
+
+namespace zenvira::app {
+
+// How many connections a job starts with (TuningValueA) and the most bytes a second over all
+// of them (0: no limit).
+struct ConnectionSettings {
+    int connections = 2;
+    std::int64_t maxBytesPerSecond = 0;
+};
+
+struct SessionSettings {
+    std::string folder;  // where files go (relative: to the working folder); empty: the user's download folder
+    ConnectionSettings connections;
+    PageReader reader;  // empty: the real page fetch
+};
+
+class DownloadSession {
+public:
+    DownloadSession(MainView& view, SessionSettings settings);
+    ~DownloadSession();
+
+    DownloadWorkflow& workflow() { return *workflow_; }
+    components::clDownLoader& downloader() { return *downloader_; }
+
+    // Where the next jobs save, made when missing; false with the reason when it cannot be.
+    bool setFolder(const std::string& folder, std::string& error);
+    // Every progress event of the running job, in figures (the view gets its texts as well).
+    void onProgress(std::function<void(const ProgressFigures&)> listener);
+
+    // Stops the page being read and the running download; a batch ends. Its .part stays.
+    void Stop() { workflow_->Stop(); }
+
+    // The full path of every file this session saved, in the order the jobs ran.
+    std::vector<std::string> savedFiles() const;
+    // True when `expected` jobs ran and each saved its file.
+    bool allSaved(std::size_t expected) const;
+
+private:
+    std::unique_ptr<components::clDownLoader> downloader_;
+    std::unique_ptr<DownloadWorkflow> workflow_;
+};
+
+}  // namespace zenvira::app
