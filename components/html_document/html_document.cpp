@@ -72,6 +72,43 @@ std::string HtmlElement::innerText() const {
     return collapseBlanks(text);
 }
 
+std::string HtmlElement::textContent() const {
+    std::string text;
+    walk(node_, [&text](const GumboNode* node) {
+        if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE || node->type == GUMBO_NODE_CDATA) {
+            text += node->v.text.text;
+            return false;
+        }
+        return node->type == GUMBO_NODE_ELEMENT;
+    });
+    return text;
+}
+
+std::optional<std::string> HtmlElement::getAttribute(const std::string& name) const {
+    const GumboAttribute* attribute = gumbo_get_attribute(&node_->v.element.attributes, text::lowerAscii(name).c_str());
+    if (!attribute) return std::nullopt;
+    return std::string(attribute->value);
+}
+
+namespace {
+
+std::vector<HtmlElement> elementsUnder(const GumboNode* root, const std::string& tagName) {
+    std::vector<HtmlElement> found;
+    const GumboTag wanted = gumbo_tag_enum(text::lowerAscii(tagName).c_str());
+    if (wanted == GUMBO_TAG_UNKNOWN) return found;
+    walk(root, [&](const GumboNode* node) {
+        if (node != root && node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == wanted) found.emplace_back(node);
+        return true;
+    });
+    return found;
+}
+
+}  // namespace
+
+std::vector<HtmlElement> HtmlElement::getElementsByTagName(const std::string& tagName) const {
+    return elementsUnder(node_, tagName);
+}
+
 namespace {
 
 // Parse errors are not recorded: each record copies the stack of open elements, which makes
@@ -95,15 +132,8 @@ HtmlDocument::~HtmlDocument() {
 }
 
 std::vector<HtmlElement> HtmlDocument::getElementsByTagName(const std::string& tagName) const {
-    std::vector<HtmlElement> found;
-    if (!output_) return found;
-    const GumboTag wanted = gumbo_tag_enum(text::lowerAscii(tagName).c_str());
-    if (wanted == GUMBO_TAG_UNKNOWN) return found;
-    walk(output_->document, [&](const GumboNode* node) {
-        if (node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == wanted) found.emplace_back(node);
-        return true;
-    });
-    return found;
+    if (!output_) return {};
+    return elementsUnder(output_->document, tagName);
 }
 
 }  // namespace zenvira::components

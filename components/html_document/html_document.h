@@ -2,6 +2,7 @@
 // An HTML5 document as a browser would build it (gumbo), reduced to what the program asks
 // of it: the elements of one tag name in document order, with their id and inner text.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ public:
     std::string Id() const;
     // The text of every descendant outside scripts and styles, blanks collapsed and trimmed.
     std::string innerText() const;
+    // The raw text of the element's text children, as a script or style element holds it.
+    std::string textContent() const;
+    // The attribute's value with character references decoded; none when it is absent.
+    std::optional<std::string> getAttribute(const std::string& name) const;
+    // Descendants with this tag name, in document order.
+    std::vector<HtmlElement> getElementsByTagName(const std::string& tagName) const;
 
 private:
     const GumboInternalNode* node_;

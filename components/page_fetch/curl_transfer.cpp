@@ -50,9 +50,12 @@ constexpr int kLongestWaitMs = 1000;
 
 // What the callbacks see while the transfer runs.
 struct TransferState {
-    explicit TransferState(TransferOutcome& out, std::size_t limit) : outcome(out), maxBody(limit) {}
+    explicit TransferState(TransferOutcome& out, std::size_t limit, std::size_t prefix)
+        : outcome(out), maxBody(limit), mediaPrefixBytes(prefix) {}
     TransferOutcome& outcome;
     std::size_t maxBody;
+    std::size_t mediaPrefixBytes;
+    bool mediaBody = false;
     std::optional<unsigned long long> contentLength;
 };
 
@@ -70,7 +73,9 @@ void startResponse(TransferState& state, std::string_view line) {
     out.status = 0;
     out.reason.clear();
     out.contentType.clear();
+    out.contentDisposition.clear();
     out.body.clear();
+    state.mediaBody = false;
     state.contentLength.reset();
     const auto space = line.find(' ');
     if (space == std::string_view::npos) return;
@@ -89,6 +94,8 @@ void readHeaderField(TransferState& state, std::string_view line) {
     const std::string_view value = trimmed(line.substr(colon + 1));
     if (name == "content-type") {
         state.outcome.contentType = std::string(value);
+    } else if (name == "content-disposition") {
+        state.outcome.contentDisposition = std::string(value);
     } else if (name == "content-length") {
         unsigned long long length = 0;
         const auto parsed = std::from_chars(value.data(), value.data() + value.size(), length);
@@ -100,7 +107,12 @@ void readHeaderField(TransferState& state, std::string_view line) {
 // arrives, and size the buffer once for one that fits.
 bool acceptAnnouncedLength(TransferState& state) {
     const long status = state.outcome.status;
-    if (status < 200 || status >= 300 || !state.contentLength) return true;
+    if (status < 200 || status >= 300) return true;
+    if (state.mediaPrefixBytes > 0 && isMediaType(state.outcome.contentType)) {
+        state.mediaBody = true;
+        return true;
+    }
+    if (!state.contentLength) return true;
     if (*state.contentLength > state.maxBody) {
         state.outcome.bodyTooLarge = true;
         return false;
@@ -132,6 +144,11 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     const std::size_t bytes = size * count;
     auto& out = state.outcome;
     if (out.status >= 400) return 0;  // only the status matters: stop reading now
+    if (state.mediaBody && out.body.size() + bytes >= state.mediaPrefixBytes) {
+        out.body.append(data, state.mediaPrefixBytes - out.body.size());
+        out.mediaPrefix = true;
+        return 0;  // enough to tell what the file is
+    }
     if (bytes > state.maxBody - out.body.size()) {
         out.bodyTooLarge = true;
         return 0;
@@ -183,6 +200,13 @@ void readTransferInfo(CURL* easy, TransferOutcome& out) {
 
 }  // namespace
 
+bool isMediaType(std::string_view contentType) {
+    const std::string type = text::lowerAscii(trimmed(contentType.substr(0, contentType.find(';'))));
+    if (type.find("mpegurl") != std::string::npos) return false;  // an HLS playlist is text
+    return type.starts_with("video/") || type.starts_with("audio/") || type == "application/octet-stream" ||
+           type == "binary/octet-stream" || type == "application/mp4" || type == "application/x-flv";
+}
+
 void ensureCurlReady() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -231,13 +255,15 @@ TransferOutcome runTransfer(const std::string& url, const FetchOptions& options,
         outcome.code = CURLE_FAILED_INIT;
         return outcome;
     }
-    TransferState state(outcome, options.maxBodyBytes);
+    TransferState state(outcome, options.maxBodyBytes, options.mediaPrefixBytes);
     char errorBuffer[CURL_ERROR_SIZE] = {};
     setOptions(easy.get(), url, options, state, errorBuffer);
     {
         const CancelWatch watch(cancel, multi.get());
         outcome.code = performUntilDone(easy.get(), multi.get(), watch, outcome.cancelled);
     }
+    if (outcome.mediaPrefix && outcome.code == CURLE_WRITE_ERROR) outcome.code = CURLE_OK;
+    if (state.mediaBody) outcome.mediaPrefix = true;  // a short file ends before the prefix does
     outcome.curlMessage = errorBuffer;
     readTransferInfo(easy.get(), outcome);
     if (outcome.code != CURLE_OK) outcome.body.clear();

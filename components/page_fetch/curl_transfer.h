@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 
 #include <string>
+#include <string_view>
 
 #include "components/page_fetch/page_fetch.h"
 
@@ -14,6 +15,8 @@ struct TransferOutcome {
     long status = 0;           // status of the last response seen
     std::string reason;        // its reason phrase, empty when the server sent none
     std::string contentType;   // its Content-Type header
+    std::string contentDisposition;  // its Content-Disposition header
+    bool mediaPrefix = false;  // stopped on purpose after the first bytes of a media body
     long proxyStatus = 0;      // the proxy's answer to a CONNECT, 0 when there was none
     std::string body;          // the decoded (gunzipped) body of the last response
     bool bodyTooLarge = false;     // stopped because the body passed maxBodyBytes
@@ -25,6 +28,9 @@ struct TransferOutcome {
     long long connectedMicros = 0;  // when the connection stood, 0 when it never did
     bool cancelled = false;         // ended by the caller's FetchCancel
 };
+
+// Content-Types whose body is a media file or plain bytes rather than a page.
+bool isMediaType(std::string_view contentType);
 
 // Makes sure libcurl's process-wide setup has run, once, whatever thread gets here first.
 void ensureCurlReady();

@@ -34,7 +34,12 @@ FetchResult fetch(const std::string& address, const FetchOptions& options, Fetch
     FetchResult result;
     result.ok = true;
     result.httpStatus = outcome.status;
-    result.text = pagefetch::decodeBody(std::move(outcome.body), outcome.contentType);
+    result.contentType = outcome.contentType;
+    result.contentDisposition = outcome.contentDisposition;
+    result.finalAddress = outcome.effectiveUrl.empty() ? checked.url : outcome.effectiveUrl;
+    result.mediaPrefix = outcome.mediaPrefix;
+    result.text = outcome.mediaPrefix ? std::move(outcome.body)
+                                      : pagefetch::decodeBody(std::move(outcome.body), outcome.contentType);
     return result;
 }
 

@@ -18,6 +18,10 @@ struct FetchResult {
     std::string error;   // one line a person understands when not ok
     long httpStatus = 0; // last status seen, 0 when none
     bool cancelled = false;  // ended by its FetchCancel, not by the server or the network
+    std::string contentType;         // the response's Content-Type
+    std::string contentDisposition;  // its Content-Disposition, empty when none
+    std::string finalAddress;        // the address answered last (after redirects)
+    bool mediaPrefix = false;        // a media file: `text` holds only its first bytes, undecoded
 };
 
 // The reason of a fetch that its FetchCancel ended.
@@ -30,6 +34,10 @@ struct FetchOptions {
     long maxRedirects = 10;
     std::string userAgent = "Mozilla/5.0 (compatible; Zenvira/2.5)";
     bool acceptCompressed = true;  // offer gzip and deflate (Accept-Encoding)
+    // When not 0, a response whose Content-Type names media or plain bytes (video/*, audio/*,
+    // application/octet-stream...) is read only this far: a page address that turns out to
+    // be a video file is recognised without downloading it.
+    std::size_t mediaPrefixBytes = 0;
 };
 
 class PageFetch {

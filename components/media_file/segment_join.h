@@ -1,0 +1,19 @@
+#pragma once
+// Joins the pieces of one stream (HLS segments: MPEG-TS, or fMP4 after its initialisation
+// section) into one MP4 file without re-encoding, with FFmpeg's libraries.
+#include <string>
+#include <vector>
+
+namespace zenvira::components {
+
+struct JoinResult {
+    bool ok = false;
+    std::string error;  // one line a person understands
+    double seconds = 0;  // duration of the joined file
+};
+
+// Reads `pieces` one after the other as one byte stream and writes `output` (an MP4,
+// whatever its name ends in). `output` is overwritten.
+JoinResult joinIntoMp4(const std::vector<std::string>& pieces, const std::string& output);
+
+}  // namespace zenvira::components
