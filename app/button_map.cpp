@@ -20,4 +20,13 @@ ButtonMap mapStreamsToButtons(const std::vector<std::string>& List2) {
     return map;
 }
 
+ButtonMap mapButtonStreams(const std::array<std::optional<resolve::Stream>, kQualityButtons>& buttons) {
+    ButtonMap map;
+    for (std::size_t k = 0; k < buttons.size(); ++k) {
+        map.List4.push_back(buttons[k] ? buttons[k]->address : kNotOffered);
+        map.enabled[k] = buttons[k].has_value();
+    }
+    return map;
+}
+
 }  // namespace zenvira::app

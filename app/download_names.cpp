@@ -33,6 +33,8 @@ std::string videoIdOf(const std::string& pageAddress) {
     return {};
 }
 
-std::string localFileName(const std::string& sanitisedTitle) { return "\\" + sanitisedTitle + ".flv"; }
+std::string localFileName(const std::string& sanitisedTitle, const std::string& extension) {
+    return "\\" + sanitisedTitle + "." + extension;
+}
 
 }  // namespace zenvira::app

@@ -12,8 +12,9 @@ std::string sanitiseTitle(const std::string& title);
 // the title leaves none.
 std::string videoIdOf(const std::string& pageAddress);
 
-// The downloader's LocalFileName for a sanitised title: a backslash, the title, ".flv".
-std::string localFileName(const std::string& sanitisedTitle);
+// The downloader's LocalFileName for a sanitised title: a backslash, the title, a dot and the
+// extension (".flv" for watch pages; a generic page's stream keeps its own container).
+std::string localFileName(const std::string& sanitisedTitle, const std::string& extension = "flv");
 
 inline const std::string kLocalFolder = "c:\\";
 

@@ -10,7 +10,6 @@
 #include "components/downloader/downloader.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/path_mapping.h"
-#include "resolve/page_resolver.h"
 
 namespace zenvira::app {
 
@@ -75,7 +74,8 @@ DownloadWorkflow::~DownloadWorkflow() {
 // The page is read on a worker thread while a nested event loop keeps the window alive:
 // it paints, Stop cancels the read, and other commands run as they do during a download's
 // wait. The loop sleeps until the worker posts its end.
-components::FetchResult DownloadWorkflow::readPage(const std::string& address, bool forExtract) {
+components::FetchResult DownloadWorkflow::readPage(const std::string& address, bool forExtract,
+                                                   resolve::Resolution& resolution) {
     if (forExtract)
         for (PageRead* earlier : reads_)
             if (earlier->forExtract) {
@@ -91,6 +91,10 @@ components::FetchResult DownloadWorkflow::readPage(const std::string& address, b
     QEventLoop loop;
     std::thread worker([&] {
         page = reader_(address, &read.cancel);
+        if (page.ok) {
+            const auto fetch = [this, &read](const std::string& more) { return reader_(more, &read.cancel); };
+            resolution = resolve::resolveFetchedPage(address, page, fetch);
+        }
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
@@ -110,6 +114,14 @@ components::FetchResult DownloadWorkflow::readPage(const std::string& address, b
     return page;
 }
 
+// The watch-page path saves .flv as it always did; a generic stream its own container.
+std::string DownloadWorkflow::extensionOf(const std::string& address) const {
+    if (resolution_.resolver != "generic") return "flv";
+    for (const auto& stream : resolution_.streams)
+        if (stream.address == address && !stream.container.empty()) return stream.container;
+    return "mp4";
+}
+
 void DownloadWorkflow::disableQualityButtons() {
     for (int k = 0; k < kQualityButtons; ++k) view_.setQualityButtonEnabled(k, false);
 }
@@ -120,17 +132,18 @@ void DownloadWorkflow::Extract(const std::string& address) {
     List2_.clear();
     disableQualityButtons();
     extractedPage_ = address;
-    const auto page = readPage(address, true);
+    resolve::Resolution resolution;
+    const auto page = readPage(address, true, resolution);
     if (page.cancelled) return;  // stopped by the user, or a newer Extract took over
     if (!page.ok) {
         msgBox("Could not read the page " + address + "\n" + page.error, Style::OkOnly + Style::Critical, "Error");
         return;
     }
-    auto resolution = resolve::resolvePage(page.text);
-    videoTitle_ = std::move(resolution.videoTitle);
-    List1_ = std::move(resolution.List1);
-    List2_ = std::move(resolution.List2);
-    auto map = mapStreamsToButtons(List2_);
+    resolution_ = std::move(resolution);
+    videoTitle_ = resolution_.videoTitle;
+    List1_ = resolution_.List1;
+    List2_ = resolution_.List2;
+    auto map = resolution_.resolver == "generic" ? mapButtonStreams(resolution_.buttons) : mapStreamsToButtons(List2_);
     List4_ = std::move(map.List4);
     for (int k = kQualityButtons - 1; k >= 0; --k) view_.setQualityButtonEnabled(k, map.enabled[k]);
     if (std::none_of(map.enabled.begin(), map.enabled.end(), [](bool on) { return on; }))
@@ -162,7 +175,8 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
     for (std::size_t index = 0; index < rows.size(); ++index) {
         if (batchStopped_ || shuttingDown_) break;
         const std::string& row = rows[index];
-        const auto page = readPage(row, false);
+        resolve::Resolution resolution;
+        const auto page = readPage(row, false, resolution);
         if (page.cancelled) {
             jobs_.push_back({row, "", std::nullopt, {}, {}});
             mark(index, BatchRowOutcome::Skipped, page.error);
@@ -173,21 +187,22 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
             mark(index, BatchRowOutcome::Failed, page.error);
             continue;  // the next row may well work
         }
-        auto best = resolve::resolveBestAddress(page.text);
-        videoTitle_ = std::move(best.videoTitle);
-        List1_ = std::move(best.List1);
-        if (!best.address) {
+        resolution_ = std::move(resolution);
+        videoTitle_ = resolution_.videoTitle;
+        List1_ = resolution_.List1;
+        const auto best = bestOf(resolution_);
+        if (!best) {
             view_.setStatusText(kNoStreams + ": " + row);
             jobs_.push_back({row, "", std::nullopt, {}, {}});
             mark(index, BatchRowOutcome::Skipped, kNoStreams);
             continue;
         }
-        List2_.push_back(*best.address);
+        List2_.push_back(*best);
         lastFailure_.clear();
         job = jobs_.size();  // commands run during the wait add their own after it
         jobPage_ = row;
         jobQuality_ = kBestQuality;
-        startDownload(*best.address);
+        startDownload(*best);
         const auto outcome = jobs_[job].outcome;
         if (!outcome) {
             mark(index, BatchRowOutcome::Skipped, "Another download was running");
@@ -224,7 +239,7 @@ void DownloadWorkflow::startDownload(const std::string& address) {
     downloader_.setSourceAddress(address);
     if (!downloader_.Busy()) lastFigures_ = {};
     videoTitle_ = sanitiseTitle(videoTitle_);
-    const std::string fileName = fileName_.empty() ? localFileName(videoTitle_) : "\\" + fileName_;
+    const std::string fileName = fileName_.empty() ? localFileName(videoTitle_, extensionOf(address)) : "\" + fileName_;
     downloader_.setLocalFileName(fileName);
     downloader_.setLocalFolder(localFolder());
     downloader_.setTuningValueA(connections_);

@@ -16,6 +16,7 @@
 #include "app/main_view.h"
 #include "app/page_reader.h"
 #include "components/downloader/job_outcome.h"
+#include "resolve/resolver.h"
 
 class QEventLoop;
 
@@ -54,6 +55,8 @@ public:
     const std::vector<std::string>& List2() const { return List2_; }
     const std::vector<std::string>& List4() const { return List4_; }
     const std::string& videoTitle() const { return videoTitle_; }
+    // The last page's resolution: which resolver read it and the streams it found.
+    const resolve::Resolution& resolution() const { return resolution_; }
     bool downloadFinished() const { return downloadFinished_; }
     bool readingPage() const { return !reads_.empty(); }
     // Where jobs save: a folder of this system, or empty for the drive folder "c:\".
@@ -75,7 +78,10 @@ public:
 
 private:
     struct PageRead;
-    components::FetchResult readPage(const std::string& address, bool forExtract);
+    // Reads the page and resolves it (on the worker thread: a resolver may read a playlist or
+    // a stream's first bytes); `resolution` is set when the page came.
+    components::FetchResult readPage(const std::string& address, bool forExtract, resolve::Resolution& resolution);
+    std::string extensionOf(const std::string& address) const;
     void recordOutcome(components::JobOutcome outcome);
     void markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason, const std::string& savedFile = {});
     void disableQualityButtons();
@@ -87,6 +93,7 @@ private:
 
     std::vector<std::string> List1_, List2_, List4_;
     std::string videoTitle_;
+    resolve::Resolution resolution_;
     bool downloadFinished_ = false;
     bool jobEnded_ = false;
     bool batchStopped_ = false;

@@ -10,7 +10,14 @@ namespace zenvira::app {
 
 using PageReader = std::function<components::FetchResult(const std::string& address, components::FetchCancel* cancel)>;
 
-inline PageReader realPageReader(components::FetchOptions options = {}) {
+// A page address may turn out to be a video file: only its first bytes are read then.
+inline components::FetchOptions pageOptions() {
+    components::FetchOptions options;
+    options.mediaPrefixBytes = 256 * 1024;
+    return options;
+}
+
+inline PageReader realPageReader(components::FetchOptions options = pageOptions()) {
     return [options](const std::string& address, components::FetchCancel* cancel) {
         return components::PageFetch(options).FetchText(address, cancel);
     };

@@ -173,20 +173,23 @@ Resolution resolveGeneric(const std::string& address, const components::FetchRes
 }
 
 Resolution resolveFetchedPage(const std::string& address, const components::FetchResult& page, const Fetcher& fetch) {
-    if (!page.mediaPrefix) {
-        auto watch = resolvePage(page.text);
-        const bool found = std::any_of(watch.List2.begin(), watch.List2.end(), [](const std::string& a) { return !a.empty(); });
-        if (found) {
-            Resolution result;
-            result.resolver = "watch-page";
-            result.videoTitle = std::move(watch.videoTitle);
-            result.List1 = std::move(watch.List1);
-            result.List2 = std::move(watch.List2);
-            result.bestAddress = resolveBestAddress(page.text).address;
-            return result;
-        }
+    const std::string text = page.mediaPrefix ? std::string() : page.text;
+    auto watch = resolvePage(text);
+    const bool found = std::any_of(watch.List2.begin(), watch.List2.end(), [](const std::string& a) { return !a.empty(); });
+    if (found) {
+        Resolution result;
+        result.resolver = "watch-page";
+        result.videoTitle = std::move(watch.videoTitle);
+        result.List1 = std::move(watch.List1);
+        result.List2 = std::move(watch.List2);
+        result.bestAddress = resolveBestAddress(text).address;
+        return result;
     }
-    return resolveGeneric(address, page, fetch);
+    // The hidden lists keep what the watch-page resolver left: five "no" entries.
+    Resolution result = resolveGeneric(address, page, fetch);
+    result.List1 = std::move(watch.List1);
+    result.List2 = std::move(watch.List2);
+    return result;
 }
 
 }  // namespace zenvira::resolve

@@ -76,6 +76,7 @@ struct FixtureSite::Impl {
     std::map<std::string, std::string> watchPages;
     std::map<std::string, StreamEntry> streams;
     std::map<std::string, FixedResponse> fixed;
+    std::map<std::string, StreamSpec> media;
     std::string publishedVersion = "2.5";
     std::vector<RequestRecord> seen;
     TlsTunnels tunnels;
@@ -130,6 +131,14 @@ bool FixtureSite::Impl::answer(Connection& connection, const http::Request& requ
         if (it != fixed.end()) fixedAnswer = it->second;
     }
     if (fixedAnswer) return answerFixed(connection, request, std::move(*fixedAnswer));
+    std::optional<StreamSpec> mediaAnswer;
+    {
+        std::lock_guard lock(mutex);
+        auto it = media.find(request.path);
+        if (it == media.end()) it = media.find(http::routeOf(request.path));
+        if (it != media.end()) mediaAnswer = it->second;
+    }
+    if (mediaAnswer) return answerStream(connection, request, *mediaAnswer, [] { return false; }, stop);
 
     if (request.method != "GET" && request.method != "HEAD") return answerStatus(connection, request, 405);
     const std::string route = http::routeOf(request.path);
@@ -275,6 +284,12 @@ void FixtureSite::addFixed(const std::string& pathAndQuery, const FixedResponse&
 }
 
 std::string FixtureSite::certificateAuthorityFile() const { return impl_->tunnels.authorityFile(); }
+
+void FixtureSite::addMedia(const std::string& pathAndQuery, const StreamSpec& stream) {
+    const auto path = http::pathOfTarget(pathAndQuery.empty() ? "/" : pathAndQuery);
+    std::lock_guard lock(impl_->mutex);
+    impl_->media[path ? *path : pathAndQuery] = stream;
+}
 
 std::vector<RequestRecord> FixtureSite::requests() const {
     std::lock_guard lock(impl_->mutex);

@@ -115,6 +115,8 @@ public:
     void setPublishedVersion(const std::string& versionText);
     // Any fixed response at an exact path (query included when given).
     void addFixed(const std::string& pathAndQuery, const FixedResponse& response);
+    // A stream (usually a file, with Range) at an exact path, as pages of today's shape name media.
+    void addMedia(const std::string& pathAndQuery, const StreamSpec& stream);
 
     // HTTPS through the proxy: CONNECT is answered, and the tunnel speaks TLS with a
     // certificate for the host it names, signed by an authority made for this site. A client

@@ -1,0 +1,81 @@
+#include "tests/media/web_media.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace zenvira::testmedia {
+
+namespace {
+
+constexpr int kFfmpegTimeoutMs = 180000;
+
+bool runFfmpeg(const QStringList& args) {
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", QStringList{"-nostdin", "-loglevel", "error", "-y"} + args);
+    return ffmpeg.waitForFinished(kFfmpegTimeoutMs) && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
+}
+
+QStringList sources(int width, int height, double seconds) {
+    return {"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1x%2:rate=25").arg(width).arg(height),
+            "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", QString::number(seconds)};
+}
+
+QStringList h264(double segmentSeconds) {
+    const QString gop = QString::number(static_cast<int>(segmentSeconds * 25));
+    return {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-g", gop, "-keyint_min", gop,
+            "-sc_threshold", "0", "-c:a", "aac", "-b:a", "64k"};
+}
+
+bool writeText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
+}
+
+}  // namespace
+
+bool makeWebClip(const QString& path, WebFormat format, int width, int height, double seconds) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QStringList args = sources(width, height, seconds);
+    if (format == WebFormat::Mp4)
+        args << h264(1) << "-movflags" << "+faststart" << "-f" << "mp4";
+    else
+        args << "-c:v" << "libvpx" << "-deadline" << "realtime" << "-cpu-used" << "8" << "-b:v" << "300k" << "-c:a"
+             << "libopus" << "-f" << "webm";
+    return runFfmpeg(args << path);
+}
+
+bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
+    QByteArray master = "#EXTM3U\n#EXT-X-VERSION:7\n";
+    for (const auto& variant : ladder.variants) {
+        const QString name = QString::number(variant.height) + "p";
+        const QString dir = folder + "/" + name;
+        QDir().mkpath(dir);
+        QStringList args = sources(variant.width, variant.height, ladder.seconds);
+        args << h264(ladder.segmentSeconds) << "-f" << "hls" << "-hls_time" << QString::number(ladder.segmentSeconds)
+             << "-hls_playlist_type" << "vod" << "-hls_list_size" << "0";
+        if (variant.fmp4)
+            args << "-hls_segment_type" << "fmp4" << "-hls_fmp4_init_filename" << "init.mp4" << "-hls_segment_filename"
+                 << dir + "/seg%03d.m4s";
+        else
+            args << "-hls_segment_filename" << dir + "/seg%03d.ts";
+        if (variant.encrypted) {
+            QByteArray key(16, '\0');
+            for (int i = 0; i < 16; ++i) key[i] = static_cast<char>(0x30 + i * 7);
+            // The playlist names the key relatively: "key.bin" beside it.
+            if (!writeText(dir + "/key.bin", key) ||
+                !writeText(dir + "/keyinfo", "key.bin\n" + (dir + "/key.bin").toUtf8() + "\n"))
+                return false;
+            args << "-hls_key_info_file" << dir + "/keyinfo";
+        }
+        if (!runFfmpeg(args << dir + "/index.m3u8")) return false;
+        QFile::remove(dir + "/keyinfo");
+        master += "#EXT-X-STREAM-INF:BANDWIDTH=" + QByteArray::number(variant.height * 2000) +
+                  ",RESOLUTION=" + QByteArray::number(variant.width) + "x" + QByteArray::number(variant.height) + "\n" +
+                  name.toUtf8() + "/index.m3u8\n";
+    }
+    return writeText(folder + "/master.m3u8", master);
+}
+
+}  // namespace zenvira::testmedia

@@ -1,0 +1,32 @@
+#pragma once
+// Media of today's web made with the installed ffmpeg at test time: progressive MP4
+// (H.264 and AAC, index first) and WebM (VP8 and Opus), and HLS ladders of 2-second
+// segments, MPEG-TS or fMP4, plain or AES-128.
+#include <QString>
+
+#include <vector>
+
+namespace zenvira::testmedia {
+
+enum class WebFormat { Mp4, WebM };
+
+// Writes a clip of a test pattern and a tone; false when ffmpeg is missing or fails.
+bool makeWebClip(const QString& path, WebFormat format, int width, int height, double seconds);
+
+struct HlsVariantSpec {
+    int width = 0, height = 0;
+    bool fmp4 = false;       // fMP4 segments after an init section instead of MPEG-TS
+    bool encrypted = false;  // AES-128 with the key at "<variant>/key.bin", named relatively
+};
+
+struct HlsLadderSpec {
+    std::vector<HlsVariantSpec> variants;
+    double seconds = 6;
+    double segmentSeconds = 2;
+};
+
+// Writes `folder`/master.m3u8 and one folder per variant ("<height>p/index.m3u8" and its
+// segments). False when ffmpeg is missing or fails.
+bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder);
+
+}  // namespace zenvira::testmedia
