@@ -1,0 +1,119 @@
+#include "tests/any_page/today_site.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "tests/media/web_media.h"
+#include "tests/site/today_pages.h"
+
+namespace zenvira::testsite {
+
+namespace {
+
+using testmedia::WebFormat;
+
+std::string readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+site::StreamSpec fileStream(const QString& path, const std::string& type) {
+    site::StreamSpec spec;
+    spec.filePath = path.toStdString();
+    spec.contentType = type;
+    spec.etag = "\"" + std::to_string(QFileInfo(path).size()) + "\"";
+    return spec;
+}
+
+site::FixedResponse document(std::string body, std::string type = "text/html; charset=utf-8") {
+    site::FixedResponse response;
+    response.body = std::move(body);
+    response.contentType = std::move(type);
+    return response;
+}
+
+std::string typeOf(const QString& name) {
+    if (name.endsWith(".m3u8")) return "application/vnd.apple.mpegurl";
+    if (name.endsWith(".ts")) return "video/mp2t";
+    if (name.endsWith(".m4s") || name.endsWith(".mp4")) return "video/mp4";
+    return "application/octet-stream";
+}
+
+// Every file of the ladder under /hls/, as a stream server would serve them.
+void serveLadder(site::FixtureSite& site, const QString& folder) {
+    const QDir root(folder + "/hls");
+    for (const QString& sub : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QString& file : QDir(root.filePath(sub)).entryList(QDir::Files))
+            site.addFixed("/hls/" + sub.toStdString() + "/" + file.toStdString(),
+                          document(readAll(root.filePath(sub + "/" + file)), typeOf(file)));
+    site.addFixed("/hls/master.m3u8", document(readAll(root.filePath("master.m3u8")), typeOf("master.m3u8")));
+}
+
+}  // namespace
+
+QString todayMediaFolder() { return QStringLiteral(ZENVIRA_TODAY_MEDIA); }
+
+bool prepareTodayMedia(const QString& folder) {
+    QDir().mkpath(folder);
+    // Test processes run in parallel: one makes the media, the others wait for it.
+    const int lock = ::open((folder + "/.lock").toLocal8Bit().constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    if (lock < 0) return false;
+    ::flock(lock, LOCK_EX);
+    bool ok = QFile::exists(folder + "/.done");
+    if (!ok) {
+        const QString hls = folder + "/hls";
+        QDir(hls).removeRecursively();
+        ok = testmedia::makeWebClip(folder + "/harbour_720p.mp4", WebFormat::Mp4, 1280, 720, 2) &&
+             testmedia::makeWebClip(folder + "/harbour-360.webm", WebFormat::WebM, 640, 360, 2) &&
+             testmedia::makeWebClip(folder + "/low.mp4", WebFormat::Mp4, 320, 240, 2) &&
+             testmedia::makeWebClip(folder + "/direct.mp4", WebFormat::Mp4, 854, 480, 2) &&
+             testmedia::makeHlsLadder(hls, {{{426, 240, true, false}, {640, 360, false, true}, {1280, 720, false, false}}, 6, 2});
+        if (ok) QFile(folder + "/.done").open(QIODevice::WriteOnly);
+    }
+    ::flock(lock, LOCK_UN);
+    ::close(lock);
+    return ok;
+}
+
+void serveToday(site::FixtureSite& site, const QString& folder) {
+    using site::SourceTag;
+    site.addMedia("/media/harbour_720p.mp4", fileStream(folder + "/harbour_720p.mp4", "video/mp4"));
+    site.addMedia("/media/harbour-360.webm", fileStream(folder + "/harbour-360.webm", "video/webm"));
+    site.addMedia("/media/low.mp4", fileStream(folder + "/low.mp4", "video/mp4"));
+    site.addMedia("/v/ld.mp4", fileStream(folder + "/harbour_720p.mp4", "video/mp4"));
+    site.addMedia("/files/get/8f3a2c", fileStream(folder + "/direct.mp4", "video/mp4"));
+    serveLadder(site, folder);
+    site.addFixed("/channel/live.m3u8", document("#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n/hls/720p/seg000.ts\n",
+                                                 "application/vnd.apple.mpegurl"));
+
+    site.addFixed("/clips/harbour",
+                  document(site::videoSourcesPage("Harbour at dusk &amp; more",
+                                               {{"/media/harbour_720p.mp4", "video/mp4", "label", "720p"},
+                                                {"../media/harbour-360.webm", "video/webm", "data-quality", "360p"},
+                                                {"http://cdn.example.com/media/low.mp4", "", "", ""}})));
+    site.addFixed("/videos/77-sunset-drive",
+                  document(site::jsonLdPage("Sunset Drive", "http://cdn.example.com/v/ld.mp4", 720)));
+    site.addFixed("/p/og-clip", document(site::openGraphPage("Night City", "http://www.example.net/media/harbour-360.webm",
+                                                             "video/webm", 360, "http://www.example.net/media/low.mp4")));
+    site.addFixed("/live/88", document(site::playerScriptPage("Mountain Timelapse", kLadderAddress)));
+    site.addFixed("/blog/no-video-here", document(site::pageWithoutVideo("Just words")));
+}
+
+std::vector<PageCase> todayCases() {
+    return {
+        {"video sources", "http://www.example.com/clips/harbour", "Harbour at dusk & more", {720, 360, 240}, 720, "mp4", 2},
+        {"JSON-LD", "http://www.example.com/videos/77-sunset-drive", "Sunset Drive", {720}, 720, "mp4", 2},
+        {"og and twitter", "http://www.example.net/p/og-clip", "Night City", {360, 240}, 360, "webm", 2},
+        {"player script with HLS", "http://www.example.com/live/88", "Mountain Timelapse", {720, 360, 240}, 720, "mp4", 6},
+        {"direct link", "http://files.example.com/files/get/8f3a2c", "8f3a2c", {480}, 480, "mp4", 2},
+        {"HLS master link", kLadderAddress, "master", {720, 360, 240}, 720, "mp4", 6},
+    };
+}
+
+}  // namespace zenvira::testsite
