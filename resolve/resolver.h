@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/quality.h"
 #include "components/page_fetch/page_fetch.h"
 #include "resolve/stream.h"
 
@@ -17,7 +18,7 @@ namespace zenvira::resolve {
 
 using Fetcher = std::function<components::FetchResult(const std::string& address)>;
 
-inline constexpr int kButtons = 5;
+inline constexpr int kButtons = base::kQualityCount;
 
 struct Resolution {
     std::string resolver;  // "watch-page" or "generic"

@@ -5,13 +5,12 @@
 #include "app/button_map.h"
 #include "app/cli/json_writer.h"
 #include "app/page_reader.h"
+#include "base/quality.h"
 #include "components/page_fetch/page_fetch.h"
 
 namespace zenvira::cli {
 
 namespace {
-
-constexpr int kHeights[] = {1080, 720, 480, 360, 240};
 
 std::string streamJson(const resolve::Stream& stream) {
     return JsonObject()
@@ -25,8 +24,9 @@ std::string streamJson(const resolve::Stream& stream) {
 // A watch page's streams are the addresses on its buttons, at the buttons' heights.
 std::vector<resolve::Stream> watchPageStreams(const std::vector<std::string>& List4) {
     std::vector<resolve::Stream> streams;
-    for (std::size_t k = 0; k < List4.size() && k < std::size(kHeights); ++k)
-        if (List4[k] != "no") streams.push_back({List4[k], kHeights[k], "flv", resolve::StreamKind::Progressive, ""});
+    for (std::size_t k = 0; k < List4.size() && k < base::kQualities.size(); ++k)
+        if (const auto address = base::offeredEntry(List4[k]))
+            streams.push_back({*address, base::kQualities[k].height, "flv", resolve::StreamKind::Progressive, ""});
     return streams;
 }
 

@@ -7,6 +7,8 @@
 #include <list>
 #include <memory>
 
+#include "components/ca_bundle/ca_bundle.h"
+
 namespace zenvira::components {
 
 namespace {
@@ -106,6 +108,7 @@ SegmentFetchResult fetchPieces(const std::vector<PieceRequest>& pieces, const st
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(settings.stallLimit.count()));
         curl_easy_setopt(easy, CURLOPT_PRIVATE, &attempt);
+        applyCaBundle(easy);
         if (piece.byteRange) {
             const std::string range = std::to_string(piece.byteRange->first) + "-" +
                                       std::to_string(piece.byteRange->first + piece.byteRange->second - 1);

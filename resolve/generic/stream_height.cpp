@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "base/quality.h"
+
 
 namespace zenvira::resolve {
 
@@ -105,10 +107,9 @@ int heightFromAddress(std::string_view address) {
 }
 
 int buttonOfHeight(int height) {
-    constexpr std::array<int, 5> heights = {1080, 720, 480, 360, 240};  // QUALITY-TABLE
-    for (std::size_t k = 0; k < heights.size(); ++k)
-        if (height >= heights[k]) return static_cast<int>(k);
-    return static_cast<int>(heights.size()) - 1;
+    for (int k = 0; k < base::kQualityCount; ++k)
+        if (height >= base::kQualities[static_cast<std::size_t>(k)].height) return k;
+    return base::kQualityCount - 1;
 }
 
 }  // namespace zenvira::resolve
