@@ -47,6 +47,14 @@ std::string batchSummary(int saved, int failed, int skipped) {
     return text;
 }
 
+// What a batch row downloads: the watch page's best address, or the tallest generic stream.
+std::optional<std::string> bestOf(const resolve::Resolution& resolution) {
+    if (resolution.resolver != "generic") return resolution.bestAddress;
+    for (const auto& stream : resolution.buttons)
+        if (stream) return stream->address;
+    return std::nullopt;
+}
+
 }  // namespace
 
 // One page read under way. `superseded`: a newer Extract took over, so this one's caller
