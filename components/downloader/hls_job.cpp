@@ -11,7 +11,9 @@
 #include <set>
 #include <sstream>
 
+#include "components/downloader/file_name.h"
 #include "components/downloader/segment_fetch.h"
+#include "components/downloader/target_claim.h"
 #include "components/hls/hls_playlist.h"
 #include "components/media_file/segment_join.h"
 #include "components/page_fetch/page_fetch.h"
@@ -107,14 +109,7 @@ public:
     JobResult run() {
         meter_.start(ProgressMeter::Clock::now());
         std::string error;
-        target_ = platform::mapLocalTarget(settings_.folder, settings_.fileName);
-        if (!target_.ok) return ended(JobOutcome::Failed, target_.error);
-        if (!target_.driveRoot.empty() && !platform::ensureFolder(target_.driveRoot, error))
-            return ended(JobOutcome::Failed, error);
-        partPath_ = target_.path + ".part";
-        statePath_ = partPath_ + ".hls";
-        pieceFolder_ = partPath_ + ".segments";
-
+        // The playlist first: a live or unreadable stream leaves nothing on the disk.
         auto playlist = readMediaPlaylist(error);
         if (!playlist) return ended(stop_.requested() ? JobOutcome::Stopped : JobOutcome::Failed, error);
         if (!playlist->ended) return ended(JobOutcome::Failed, kLiveText);
@@ -122,6 +117,9 @@ public:
         for (const auto& segment : playlist->segments)
             if (segment.key.method == hls::SegmentKey::Method::Unsupported)
                 return ended(JobOutcome::Failed, "The stream is encrypted with " + segment.key.methodText + ", which cannot be read");
+        if (auto early = claim()) return *early;
+        statePath_ = partPath_ + ".hls";
+        pieceFolder_ = partPath_ + ".segments";
         buildPieces(*playlist);
         if (!prepareFolder(error)) return ended(JobOutcome::Failed, error);
         if (auto problem = fetchKeys(*playlist)) return ended(stop_.requested() ? JobOutcome::Stopped : JobOutcome::Failed, *problem);
@@ -152,6 +150,28 @@ private:
     JobResult ended(JobOutcome outcome, std::string text = {}) {
         meter_.finish(ProgressMeter::Clock::now());
         return {outcome, std::move(text)};
+    }
+
+    // The same names and guards as every download: a safe name, numbered when another
+    // download's file has it, and the part locked while this job runs.
+    std::optional<JobResult> claim() {
+        const platform::LocalTarget target = platform::mapLocalTarget(settings_.folder, settings_.fileName);
+        if (!target.ok) return ended(JobOutcome::Failed, target.error);
+        std::string error;
+        if (!target.driveRoot.empty() && !platform::ensureFolder(target.driveRoot, error))
+            return ended(JobOutcome::Failed, error);
+        origin_ = DownloadOrigin{settings_.address, settings_.pageAddress, settings_.quality};
+        const std::string name = safeFileName(target.path.substr(target.folder.size() + 1), settings_.fallbackName);
+        const ClaimedTarget claimed = claimTarget(target.folder, name, origin_, part_);
+        path_ = claimed.path;
+        partPath_ = claimed.partPath;
+        switch (claimed.kind) {
+        case ClaimedTarget::Kind::Claimed: return std::nullopt;
+        case ClaimedTarget::Kind::AlreadyComplete: return ended(JobOutcome::Completed);
+        case ClaimedTarget::Kind::Busy: return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded");
+        case ClaimedTarget::Kind::Failed: break;
+        }
+        return ended(JobOutcome::Failed, claimed.error);
     }
 
     std::optional<hls::Playlist> fetchPlaylist(const std::string& address, std::string& error) {
@@ -286,8 +306,10 @@ private:
     JobResult join() {
         const auto joined = joinIntoMp4(pieces_, partPath_);
         if (!joined.ok) return ended(JobOutcome::Failed, joined.error);
+        markOrigin(partPath_, origin_);  // the marks go with the file through the rename
         std::error_code ec;
-        fs::rename(partPath_, target_.path, ec);
+        fs::rename(partPath_, path_, ec);
+        part_.close();
         if (ec) return ended(JobOutcome::Failed, "Could not rename " + partPath_ + ": " + ec.message());
         fs::remove_all(pieceFolder_, ec);
         fs::remove(statePath_, ec);
@@ -300,8 +322,9 @@ private:
     ProgressMeter& meter_;
     StopSignal& stop_;
     std::function<void()> tick_;
-    platform::LocalTarget target_;
-    std::string partPath_, statePath_, pieceFolder_;
+    DownloadOrigin origin_;
+    platform::RandomAccessFile part_;  // open and locked while the job runs
+    std::string path_, partPath_, statePath_, pieceFolder_;
     std::vector<PieceRequest> requests_;
     std::vector<std::string> pieces_;
     std::vector<hls::Segment> segments_;

@@ -138,7 +138,11 @@ bool FixtureSite::Impl::answer(Connection& connection, const http::Request& requ
         if (it == media.end()) it = media.find(http::routeOf(request.path));
         if (it != media.end()) mediaAnswer = it->second;
     }
-    if (mediaAnswer) return answerStream(connection, request, *mediaAnswer, [] { return false; }, stop);
+    if (mediaAnswer) {
+        StreamHooks hooks;
+        hooks.connectionSerial = connection.serial;
+        return answerStream(connection, request, *mediaAnswer, hooks, stop);
+    }
 
     if (request.method != "GET" && request.method != "HEAD") return answerStatus(connection, request, 405);
     const std::string route = http::routeOf(request.path);
