@@ -10,6 +10,7 @@
 #include "components/downloader/downloader.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/path_mapping.h"
+#include "resolve/page_resolver.h"
 
 namespace zenvira::app {
 
