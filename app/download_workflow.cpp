@@ -248,7 +248,7 @@ void DownloadWorkflow::startDownload(const std::string& address) {
     downloader_.setSourceAddress(address);
     if (!downloader_.Busy()) lastFigures_ = {};
     videoTitle_ = sanitiseTitle(videoTitle_);
-    const std::string fileName = fileName_.empty() ? localFileName(videoTitle_, extensionOf(address)) : "\" + fileName_;
+    const std::string fileName = fileName_.empty() ? localFileName(videoTitle_, extensionOf(address)) : "\\" + fileName_;
     downloader_.setLocalFileName(fileName);
     downloader_.setLocalFolder(localFolder());
     downloader_.setTuningValueA(connections_);
