@@ -149,7 +149,7 @@ public:
 private:
     JobResult ended(JobOutcome outcome, std::string text = {}) {
         meter_.finish(ProgressMeter::Clock::now());
-        return {outcome, std::move(text)};
+        return {outcome, std::move(text), path_};
     }
 
     // The same names and guards as every download: a safe name, numbered when another
