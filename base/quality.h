@@ -32,6 +32,16 @@ constexpr std::optional<int> qualityIndexOfHeight(int height) {
     return std::nullopt;
 }
 
+// The heights as a person reads them: "1080, 720, 480, 360 or 240".
+inline std::string qualityHeightsText() {
+    std::string text;
+    for (int k = 0; k < kQualityCount; ++k) {
+        if (k > 0) text += k + 1 == kQualityCount ? " or " : ", ";
+        text += std::to_string(kQualities[static_cast<std::size_t>(k)].height);
+    }
+    return text;
+}
+
 // The hidden lists (List1, List4) hold this text where the page does not offer a quality.
 // Code outside those lists reads an entry through offeredEntry and never compares with it.
 inline constexpr std::string_view kNotOfferedText = "no";

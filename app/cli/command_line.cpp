@@ -44,7 +44,8 @@ struct Options {
     QCommandLineOption output{{"o", "output"},
                               "Save into FOLDER (made when missing), or, for download, as FILE when its name has an extension.",
                               "PATH"};
-    QCommandLineOption quality{"quality", "The quality to save: 1080, 720, 480, 360 or 240.", "HEIGHT"};
+    QCommandLineOption quality{"quality", QString::fromStdString("The quality to save: " + base::qualityHeightsText() + "."),
+                               "HEIGHT"};
     QCommandLineOption connections{"connections",
                                    "Connections a download starts with (1 to 16); more are added while they raise the rate.",
                                    "N"};
@@ -199,7 +200,9 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
         bool ok = false;
         const int height = parser.value(o.quality).toInt(&ok);
         if (!ok || !base::qualityIndexOfHeight(height))
-            return usageError("--quality takes 1080, 720, 480, 360 or 240, not '" + parser.value(o.quality) + "'", helpCommand);
+            return usageError("--quality takes " + QString::fromStdString(base::qualityHeightsText()) + ", not '" +
+                                  parser.value(o.quality) + "'",
+                              helpCommand);
         request.quality = height;
     }
     if (has(o.connections)) {
