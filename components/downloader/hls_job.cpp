@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr int kFewestSegmentConnections = 8;
 constexpr const char* kStateHeader = "zenvira-hls 1";
 constexpr const char* kLiveText = "This is a live stream; only complete recordings can be downloaded";
 
@@ -131,7 +132,9 @@ public:
         updateTotal();
 
         SegmentFetchSettings fetchSettings;
-        fetchSettings.connections = std::clamp(settings_.connections < 4 ? 4 : settings_.connections, 1, 16);
+        // Segments are small: a request's round trip, not the bandwidth, sets the pace, so
+        // several are asked for at once whatever the job's own number of connections.
+        fetchSettings.connections = std::clamp(settings_.connections, kFewestSegmentConnections, 16);
         fetchSettings.userAgent = settings_.userAgent;
         const auto result = fetchPieces(
             requests_, wanted, fetchSettings, stop_,
