@@ -1,0 +1,92 @@
+// A stopped HLS download keeps its segments and the list of those done; the next start
+// fetches only the others and joins the whole stream.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "components/downloader/hls_job.h"
+#include "tests/any_page/today_site.h"
+
+using namespace zenvira;
+
+namespace {
+
+std::string readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+int segmentRequests(const site::FixtureSite& site) {
+    int count = 0;
+    for (const auto& request : site.requests()) count += request.path.ends_with(".ts");
+    return count;
+}
+
+}  // namespace
+
+TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
+    ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
+    site::FixtureSite site;
+    // The 720p variant's three segments, each answered slowly enough to stop between them.
+    const QDir variant(testsite::todayMediaFolder() + "/hls/720p");
+    int segments = 0;
+    for (const QString& file : variant.entryList(QDir::Files)) {
+        site::FixedResponse response;
+        response.body = readAll(variant.filePath(file));
+        response.contentType = file.endsWith(".m3u8") ? "application/vnd.apple.mpegurl" : "video/mp2t";
+        if (file == "seg000.ts") response.delay = std::chrono::milliseconds(0);
+        else if (file.endsWith(".ts")) response.delay = std::chrono::milliseconds(1500);
+        segments += file.endsWith(".ts");
+        site.addFixed("/slow/" + file.toStdString(), response);
+    }
+    ASSERT_EQ(segments, 3);
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    QTemporaryDir folder;
+    components::JobSettings settings;
+    settings.address = "http://stream.example.com/slow/index.m3u8";
+    settings.folder = folder.path().toStdString();
+    settings.fileName = "\\Resumed.mp4";
+    settings.userAgent = "test";
+    const std::string target = settings.folder + "/Resumed.mp4";
+
+    components::ProgressMeter meter;
+    components::StopSignal stop;
+    std::thread stopper([&] {
+        // Stop once the quick first segment is on the disk and listed.
+        for (int i = 0; i < 400; ++i) {
+            std::ifstream state(target + ".part.hls");
+            std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
+            if (text.find("\n0\n") != std::string::npos) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        stop.request();
+    });
+    const auto first = components::runHlsJob(settings, meter, stop, [] {});
+    stopper.join();
+    EXPECT_EQ(first.outcome, components::JobOutcome::Stopped) << first.text;
+    EXPECT_FALSE(std::filesystem::exists(target));
+    ASSERT_TRUE(std::filesystem::exists(target + ".part.hls"));
+    EXPECT_TRUE(std::filesystem::exists(target + ".part.segments/000000"));
+
+    site.clearRequests();
+    components::ProgressMeter again;
+    components::StopSignal noStop;
+    const auto second = components::runHlsJob(settings, again, noStop, [] {});
+    EXPECT_EQ(second.outcome, components::JobOutcome::Completed) << second.text;
+    EXPECT_EQ(second.path, target);
+    EXPECT_EQ(segmentRequests(site), 2);  // the first segment was kept
+    EXPECT_GT(again.snapshot().BytesResumed, 0);
+    EXPECT_TRUE(std::filesystem::exists(target));
+    EXPECT_FALSE(std::filesystem::exists(target + ".part.hls"));
+    EXPECT_FALSE(std::filesystem::exists(target + ".part.segments"));
+    EXPECT_FALSE(std::filesystem::exists(target + ".part"));
+    unsetenv("http_proxy");
+}
