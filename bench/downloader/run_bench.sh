@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Downloads from a local nginx, side by side: the downloader component, curl, aria2c -x2 -s2
 # and a plain copy of the served file. Prints medians of wall time, CPU time and peak memory.
+# Then the link shapes of zv-bench-site (a cap per connection, steady from the first byte,
+# with 40 ms before each answer; every other connection slow) against curl, aria2c -x2 -s2
+# -k1M and aria2c -x16 -s16 -k1M.
 #   bench/downloader/run_bench.sh [BUILD_DIR] [RUNS]
+# ZV_BENCH_PARTS="local slow shapes" picks the parts (all by default).
 # The downloads go to a folder in /tmp; ZV_BENCH_OUT=/dev/shm/x measures without the disk.
 # Needs nginx, curl, aria2c and GNU time; everything lives in a temporary folder that is
 # removed at the end, and nginx is stopped whatever happens.
@@ -10,7 +14,10 @@ set -euo pipefail
 build=${1:-$(dirname "$0")/../../build}
 runs=${2:-7}
 once="$build/bench/downloader/zv-download-once"
+shapes_site="$build/bench/downloader/zv-bench-site"
+parts=${ZV_BENCH_PARTS:-local slow shapes}
 [ -x "$once" ] || { echo "missing $once: build the target zv-download-once first" >&2; exit 1; }
+[ -x "$shapes_site" ] || { echo "missing $shapes_site: build the target zv-bench-site first" >&2; exit 1; }
 for tool in nginx curl aria2c /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
 done
@@ -22,6 +29,7 @@ mkdir -p "$work/www" "$out" "$work/logs" "$work/tmp"
 remove_outputs() { rm -f "$out"/zv.bin* "$out"/curl.bin "$out"/aria.bin* "$out"/copy.bin; }
 cleanup() {
   [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null || true
+  [ -f "$work/site.pid" ] && kill "$(cat "$work/site.pid")" 2>/dev/null || true
   sleep 0.2
   rm -rf "$work"
   remove_outputs
@@ -29,10 +37,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "making the files ..." >&2
-head -c 1G /dev/urandom > "$work/www/big.bin"
-head -c 200M /dev/urandom > "$work/www/mid.bin"
-chmod 644 "$work/www/"*.bin
+case " $parts " in
+  *" local "*|*" slow "*)
+    echo "making the files ..." >&2
+    head -c 1G /dev/urandom > "$work/www/big.bin"
+    head -c 200M /dev/urandom > "$work/www/mid.bin"
+    chmod 644 "$work/www/"*.bin ;;
+esac
 
 start_nginx() {
   for _ in $(seq 20); do
@@ -68,8 +79,7 @@ CONF
   echo "nginx did not start" >&2
   exit 1
 }
-start_nginx
-base="http://127.0.0.1:$port"
+case " $parts " in *" local "*|*" slow "*) start_nginx; base="http://127.0.0.1:$port" ;; esac
 
 # measure NAME COMMAND...: appends "wall cpu maxrss_kib" to $work/NAME.times
 measure() {
@@ -77,7 +87,7 @@ measure() {
   remove_outputs
   sync
   sleep 1  # let the disk settle after the last run's writes and deletes
-  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || {
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >>"$work/$name.out" 2>"$work/stderr.txt" || {
     echo "$name failed:" >&2; cat "$work/stderr.txt" >&2; exit 1; }
   awk '{ printf "%s %.3f %s\n", $1, $2 + $3, $4 }' "$work/time.txt" >> "$work/$name.times"
 }
@@ -118,14 +128,75 @@ table() {  # PREFIX BYTES TOOLS...
   done
 }
 
-run_set local big.bin "$runs"
-run_set slow slow/mid.bin $(( runs > 3 ? 3 : runs ))
+shape_set() {  # SHAPE RUNS WITH_CURL
+  local shape=$1 n=$2 with_curl=$3 url="http://127.0.0.1:$site_port/videoplayback?id=$1"
+  for i in $(seq "$n"); do
+    echo "$shape run $i/$n ..." >&2
+    measure "$shape-zenvira" "$once" "$url" "$out" zv.bin 2 4096
+    [ "$i" = 1 ] && cp "$out/zv.bin" "$work/zv-first.bin"
+    [ "$with_curl" = yes ] && measure "$shape-curl" curl -s -o "$out/curl.bin" "$url"
+    measure "$shape-aria2c-x2" aria2c -q -x2 -s2 -k1M --allow-overwrite=true --auto-file-renaming=false \
+      -d "$out" -o aria.bin "$url"
+    measure "$shape-aria2c-x16" aria2c -q -x16 -s16 -k1M --allow-overwrite=true --auto-file-renaming=false \
+      -d "$out" -o aria.bin "$url"
+    if [ "$i" = 1 ] && ! cmp -s "$out/aria.bin" "$work/zv-first.bin"; then
+      echo "our $shape file differs from aria2c's" >&2; exit 1
+    fi
+  done
+}
 
-echo
-echo "1 GiB from nginx on 127.0.0.1, medians of $runs runs (zenvira: TuningValueA 2, TuningValueB 4096)"
-echo
-table local $((1 << 30)) zenvira curl aria2c copy
-echo
-echo "200 MiB, nginx limit_rate 20m per connection, medians of $(( runs > 3 ? 3 : runs )) runs"
-echo
-table slow $((200 << 20)) zenvira curl aria2c
+shape_table() {  # SHAPE TOOLS...
+  local shape=$1; shift
+  printf "| %-16s | %8s | %s |\n" tool "wall s" "last 5 % of the bytes"
+  printf "|%s|%s|%s|\n" "------------------" "----------" "------"
+  for tool in "$@"; do
+    local wall tail=""
+    wall=$(median "$work/$shape-$tool.times" 1)
+    if [ "$tool" = zenvira ]; then
+      tail=$(sed -n 's/.*last 5 % of the bytes \([0-9.]*\) % of the time.*/\1/p' "$work/$shape-zenvira.out" | sort -n |
+        awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] " % of the time" }')
+    fi
+    printf "| %-16s | %8.2f | %s |\n" "$tool" "$wall" "$tail"
+  done
+}
+
+for part in $parts; do
+  case $part in
+    local) run_set local big.bin "$runs" ;;
+    slow) run_set slow slow/mid.bin $(( runs > 3 ? 3 : runs )) ;;
+    shapes)
+      "$shapes_site" > "$work/site.port" & echo $! > "$work/site.pid"
+      for _ in $(seq 50); do [ -s "$work/site.port" ] && break; sleep 0.1; done
+      site_port=$(cat "$work/site.port")
+      shape_runs=$(( runs > 3 ? 3 : runs ))
+      shape_set capped "$shape_runs" yes
+      # One connection gets 8 or 0.5 MB/s as the site's connection count falls: a coin toss
+      # for curl (4 s or 67 s), so it sits this shape out.
+      shape_set mixed "$shape_runs" no
+      ;;
+  esac
+done
+
+for part in $parts; do
+  case $part in
+    local)
+      echo
+      echo "1 GiB from nginx on 127.0.0.1, medians of $runs runs (zenvira: TuningValueA 2, TuningValueB 4096)"
+      echo
+      table local $((1 << 30)) zenvira curl aria2c copy ;;
+    slow)
+      echo
+      echo "200 MiB, nginx limit_rate 20m per connection, medians of $(( runs > 3 ? 3 : runs )) runs"
+      echo
+      table slow $((200 << 20)) zenvira curl aria2c ;;
+    shapes)
+      echo
+      echo "32 MiB, 4 MB/s per connection from the first byte, 40 ms before each answer, medians of $shape_runs runs"
+      echo
+      shape_table capped zenvira curl aria2c-x2 aria2c-x16
+      echo
+      echo "32 MiB, every other connection 0.5 MB/s, the rest 8 MB/s, medians of $shape_runs runs"
+      echo
+      shape_table mixed zenvira aria2c-x2 aria2c-x16 ;;
+  esac
+done

@@ -93,6 +93,7 @@ CurlFailure HttpTransfer::failure(CURLcode code) const {
     curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &failure.osErrno);
     failure.message = errorBuffer_;
     failure.host = host_;
+    failure.headComplete = head_.complete;
     return failure;
 }
 

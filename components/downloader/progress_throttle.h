@@ -19,7 +19,11 @@ public:
         last_ = now;
         meter_.sample(now);
         const DownloadProgress figures = meter_.snapshot();
-        if (figures.BytesDone == reported_.BytesDone && figures.BytesTotal == reported_.BytesTotal) return false;
+        // A stalled transfer is reported too once its speed has fallen to 0, so the window
+        // never keeps showing the last burst.
+        const bool stalledNow = figures.BytesPerSecond == 0 && reported_.BytesPerSecond != 0;
+        if (figures.BytesDone == reported_.BytesDone && figures.BytesTotal == reported_.BytesTotal && !stalledNow)
+            return false;
         reported_ = figures;
         return true;
     }

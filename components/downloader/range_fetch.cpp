@@ -231,8 +231,9 @@ void RangeFetch::waitOut(Attempt& attempt, Clock::time_point now) {
 void RangeFetch::retryOrFail(Attempt& attempt, CURLcode code, Clock::time_point now) {
     // A body that ends early without an error is a connection the server closed too soon.
     const CURLcode cause = code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
-    const std::string reason = describeCurlFailure(attempt.http->failure(cause));
-    if (!isRetryable(cause)) return fail(reason);
+    const CurlFailure failure = attempt.http->failure(cause);
+    const std::string reason = describeCurlFailure(failure);
+    if (!isRetryable(failure)) return fail(reason);
     const std::int64_t progressed = attempt.segment->next - attempt.verifyEnd;
     if (!plan_->scheduleRetry(*attempt.segment, progressed, now))
         fail(reason + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)");

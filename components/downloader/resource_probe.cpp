@@ -86,6 +86,14 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address) {
         attempt.result.status = FetchStatus::Stopped;
         return attempt;
     }
+    // A transfer that failed on its own (a redirect loop, a redirect elsewhere, a giant header)
+    // says so; only the cut this request makes itself after one byte is no failure.
+    if (code != CURLE_OK && code != CURLE_WRITE_ERROR) {
+        const CurlFailure failure = transfer.failure(code);
+        attempt.result = failed(describeCurlFailure(failure));
+        attempt.decided = isUnreachable(failure.code) || !isRetryable(failure);
+        return attempt;
+    }
     if (transfer.head().complete && (transfer.head().status == 429 || transfer.head().status == 503)) {
         // Busy: worth another try once the wait it asks for is over.
         attempt.result = failed(httpStatusText(transfer.head().status, transfer.head().reason));
@@ -101,7 +109,7 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address) {
     }
     const CurlFailure failure = transfer.failure(code == CURLE_OK ? CURLE_GOT_NOTHING : code);
     attempt.result = failed(describeCurlFailure(failure));
-    attempt.decided = isUnreachable(failure.code) || !isRetryable(failure.code);
+    attempt.decided = isUnreachable(failure.code) || !isRetryable(failure);
     return attempt;
 }
 

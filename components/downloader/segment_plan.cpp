@@ -15,7 +15,7 @@ std::int64_t totalOf(const std::vector<ByteRange>& ranges) {
 // The smallest share a piece keeps when split: what is in flight on its connection anyway.
 constexpr std::int64_t kSmallestKeep = 64 * 1024;
 // A race pays when a fresh connection would end the piece this much sooner at least.
-constexpr double kRaceGainSeconds = 0.25;
+constexpr double kRaceGainSeconds = 0.05;
 
 }  // namespace
 

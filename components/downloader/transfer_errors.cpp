@@ -18,6 +18,13 @@ std::string detailOf(const CurlFailure& failure) {
 }  // namespace
 
 std::string describeCurlFailure(const CurlFailure& failure) {
+    // libcurl reads the rest of an answer shorter than it announced as the next answer.
+    if (failure.message.find("HTTP/0.9") != std::string::npos)
+        return "The server sent less than it announced, and the connection no longer made sense";
+    // libcurl refuses a head past its limit as if memory had run out.
+    if (!failure.headComplete && (failure.code == CURLE_OUT_OF_MEMORY ||
+                                  (failure.code == CURLE_WEIRD_SERVER_REPLY && failure.message.find("header") != std::string::npos)))
+        return "The server sent a header too large to read";
     switch (failure.code) {
     case CURLE_COULDNT_RESOLVE_HOST:
         return "Could not find the host " + failure.host;
@@ -36,9 +43,10 @@ std::string describeCurlFailure(const CurlFailure& failure) {
     case CURLE_SEND_ERROR:
         return "The connection to " + failure.host + " broke off: " + detailOf(failure);
     case CURLE_TOO_MANY_REDIRECTS:
-        return "Too many redirections";
+        return "Too many redirects (more than 10): the address leads in a circle";
     case CURLE_UNSUPPORTED_PROTOCOL:
-        return "Not an http or https address: " + detailOf(failure);
+        // The first address was checked before the transfer: only a redirect gets here.
+        return "Redirected to an address that is not http or https: " + detailOf(failure);
     case CURLE_URL_MALFORMAT:
         return "Not a valid address: " + detailOf(failure);
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -57,6 +65,11 @@ std::string describeCurlFailure(const CurlFailure& failure) {
 bool isUnreachable(CURLcode code) {
     return code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_RESOLVE_PROXY ||
            code == CURLE_COULDNT_CONNECT;
+}
+
+bool isRetryable(const CurlFailure& failure) {
+    if (failure.message.find("HTTP/0.9") != std::string::npos) return true;  // a short part
+    return isRetryable(failure.code);
 }
 
 bool isRetryable(CURLcode code) {

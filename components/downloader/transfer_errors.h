@@ -11,6 +11,7 @@ struct CurlFailure {
     long osErrno = 0;        // CURLINFO_OS_ERRNO
     std::string message;     // libcurl's error buffer, may be empty
     std::string host;        // the host of the address, for the text
+    bool headComplete = false;  // the answer's head had come whole
 };
 
 std::string describeCurlFailure(const CurlFailure& failure);
@@ -21,5 +22,6 @@ bool isUnreachable(CURLcode code);
 
 // A connection that broke or stalled: worth taking up again from where it stopped.
 bool isRetryable(CURLcode code);
+bool isRetryable(const CurlFailure& failure);
 
 }  // namespace zenvira::components

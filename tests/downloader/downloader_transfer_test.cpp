@@ -238,3 +238,25 @@ TEST(DownloaderTransferTest, FailuresComeWithTextsAPersonUnderstands) {
 
 }  // namespace
 }  // namespace zenvira::testing
+
+namespace zenvira::testing {
+namespace {
+
+TEST(DownloaderReasonsTest, RedirectsAndGiantHeadersGetTheirOwnSentence) {
+    DownloadHarness h;
+    h.site.addFixed("/loop", {.status = 302, .body = "", .headers = {{"Location", "/loop"}}});
+    h.site.addFixed("/elsewhere", {.status = 302, .body = "", .headers = {{"Location", "ftp://127.0.0.1/clip.flv"}}});
+    h.site.addFixed("/giant", {.status = 200, .body = "x", .headers = {{"X-Filler", std::string(300 * 1024, 'a')}}});
+    const auto failure = [&](const std::string& path) {
+        h.prepare(h.site.localAddress(path), "\\clip.flv", 2, 0);
+        const DownloadRecord record = h.run();
+        EXPECT_EQ(record.outcome(), 2) << path;
+        return record.errorText;
+    };
+    EXPECT_EQ(failure("/loop"), "Too many redirects (more than 10): the address leads in a circle");
+    EXPECT_EQ(failure("/elsewhere").rfind("Redirected to an address that is not http or https", 0), 0u);
+    EXPECT_EQ(failure("/giant"), "The server sent a header too large to read");
+}
+
+}  // namespace
+}  // namespace zenvira::testing
