@@ -86,9 +86,9 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address) {
         attempt.result.status = FetchStatus::Stopped;
         return attempt;
     }
-    // A transfer that failed on its own (a redirect loop, a redirect elsewhere, a giant header)
-    // says so; only the cut this request makes itself after one byte is no failure.
-    if (code != CURLE_OK && code != CURLE_WRITE_ERROR) {
+    // A redirect loop or a redirect elsewhere ends with the head of the last redirect in
+    // hand: the failure says more than that head.
+    if (code == CURLE_TOO_MANY_REDIRECTS || code == CURLE_UNSUPPORTED_PROTOCOL) {
         const CurlFailure failure = transfer.failure(code);
         attempt.result = failed(describeCurlFailure(failure));
         attempt.decided = isUnreachable(failure.code) || !isRetryable(failure);
