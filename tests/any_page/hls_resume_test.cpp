@@ -43,7 +43,7 @@ TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
         response.body = readAll(variant.filePath(file));
         response.contentType = file.endsWith(".m3u8") ? "application/vnd.apple.mpegurl" : "video/mp2t";
         if (file == "seg000.ts") response.delay = std::chrono::milliseconds(0);
-        else if (file.endsWith(".ts")) response.delay = std::chrono::milliseconds(1500);
+        else if (file.endsWith(".ts")) response.delay = std::chrono::milliseconds(4000);
         segments += file.endsWith(".ts");
         site.addFixed("/slow/" + file.toStdString(), response);
     }
@@ -61,7 +61,7 @@ TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
     components::StopSignal stop;
     std::thread stopper([&] {
         // Stop once the quick first segment is on the disk and listed.
-        for (int i = 0; i < 400; ++i) {
+        for (int i = 0; i < 2000; ++i) {  // up to 20 s on a busy machine
             std::ifstream state(target + ".part.hls");
             std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
             if (text.find("\n0\n") != std::string::npos) break;
