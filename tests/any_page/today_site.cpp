@@ -24,11 +24,11 @@ std::string readAll(const QString& path) {
 }
 
 site::StreamSpec fileStream(const QString& path, const std::string& type) {
-    site::StreamSpec spec;
-    spec.filePath = path.toStdString();
-    spec.contentType = type;
-    spec.etag = "\"" + std::to_string(QFileInfo(path).size()) + "\"";
-    return spec;
+    site::StreamSpec stream;
+    stream.filePath = path.toStdString();
+    stream.contentType = type;
+    stream.etag = "\"" + std::to_string(QFileInfo(path).size()) + "\"";
+    return stream;
 }
 
 site::FixedResponse document(std::string body, std::string type = "text/html; charset=utf-8") {
