@@ -6,7 +6,6 @@
 #include "app/cli/json_writer.h"
 #include "app/page_reader.h"
 #include "base/quality.h"
-#include "components/page_fetch/page_fetch.h"
 
 namespace zenvira::cli {
 
