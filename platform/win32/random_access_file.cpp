@@ -17,6 +17,16 @@ bool failWithLastError(std::string& error) {
     return false;
 }
 
+// Positioned reads and writes name their offset in an OVERLAPPED, at most 1 GiB at a time.
+OVERLAPPED overlappedAt(std::int64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset & 0xffffffff);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+DWORD chunkOf(std::size_t length) { return static_cast<DWORD>(length > (1u << 30) ? (1u << 30) : length); }
+
 }  // namespace
 
 std::string systemErrorText(int code) {
@@ -65,10 +75,8 @@ bool RandomAccessFile::truncate(std::int64_t size, std::string& error) {
 bool RandomAccessFile::writeAt(const void* data, std::size_t length, std::int64_t offset, std::string& error) {
     const auto* bytes = static_cast<const char*>(data);
     while (length > 0) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset & 0xffffffff);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        const DWORD chunk = static_cast<DWORD>(length > (1u << 30) ? (1u << 30) : length);
+        OVERLAPPED at = overlappedAt(offset);
+        const DWORD chunk = chunkOf(length);
         DWORD written = 0;
         if (!WriteFile(handleOf(handle_), bytes, chunk, &written, &at)) return failWithLastError(error);
         bytes += written;
@@ -81,10 +89,8 @@ bool RandomAccessFile::writeAt(const void* data, std::size_t length, std::int64_
 bool RandomAccessFile::readAt(void* data, std::size_t length, std::int64_t offset, std::string& error) const {
     auto* bytes = static_cast<char*>(data);
     while (length > 0) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset & 0xffffffff);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        const DWORD chunk = static_cast<DWORD>(length > (1u << 30) ? (1u << 30) : length);
+        OVERLAPPED at = overlappedAt(offset);
+        const DWORD chunk = chunkOf(length);
         DWORD got = 0;
         if (!ReadFile(handleOf(handle_), bytes, chunk, &got, &at)) return failWithLastError(error);
         if (got == 0) {
