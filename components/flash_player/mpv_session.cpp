@@ -112,6 +112,7 @@ void MpvSession::handleEvent(const mpv_event& event) {
         emit fileLoaded();
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
+        readPausedNow();
         emit playbackRestarted();
         break;
     case MPV_EVENT_END_FILE: {
@@ -128,13 +129,25 @@ void MpvSession::handleEvent(const mpv_event& event) {
     }
 }
 
+void MpvSession::notePaused(bool paused) {
+    if (paused == paused_) return;
+    paused_ = paused;
+    emit pausedChanged(paused);
+}
+
+// The notice of a pause change can come after the restart it preceded: a video opened paused
+// would then look, for a moment, as if it ran. The flag as the player holds it now settles it.
+void MpvSession::readPausedNow() {
+    int flag = 0;
+    if (handle_ && mpv_get_property(handle_, "pause", MPV_FORMAT_FLAG, &flag) >= 0) notePaused(flag != 0);
+}
+
 void MpvSession::handlePropertyChange(const mpv_event& event) {
     const auto* property = static_cast<const mpv_event_property*>(event.data);
     if (property->format == MPV_FORMAT_FLAG) {
         const bool value = *static_cast<const int*>(property->data) != 0;
-        if (std::strcmp(property->name, "pause") == 0 && value != paused_) {
-            paused_ = value;
-            emit pausedChanged(value);
+        if (std::strcmp(property->name, "pause") == 0) {
+            notePaused(value);
         } else if (std::strcmp(property->name, "eof-reached") == 0) {
             endReached_ = value;
         }

@@ -52,6 +52,8 @@ private:
     void drainEvents();
     void handleEvent(const mpv_event& event);
     void handlePropertyChange(const mpv_event& event);
+    void notePaused(bool paused);
+    void readPausedNow();
     void observeProperties();
 
     mpv_handle* handle_ = nullptr;
