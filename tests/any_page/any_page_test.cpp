@@ -13,27 +13,16 @@
 #include <string>
 
 #include "tests/any_page/today_site.h"
+#include "tests/support/run_command.h"
 
 using namespace zenvira;
 using Json = nlohmann::json;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-};
+using test::RunResult;
 
-RunResult run(const std::string& command) {
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buf{};
-    while (const auto n = fread(buf.data(), 1, buf.size(), pipe)) result.out.append(buf.data(), n);
-    const int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
-}
+RunResult run(const std::string& command) { return test::runCommand(command); }
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 

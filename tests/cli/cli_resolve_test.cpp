@@ -17,27 +17,17 @@
 #include "app/cli/json_writer.h"
 #include "app/cli/resolve_command.h"
 #include "tests/site/fixture_site.h"
+#include "tests/support/run_command.h"
 
 using namespace zenvira;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-};
+using test::RunResult;
 
 // Runs the CLI with the proxy set; stderr is folded into the output after a marker.
 RunResult runCli(const std::string& proxy, const std::string& args) {
-    const std::string command = "http_proxy=" + proxy + " " ZENVIRA_CLI " " + args + " 2>&1";
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buf{};
-    while (const auto n = fread(buf.data(), 1, buf.size(), pipe)) result.out.append(buf.data(), n);
-    const int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
+    return test::runCommand("http_proxy=" + proxy + " " ZENVIRA_CLI " " + args + " 2>&1");
 }
 
 site::WatchPageSpec watchPage(const std::string& title, std::initializer_list<std::pair<const char*, const char*>> formats) {
