@@ -15,6 +15,7 @@
 #include "components/downloader/resource_probe.h"
 #include "components/downloader/target_claim.h"
 #include "components/downloader/whole_fetch.h"
+#include "components/transfer_failure/shown_text.h"
 #include "base/text_ops.h"
 #include "platform/path_mapping.h"
 #include "platform/random_access_file.h"
@@ -33,8 +34,9 @@ std::optional<std::string> addressProblem(const std::string& address) {
     const std::string schemeText = scheme ? text::lowerAscii(scheme) : std::string();
     curl_free(scheme);
     curl_url_cleanup(parsed);
-    if (parse != CURLUE_OK) return "Not a valid address: " + address + " (" + curl_url_strerror(parse) + ")";
-    if (schemeText != "http" && schemeText != "https") return "Only http and https addresses can be downloaded: " + address;
+    if (parse != CURLUE_OK) return "Not a valid address: " + shownText(address) + " (" + curl_url_strerror(parse) + ")";
+    if (schemeText != "http" && schemeText != "https")
+        return "Only http and https addresses can be downloaded: " + shownText(address);
     return std::nullopt;
 }
 

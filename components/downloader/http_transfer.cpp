@@ -8,6 +8,7 @@ namespace {
 
 // Few, large reads: fewer system calls and callbacks per gigabyte.
 constexpr long kReceiveBuffer = 512 * 1024;
+constexpr long kMaxRedirects = 10;
 
 }  // namespace
 
@@ -40,7 +41,7 @@ void HttpTransfer::configure(const TransferRequest& request) {
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     // Parallel ranges only help over separate connections, never as streams of one.
     curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -93,7 +94,11 @@ CurlFailure HttpTransfer::failure(CURLcode code) const {
     curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &failure.osErrno);
     failure.message = errorBuffer_;
     failure.host = host_;
+    failure.effectiveUrl = effectiveUrl();
+    failure.maxRedirects = kMaxRedirects;
     failure.headComplete = head_.complete;
+    long connects = 0;
+    failure.reusedConnection = curl_easy_getinfo(easy_, CURLINFO_NUM_CONNECTS, &connects) == CURLE_OK && connects == 0;
     return failure;
 }
 

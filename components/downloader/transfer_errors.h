@@ -4,16 +4,13 @@
 
 #include <string>
 
+#include "components/transfer_failure/transfer_failure.h"
+
 namespace zenvira::components {
 
-struct CurlFailure {
-    CURLcode code = CURLE_OK;
-    long osErrno = 0;        // CURLINFO_OS_ERRNO
-    std::string message;     // libcurl's error buffer, may be empty
-    std::string host;        // the host of the address, for the text
-    bool headComplete = false;  // the answer's head had come whole
-};
+using CurlFailure = TransferFailure;
 
+// The shared sentences, and the downloader's own where a file is what was being fetched.
 std::string describeCurlFailure(const CurlFailure& failure);
 
 // The server was never reached (no such host, nothing listening): trying again at once

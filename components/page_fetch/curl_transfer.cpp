@@ -74,6 +74,7 @@ void startResponse(TransferState& state, std::string_view line) {
     out.reason.clear();
     out.contentType.clear();
     out.contentDisposition.clear();
+    out.headComplete = false;
     out.body.clear();
     state.mediaBody = false;
     state.contentLength.reset();
@@ -128,8 +129,10 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
         const std::string_view line(data, bytes);
         if (line.starts_with("HTTP/"))
             startResponse(state, line);
-        else if (trimmed(line).empty())
+        else if (trimmed(line).empty()) {
+            state.outcome.headComplete = true;
             return acceptAnnouncedLength(state) ? bytes : 0;
+        }
         else
             readHeaderField(state, line);
     } catch (const std::bad_alloc&) {

@@ -17,6 +17,7 @@ struct TransferOutcome {
     std::string contentType;   // its Content-Type header
     std::string contentDisposition;  // its Content-Disposition header
     bool mediaPrefix = false;  // stopped on purpose after the first bytes of a media body
+    bool headComplete = false; // the last response's head came whole (its blank line seen)
     long proxyStatus = 0;      // the proxy's answer to a CONNECT, 0 when there was none
     std::string body;          // the decoded (gunzipped) body of the last response
     bool bodyTooLarge = false;     // stopped because the body passed maxBodyBytes

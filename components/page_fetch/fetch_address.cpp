@@ -22,22 +22,7 @@ std::string part(CURLU* url, CURLUPart which) {
     return out;
 }
 
-constexpr std::size_t kShownLimit = 120;
-
 }  // namespace
-
-std::string shownText(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (out.size() >= kShownLimit) {
-            out += "...";
-            break;
-        }
-        const auto b = static_cast<unsigned char>(c);
-        out += (b < 0x20 || b == 0x7F) ? '?' : c;
-    }
-    return out;
-}
 
 std::string hostOf(const std::string& url) {
     UrlHandle handle(curl_url());

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "components/transfer_failure/shown_text.h"
+
 namespace zenvira::components::pagefetch {
 
 struct CheckedAddress {
@@ -17,8 +19,7 @@ CheckedAddress checkAddress(const std::string& address);
 // The host part of an address, or empty when it has none.
 std::string hostOf(const std::string& url);
 
-// The text shown for something a person typed: control characters made visible and long
-// text cut, so a message stays one readable line.
-std::string shownText(std::string_view text);
+// The text shown for something a person typed or a server sent: one readable line.
+using components::shownText;
 
 }  // namespace zenvira::components::pagefetch

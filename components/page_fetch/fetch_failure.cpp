@@ -1,40 +1,15 @@
 #include "components/page_fetch/fetch_failure.h"
 
-#include <system_error>
-
 #include "components/page_fetch/fetch_address.h"
 #include "components/http_status/http_status.h"
+#include "components/transfer_failure/transfer_failure.h"
 
 namespace zenvira::components::pagefetch {
 namespace {
 
-std::string afterPrefix(const std::string& text, std::string_view prefix, std::string_view stop) {
-    if (text.rfind(prefix, 0) != 0) return {};
-    const auto start = prefix.size();
-    const auto end = stop.empty() ? std::string::npos : text.find(stop, start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
-std::string lowerFirst(std::string s) {
-    if (!s.empty() && s[0] >= 'A' && s[0] <= 'Z') s[0] = static_cast<char>(s[0] - 'A' + 'a');
-    return s;
-}
-
-std::string connectReason(long osErrno) {
-    if (osErrno == 0) return "no connection could be made";
-    return lowerFirst(std::generic_category().message(static_cast<int>(osErrno)));
-}
-
 // The server's phrase is shown on one line and cut short.
 std::string statusText(long status, const std::string& reason) {
     return components::httpStatusText(status, shownText(reason));
-}
-
-// Where libcurl tried to connect: the proxy when one is in use, else the page's host.
-std::string connectTarget(const TransferOutcome& outcome, const std::string& host) {
-    const std::string target = afterPrefix(outcome.curlMessage, "Failed to connect to ", " port ");
-    if (target.empty() || target == host) return host;
-    return target + " (the proxy for " + host + ")";
 }
 
 std::string describeTimeout(const TransferOutcome& outcome, const FetchOptions& options, const std::string& host) {
@@ -46,44 +21,28 @@ std::string describeTimeout(const TransferOutcome& outcome, const FetchOptions& 
 }
 
 std::string describeCurlError(const TransferOutcome& outcome, const FetchOptions& options, const std::string& host) {
-    const std::string detail = shownText(outcome.curlMessage.empty() ? curl_easy_strerror(outcome.code) : outcome.curlMessage);
+    TransferFailure failure;
+    failure.code = outcome.code;
+    failure.osErrno = outcome.osErrno;
+    failure.message = outcome.curlMessage;
+    failure.host = host;
+    failure.effectiveUrl = outcome.effectiveUrl;
+    failure.maxRedirects = options.maxRedirects;
+    failure.headComplete = outcome.headComplete;
+    if (auto common = commonFailureText(failure)) return *common;
     switch (outcome.code) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-        return "Host not found: " + host;
-    case CURLE_COULDNT_RESOLVE_PROXY: {
-        const std::string proxy = afterPrefix(outcome.curlMessage, "Could not resolve proxy: ", "");
-        return "Proxy host not found: " + (proxy.empty() ? detail : shownText(proxy));
-    }
-    case CURLE_COULDNT_CONNECT:
-        return "Could not connect to " + connectTarget(outcome, host) + ": " + connectReason(outcome.osErrno);
     case CURLE_OPERATION_TIMEDOUT:
         return describeTimeout(outcome, options, host);
-    case CURLE_TOO_MANY_REDIRECTS:
-        return "Too many redirects (more than " + std::to_string(options.maxRedirects) + ")";
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        // Only a redirect gets here: the first address was checked before the transfer.
-        return "Redirected to an address that is not http or https: " + shownText(outcome.effectiveUrl);
-    case CURLE_URL_MALFORMAT:
-        return "Not a valid address: " + detail;
-    case CURLE_PEER_FAILED_VERIFICATION:
-        return "The certificate of " + host + " could not be verified: " + detail;
-    case CURLE_SSL_CONNECT_ERROR:
-        return "The secure connection to " + host + " failed: " + detail;
     case CURLE_GOT_NOTHING:
         return host + " closed the connection without answering";
     case CURLE_PARTIAL_FILE:
         return "The connection to " + host + " ended before the whole page arrived";
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-        return "The connection to " + host + " broke off: " + detail;
     case CURLE_BAD_CONTENT_ENCODING:
         return host + " sent a compressed page that could not be unpacked";
-    case CURLE_WEIRD_SERVER_REPLY:
-        return host + " did not answer in HTTP";
     case CURLE_OUT_OF_MEMORY:
         return "Out of memory while fetching the page from " + host;
     default:
-        return "Could not fetch the page from " + host + ": " + detail;
+        return "Could not fetch the page from " + host + ": " + failureDetail(failure);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "components/page_fetch/page_fetch.h"
 #include "tests/downloader/download_harness.h"
 
 namespace zenvira::testing {
@@ -220,9 +221,9 @@ TEST(DownloaderTransferTest, FailuresComeWithTextsAPersonUnderstands) {
     h.prepare(closedPort);
     record = h.run();
     EXPECT_EQ(record.outcome(), 2);
-    EXPECT_EQ(record.errorText, "Could not connect to host: connection refused");
+    EXPECT_EQ(record.errorText, "Could not connect to 127.0.0.1: connection refused");
 
-    for (const std::string address : {"", "ftp://example.com/x.flv", "http://exa mple.com:port/"}) {
+    for (const std::string address : {"", "ftp://example.com/\x1b]0;x\a.flv", "http://exa mple.com:port/\x1b[2J"}) {
         h.prepare(address);
         int completions = 0;
         auto watch = QObject::connect(&h.downloader, &components::clDownLoader::ProcessCompleted,
@@ -232,7 +233,9 @@ TEST(DownloaderTransferTest, FailuresComeWithTextsAPersonUnderstands) {
         DownloadHarness::pump(std::chrono::seconds(5), [&] { return completions > 0; });
         QObject::disconnect(watch);
         EXPECT_EQ(completions, 1) << address;
-        EXPECT_FALSE(h.downloader.ErrorInfo().ErrorText.empty()) << address;
+        const std::string text = h.downloader.ErrorInfo().ErrorText;
+        EXPECT_FALSE(text.empty()) << address;
+        EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
     }
 }
 
@@ -242,20 +245,32 @@ TEST(DownloaderTransferTest, FailuresComeWithTextsAPersonUnderstands) {
 namespace zenvira::testing {
 namespace {
 
-TEST(DownloaderReasonsTest, RedirectsAndGiantHeadersGetTheirOwnSentence) {
+// A failure that means the same reads the same whether a file or a page was being fetched.
+TEST(DownloaderReasonsTest, RedirectsHeadersAndStrangeServersReadAlikeInTheDownloaderAndThePageFetch) {
     DownloadHarness h;
     h.site.addFixed("/loop", {.status = 302, .body = "", .headers = {{"Location", "/loop"}}});
     h.site.addFixed("/elsewhere", {.status = 302, .body = "", .headers = {{"Location", "ftp://127.0.0.1/clip.flv"}}});
     h.site.addFixed("/giant", {.status = 200, .body = "x", .headers = {{"X-Filler", std::string(300 * 1024, 'a')}}});
-    const auto failure = [&](const std::string& path) {
-        h.prepare(h.site.localAddress(path), "\\clip.flv", 2, 0);
-        const DownloadRecord record = h.run();
-        EXPECT_EQ(record.outcome(), 2) << path;
-        return record.errorText;
+    h.site.addFixed("/ssh", {.body = "SSH-2.0-OpenSSH_9.2\r\n", .rawBytes = true});
+    std::string closedPort;
+    {
+        site::FixtureSite closed;
+        closedPort = closed.localAddress("/videoplayback?id=x");
+    }
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {h.site.localAddress("/loop"), "Too many redirects (more than 10)"},
+        {h.site.localAddress("/elsewhere"), "Redirected to an address that is not http or https: ftp://127.0.0.1/clip.flv"},
+        {h.site.localAddress("/giant"), "The server sent a header too large to read"},
+        {h.site.localAddress("/ssh"), "127.0.0.1 did not answer in HTTP"},
+        {closedPort, "Could not connect to 127.0.0.1: connection refused"},
     };
-    EXPECT_EQ(failure("/loop"), "Too many redirects (more than 10): the address leads in a circle");
-    EXPECT_EQ(failure("/elsewhere").rfind("Redirected to an address that is not http or https", 0), 0u);
-    EXPECT_EQ(failure("/giant"), "The server sent a header too large to read");
+    for (const auto& [address, sentence] : cases) {
+        h.prepare(address, "\\clip.flv", 2, 0);
+        const DownloadRecord record = h.run();
+        EXPECT_EQ(record.outcome(), 2) << address;
+        EXPECT_EQ(record.errorText, sentence);
+        EXPECT_EQ(components::PageFetch().FetchText(address).error, sentence);
+    }
 }
 
 }  // namespace

@@ -225,6 +225,12 @@ TEST(PageFetchAddress, BadAddressesFailWithAReadableLine) {
     EXPECT_FALSE(garbage.ok);
     EXPECT_EQ(garbage.error.find('\n'), std::string::npos);
     EXPECT_LT(garbage.error.size(), 200u);
+    // A C1 control in UTF-8 (CSI) is a control too; a long address is cut between characters.
+    std::string accents;
+    for (int i = 0; i < 100; ++i) accents += "\xC3\xA9";
+    const auto csi = fetch("gopher://x/\xC2\x9B" "31m" + accents);
+    EXPECT_EQ(csi.error.rfind("Only http and https addresses can be fetched, not gopher: gopher://x/?31m\xC3\xA9", 0), 0u);
+    EXPECT_TRUE(csi.error.ends_with("\xC3\xA9...")) << csi.error;
 }
 
 }  // namespace

@@ -165,6 +165,10 @@ bool FixtureSite::Impl::answerFixed(Connection& connection, const http::Request&
         fixedAnswer.body = gzipCompress(fixedAnswer.body);
         fixedAnswer.headers.emplace_back("Content-Encoding", "gzip");
     }
+    if (fixedAnswer.rawBytes) {
+        connection.sendAll(fixedAnswer.body);
+        return false;  // no request after it can be understood
+    }
     return answerDocument(connection, request, fixedAnswer.status, fixedAnswer.contentType, fixedAnswer.body,
                           fixedAnswer.headers);
 }

@@ -82,6 +82,7 @@ struct FixedResponse {
     std::vector<std::pair<std::string, std::string>> headers;  // extra headers (Location...)
     bool gzip = false;                                         // send Content-Encoding: gzip
     std::chrono::milliseconds delay{0};                        // wait before answering
+    bool rawBytes = false;  // the body alone, no status line or headers: a server of another protocol
 };
 
 // What the server saw, for assertions.
