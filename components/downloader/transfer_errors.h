@@ -13,6 +13,11 @@ using CurlFailure = TransferFailure;
 // The shared sentences, and the downloader's own where a file is what was being fetched.
 std::string describeCurlFailure(const CurlFailure& failure);
 
+// A body that broke off while no size was known to check it by: close-delimited (no
+// Content-Length) or chunked, cut by a reset or a TLS close without close_notify.
+inline constexpr const char* kUnsizedCutShortText =
+    "The server closed the connection before the whole file came, and it did not say how long the file is";
+
 // The server was never reached (no such host, nothing listening): trying again at once
 // changes nothing, so a download that has not started fails straight away.
 bool isUnreachable(CURLcode code);

@@ -16,15 +16,16 @@ FetchResult resultOf(FetchStatus status, std::string error = {}, std::string war
 
 }  // namespace
 
-WholeFetch::WholeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url, std::string shownName)
-    : context_(context), file_(file), url_(std::move(url)), shownName_(std::move(shownName)) {}
+WholeFetch::WholeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url, std::string shownName,
+                       std::int64_t knownSize)
+    : context_(context), file_(file), url_(std::move(url)), shownName_(std::move(shownName)), knownSize_(knownSize) {}
 
 FetchResult WholeFetch::run() {
     for (int retries = 0;; ++retries) {
         std::string reason;
         switch (attempt(reason)) {
         case Ending::Complete:
-            return resultOf(FetchStatus::Complete, {}, size_ < 0 ? kNoSizeText : "");
+            return resultOf(FetchStatus::Complete, {}, completionWarning());
         case Ending::Failed:
             return resultOf(FetchStatus::Failed, reason);
         case Ending::Stopped:
@@ -96,7 +97,7 @@ bool WholeFetch::acceptHead(const ResponseHead& head) {
     else if (head.status != 200) fatal_ = "Unexpected answer from the server: " + httpStatusText(head.status, head.reason);
     if (!fatal_.empty()) return false;
     size_ = head.contentLength.value_or(-1);
-    context_.meter.setTotal(size_);
+    context_.meter.setTotal(size_ >= 0 ? size_ : knownSize_);
     std::string error;
     if (size_ > 0 && !file_.reserve(size_, error)) {
         fatal_ = "Cannot create the file " + shownName_ + ": " + error;
@@ -112,10 +113,23 @@ WholeFetch::Ending WholeFetch::judge(const HttpTransfer& transfer, CURLcode code
         reason = fatal_;
         return Ending::Failed;
     }
-    if (code == CURLE_OK && headAccepted_ && (size_ < 0 || received_ == size_)) return Ending::Complete;
+    // A body without Content-Length ends when the connection does, even cut short: only a
+    // size told before can show it is not whole.
+    const std::int64_t expected = size_ >= 0 ? size_ : knownSize_;
+    if (code == CURLE_OK && headAccepted_ && (expected < 0 || received_ >= expected)) return Ending::Complete;
     const CURLcode cause = code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
-    reason = describeCurlFailure(transfer.failure(cause));
+    const bool unsizedCut = headAccepted_ && expected < 0 && (cause == CURLE_RECV_ERROR || cause == CURLE_PARTIAL_FILE);
+    reason = unsizedCut ? kUnsizedCutShortText : describeCurlFailure(transfer.failure(cause));
     return isRetryable(cause) ? Ending::Retry : Ending::Failed;
+}
+
+std::string WholeFetch::completionWarning() const {
+    if (size_ >= 0) return {};
+    if (knownSize_ < 0) return kNoSizeText;
+    if (received_ > knownSize_)
+        return "The file came larger than the server first announced (" + std::to_string(knownSize_) +
+               " bytes), so it could not be checked";
+    return {};
 }
 
 }  // namespace zenvira::components

@@ -14,7 +14,10 @@ namespace zenvira::components {
 
 class WholeFetch {
 public:
-    WholeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url, std::string shownName);
+    // knownSize: the size an earlier answer told (-1: none), the measure of a body that
+    // comes without Content-Length.
+    WholeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url, std::string shownName,
+               std::int64_t knownSize = -1);
 
     FetchResult run();
     // Bytes written by the last attempt: the size of the file once complete.
@@ -28,11 +31,13 @@ private:
     std::size_t takeBody(const char* data, std::size_t length);
     bool acceptHead(const ResponseHead& head);
     Ending judge(const HttpTransfer& transfer, CURLcode code, std::string& reason);
+    std::string completionWarning() const;
 
     FetchContext& context_;
     platform::RandomAccessFile& file_;
     std::string url_;
     std::string shownName_;
+    std::int64_t knownSize_;
     std::int64_t size_ = -1;      // from Content-Length, -1 when the server sent none
     std::int64_t received_ = 0;
     bool headAccepted_ = false;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "components/downloader/transfer_errors.h"
 #include "components/page_fetch/page_fetch.h"
 #include "tests/downloader/download_harness.h"
 
@@ -271,6 +272,40 @@ TEST(DownloaderReasonsTest, RedirectsHeadersAndStrangeServersReadAlikeInTheDownl
         EXPECT_EQ(record.errorText, sentence);
         EXPECT_EQ(components::PageFetch().FetchText(address).error, sentence);
     }
+}
+
+// Without Content-Length a body ends when the connection does, so a cut looks like an end.
+TEST(DownloaderReasonsTest, ABodyThatEndsWithItsConnectionIsNeverTakenAsWholeWhenCutShort) {
+    DownloadHarness h;
+    const std::uint64_t size = 2 * kMiB;
+    // The first answer (the probe's) tells the size; the whole file then comes without one and
+    // is cut by an orderly close, which libcurl takes for the end. The probe takes one cut.
+    for (const int cuts : {2, 1000}) {
+        const std::string id = "closes" + std::to_string(cuts);
+        h.site.addStream(id, {.size = size, .acceptRanges = false, .dropAfterBytes = 300000, .dropTimes = cuts,
+                              .omitContentLengthWithoutRange = true});
+        h.prepare(h.streamUrl(id), "\\" + id + ".flv", 1);
+        const DownloadRecord record = h.run();
+        const std::string saved = h.driveFolder() + "/" + id + ".flv";
+        if (cuts == 2) {
+            ASSERT_EQ(record.outcome(), 1) << record.errorText;
+            EXPECT_TRUE(matchesStream(saved, size));
+        } else {
+            EXPECT_EQ(record.outcome(), 2);
+            EXPECT_EQ(record.errorText.rfind("The server closed the connection before the whole file came (gave up", 0), 0u)
+                << record.errorText;
+            EXPECT_FALSE(fileExists(saved));
+        }
+    }
+    // No size anywhere, and the connection reset: a break, not an end.
+    h.site.addStream("resets", {.size = size, .acceptRanges = false, .dropAfterBytes = 300000, .dropTimes = 1000,
+                                .resetOnDrop = true, .omitContentLength = true});
+    h.prepare(h.streamUrl("resets"), "\\resets.flv", 1);
+    const DownloadRecord record = h.run();
+    EXPECT_EQ(record.outcome(), 2);
+    EXPECT_EQ(record.errorText.rfind(std::string(components::kUnsizedCutShortText) + " (gave up", 0), 0u)
+        << record.errorText;
+    EXPECT_FALSE(fileExists(h.driveFolder() + "/resets.flv"));
 }
 
 }  // namespace

@@ -58,6 +58,11 @@ bool Connection::sendAll(const std::uint8_t* data, std::size_t length) {
     return true;
 }
 
+void Connection::resetOnClose() {
+    const linger abort{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+}
+
 bool Connection::sendAll(std::string_view data) {
     return sendAll(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
 }

@@ -22,6 +22,8 @@ public:
 
     bool sendAll(std::string_view data);
     bool sendAll(const std::uint8_t* data, std::size_t length);
+    // Closing then sends a reset (RST) instead of an orderly end: a server that crashed.
+    void resetOnClose();
 
 private:
     bool fill();  // one recv() into the buffer; false at end of stream or error

@@ -54,8 +54,10 @@ struct StreamSpec {
     std::uint64_t bytesPerSecond = 0;         // per-connection rate limit, 0 = none
     std::optional<std::uint64_t> dropAfterBytes;  // close the connection after this many body bytes
     int dropTimes = 1;                        // ... on this many responses, then serve normally
+    bool resetOnDrop = false;                 // ... with a reset (RST) instead of an orderly close
     std::optional<std::uint64_t> declaredLength;  // a wrong Content-Length to send
     bool omitContentLength = false;           // no Content-Length: body ends at connection close
+    bool omitContentLengthWithoutRange = false;  // the same only for requests without Range
     int status = 200;                         // an error status (404, 500...) serves a short body
     std::string etag;                         // sent as ETag when not empty
     std::string lastModified;                 // sent as Last-Modified when not empty

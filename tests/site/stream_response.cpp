@@ -142,7 +142,12 @@ BodyPlan planBody(const http::Request& request, const StreamSpec& stream, std::u
     return {200, 0, size};
 }
 
-http::ResponseHead streamHead(const StreamSpec& stream, const BodyPlan& plan, std::uint64_t size) {
+// A body that ends at the connection's close, without Content-Length.
+bool closeDelimited(const http::Request& request, const StreamSpec& stream) {
+    return stream.omitContentLength || (stream.omitContentLengthWithoutRange && request.header("range").empty());
+}
+
+http::ResponseHead streamHead(const StreamSpec& stream, const BodyPlan& plan, std::uint64_t size, bool unsized) {
     http::ResponseHead head(plan.status);
     head.add("Content-Type", stream.contentType);
     if (stream.acceptRanges) head.add("Accept-Ranges", "bytes");
@@ -151,7 +156,7 @@ http::ResponseHead streamHead(const StreamSpec& stream, const BodyPlan& plan, st
                                       std::to_string(plan.first + plan.length - 1) + "/" + std::to_string(size));
     if (!stream.etag.empty()) head.add("ETag", stream.etag);
     if (!stream.lastModified.empty()) head.add("Last-Modified", stream.lastModified);
-    if (!stream.omitContentLength) head.contentLength(stream.declaredLength.value_or(plan.length));
+    if (!unsized) head.contentLength(stream.declaredLength.value_or(plan.length));
     return head;
 }
 
@@ -176,9 +181,10 @@ bool answerStream(Connection& connection, const http::Request& request, const St
         refused.add("Content-Range", "bytes */" + std::to_string(source.size())).contentLength(0);
         return connection.sendAll(refused.text());
     }
-    http::ResponseHead head = streamHead(stream, plan, source.size());
+    const bool unsized = closeDelimited(request, stream);
+    http::ResponseHead head = streamHead(stream, plan, source.size(), unsized);
     // After a body of the wrong or no length the client cannot find the next response.
-    const bool closeAfter = stream.omitContentLength || (stream.declaredLength && *stream.declaredLength != plan.length);
+    const bool closeAfter = unsized || (stream.declaredLength && *stream.declaredLength != plan.length);
     if (closeAfter) head.closeConnection();
     if (request.method == "HEAD") return connection.sendAll(head.text()) && !closeAfter;
 
@@ -186,8 +192,9 @@ bool answerStream(Connection& connection, const http::Request& request, const St
     const std::uint64_t bodyBytes = cut ? std::min(plan.length, *stream.dropAfterBytes) : plan.length;
     const bool slow = stream.slowEvery > 0 && hooks.connectionSerial % static_cast<std::uint64_t>(stream.slowEvery) == 0;
     const std::uint64_t rate = slow ? stream.slowBytesPerSecond : stream.bytesPerSecond;
-    return connection.sendAll(head.text()) && sendBody(connection, source, plan.first, bodyBytes, rate, hooks, stop) &&
-           !cut && !closeAfter;
+    const bool sent = connection.sendAll(head.text()) && sendBody(connection, source, plan.first, bodyBytes, rate, hooks, stop);
+    if (cut && stream.resetOnDrop) connection.resetOnClose();
+    return sent && !cut && !closeAfter;
 }
 
 }  // namespace zenvira::site

@@ -66,29 +66,32 @@ int connectToSite(std::uint16_t port) {
 }
 
 // Copies both ways until one side ends. Blocking sockets: a TLS record that has begun to
-// arrive is read whole, which its sender finishes at once.
-void relay(SSL* ssl, int clientFd, int siteFd, const StopSignal& stop) {
+// arrive is read whole, which its sender finishes at once. False when the site's side was
+// reset: the tunnel then ends as a crashed server's would, without close_notify.
+bool relay(SSL* ssl, int clientFd, int siteFd, const StopSignal& stop) {
     char buffer[64 * 1024];
     while (!stop.raised()) {
         if (!SSL_has_pending(ssl)) {
             pollfd watched[2] = {{clientFd, POLLIN, 0}, {siteFd, POLLIN, 0}};
             const int ready = ::poll(watched, 2, 100);
-            if (ready < 0 && errno != EINTR) return;
+            if (ready < 0 && errno != EINTR) return true;
             if (ready <= 0) continue;
             if (watched[1].revents != 0) {
                 const ssize_t n = ::recv(siteFd, buffer, sizeof buffer, 0);
                 if (n < 0 && errno == EINTR) continue;
-                if (n <= 0 || !sendSecure(ssl, buffer, static_cast<std::size_t>(n))) return;
+                if (n < 0 && errno == ECONNRESET) return false;
+                if (n <= 0 || !sendSecure(ssl, buffer, static_cast<std::size_t>(n))) return true;
             }
             if (watched[0].revents == 0) continue;
         }
         std::size_t got = 0;
         if (SSL_read_ex(ssl, buffer, sizeof buffer, &got) != 1) {
             if (SSL_get_error(ssl, 0) == SSL_ERROR_WANT_READ) continue;  // a record without data
-            return;
+            return true;
         }
-        if (!sendPlain(siteFd, buffer, got)) return;
+        if (!sendPlain(siteFd, buffer, got)) return true;
     }
+    return true;
 }
 
 }  // namespace
@@ -155,11 +158,12 @@ void TlsTunnels::serve(int clientFd, const std::string& host, std::uint16_t site
     if (SSL_accept(ssl.get()) != 1) return;  // the client refused our certificate, or left
 
     const int siteFd = connectToSite(sitePort);
+    bool orderly = true;
     if (siteFd >= 0) {
-        relay(ssl.get(), clientFd, siteFd, stop);
+        orderly = relay(ssl.get(), clientFd, siteFd, stop);
         ::close(siteFd);
     }
-    SSL_shutdown(ssl.get());
+    if (orderly) SSL_shutdown(ssl.get());
 }
 
 }  // namespace zenvira::site
