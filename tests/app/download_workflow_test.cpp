@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 
@@ -20,6 +22,20 @@ bool hasStreamBytes(const std::filesystem::path& file, std::uint64_t size) {
     for (std::uint64_t i = 0; i < size; ++i)
         if (static_cast<std::uint8_t>(data[i]) != site::streamByte(i)) return false;
     return true;
+}
+
+QByteArray sha256Of(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256); }
+
+QByteArray streamSha256(std::uint64_t size) {
+    QByteArray bytes(static_cast<qsizetype>(size), '\0');
+    site::fillStreamBytes(0, reinterpret_cast<std::uint8_t*>(bytes.data()), size);
+    return sha256Of(bytes);
+}
+
+QByteArray fileSha256(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return sha256Of(QByteArray::fromStdString(data));
 }
 
 bool requested(const site::FixtureSite& site, const std::string& streamId) {
@@ -289,4 +305,32 @@ TEST_F(WorkflowTest, StopEndsTheBatch) {
     EXPECT_EQ(boxes[0].text, "Download stopped");
     EXPECT_EQ(workflow.jobs().size(), 1u);
     EXPECT_FALSE(requested(site, "stopBatch02-34"));
+}
+
+// A stream address that expires mid-download: the job reads its watch page again, takes the
+// quality's new address for the same file and goes on with the same .part.
+TEST_F(WorkflowTest, AnExpiredStreamAddressIsRenewedFromItsWatchPage) {
+    const std::uint64_t size = 4 * 1024 * 1024, expiresAfter = 1536 * 1024;
+    site.addStream("signed1", {.size = size, .bytesPerSecond = 2 * 1024 * 1024, .etag = "\"same\"",
+                               .expireAfterBytes = expiresAfter});
+    site.addStream("signed2", {.size = size, .bytesPerSecond = 2 * 1024 * 1024, .etag = "\"same\""});
+    // Every read of the page signs a new address: "signed1", then "signed2"...
+    std::atomic<int> reads = 0;
+    site.addWatchPageSource("renewedLink", [&reads] {
+        const std::string address = site::streamAddress("signed" + std::to_string(++reads));
+        return site::makeWatchPage({"Renewed", {{"34", "640x360", address}}});
+    });
+
+    workflow.Extract("http://www.youtube.com/watch?v=renewedLink");
+    workflow.QualityDownload(4);
+    ASSERT_TRUE(boxes.empty()) << boxes.front().text;
+    EXPECT_EQ(reads, 2);
+    EXPECT_EQ(fileSha256(drive / "Renewed.flv"), streamSha256(size));
+    // The first address did serve its share before expiring, and what it gave was kept.
+    const std::uint64_t served = site.bytesServed("signed1") + site.bytesServed("signed2");
+    EXPECT_GE(site.bytesServed("signed1"), expiresAfter);
+    EXPECT_LT(served, size + 256 * 1024);
+    EXPECT_TRUE(std::any_of(view.progress.begin(), view.progress.end(), [](const app::ProgressView& shown) {
+        return shown.statusLine.ends_with(" (The link expired and was renewed from the page)");
+    }));
 }

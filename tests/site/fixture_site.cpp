@@ -74,6 +74,7 @@ struct FixtureSite::Impl {
     StopSignal stop;
     mutable std::mutex mutex;  // guards everything below
     std::map<std::string, std::string> watchPages;
+    std::map<std::string, std::function<std::string()>> watchPageSources;
     std::map<std::string, StreamEntry> streams;
     std::map<std::string, FixedResponse> fixed;
     std::map<std::string, StreamSpec> media;
@@ -176,11 +177,15 @@ bool FixtureSite::Impl::answerFixed(Connection& connection, const http::Request&
 bool FixtureSite::Impl::answerWatchPage(Connection& connection, const http::Request& request) {
     const auto videoId = http::queryParam(http::queryOf(request.path), "v");
     std::optional<std::string> page;
+    std::function<std::string()> source;
     if (videoId) {
         std::lock_guard lock(mutex);
         const auto it = watchPages.find(*videoId);
         if (it != watchPages.end()) page = it->second;
+        const auto made = watchPageSources.find(*videoId);
+        if (made != watchPageSources.end()) source = made->second;
     }
+    if (source) page = source();  // outside the lock: the source may ask the site things
     if (!page) return answerStatus(connection, request, 404);
     return answerDocument(connection, request, 200, "text/html; charset=utf-8", *page);
 }
@@ -265,6 +270,11 @@ void FixtureSite::addWatchPage(const std::string& videoId, const WatchPageSpec& 
 void FixtureSite::addWatchPageText(const std::string& videoId, const std::string& pageText) {
     std::lock_guard lock(impl_->mutex);
     impl_->watchPages[videoId] = pageText;
+}
+
+void FixtureSite::addWatchPageSource(const std::string& videoId, std::function<std::string()> pageText) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->watchPageSources[videoId] = std::move(pageText);
 }
 
 void FixtureSite::addStream(const std::string& streamId, const StreamSpec& stream) {

@@ -110,6 +110,9 @@ public:
     // /watch?v=ID on any host.
     void addWatchPage(const std::string& videoId, const WatchPageSpec& watch);
     void addWatchPageText(const std::string& videoId, const std::string& pageText);
+    // A page made afresh at every read, as a site that signs a new stream address each time.
+    // Called on a site thread.
+    void addWatchPageSource(const std::string& videoId, std::function<std::string()> pageText);
     // /videoplayback?...id=ID... on any host (the id parameter ends at '&', '\' or the end).
     // Adding a stream again replaces it, as a new version of the file: answers of the old
     // one still under way are cut.
