@@ -274,6 +274,25 @@ TEST(DownloaderReasonsTest, RedirectsHeadersAndStrangeServersReadAlikeInTheDownl
     }
 }
 
+// A transfer that goes silent shows speed 0 while it waits, not the rate of its last burst.
+TEST(DownloaderReasonsTest, AStalledTransferShowsSpeedZero) {
+    DownloadHarness h;
+    const std::uint64_t size = 2 * kMiB;
+    h.site.addStream("stalls", {.size = size, .acceptRanges = false, .stallAfterBytes = kMiB,
+                                .stallFor = std::chrono::milliseconds(4500)});
+    h.prepare(h.streamUrl("stalls"), "\\clip.flv", 1);
+    bool moving = false, zeroWhileStalled = false;
+    const DownloadRecord record = h.run(std::chrono::seconds(20), [&] {
+        const auto info = h.downloader.ProgressInfo();
+        if (info.BytesDone == static_cast<std::int64_t>(size)) return;
+        moving = moving || info.BytesPerSecond > 0;
+        zeroWhileStalled = zeroWhileStalled || (moving && info.BytesPerSecond == 0);
+    });
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_TRUE(matchesStream(target(h), size));
+    EXPECT_TRUE(zeroWhileStalled);
+}
+
 // Without Content-Length a body ends when the connection does, so a cut looks like an end.
 TEST(DownloaderReasonsTest, ABodyThatEndsWithItsConnectionIsNeverTakenAsWholeWhenCutShort) {
     DownloadHarness h;

@@ -64,6 +64,8 @@ struct StreamSpec {
     std::string contentType = "video/x-flv";
     std::uint64_t contentSeed = 0;            // another seed: other content (a new version)
     std::chrono::milliseconds answerDelay{0}; // wait before each answer, as a distant server
+    std::optional<std::uint64_t> stallAfterBytes;  // each answer goes silent after this many body bytes
+    std::chrono::milliseconds stallFor{0};         // ... for this long, then goes on
     // Every slowEvery-th connection to the site (counted from its start) is paced at
     // slowBytesPerSecond instead of bytesPerSecond: some connections slower than others.
     int slowEvery = 0;

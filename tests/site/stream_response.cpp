@@ -82,13 +82,18 @@ private:
     StopSignal::Clock::time_point start_;
 };
 
-// Sends `length` bytes from `first`, paced; false when it could not (peer gone, stopping).
+// Sends `length` bytes from `first`, paced, going silent once after `stallAt` bytes; false
+// when it could not (peer gone, stopping).
 bool sendBody(Connection& connection, const BodySource& source, std::uint64_t first, std::uint64_t length,
-              std::uint64_t bytesPerSecond, const StreamHooks& hooks, StopSignal& stop) {
+              std::uint64_t bytesPerSecond, const StreamHooks& hooks, StopSignal& stop,
+              std::optional<std::uint64_t> stallAt = std::nullopt, std::chrono::milliseconds stallFor = {}) {
     Pacer pacer(bytesPerSecond, stop);
     std::vector<std::uint8_t> buffer(pacer.chunkSize());
     for (std::uint64_t sent = 0; sent < length;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length - sent));
+        if (stallAt && sent == *stallAt && !stop.sleepFor(stallFor)) return false;
+        std::uint64_t chunk = std::min<std::uint64_t>(buffer.size(), length - sent);
+        if (stallAt && sent < *stallAt) chunk = std::min(chunk, *stallAt - sent);
+        const std::size_t n = static_cast<std::size_t>(chunk);
         if (!source.read(first + sent, buffer.data(), n)) return false;
         if (!pacer.waitFor(sent + n)) return false;
         if (!connection.sendAll(buffer.data(), n)) return false;
@@ -192,7 +197,9 @@ bool answerStream(Connection& connection, const http::Request& request, const St
     const std::uint64_t bodyBytes = cut ? std::min(plan.length, *stream.dropAfterBytes) : plan.length;
     const bool slow = stream.slowEvery > 0 && hooks.connectionSerial % static_cast<std::uint64_t>(stream.slowEvery) == 0;
     const std::uint64_t rate = slow ? stream.slowBytesPerSecond : stream.bytesPerSecond;
-    const bool sent = connection.sendAll(head.text()) && sendBody(connection, source, plan.first, bodyBytes, rate, hooks, stop);
+    const bool sent = connection.sendAll(head.text()) &&
+                      sendBody(connection, source, plan.first, bodyBytes, rate, hooks, stop, stream.stallAfterBytes,
+                               stream.stallFor);
     if (cut && stream.resetOnDrop) connection.resetOnClose();
     return sent && !cut && !closeAfter;
 }
