@@ -8,12 +8,18 @@
 #include <memory>
 
 #include "components/ca_bundle/ca_bundle.h"
+#include "components/downloader/http_transfer.h"
+#include "components/http_status/http_status.h"
+#include "components/transfer_failure/shown_text.h"
+#include "components/transfer_failure/transfer_failure.h"
 
 namespace zenvira::components {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr long kMaxRedirects = 10;
 
 struct Attempt {
     std::size_t index = 0;
@@ -24,6 +30,8 @@ struct Attempt {
     std::size_t maxBytes = 0;
     const std::function<void(std::int64_t)>* onBytes = nullptr;
     char error[CURL_ERROR_SIZE] = {};
+    long osErrno = 0;          // read before the handle goes, for the failure's text
+    std::string effectiveUrl;
 };
 
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
@@ -45,16 +53,23 @@ struct Pending {
 };
 
 std::string describe(const Attempt& attempt, CURLcode code, const std::string& address) {
-    if (attempt.tooLarge) return "A segment is larger than any segment should be: " + address;
-    if (code == CURLE_OK) return "The server answered " + std::to_string(attempt.status) + " for " + address;
-    std::string text = attempt.error[0] ? attempt.error : curl_easy_strerror(code);
-    return text + " (" + address + ")";
+    const std::string where = " (" + shownText(address) + ")";
+    if (attempt.tooLarge) return "A segment is larger than any segment should be" + where;
+    if (code == CURLE_OK) return httpStatusText(attempt.status, {}) + where;
+    TransferFailure failure;
+    failure.code = code;
+    failure.osErrno = attempt.osErrno;
+    failure.message = attempt.error;
+    failure.host = hostOfAddress(address);
+    failure.effectiveUrl = attempt.effectiveUrl;
+    failure.maxRedirects = kMaxRedirects;
+    return commonFailureText(failure).value_or(failureDetail(failure)) + where;
 }
 
 bool permanent(const Attempt& attempt, CURLcode code) {
     if (code == CURLE_OK) return attempt.status == 404 || attempt.status == 410 || attempt.status == 403 || attempt.status == 401;
     return code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_UNSUPPORTED_PROTOCOL ||
-           code == CURLE_URL_MALFORMAT;
+           code == CURLE_URL_MALFORMAT || code == CURLE_TOO_MANY_REDIRECTS;
 }
 
 }  // namespace
@@ -99,7 +114,7 @@ SegmentFetchResult fetchPieces(const std::vector<PieceRequest>& pieces, const st
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
         curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.userAgent.c_str());
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, &attempt);
@@ -143,6 +158,10 @@ SegmentFetchResult fetchPieces(const std::vector<PieceRequest>& pieces, const st
             curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &attempt);
             const CURLcode code = message->data.result;
             curl_easy_getinfo(attempt->easy, CURLINFO_RESPONSE_CODE, &attempt->status);
+            curl_easy_getinfo(attempt->easy, CURLINFO_OS_ERRNO, &attempt->osErrno);
+            char* effective = nullptr;
+            if (curl_easy_getinfo(attempt->easy, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+                attempt->effectiveUrl = effective;
             curl_multi_remove_handle(multi, attempt->easy);
             curl_easy_cleanup(attempt->easy);
             attempt->easy = nullptr;

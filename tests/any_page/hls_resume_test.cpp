@@ -1,5 +1,5 @@
 // A stopped HLS download keeps its segments and the list of those done; the next start
-// fetches only the others and joins the whole stream.
+// fetches only the others and joins the whole stream. A segment that cannot be had names why.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -89,4 +89,32 @@ TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
     EXPECT_FALSE(std::filesystem::exists(target + ".part.segments"));
     EXPECT_FALSE(std::filesystem::exists(target + ".part"));
     unsetenv("http_proxy");
+}
+
+TEST(HlsFailures, ASegmentThatCannotBeHadSaysWhyInTheSharedWords) {
+    site::FixtureSite site;
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    const auto playlist = [](const std::string& segment) {
+        return "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\n" + segment + "\n#EXT-X-ENDLIST\n";
+    };
+    site.addFixed("/broken/gone.m3u8", {.body = playlist("gone.ts"), .contentType = "application/vnd.apple.mpegurl"});
+    site.addFixed("/broken/loop.m3u8", {.body = playlist("loop.ts"), .contentType = "application/vnd.apple.mpegurl"});
+    site.addFixed("/broken/loop.ts", {.status = 302, .body = "", .headers = {{"Location", "/broken/loop.ts"}}});
+    QTemporaryDir folder;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"gone", "HTTP 404 Not Found (http://stream.example.com/broken/gone.ts)"},
+        {"loop", "Too many redirects (more than 10) (http://stream.example.com/broken/loop.ts)"},
+    };
+    for (const auto& [name, text] : cases) {
+        components::JobSettings settings;
+        settings.address = "http://stream.example.com/broken/" + name + ".m3u8";
+        settings.folder = folder.path().toStdString();
+        settings.fileName = "\\" + name + ".mp4";
+        settings.userAgent = "test";
+        components::ProgressMeter meter;
+        components::StopSignal stop;
+        const auto result = components::runHlsJob(settings, meter, stop, [] {});
+        EXPECT_EQ(result.outcome, components::JobOutcome::Failed);
+        EXPECT_NE(result.text.find(text), std::string::npos) << result.text;
+    }
 }
