@@ -8,6 +8,7 @@
 #include <curl/curl.h>
 
 #include "base/text_ops.h"
+#include "components/transfer_failure/shown_text.h"
 
 namespace zenvira::components {
 
@@ -34,7 +35,8 @@ void parseStatusLine(std::string_view line, int& status, std::string& reason) {
     std::string_view rest = line.substr(space + 1);
     const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), status);
     if (error != std::errc()) status = 0;
-    reason = std::string(trimmed(rest.substr(static_cast<std::size_t>(end - rest.data()))));
+    // The server's own words reach the status bar and the terminal: shown safely.
+    reason = shownText(trimmed(rest.substr(static_cast<std::size_t>(end - rest.data()))));
 }
 
 

@@ -224,6 +224,8 @@ TEST(ResponseHeadTest, ContentRangeAndTheFinalHead) {
     EXPECT_EQ(head.etag, "\"v\"");
     EXPECT_EQ(httpStatusText(404, ""), "HTTP 404 Not Found");
     EXPECT_EQ(httpStatusText(599, "Odd"), "HTTP 599 Odd");
+    head.addLine("HTTP/1.1 403 No\x1b]0;owned\x07 way\r\n");
+    EXPECT_EQ(httpStatusText(head.status, head.reason), "HTTP 403 No?]0;owned? way");
 }
 
 }  // namespace
