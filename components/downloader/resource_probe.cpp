@@ -86,9 +86,9 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address) {
         attempt.result.status = FetchStatus::Stopped;
         return attempt;
     }
-    // A redirect loop or a redirect elsewhere ends with the head of the last redirect in
-    // hand: the failure says more than that head.
-    if (code == CURLE_TOO_MANY_REDIRECTS || code == CURLE_UNSUPPORTED_PROTOCOL) {
+    // A redirect loop, a redirect elsewhere or to a garbled address ends with the head of the
+    // last redirect in hand: the failure says more than that head.
+    if (code == CURLE_TOO_MANY_REDIRECTS || code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT) {
         const CurlFailure failure = transfer.failure(code);
         attempt.result = failed(describeCurlFailure(failure));
         attempt.decided = isUnreachable(failure.code) || !isRetryable(failure);

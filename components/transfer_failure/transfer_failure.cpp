@@ -80,8 +80,12 @@ std::optional<std::string> commonFailureText(const TransferFailure& failure) {
         return "The connection to " + host + " broke off: " + failureDetail(failure);
     case CURLE_WEIRD_SERVER_REPLY:
         return host + " did not answer in HTTP";
-    case CURLE_URL_MALFORMAT:
+    case CURLE_URL_MALFORMAT: {
+        // libcurl: "The redirect target URL could not be parsed: Bad path".
+        const std::string why = afterPrefix(failure.message, "The redirect target URL could not be parsed: ", "");
+        if (!why.empty()) return "Redirected to an address that is not valid: " + lowerFirst(shownText(why));
         return "Not a valid address: " + failureDetail(failure);
+    }
     default:
         return std::nullopt;
     }

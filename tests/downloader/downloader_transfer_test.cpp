@@ -253,6 +253,7 @@ TEST(DownloaderReasonsTest, RedirectsHeadersAndStrangeServersReadAlikeInTheDownl
     h.site.addFixed("/elsewhere", {.status = 302, .body = "", .headers = {{"Location", "ftp://127.0.0.1/clip.flv"}}});
     h.site.addFixed("/giant", {.status = 200, .body = "x", .headers = {{"X-Filler", std::string(300 * 1024, 'a')}}});
     h.site.addFixed("/ssh", {.body = "SSH-2.0-OpenSSH_9.2\r\n", .rawBytes = true});
+    h.site.addFixed("/garbled", {.status = 302, .body = "", .headers = {{"Location", "/a\x1b[2Jb"}}});
     std::string closedPort;
     {
         site::FixtureSite closed;
@@ -263,6 +264,7 @@ TEST(DownloaderReasonsTest, RedirectsHeadersAndStrangeServersReadAlikeInTheDownl
         {h.site.localAddress("/elsewhere"), "Redirected to an address that is not http or https: ftp://127.0.0.1/clip.flv"},
         {h.site.localAddress("/giant"), "The server sent a header too large to read"},
         {h.site.localAddress("/ssh"), "127.0.0.1 did not answer in HTTP"},
+        {h.site.localAddress("/garbled"), "Redirected to an address that is not valid: bad path"},
         {closedPort, "Could not connect to 127.0.0.1: connection refused"},
     };
     for (const auto& [address, sentence] : cases) {
