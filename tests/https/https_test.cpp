@@ -101,11 +101,13 @@ TEST(HttpsVerification, ASiteSignedByAnAuthorityNotTrustedIsRefused) {
     const auto page = components::PageFetch().FetchText("https://www.youtube.com/watch?v=tlsvideo002");
     EXPECT_FALSE(page.ok);
     EXPECT_TRUE(page.text.empty());
-    EXPECT_NE(page.error.find("certificate"), std::string::npos) << page.error;
+    EXPECT_EQ(page.error.rfind("The certificate of www.youtube.com could not be verified: ", 0), 0u) << page.error;
 
     h.prepare(secure(site::streamAddress("refused")));
     const DownloadRecord record = h.run();
     EXPECT_EQ(record.outcome(), 2);
+    EXPECT_EQ(record.errorText.rfind("The certificate of v1.lscache.c.youtube.com could not be verified: ", 0), 0u)
+        << record.errorText;
     EXPECT_FALSE(fileExists(h.driveFolder() + "/clip.flv"));
     for (const auto& request : h.site.requests()) EXPECT_EQ(request.method, "CONNECT") << request.target;
 }
