@@ -58,6 +58,7 @@ private:
     FetchResult fetchInRanges(const ProbeResult& probe, ByteRanges kept, ByteRanges& done);
     JobResult fetchWhole(const ProbeResult& probe);
     ByteRanges keptRanges(const ProbeResult& probe) const;
+    bool hasKeptBytes() const;
     std::optional<std::string> preparePart(bool discard, ByteRanges& kept, std::int64_t size);
     JobResult keepPart(const FetchResult& result);
     JobResult completeFile(const std::string& warning, std::int64_t size);
@@ -85,7 +86,9 @@ JobResult DownloadJob::run() {
     ResourceIdentity carriedIdentity;
     bool stateDecides = true;  // until a round has fetched, the kept state says what is there
     for (int round = 1;; ++round) {
-        const ProbeResult probe = probeResource(context_, address);
+        // With nothing on the disk yet, the probe's answer becomes the first piece.
+        const bool fromNothing = carried.items().empty() && (!stateDecides || !hasKeptBytes());
+        ProbeResult probe = probeResource(context_, address, fromNothing ? ProbeKind::WholeFile : ProbeKind::FirstByte);
         if (probe.status == FetchStatus::Stopped) return ended(JobOutcome::Stopped);
         FetchResult result;
         ByteRanges done;
@@ -160,6 +163,11 @@ ByteRanges DownloadJob::keptRanges(const ProbeResult& probe) const {
     return kept->done.clippedTo(probe.identity.size);
 }
 
+bool DownloadJob::hasKeptBytes() const {
+    const auto kept = readPartState(statePath_);
+    return kept && kept->origin.sameDownload(origin_) && !kept->done.items().empty();
+}
+
 std::optional<std::string> DownloadJob::preparePart(bool discard, ByteRanges& kept, std::int64_t size) {
     std::string error;
     if (discard && !file_.truncate(0, error)) return cannotCreate(error);
@@ -186,7 +194,8 @@ FetchResult DownloadJob::fetchInRanges(const ProbeResult& probe, ByteRanges kept
     PartJournal journal(file_, statePath_, state);
 
     RangeFetch fetch(context_, file_, probe.url, probe.identity, path_);
-    const FetchResult result = fetch.run(kept, settings_.connections, settings_.minSegmentBytes, &journal);
+    const FetchResult result =
+        fetch.run(kept, settings_.connections, settings_.minSegmentBytes, &journal, kept.items().empty() ? probe.firstBytes : nullptr);
     done = fetch.done();
     if (result.status == FetchStatus::Complete || result.resourceChanged) {
         journal.stop();

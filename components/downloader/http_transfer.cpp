@@ -60,7 +60,8 @@ void HttpTransfer::configure(const TransferRequest& request) {
     curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
     applyCaBundle(easy_);
     if (request.range) {
-        const std::string range = std::to_string(request.range->begin) + "-" + std::to_string(request.range->end - 1);
+        const std::string range = std::to_string(request.range->begin) + "-" +
+                                  (request.toTheEnd ? std::string() : std::to_string(request.range->end - 1));
         curl_easy_setopt(easy_, CURLOPT_RANGE, range.c_str());  // libcurl copies the text
     }
     if (!request.ifRange.empty()) {
@@ -77,9 +78,21 @@ std::size_t HttpTransfer::onHeaderLine(char* data, std::size_t size, std::size_t
 
 std::size_t HttpTransfer::onBodyData(char* data, std::size_t size, std::size_t count, void* self) {
     auto* transfer = static_cast<HttpTransfer*>(self);
+    if (transfer->pauseAtBody_) {
+        // libcurl keeps these bytes and offers them again once resumed.
+        transfer->pauseAtBody_ = false;
+        transfer->pausedAtBody_ = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
     const std::size_t taken = transfer->onBody_(data, size * count);
     if (transfer->pacer_ && taken > 0) transfer->pacer_->pace(taken);
     return taken;
+}
+
+void HttpTransfer::resume() {
+    if (!pausedAtBody_) return;
+    pausedAtBody_ = false;
+    curl_easy_pause(easy_, CURLPAUSE_CONT);
 }
 
 std::string HttpTransfer::effectiveUrl() const {

@@ -20,6 +20,7 @@ struct TransferRequest {
     std::string userAgent;
     std::optional<ByteRange> range;  // sent as "Range: bytes=begin-(end-1)"
     std::string ifRange;             // validator sent as If-Range, so a changed file is noticed
+    bool toTheEnd = false;           // the range is "bytes=begin-": from its begin to the end
 };
 
 // The host an address names, for texts and for counting connections per host.
@@ -42,6 +43,13 @@ public:
     const std::string& host() const { return host_; }
     // Counts the body against the job's rate (none: no limit).
     void setPacer(RatePacer* pacer) { pacer_ = pacer; }
+    // Hands the body to another reader from now on; bytes held by a pause go to it.
+    void setBodyHandler(BodyHandler onBody) { onBody_ = std::move(onBody); }
+    // Holds the body back as soon as its first bytes come, so that the head can be read and
+    // the transfer handed on without losing a byte; resume() lets them through.
+    void pauseAtBody() { pauseAtBody_ = true; }
+    bool pausedAtBody() const { return pausedAtBody_; }
+    void resume();
     CurlFailure failure(CURLcode code) const;
 
 private:
@@ -53,6 +61,8 @@ private:
     curl_slist* headers_ = nullptr;
     BodyHandler onBody_;
     RatePacer* pacer_ = nullptr;
+    bool pauseAtBody_ = false;
+    bool pausedAtBody_ = false;
     ResponseHead head_;
     std::string host_;
     char errorBuffer_[CURL_ERROR_SIZE] = {};

@@ -17,7 +17,16 @@ constexpr const char* kDisagreedText =
 // Rates are sampled this often; a step of the ramp is judged over the last window once the
 // connections it added all deliver.
 constexpr auto kSampleEvery = std::chrono::milliseconds(25);
+// A connection's rate is what it brought over about the last kRateWindow, and is not
+// trusted before it has delivered for kShortestRateWindow.
+constexpr auto kRateWindow = std::chrono::milliseconds(150);
+constexpr auto kShortestRateWindow = std::chrono::milliseconds(10);
 constexpr auto kRampWindow = std::chrono::milliseconds(60);
+// A racer slower than a quarter of the fastest connection over this long gives way.
+constexpr auto kRacerTrial = std::chrono::milliseconds(30);
+// The first connection's rate, what the first step is judged against, is read once it has
+// delivered this long.
+constexpr auto kFirstRateWindow = std::chrono::milliseconds(10);
 
 double secondsOf(std::chrono::steady_clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
@@ -27,6 +36,11 @@ double secondsOf(std::chrono::steady_clock::duration duration) {
 std::string rangeValidator(const ResourceIdentity& identity) {
     if (!identity.etag.empty() && identity.etag.rfind("W/", 0) != 0) return identity.etag;
     return identity.lastModified;
+}
+
+// The server sent every byte of the part it announced, if fewer than were asked for.
+bool answeredInFull(const ResponseHead& head, std::int64_t at) {
+    return head.status == 206 && head.contentRange && head.contentRange->first && head.contentRange->last + 1 == at;
 }
 
 }  // namespace
@@ -39,10 +53,12 @@ RangeFetch::RangeFetch(FetchContext& context, platform::RandomAccessFile& file, 
     verifyOverlap_ = ifRange_.empty();
 }
 
-FetchResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_t minSegment, PartJournal* journal) {
+FetchResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_t minSegment, PartJournal* journal,
+                            std::shared_ptr<HttpTransfer> firstBytes) {
     plan_.emplace(kept.missingWithin(identity_.size), connections, minSegment, context_.retry);
     ramp_.emplace(plan_->connections(), HostConnections::kMostPerHost);
     lastSample_ = Clock::now();
+    if (firstBytes && kept.items().empty()) adopt(std::move(firstBytes));
     while (true) {
         if (context_.stop.requested()) return finish(FetchStatus::Stopped);
         if (!error_.empty()) return finish(FetchStatus::Failed);
@@ -56,11 +72,15 @@ FetchResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_
             if (attempt != attempts_.end()) settle(*attempt, code, Clock::now());
         }
         dropOvertaken();
+        // Every turn until it is known: each millisecond earlier is one more at full speed.
+        if (!context_.pacer && ramp_->growing() && !ramp_->hasBaseline()) measureFirstRate(Clock::now());
         sample(Clock::now());
+        shedSlowest();
         context_.meter.setConnections(static_cast<int>(attempts_.size()));
         if (journal) journal->offer(context_.meter.done(), [this] { return done(); });
         context_.tick();
-        context_.loop.wait(nextWake(Clock::now()));
+        // The last piece may just have come: nothing is left to wait for then.
+        if (!plan_->allFinished()) context_.loop.wait(nextWake(Clock::now()));
     }
 }
 
@@ -71,15 +91,39 @@ ByteRanges RangeFetch::done() const {
     return done;
 }
 
+// The probe's answer goes on as the first piece: its bytes from 0 are that piece's.
+void RangeFetch::adopt(std::shared_ptr<HttpTransfer> firstBytes) {
+    Segment* first = plan_->takeNext(Clock::now());
+    if (!first || first->next != 0 || !firstBytes->pausedAtBody()) return;
+    HostConnections::take(host_, true);
+    Attempt& attempt = track(*first, 0, identity_.size);
+    attempt.http = std::move(firstBytes);
+    attempt.http->setBodyHandler([this, &attempt](const char* data, std::size_t length) { return takeBody(attempt, data, length); });
+    attempt.http->setPacer(context_.pacer.get());
+    attempt.http->resume();  // the held bytes may come at once
+}
+
 void RangeFetch::launch(Clock::time_point now) {
+    const int starting = ramp_->want() - static_cast<int>(attempts_.size());
+    // Connections starting together share out what is left evenly, less what those running
+    // bring while the new ones wait for their first byte.
+    std::int64_t fairShare = 0;
+    if (starting > 1) {
+        double inFlight = 0;
+        for (const auto& attempt : attempts_) inFlight += std::max(attempt.segment->rate, 0.0) * latency_;
+        fairShare = std::max<std::int64_t>(static_cast<std::int64_t>(static_cast<double>(plan_->left()) - inFlight), 0) /
+                    std::max(ramp_->want(), 1);
+    }
     while (error_.empty() && static_cast<int>(attempts_.size()) < ramp_->want()) {
         if (!HostConnections::take(host_, attempts_.empty())) return;
-        const std::int64_t fairShare = plan_->left() / std::max(ramp_->want(), 1);
-        Segment* segment = plan_->takeNext(now, typicalRate(), fairShare);
-        if (!segment || !start(*segment)) {
+        Newcomer newcomer{0, typicalRate(), latency_, fairShare};
+        if (!idleRates_.empty()) newcomer.rate = idleRates_.back();
+        Segment* segment = plan_->takeNext(now, newcomer);
+        if (!segment || !start(*segment, newcomer.rate)) {
             HostConnections::give(host_);
             return;
         }
+        if (!idleRates_.empty()) idleRates_.pop_back();
     }
 }
 
@@ -90,23 +134,32 @@ std::int64_t RangeFetch::doneJustBefore(std::int64_t offset) const {
     return 0;
 }
 
-bool RangeFetch::start(Segment& segment) {
+RangeFetch::Attempt& RangeFetch::track(Segment& segment, std::int64_t from, std::int64_t requestEnd) {
     Attempt& attempt = attempts_.emplace_back();
     attempt.segment = &segment;
     attempt.verifyEnd = segment.next;
-    if (verifyOverlap_ && segment.next > 0) {
-        const std::int64_t onDisk = std::min(kOverlap, doneJustBefore(segment.next));
-        attempt.from = segment.next - (onDisk > 0 ? onDisk : std::min(kOverlap, segment.next));
-        if (onDisk == 0) attempt.lead = &leads_.emplace_back(Lead{attempt.from, {}});
-    } else {
-        attempt.from = segment.next;
-    }
-    attempt.at = attempt.from;
-    attempt.requestEnd = segment.end;
+    attempt.from = from;
+    attempt.at = from;
+    attempt.requestEnd = requestEnd;
     segment.active = true;
     segment.rate = -1;
+    return attempt;
+}
+
+bool RangeFetch::start(Segment& segment, double expectedRate) {
+    std::int64_t from = segment.next;
+    bool withLead = false;
+    if (verifyOverlap_ && segment.next > 0) {
+        const std::int64_t onDisk = std::min(kOverlap, doneJustBefore(segment.next));
+        from = segment.next - (onDisk > 0 ? onDisk : std::min(kOverlap, segment.next));
+        withLead = onDisk == 0;
+    }
+    Attempt& attempt = track(segment, from, segment.end);
+    // Until it is measured, the piece goes by what its connection brought before.
+    if (expectedRate > 0) segment.rate = expectedRate;
+    if (withLead) attempt.lead = &leads_.emplace_back(Lead{attempt.from, {}});
     const TransferRequest request{url_, context_.userAgent, ByteRange{attempt.from, segment.end}, ifRange_};
-    attempt.http = std::make_unique<HttpTransfer>(
+    attempt.http = std::make_shared<HttpTransfer>(
         request, [this, &attempt](const char* data, std::size_t length) { return takeBody(attempt, data, length); });
     attempt.http->setPacer(context_.pacer.get());
     if (context_.loop.add(*attempt.http)) return true;
@@ -132,6 +185,9 @@ std::size_t RangeFetch::takeBody(Attempt& attempt, const char* data, std::size_t
         if (!checkHead(attempt)) return 0;
         attempt.headChecked = true;
         attempt.firstByte = Clock::now();
+        attempt.firstChunk = static_cast<std::int64_t>(length);
+        attempt.seen.emplace_back(*attempt.firstByte, attempt.firstChunk);
+        noteLatency(attempt);
     }
     attempt.bytes += static_cast<std::int64_t>(length);
     std::size_t taken = 0;
@@ -198,6 +254,12 @@ void RangeFetch::settle(Attempt& attempt, CURLcode code, Clock::time_point now) 
     context_.loop.remove(*attempt.http);
     HostConnections::give(host_);
     Segment& segment = *attempt.segment;
+    // Its connection stays open for the next request when the answer ended whole. A piece
+    // that came too quickly for a rate to be measured still shows a fast connection.
+    if (code == CURLE_OK && attempt.firstByte && idleRates_.size() < HostConnections::kMostPerHost) {
+        const double lifetime = std::max(secondsOf(now - *attempt.firstByte), 0.001);
+        idleRates_.push_back(segment.rate > 0 ? segment.rate : static_cast<double>(attempt.bytes) / lifetime);
+    }
     segment.active = false;
     segment.rate = -1;
     if (!attempt.headChecked && attempt.fatal.empty() && attempt.problem == Problem::None && attempt.http->head().complete)
@@ -209,6 +271,8 @@ void RangeFetch::settle(Attempt& attempt, CURLcode code, Clock::time_point now) 
         segment.racing->racer = nullptr;
         segment.racing = nullptr;
         segment.end = segment.next;
+    } else if (!segment.finished() && code == CURLE_OK && answeredInFull(attempt.http->head(), attempt.at)) {
+        // The server sent a shorter part than asked for, all of it: ask for the rest.
     } else if (!segment.finished()) retryOrFail(attempt, code, now);
     attempts_.remove_if([&attempt](const Attempt& a) { return &a == &attempt; });
 }
@@ -264,25 +328,27 @@ void RangeFetch::sample(Clock::time_point now) {
     bool allDelivering = true;
     Clock::time_point newest{};
     for (auto& attempt : attempts_) {
-        const std::int64_t fresh = attempt.bytes - attempt.sampledBytes;
-        attempt.sampledBytes = attempt.bytes;
         if (!attempt.firstByte) {
             allDelivering = false;
             continue;
         }
         newest = std::max(newest, *attempt.firstByte);
-        const double window = secondsOf(std::min(span, now - *attempt.firstByte));
-        if (window <= 0) continue;
-        const double rate = static_cast<double>(fresh) / window;
-        Segment& segment = *attempt.segment;
-        segment.rate = segment.rate < 0 ? rate : 0.5 * segment.rate + 0.5 * rate;
+        // The rate over the last window, counted from after the first delivery: that one
+        // holds what piled up while the head was on its way and says nothing of the rate.
+        auto& seen = attempt.seen;
+        seen.emplace_back(now, attempt.bytes);
+        while (seen.size() > 2 && now - seen[1].first >= kRateWindow) seen.pop_front();
+        const auto window = now - seen.front().first;
+        if (window < kShortestRateWindow) continue;
+        attempt.segment->rate = static_cast<double>(attempt.bytes - seen.front().second) / secondsOf(window);
     }
-    // A racer that turns out slow itself gives way, so a fresh connection can try.
-    const double typical = typicalRate();
+    // A racer that turns out far slower than the best connection gives way, so that another
+    // can try.
+    const double fastest = fastestRate();
     for (auto& attempt : attempts_) {
         Segment& segment = *attempt.segment;
-        if (!segment.racing || segment.rate < 0 || segment.rate * 4 >= typical || !attempt.firstByte ||
-            now - *attempt.firstByte < kRampWindow)
+        if (!segment.racing || segment.rate < 0 || segment.rate * 4 >= fastest || !attempt.firstByte ||
+            now - *attempt.firstByte < kRacerTrial)
             continue;
         segment.racing->racer = nullptr;
         segment.racing = nullptr;
@@ -299,6 +365,42 @@ void RangeFetch::sample(Clock::time_point now) {
     if (from == totals_.rend() || from->first < newest) return;
     const double rate = static_cast<double>(context_.meter.done() - from->second) / secondsOf(now - from->first);
     ramp_->measured(active, rate);
+}
+
+// Connections beyond what the path was found worth end, the slowest first; their pieces wait
+// for the faster ones.
+void RangeFetch::shedSlowest() {
+    while (static_cast<int>(attempts_.size()) > ramp_->want()) {
+        auto slowest = attempts_.end();
+        for (auto it = attempts_.begin(); it != attempts_.end(); ++it) {
+            const Segment& segment = *it->segment;
+            if (segment.racer || segment.racing) continue;
+            if (slowest == attempts_.end() || segment.rate < slowest->segment->rate) slowest = it;
+        }
+        if (slowest == attempts_.end()) return;
+        drop(*slowest);
+        attempts_.erase(slowest);
+    }
+}
+
+// The first step need not wait for every starting connection: the rate of those already
+// delivering, each since its first byte, is what the step is judged against.
+void RangeFetch::measureFirstRate(Clock::time_point now) {
+    int delivering = 0;
+    double rate = 0;
+    for (const auto& attempt : attempts_) {
+        if (!attempt.firstByte || now - *attempt.firstByte < kFirstRateWindow) continue;
+        ++delivering;
+        rate += static_cast<double>(attempt.bytes - attempt.firstChunk) / secondsOf(now - *attempt.firstByte);
+    }
+    if (delivering > 0) ramp_->measured(delivering, rate);
+}
+
+void RangeFetch::noteLatency(const Attempt& attempt) {
+    curl_off_t micros = 0;
+    if (curl_easy_getinfo(attempt.http->handle(), CURLINFO_STARTTRANSFER_TIME_T, &micros) != CURLE_OK || micros <= 0) return;
+    const double seconds = static_cast<double>(micros) / 1e6;
+    latency_ = latency_ > 0 ? 0.7 * latency_ + 0.3 * seconds : seconds;
 }
 
 // Leads whose bytes are all on the disk now are compared with them.
@@ -335,7 +437,17 @@ double RangeFetch::typicalRate() const {
         sum += attempt.segment->rate;
         ++known;
     }
+    for (const double rate : idleRates_) {
+        sum += rate;
+        ++known;
+    }
     return known ? sum / known : 0;
+}
+
+double RangeFetch::fastestRate() const {
+    double fastest = idleRates_.empty() ? 0 : *std::max_element(idleRates_.begin(), idleRates_.end());
+    for (const auto& attempt : attempts_) fastest = std::max(fastest, attempt.segment->rate);
+    return fastest;
 }
 
 void RangeFetch::fail(const std::string& error, Problem problem) {

@@ -39,8 +39,10 @@ public:
 
     // `kept`: bytes already in the file. `connections`: where the count starts;
     // `minSegment`: the smallest piece worth a connection at the start. The journal, when
-    // given, is offered the done ranges as they grow.
-    FetchResult run(const ByteRanges& kept, int connections, std::int64_t minSegment, PartJournal* journal = nullptr);
+    // given, is offered the done ranges as they grow. `firstBytes`: the probe's answer from
+    // byte 0 to the end, paused at its body, taken as the first piece's connection.
+    FetchResult run(const ByteRanges& kept, int connections, std::int64_t minSegment, PartJournal* journal = nullptr,
+                    std::shared_ptr<HttpTransfer> firstBytes = nullptr);
     // What is surely in the file after run() has ended: kept and written bytes.
     ByteRanges done() const;
 
@@ -60,18 +62,22 @@ private:
         Lead* lead = nullptr;         // ... or kept to compare later
         std::int64_t requestEnd = 0;  // one past the last byte asked for
         std::int64_t at = 0;          // where the next body byte belongs
-        std::unique_ptr<HttpTransfer> http;
+        std::shared_ptr<HttpTransfer> http;
         bool headChecked = false;
         std::string fatal;            // a reason that ends the whole download
         Problem problem = Problem::None;
         std::optional<std::int64_t> waitSeconds;  // Retry-After of a busy answer
         std::int64_t bytes = 0;       // body bytes taken, for the rate
-        std::int64_t sampledBytes = 0;
+        std::int64_t firstChunk = 0;  // bytes of the first delivery, which waited for the head
+        // (when, bytes taken) since the first byte, over the last rate window.
+        std::deque<std::pair<Clock::time_point, std::int64_t>> seen;
         std::optional<Clock::time_point> firstByte;
     };
 
+    void adopt(std::shared_ptr<HttpTransfer> firstBytes);
     void launch(Clock::time_point now);
-    bool start(Segment& segment);
+    bool start(Segment& segment, double expectedRate);
+    Attempt& track(Segment& segment, std::int64_t from, std::int64_t requestEnd);
     std::size_t takeBody(Attempt& attempt, const char* data, std::size_t length);
     bool compareWithDisk(Attempt& attempt, const char* data, std::size_t length);
     bool checkHead(Attempt& attempt);
@@ -81,7 +87,11 @@ private:
     void drop(Attempt& attempt);
     void dropOvertaken();
     void sample(Clock::time_point now);
+    void measureFirstRate(Clock::time_point now);
+    void shedSlowest();
+    void noteLatency(const Attempt& attempt);
     double typicalRate() const;
+    double fastestRate() const;
     std::int64_t doneJustBefore(std::int64_t offset) const;
     void checkLeads();
     void fail(const std::string& error, Problem problem = Problem::None);
@@ -103,6 +113,10 @@ private:
     std::list<Lead> leads_;
     Clock::time_point lastSample_{};
     std::deque<std::pair<Clock::time_point, std::int64_t>> totals_;  // done bytes over the last second
+    double latency_ = 0;  // seconds from a request to its first byte, smoothed
+    // Rates of connections whose transfer ended whole: libcurl hands a new request the
+    // connection that just fell idle, so its rate is what the next piece can expect.
+    std::vector<double> idleRates_;
     std::string error_;
     Problem problem_ = Problem::None;
     bool lengthDisagreed_ = false;

@@ -25,7 +25,8 @@ ProbeResult failed(std::string error) {
     return result;
 }
 
-// Runs one transfer to its end; false when stopped first.
+// Runs one transfer to its end, or until it pauses at its body (it stays on the loop then);
+// false when stopped first.
 bool runToEnd(FetchContext& context, HttpTransfer& transfer, CURLcode& code) {
     if (!context.loop.add(transfer)) {
         code = CURLE_FAILED_INIT;
@@ -36,6 +37,10 @@ bool runToEnd(FetchContext& context, HttpTransfer& transfer, CURLcode& code) {
             if (ended != &transfer) continue;
             context.loop.remove(transfer);
             code = result;
+            return true;
+        }
+        if (transfer.pausedAtBody()) {
+            code = CURLE_OK;
             return true;
         }
         context.tick();
@@ -70,15 +75,24 @@ ProbeResult readAnswer(const ResponseHead& head) {
     return result;
 }
 
-ProbeAttempt probeOnce(FetchContext& context, const std::string& address) {
+ProbeAttempt probeOnce(FetchContext& context, const std::string& address, ProbeKind kind) {
     std::size_t received = 0;
     // The one byte asked for is welcome; a server that ignores the range sends the whole
     // file, which is cut off here: the head is all this request is for.
-    HttpTransfer transfer({address, context.userAgent, ByteRange{0, 1}, {}},
-                          [&received](const char*, std::size_t length) {
-                              received += length;
-                              return received <= 1 ? length : 0;
-                          });
+    const bool whole = kind == ProbeKind::WholeFile;
+    MultiLoop& loop = context.loop;
+    std::shared_ptr<HttpTransfer> held(
+        new HttpTransfer({address, context.userAgent, ByteRange{0, 1}, {}, whole},
+                         [&received](const char*, std::size_t length) {
+                             received += length;
+                             return received <= 1 ? length : 0;
+                         }),
+        [&loop](HttpTransfer* transfer) {
+            loop.remove(*transfer);
+            delete transfer;
+        });
+    HttpTransfer& transfer = *held;
+    if (whole) transfer.pauseAtBody();
     ProbeAttempt attempt;
     CURLcode code = CURLE_OK;
     if (!runToEnd(context, transfer, code)) {
@@ -105,6 +119,7 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address) {
         attempt.decided = true;
         attempt.result = readAnswer(transfer.head());
         attempt.result.url = transfer.effectiveUrl().empty() ? address : transfer.effectiveUrl();
+        if (attempt.result.ranges && transfer.pausedAtBody()) attempt.result.firstBytes = std::move(held);
         return attempt;
     }
     const CurlFailure failure = transfer.failure(code == CURLE_OK ? CURLE_GOT_NOTHING : code);
@@ -115,9 +130,9 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address) {
 
 }  // namespace
 
-ProbeResult probeResource(FetchContext& context, const std::string& address) {
+ProbeResult probeResource(FetchContext& context, const std::string& address, ProbeKind kind) {
     for (int retries = 0;; ++retries) {
-        ProbeAttempt attempt = probeOnce(context, address);
+        ProbeAttempt attempt = probeOnce(context, address, kind);
         if (attempt.decided) return attempt.result;
         if (retries >= context.retry.maxRetries) {
             if (attempt.waitSeconds) attempt.result.error = "The server is busy: " + attempt.result.error +

@@ -1,7 +1,12 @@
 #pragma once
-// The first request of a download: a GET of byte 0 only. Its answer tells the size, whether
+// The first request of a download: a GET from byte 0. Its answer tells the size, whether
 // the server sends parts (206 with Content-Range) and the validators, and it works through
 // plain HTTP proxies, where a HEAD is not always answered faithfully.
+//
+// A download that starts from nothing asks for the whole file and keeps the answer going:
+// its body is held back at the first byte and handed to the ranges as their first piece, so
+// the probe's round trip is not lost. A resumed one asks for byte 0 only.
+#include <memory>
 #include <string>
 
 #include "components/downloader/fetch_context.h"
@@ -16,8 +21,13 @@ struct ProbeResult {
     ResourceIdentity identity;
     bool ranges = false;      // size known and parts are sent: parallel, resumable ranges
     bool expired = false;     // failed with 403 or 410: the address may be renewed
+    // The answer of a whole-file probe, paused at its first body byte and still on the
+    // loop: bytes 0 onwards. Leaving it unused removes it from the loop.
+    std::shared_ptr<HttpTransfer> firstBytes;
 };
 
-ProbeResult probeResource(FetchContext& context, const std::string& address);
+enum class ProbeKind { FirstByte, WholeFile };
+
+ProbeResult probeResource(FetchContext& context, const std::string& address, ProbeKind kind = ProbeKind::FirstByte);
 
 }  // namespace zenvira::components

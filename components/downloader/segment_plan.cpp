@@ -36,21 +36,22 @@ Segment* SegmentPlan::add(std::int64_t begin, std::int64_t end) {
     return segments_.back().get();
 }
 
-Segment* SegmentPlan::takeNext(Clock::time_point now, double typicalRate, std::int64_t fairShare) {
+Segment* SegmentPlan::takeNext(Clock::time_point now, const Newcomer& newcomer) {
     for (auto& segment : segments_)
         if (!segment->active && !segment->finished() && segment->notBefore <= now) return segment.get();
     for (auto& segment : segments_)
         if (!segment->active && !segment->finished()) return nullptr;  // one is waiting for its back-off
-    return splitOrRace(typicalRate, fairShare);
+    return splitOrRace(newcomer);
 }
 
-Segment* SegmentPlan::splitOrRace(double typicalRate, std::int64_t fairShare) {
+Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer) {
     // The piece in flight that would end last at its connection's rate.
+    const double typical = newcomer.typicalRate;
     Segment* last = nullptr;
     double lastEta = -1;
     for (auto& segment : segments_) {
         if (!segment->active || segment->finished() || segment->racer || segment->racing) continue;
-        const double rate = segment->rate >= 0 ? segment->rate : (typicalRate > 0 ? typicalRate : 1);
+        const double rate = segment->rate >= 0 ? segment->rate : (typical > 0 ? typical : 1);
         const double eta = rate > 0 ? static_cast<double>(segment->left()) / rate : 1e18;
         if (!last || eta > lastEta) {
             last = segment.get();
@@ -58,24 +59,28 @@ Segment* SegmentPlan::splitOrRace(double typicalRate, std::int64_t fairShare) {
         }
     }
     if (!last) return nullptr;
-    const double theirs = last->rate >= 0 ? last->rate : typicalRate;
-    const double fresh = typicalRate > 0 ? typicalRate : theirs;
-    if (last->left() >= 2 * kSmallestSplit) {
-        // Both halves end together: the slower side keeps the smaller share.
-        const double share = theirs > 0 && fresh > 0 ? theirs / (theirs + fresh) : (theirs == 0 && fresh > 0 ? 0 : 0.5);
-        std::int64_t keep = static_cast<std::int64_t>(static_cast<double>(last->left()) * share);
-        if (fairShare > 0) keep = std::max(keep, last->left() - std::max(fairShare, kSmallestSplit));
-        keep = std::clamp<std::int64_t>(keep, std::min(kSmallestKeep, last->left() / 2), last->left() - kSmallestSplit);
-        const std::int64_t split = last->next + keep;
+    const double theirs = last->rate >= 0 ? last->rate : typical;
+    const double fresh = newcomer.expectedRate() > 0 ? newcomer.expectedRate() : theirs;
+    const double left = static_cast<double>(last->left());
+    // Both end together: the old connection keeps k bytes, the newcomer starts after its
+    // wait and takes the rest, k / theirs = latency + (left - k) / fresh.
+    double keep = left / 2;
+    if (theirs > 0 && fresh > 0) keep = (newcomer.latency * fresh + left) * theirs / (theirs + fresh);
+    else if (theirs == 0 && fresh > 0) keep = 0;  // stalled: everything goes
+    auto keepBytes = static_cast<std::int64_t>(std::min(keep, left));
+    if (newcomer.fairShare > 0)
+        keepBytes = std::max(keepBytes, last->left() - std::max(newcomer.fairShare, kSmallestSplit));
+    keepBytes = std::max(keepBytes, std::min(kSmallestKeep, last->left() / 2));
+    if (last->left() - keepBytes >= kSmallestSplit) {
+        const std::int64_t split = last->next + keepBytes;
         Segment* tail = add(split, last->end);
         last->end = split;
         return tail;
     }
     // Too small to split: race it when a fresh connection would clearly end it sooner.
     if (fresh <= 0 || theirs < 0) return nullptr;
-    const double left = static_cast<double>(last->left());
     const double theirEta = theirs > 0 ? left / theirs : 1e18;
-    if (theirEta < left / fresh * 2 + kRaceGainSeconds) return nullptr;
+    if (theirEta < newcomer.latency + left / fresh * 2 + kRaceGainSeconds) return nullptr;
     Segment* racer = add(last->next, last->end);
     racer->racing = last;
     last->racer = racer;

@@ -1,9 +1,10 @@
 #pragma once
 // Which connection fetches which bytes. The missing bytes start as one piece per connection
 // the start is worth. A connection out of work takes over the part of another piece that
-// would finish last: the piece is split so that both finish about together, going by their
-// rates, so a slow connection hands back most of what it holds. A piece too small to split
-// whose connection is far slower than a fresh one would be is raced: a second connection
+// would finish last: the piece is split so that both finish together, going by their rates
+// and by the newcomer's wait for its first byte, so a slow connection hands back most of what
+// it holds and a piece is not split when the wait would eat the gain. A piece whose connection
+// is far slower than the newcomer and too small to split is raced: a second connection
 // fetches the same bytes, and whichever gets ahead wins; the other is cancelled. A piece
 // whose connection broke off waits for a growing back-off and is taken up where it stopped.
 #include <chrono>
@@ -31,6 +32,18 @@ struct Segment {
     std::int64_t left() const { return end - next; }
 };
 
+// What is known of the connection about to take a piece.
+struct Newcomer {
+    double rate = 0;          // bytes a second it is expected to bring; 0: as a typical one
+    double typicalRate = 0;   // what a connection of this download brings; 0: unknown
+    double latency = 0;       // seconds from a request to its first byte
+    // The most a new piece takes when many connections start at once, so that they end up
+    // with even pieces (0: no limit).
+    std::int64_t fairShare = 0;
+
+    double expectedRate() const { return rate > 0 ? rate : typicalRate; }
+};
+
 struct RetryPolicy {
     int maxRetries = 5;
     std::chrono::milliseconds firstBackOff{200};  // doubled after each further failure
@@ -42,8 +55,8 @@ class SegmentPlan {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Splitting smaller pieces costs a request and a connection for too little gain.
-    static constexpr std::int64_t kSmallestSplit = 256 * 1024;
+    // A newcomer's share smaller than this is not worth its request.
+    static constexpr std::int64_t kSmallestSplit = 64 * 1024;
 
     // `minSegment`: the smallest piece worth its own connection at the start (0: no minimum).
     SegmentPlan(const std::vector<ByteRange>& missing, int maxConnections, std::int64_t minSegment,
@@ -53,11 +66,8 @@ public:
     int connections() const { return connections_; }
 
     // A piece to start now, or nullptr: a piece waiting for its turn, else the part of a
-    // piece in flight that would finish last, else a race of a slow one. `typicalRate` is
-    // what a connection of this download brings (bytes a second; 0 while unknown).
-    // `fairShare`: the most a new piece takes when many connections start at once, so that
-    // they end up with even pieces (0: no limit).
-    Segment* takeNext(Clock::time_point now, double typicalRate = 0, std::int64_t fairShare = 0);
+    // piece in flight that would finish last, else a race of a slow one.
+    Segment* takeNext(Clock::time_point now, const Newcomer& newcomer = {});
     // An attempt on `segment` ended before its end; false when it has had its tries.
     bool scheduleRetry(Segment& segment, std::int64_t progressed, Clock::time_point now);
     // The server asked to wait (Retry-After); counts as a try.
@@ -72,7 +82,7 @@ public:
 
 private:
     Segment* add(std::int64_t begin, std::int64_t end);
-    Segment* splitOrRace(double typicalRate, std::int64_t fairShare);
+    Segment* splitOrRace(const Newcomer& newcomer);
 
     std::vector<std::unique_ptr<Segment>> segments_;
     int connections_ = 1;

@@ -67,10 +67,32 @@ TEST(SegmentPlanTest, AConnectionOutOfWorkTakesHalfOfTheLargestPiece) {
     EXPECT_EQ(b->left(), tail->left());
     EXPECT_EQ(plan.missing().total(), 9 * kMiB);
 
-    // Pieces below twice the smallest split are not split.
-    SegmentPlan small({{0, 400 * 1024}}, 1, 0);
+    // A piece whose halves would be below the smallest split is not split.
+    SegmentPlan small({{0, 100 * 1024}}, 1, 0);
     small.takeNext(now)->active = true;
     EXPECT_EQ(small.takeNext(now), nullptr);
+}
+
+TEST(SegmentPlanTest, TheNewcomersWaitForItsFirstByteDecidesTheSplit) {
+    const auto now = SegmentPlan::Clock::now();
+    // 4 MB/s each, 40 ms before an answer: the running connection keeps what it brings in
+    // that wait on top of its half, so both end together.
+    SegmentPlan capped({{0, 4'000'000}}, 1, 0);
+    Segment* running = capped.takeNext(now);
+    running->active = true;
+    running->rate = 4e6;
+    Segment* newcomer = capped.takeNext(now, {4e6, 4e6, 0.040, 0});
+    ASSERT_NE(newcomer, nullptr);
+    EXPECT_NEAR(static_cast<double>(running->left()), (4'000'000 + 160'000) / 2.0, 1);
+    EXPECT_NEAR(running->left() / 4e6, 0.040 + newcomer->left() / 4e6, 1e-6);
+
+    // Where the wait eats the gain, the piece stays whole: 300 KiB at 8 MB/s behind a 40 ms
+    // answer ends sooner on its own connection.
+    SegmentPlan even({{0, 300 * 1024}}, 1, 0);
+    Segment* only = even.takeNext(now);
+    only->active = true;
+    only->rate = 8e6;
+    EXPECT_EQ(even.takeNext(now, {8e6, 8e6, 0.040, 0}), nullptr);
 }
 
 TEST(SegmentPlanTest, ASlowConnectionHandsBackItsPieceAndTheTailIsRaced) {
@@ -85,7 +107,7 @@ TEST(SegmentPlanTest, ASlowConnectionHandsBackItsPieceAndTheTailIsRaced) {
     fast->next = fast->end;
     fast->active = false;
     // The split leaves the slow side the share it ends in the same time: about 1/17.
-    Segment* handed = plan.takeNext(now, 8e6);
+    Segment* handed = plan.takeNext(now, {8e6, 8e6, 0, 0});
     ASSERT_NE(handed, nullptr);
     EXPECT_EQ(handed->end, 16 * kMiB);
     EXPECT_EQ(slow->end, handed->begin);
@@ -96,26 +118,20 @@ TEST(SegmentPlanTest, ASlowConnectionHandsBackItsPieceAndTheTailIsRaced) {
     // Too small to split, far too slow: a racer takes the same bytes; getting ahead wins.
     handed->next = handed->end;
     handed->active = false;
-    slow->next = slow->end - 300 * 1024;
-    Segment* racer = plan.takeNext(now, 8e6);
+    slow->next = slow->end - 100 * 1024;
+    Segment* racer = plan.takeNext(now, {8e6, 8e6, 0, 0});
     ASSERT_NE(racer, nullptr);
     EXPECT_EQ(racer->racing, slow);
     EXPECT_EQ(racer->next, slow->next);
     EXPECT_EQ(racer->end, slow->end);
     racer->active = true;
-    EXPECT_EQ(plan.takeNext(now, 8e6), nullptr);  // one race per piece
+    EXPECT_EQ(plan.takeNext(now, {8e6, 8e6, 0, 0}), nullptr);  // one race per piece
     racer->next = slow->next + 1000;
     SegmentPlan::settleRace(*racer);
     EXPECT_TRUE(slow->finished());
     EXPECT_EQ(racer->racing, nullptr);
     EXPECT_EQ(plan.missing().items(), (std::vector<ByteRange>{{racer->next, racer->end}}));
 
-    // A connection as fast as a fresh one would be is left alone.
-    SegmentPlan even({{0, 300 * 1024}}, 1, 0);
-    Segment* only = even.takeNext(now);
-    only->active = true;
-    only->rate = 8e6;
-    EXPECT_EQ(even.takeNext(now, 8e6), nullptr);
 }
 
 TEST(ConnectionRampTest, GrowsWhileConnectionsPayAndFallsBackWhenThePathIsFull) {
@@ -139,6 +155,11 @@ TEST(ConnectionRampTest, GrowsWhileConnectionsPayAndFallsBackWhenThePathIsFull) 
     EXPECT_EQ(wider.want(), 4);
     wider.measured(4, 40e6);
     EXPECT_EQ(wider.want(), 4);
+
+    ConnectionRamp loopback(2, 16);  // judged against the first connection alone
+    loopback.measured(1, 1e9);
+    loopback.measured(16, 1.05e9);
+    EXPECT_EQ(loopback.want(), 2);  // never below where it started
 
     ConnectionRamp busy(8, 16);  // 429 or 503: half as many, and no more growth
     busy.serverAskedForFewer();

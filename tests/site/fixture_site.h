@@ -77,6 +77,9 @@ struct StreamSpec {
     // cut and every later request gets expiredStatus.
     std::optional<std::uint64_t> expireAfterBytes;
     int expiredStatus = 410;
+    // A part (206) carries at most this many bytes, fewer than asked for, as some CDNs cut
+    // long ranges.
+    std::optional<std::uint64_t> longestPart;
 };
 
 struct FixedResponse {

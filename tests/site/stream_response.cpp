@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "tests/site/http_response.h"
@@ -141,7 +142,8 @@ BodyPlan planBody(const http::Request& request, const StreamSpec& stream, std::u
     const auto range = http::parseRange(rangeHeader, size);
     switch (range.kind) {
     case http::RangeRequest::Kind::Unsatisfiable: return {416, 0, 0};
-    case http::RangeRequest::Kind::Satisfiable: return {206, range.first, range.last - range.first + 1};
+    case http::RangeRequest::Kind::Satisfiable:
+        return {206, range.first, std::min(range.last - range.first + 1, stream.longestPart.value_or(std::numeric_limits<std::uint64_t>::max()))};
     case http::RangeRequest::Kind::None: break;
     }
     return {200, 0, size};
