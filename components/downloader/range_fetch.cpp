@@ -22,7 +22,8 @@ constexpr auto kSampleEvery = std::chrono::milliseconds(25);
 constexpr auto kRateWindow = std::chrono::milliseconds(150);
 constexpr auto kShortestRateWindow = std::chrono::milliseconds(10);
 constexpr auto kRampWindow = std::chrono::milliseconds(60);
-// A racer slower than a quarter of the fastest connection over this long gives way.
+// A racer slower than a quarter of the fastest connection over this long gives way, as does
+// one still without an answer this long after the usual wait for one.
 constexpr auto kRacerTrial = std::chrono::milliseconds(30);
 // The first connection's rate, what the first step is judged against, is read once it has
 // delivered this long.
@@ -141,6 +142,7 @@ RangeFetch::Attempt& RangeFetch::track(Segment& segment, std::int64_t from, std:
     attempt.from = from;
     attempt.at = from;
     attempt.requestEnd = requestEnd;
+    attempt.started = Clock::now();
     segment.active = true;
     segment.rate = -1;
     return attempt;
@@ -345,11 +347,13 @@ void RangeFetch::sample(Clock::time_point now) {
     // A racer that turns out far slower than the best connection gives way, so that another
     // can try.
     const double fastest = fastestRate();
+    const auto answerWait = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(2 * latency_));
     for (auto& attempt : attempts_) {
         Segment& segment = *attempt.segment;
-        if (!segment.racing || segment.rate < 0 || segment.rate * 4 >= fastest || !attempt.firstByte ||
-            now - *attempt.firstByte < kRacerTrial)
-            continue;
+        if (!segment.racing) continue;
+        const bool slow = attempt.firstByte ? now - *attempt.firstByte >= kRacerTrial && segment.rate >= 0 && segment.rate * 4 < fastest
+                                            : now - attempt.started >= kRacerTrial + answerWait;
+        if (!slow) continue;
         segment.racing->racer = nullptr;
         segment.racing = nullptr;
         segment.end = segment.next;  // dropped below as overtaken
@@ -470,9 +474,13 @@ FetchResult RangeFetch::finish(FetchStatus status) {
 }
 
 std::chrono::milliseconds RangeFetch::nextWake(Clock::time_point now) const {
+    // While connections run, rates are read and pieces handed round on time even when a slow
+    // connection's bytes come seldom.
+    const std::chrono::milliseconds longest =
+        attempts_.empty() ? kLoopTick : std::chrono::duration_cast<std::chrono::milliseconds>(kSampleEvery);
     const auto retry = plan_->earliestRetry();
-    if (!retry || *retry <= now) return kLoopTick;
-    return std::min(kLoopTick, std::chrono::ceil<std::chrono::milliseconds>(*retry - now));
+    if (!retry || *retry <= now) return longest;
+    return std::min(longest, std::chrono::ceil<std::chrono::milliseconds>(*retry - now));
 }
 
 }  // namespace zenvira::components

@@ -71,6 +71,7 @@ private:
         std::int64_t firstChunk = 0;  // bytes of the first delivery, which waited for the head
         // (when, bytes taken) since the first byte, over the last rate window.
         std::deque<std::pair<Clock::time_point, std::int64_t>> seen;
+        Clock::time_point started{};
         std::optional<Clock::time_point> firstByte;
     };
 

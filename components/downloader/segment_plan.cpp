@@ -15,7 +15,7 @@ std::int64_t totalOf(const std::vector<ByteRange>& ranges) {
 // The smallest share a piece keeps when split: what is in flight on its connection anyway.
 constexpr std::int64_t kSmallestKeep = 64 * 1024;
 // A race pays when a fresh connection would end the piece this much sooner at least.
-constexpr double kRaceGainSeconds = 0.05;
+constexpr double kRaceGainSeconds = 0.02;
 
 }  // namespace
 
@@ -45,12 +45,17 @@ Segment* SegmentPlan::takeNext(Clock::time_point now, const Newcomer& newcomer) 
 }
 
 Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer) {
-    // The piece in flight that would end last at its connection's rate.
+    // The piece in flight that would end last at its connection's rate. A piece already raced
+    // counts when its racer is far slower than the newcomer: the newcomer takes the race over.
     const double typical = newcomer.typicalRate;
+    const auto racerOutrun = [&](const Segment& racer) {
+        return newcomer.rate > 0 && (racer.rate < 0 || racer.rate * 4 < newcomer.rate);
+    };
     Segment* last = nullptr;
     double lastEta = -1;
     for (auto& segment : segments_) {
-        if (!segment->active || segment->finished() || segment->racer || segment->racing) continue;
+        if (!segment->active || segment->finished() || segment->racing) continue;
+        if (segment->racer && !racerOutrun(*segment->racer)) continue;
         const double rate = segment->rate >= 0 ? segment->rate : (typical > 0 ? typical : 1);
         const double eta = rate > 0 ? static_cast<double>(segment->left()) / rate : 1e18;
         if (!last || eta > lastEta) {
@@ -62,25 +67,34 @@ Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer) {
     const double theirs = last->rate >= 0 ? last->rate : typical;
     const double fresh = newcomer.expectedRate() > 0 ? newcomer.expectedRate() : theirs;
     const double left = static_cast<double>(last->left());
-    // Both end together: the old connection keeps k bytes, the newcomer starts after its
-    // wait and takes the rest, k / theirs = latency + (left - k) / fresh.
-    double keep = left / 2;
-    if (theirs > 0 && fresh > 0) keep = (newcomer.latency * fresh + left) * theirs / (theirs + fresh);
-    else if (theirs == 0 && fresh > 0) keep = 0;  // stalled: everything goes
-    auto keepBytes = static_cast<std::int64_t>(std::min(keep, left));
-    if (newcomer.fairShare > 0)
-        keepBytes = std::max(keepBytes, last->left() - std::max(newcomer.fairShare, kSmallestSplit));
-    keepBytes = std::max(keepBytes, std::min(kSmallestKeep, last->left() / 2));
-    if (last->left() - keepBytes >= kSmallestSplit) {
-        const std::int64_t split = last->next + keepBytes;
-        Segment* tail = add(split, last->end);
-        last->end = split;
-        return tail;
+    if (!last->racer) {
+        // Both end together: the old connection keeps k bytes, the newcomer starts after its
+        // wait and takes the rest, k / theirs = latency + (left - k) / fresh.
+        double keep = left / 2;
+        if (theirs > 0 && fresh > 0) keep = (newcomer.latency * fresh + left) * theirs / (theirs + fresh);
+        else if (theirs == 0 && fresh > 0) keep = 0;  // stalled: everything goes
+        auto keepBytes = static_cast<std::int64_t>(std::min(keep, left));
+        if (newcomer.fairShare > 0)
+            keepBytes = std::max(keepBytes, last->left() - std::max(newcomer.fairShare, kSmallestSplit));
+        keepBytes = std::max(keepBytes, std::min(kSmallestKeep, last->left() / 2));
+        if (last->left() - keepBytes >= kSmallestSplit) {
+            const std::int64_t split = last->next + keepBytes;
+            Segment* tail = add(split, last->end);
+            last->end = split;
+            return tail;
+        }
     }
     // Too small to split: race it when a fresh connection would clearly end it sooner.
     if (fresh <= 0 || theirs < 0) return nullptr;
     const double theirEta = theirs > 0 ? left / theirs : 1e18;
     if (theirEta < newcomer.latency + left / fresh * 2 + kRaceGainSeconds) return nullptr;
+    if (Segment* outrun = last->racer) {
+        // Its racer has written nothing the piece lacks (else the race would be decided):
+        // it ends, and its connection with it.
+        outrun->end = outrun->next;
+        outrun->racing = nullptr;
+        last->racer = nullptr;
+    }
     Segment* racer = add(last->next, last->end);
     racer->racing = last;
     last->racer = racer;

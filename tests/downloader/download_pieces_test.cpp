@@ -125,7 +125,19 @@ TEST(SegmentPlanTest, ASlowConnectionHandsBackItsPieceAndTheTailIsRaced) {
     EXPECT_EQ(racer->next, slow->next);
     EXPECT_EQ(racer->end, slow->end);
     racer->active = true;
-    EXPECT_EQ(plan.takeNext(now, {8e6, 8e6, 0, 0}), nullptr);  // one race per piece
+    racer->rate = 6e6;
+    EXPECT_EQ(plan.takeNext(now, {8e6, 8e6, 0, 0}), nullptr);  // one race per piece ...
+    // ... unless its racer turns out far slower than a connection that falls idle: that one
+    // takes the race over, and the slow racer ends.
+    racer->rate = 0.3e6;
+    Segment* takeover = plan.takeNext(now, {8e6, 8e6, 0, 0});
+    ASSERT_NE(takeover, nullptr);
+    EXPECT_EQ(takeover->racing, slow);
+    EXPECT_TRUE(racer->finished());
+    EXPECT_EQ(racer->racing, nullptr);
+    takeover->active = true;
+    racer->active = false;
+    racer = takeover;
     racer->next = slow->next + 1000;
     SegmentPlan::settleRace(*racer);
     EXPECT_TRUE(slow->finished());
