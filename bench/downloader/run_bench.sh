@@ -87,9 +87,13 @@ measure() {
   remove_outputs
   sync
   sleep 1  # let the disk settle after the last run's writes and deletes
+  local started ended
+  started=$(date +%s%N)
   /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >>"$work/$name.out" 2>"$work/stderr.txt" || {
     echo "$name failed:" >&2; cat "$work/stderr.txt" >&2; exit 1; }
-  awk '{ printf "%s %.3f %s\n", $1, $2 + $3, $4 }' "$work/time.txt" >> "$work/$name.times"
+  ended=$(date +%s%N)
+  # Wall time to the millisecond (GNU time's own is to the hundredth of a second).
+  awk -v ns=$((ended - started)) '{ printf "%.3f %.3f %s\n", ns / 1e9, $2 + $3, $4 }' "$work/time.txt" >> "$work/$name.times"
 }
 
 median() {  # column of file
@@ -156,7 +160,7 @@ shape_table() {  # SHAPE TOOLS...
       tail=$(sed -n 's/.*last 5 % of the bytes \([0-9.]*\) % of the time.*/\1/p' "$work/$shape-zenvira.out" | sort -n |
         awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] " % of the time" }')
     fi
-    printf "| %-16s | %8.2f | %s |\n" "$tool" "$wall" "$tail"
+    printf "| %-16s | %8.3f | %s |\n" "$tool" "$wall" "$tail"
   done
 }
 
@@ -168,7 +172,7 @@ for part in $parts; do
       "$shapes_site" > "$work/site.port" & echo $! > "$work/site.pid"
       for _ in $(seq 50); do [ -s "$work/site.port" ] && break; sleep 0.1; done
       site_port=$(cat "$work/site.port")
-      shape_runs=$(( runs > 3 ? 3 : runs ))
+      shape_runs=$runs
       shape_set capped "$shape_runs" yes
       # One connection gets 8 or 0.5 MB/s as the site's connection count falls: a coin toss
       # for curl (4 s or 67 s), so it sits this shape out.
