@@ -1,6 +1,7 @@
 #pragma once
 // Joins the pieces of one stream (HLS segments: MPEG-TS, or fMP4 after its initialisation
-// section) into one MP4 file without re-encoding, with FFmpeg's libraries.
+// section) into one MP4 file without re-encoding, with FFmpeg's libraries (loaded on the first
+// call; when they cannot be, the join fails and says so).
 #include <string>
 #include <vector>
 

@@ -13,14 +13,15 @@ deb=$(ls "$work"/zenvira_*.deb)
 
 contents=$(dpkg-deb -c "$deb")
 for path in ./usr/bin/zenvira ./usr/bin/zenvira-cli ./usr/lib/zenvira/zenvira ./usr/lib/zenvira/zenvira-cli \
-    ./usr/lib/zenvira/avformat.dll ./usr/share/applications/zenvira.desktop \
+    ./usr/lib/zenvira/avformat.dll ./usr/lib/zenvira/zenvira-media.so ./usr/share/applications/zenvira.desktop \
     ./usr/share/metainfo/net.zenvira.zenvira.metainfo.xml ./usr/share/man/man1/zenvira-cli.1.gz \
     ./usr/share/zsh/vendor-completions/_zenvira-cli ./usr/share/doc/zenvira/copyright; do
   grep -q " $path\( \|$\)" <<<"$contents" || fail "the package holds no $path"
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libcurl4 libmpv2 libgumbo1 libzip4 ffmpeg; do
+# libavformat59: read from the media module, which the programs load when they need it.
+for library in libqt6widgets6 libcurl4 libmpv2 libgumbo1 libzip4 libavformat59 ffmpeg; do
   grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 

@@ -25,6 +25,26 @@ version=$(PATH="$prefix/bin:$PATH" zenvira-cli --version) || fail "zenvira-cli -
 profiles=$(PATH="$prefix/bin:$PATH" zenvira-cli profiles | wc -l)
 [ "$profiles" -eq 27 ] || fail "installed zenvira-cli lists $profiles profiles"
 
+# FFmpeg's libraries come with the media module on first use: the installed program finds it
+# beside itself and reads a stream's frame height from its first bytes.
+[ -f "$prefix/lib/zenvira/zenvira-media.so" ] || fail "the media module is not in the application folder"
+linked=$(ldd "$prefix/lib/zenvira/zenvira-cli")
+! grep -q libavformat <<<"$linked" || fail "zenvira-cli loads libavformat at its start"
+if command -v ffmpeg >/dev/null && command -v python3 >/dev/null; then
+  mkdir "$work/site"
+  ffmpeg -loglevel error -f lavfi -i testsrc=size=320x176:duration=1 -c:v flv1 "$work/site/clip.flv"
+  python3 -u -m http.server --bind 127.0.0.1 0 --directory "$work/site" >"$work/site.log" 2>&1 &
+  site=$!
+  port=
+  for _ in $(seq 50); do
+    port=$(grep -o 'port [0-9]*' "$work/site.log" | head -1 | cut -d' ' -f2) && [ -n "$port" ] && break
+    sleep 0.1
+  done
+  resolved=$(no_proxy=127.0.0.1 NO_PROXY=127.0.0.1 PATH="$prefix/bin:$PATH" zenvira-cli resolve "http://127.0.0.1:$port/clip.flv" 2>&1) || true
+  kill "$site"
+  grep -q '"height": 176' <<<"$resolved" || fail "installed zenvira-cli did not probe the stream: $resolved"
+fi
+
 # Desktop entry, AppStream file.
 desktop=$prefix/share/applications/zenvira.desktop
 out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
