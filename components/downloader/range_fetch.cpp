@@ -329,9 +329,12 @@ void RangeFetch::sample(Clock::time_point now) {
     checkLeads();
     bool allDelivering = true;
     Clock::time_point newest{};
+    const auto answerWait = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(2 * latency_));
     for (auto& attempt : attempts_) {
         if (!attempt.firstByte) {
             allDelivering = false;
+            // No answer long after the usual wait: as far as anyone knows, it brings nothing.
+            if (now - attempt.started >= kShortestRateWindow + answerWait) attempt.segment->rate = 0;
             continue;
         }
         newest = std::max(newest, *attempt.firstByte);
@@ -347,7 +350,6 @@ void RangeFetch::sample(Clock::time_point now) {
     // A racer that turns out far slower than the best connection gives way, so that another
     // can try.
     const double fastest = fastestRate();
-    const auto answerWait = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(2 * latency_));
     for (auto& attempt : attempts_) {
         Segment& segment = *attempt.segment;
         if (!segment.racing) continue;
