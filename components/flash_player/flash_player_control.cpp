@@ -91,8 +91,9 @@ void FlashPlayerControl::LoadMovie(int layer, const QString& address) {
 void FlashPlayerControl::startMedia(const QString& file, bool autostart) {
     session_ = std::make_unique<MpvSession>(outputForThisMachine());
     if (!session_->valid()) {
+        const QString reason = session_->startError();
         session_.reset();
-        showProblem(tr("The video player could not be started."));
+        showProblem(reason.isEmpty() ? tr("The video player could not be started.") : reason);
         return;
     }
     session_->setBackground(backgroundColor_);

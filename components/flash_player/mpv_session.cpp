@@ -1,6 +1,6 @@
 #include "components/flash_player/mpv_session.h"
 
-#include <mpv/client.h>
+#include "components/flash_player/mpv_library.h"
 
 #include <QByteArray>
 #include <QMetaObject>
@@ -11,38 +11,40 @@
 #include <cstring>
 
 namespace zenvira::components {
-namespace {
-
-void setOption(mpv_handle* handle, const char* name, const char* value) {
-    mpv_set_option_string(handle, name, value);
-}
-
-}  // namespace
 
 MpvSession::MpvSession(MpvOutput output, QObject* parent) : QObject(parent), output_(output) {
     // libmpv refuses to start unless numbers are formatted the C way.
     std::setlocale(LC_NUMERIC, "C");
-    handle_ = mpv_create();
+    std::string unloaded;
+    mpv_ = mpvLibrary(unloaded);
+    if (!mpv_) {
+        startError_ = QString::fromStdString(unloaded);
+        return;
+    }
+    handle_ = mpv_->create();
     if (!handle_) return;
-    setOption(handle_, "terminal", "no");
-    setOption(handle_, "msg-level", "all=no");
-    setOption(handle_, "config", "no");
-    setOption(handle_, "input-default-bindings", "no");
-    setOption(handle_, "osc", "no");
-    setOption(handle_, "idle", "yes");
-    setOption(handle_, "keep-open", "yes");  // stop on the last frame, as the movie did
-    setOption(handle_, "hwdec", "no");
+    const auto setOption = [this](const char* name, const char* value) {
+        mpv_->set_option_string(handle_, name, value);
+    };
+    setOption("terminal", "no");
+    setOption("msg-level", "all=no");
+    setOption("config", "no");
+    setOption("input-default-bindings", "no");
+    setOption("osc", "no");
+    setOption("idle", "yes");
+    setOption("keep-open", "yes");  // stop on the last frame, as the movie did
+    setOption("hwdec", "no");
     // The null video output still decodes and times frames, so the timeline runs on a
     // machine that has neither a display nor sound.
-    setOption(handle_, "vo", output == MpvOutput::Rendered ? "libmpv" : "null");
-    if (output == MpvOutput::Null) setOption(handle_, "ao", "null");
-    if (mpv_initialize(handle_) < 0) {
-        mpv_terminate_destroy(handle_);
+    setOption("vo", output == MpvOutput::Rendered ? "libmpv" : "null");
+    if (output == MpvOutput::Null) setOption("ao", "null");
+    if (mpv_->initialize(handle_) < 0) {
+        mpv_->terminate_destroy(handle_);
         handle_ = nullptr;
         return;
     }
     observeProperties();
-    mpv_set_wakeup_callback(
+    mpv_->set_wakeup_callback(
         handle_,
         [](void* self) {
             QMetaObject::invokeMethod(static_cast<MpvSession*>(self), &MpvSession::drainEvents, Qt::QueuedConnection);
@@ -52,16 +54,16 @@ MpvSession::MpvSession(MpvOutput output, QObject* parent) : QObject(parent), out
 
 MpvSession::~MpvSession() {
     if (!handle_) return;
-    mpv_set_wakeup_callback(handle_, nullptr, nullptr);
-    mpv_terminate_destroy(handle_);
+    mpv_->set_wakeup_callback(handle_, nullptr, nullptr);
+    mpv_->terminate_destroy(handle_);
 }
 
 void MpvSession::observeProperties() {
-    mpv_observe_property(handle_, 0, "pause", MPV_FORMAT_FLAG);
-    mpv_observe_property(handle_, 0, "eof-reached", MPV_FORMAT_FLAG);
-    mpv_observe_property(handle_, 0, "time-pos", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(handle_, 0, "duration", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(handle_, 0, "volume", MPV_FORMAT_DOUBLE);
+    mpv_->observe_property(handle_, 0, "pause", MPV_FORMAT_FLAG);
+    mpv_->observe_property(handle_, 0, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_->observe_property(handle_, 0, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_->observe_property(handle_, 0, "duration", MPV_FORMAT_DOUBLE);
+    mpv_->observe_property(handle_, 0, "volume", MPV_FORMAT_DOUBLE);
 }
 
 void MpvSession::loadFile(const QString& path, bool paused) {
@@ -69,38 +71,38 @@ void MpvSession::loadFile(const QString& path, bool paused) {
     setPaused(paused);
     const QByteArray file = path.toUtf8();
     const char* command[] = {"loadfile", file.constData(), "replace", nullptr};
-    mpv_command_async(handle_, 0, command);
+    mpv_->command_async(handle_, 0, command);
 }
 
 void MpvSession::setPaused(bool paused) {
     if (!handle_) return;
     int flag = paused ? 1 : 0;
-    mpv_set_property_async(handle_, 0, "pause", MPV_FORMAT_FLAG, &flag);
+    mpv_->set_property_async(handle_, 0, "pause", MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvSession::seek(double seconds) {
     if (!handle_ || !std::isfinite(seconds)) return;
     const QByteArray target = QByteArray::number(std::max(0.0, seconds), 'f', 3);
     const char* command[] = {"seek", target.constData(), "absolute", nullptr};
-    mpv_command_async(handle_, 0, command);
+    mpv_->command_async(handle_, 0, command);
 }
 
 void MpvSession::setVolume(int percent) {
     if (!handle_) return;
     double value = std::clamp(percent, 0, 100);
-    mpv_set_property_async(handle_, 0, "volume", MPV_FORMAT_DOUBLE, &value);
+    mpv_->set_property_async(handle_, 0, "volume", MPV_FORMAT_DOUBLE, &value);
 }
 
 void MpvSession::setBackground(int rgb) {
     if (!handle_ || rgb < 0) return;
     const QByteArray colour = "#" + QByteArray::number(rgb & 0xFFFFFF, 16).rightJustified(6, '0');
     const char* text = colour.constData();
-    mpv_set_property_async(handle_, 0, "background", MPV_FORMAT_STRING, &text);
+    mpv_->set_property_async(handle_, 0, "background", MPV_FORMAT_STRING, &text);
 }
 
 void MpvSession::drainEvents() {
     while (handle_) {
-        mpv_event* event = mpv_wait_event(handle_, 0);
+        mpv_event* event = mpv_->wait_event(handle_, 0);
         if (event->event_id == MPV_EVENT_NONE) break;
         handleEvent(*event);
     }
@@ -118,7 +120,7 @@ void MpvSession::handleEvent(const mpv_event& event) {
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
         const bool failed = end && end->reason == MPV_END_FILE_REASON_ERROR;
-        emit fileEnded(failed ? QString::fromUtf8(mpv_error_string(end->error)) : QString());
+        emit fileEnded(failed ? QString::fromUtf8(mpv_->error_string(end->error)) : QString());
         break;
     }
     case MPV_EVENT_PROPERTY_CHANGE:
@@ -139,7 +141,7 @@ void MpvSession::notePaused(bool paused) {
 // would then look, for a moment, as if it ran. The flag as the player holds it now settles it.
 void MpvSession::readPausedNow() {
     int flag = 0;
-    if (handle_ && mpv_get_property(handle_, "pause", MPV_FORMAT_FLAG, &flag) >= 0) notePaused(flag != 0);
+    if (handle_ && mpv_->get_property(handle_, "pause", MPV_FORMAT_FLAG, &flag) >= 0) notePaused(flag != 0);
 }
 
 void MpvSession::handlePropertyChange(const mpv_event& event) {

@@ -1,7 +1,8 @@
 #pragma once
 // One libmpv player and its events, delivered as signals on the thread that owns the object.
 // Video goes to a render context (VideoSurface) or, with null output, nowhere; the timeline,
-// pause and position work the same either way.
+// pause and position work the same either way. libmpv itself is loaded with the first session
+// (mpv_library.h).
 #include <QObject>
 #include <QString>
 
@@ -9,6 +10,8 @@ struct mpv_handle;
 struct mpv_event;
 
 namespace zenvira::components {
+
+struct MpvLibrary;
 
 enum class MpvOutput {
     Rendered,  // video through a render context, audio to the system's device
@@ -24,6 +27,8 @@ public:
     ~MpvSession() override;
 
     bool valid() const { return handle_ != nullptr; }
+    // Why the session is not valid when libmpv could not be loaded; empty otherwise.
+    const QString& startError() const { return startError_; }
     mpv_handle* handle() const { return handle_; }
     MpvOutput output() const { return output_; }
 
@@ -56,7 +61,9 @@ private:
     void readPausedNow();
     void observeProperties();
 
+    const MpvLibrary* mpv_ = nullptr;
     mpv_handle* handle_ = nullptr;
+    QString startError_;
     MpvOutput output_;
     bool paused_ = false;
     bool endReached_ = false;

@@ -1,6 +1,6 @@
 #include "components/flash_player/video_surface.h"
 
-#include <mpv/render_gl.h>
+#include "components/flash_player/mpv_library.h"
 
 #include <QMetaObject>
 #include <QOpenGLContext>
@@ -15,7 +15,11 @@ void* procAddress(void*, const char* name) {
 
 }  // namespace
 
-VideoSurface::VideoSurface(mpv_handle* player, QWidget* parent) : QOpenGLWidget(parent), player_(player) {}
+VideoSurface::VideoSurface(mpv_handle* player, QWidget* parent) : QOpenGLWidget(parent), player_(player) {
+    std::string unloaded;
+    mpv_ = mpvLibrary(unloaded);  // loaded already: the player's session needed it
+    if (!mpv_) player_ = nullptr;
+}
 
 VideoSurface::~VideoSurface() {
     makeCurrent();
@@ -25,8 +29,8 @@ VideoSurface::~VideoSurface() {
 
 void VideoSurface::freeContext() {
     if (!context_) return;
-    mpv_render_context_set_update_callback(context_, nullptr, nullptr);
-    mpv_render_context_free(context_);
+    mpv_->render_context_set_update_callback(context_, nullptr, nullptr);
+    mpv_->render_context_free(context_);
     context_ = nullptr;
 }
 
@@ -40,10 +44,10 @@ void VideoSurface::initializeGL() {
     };
     // No advanced control: rendering shares the UI thread with the player's other calls,
     // which must then never wait on the core (the session's calls are asynchronous).
-    const bool ok = mpv_render_context_create(&context_, player_, params) >= 0;
+    const bool ok = mpv_->render_context_create(&context_, player_, params) >= 0;
     if (!ok) context_ = nullptr;
     if (ok) {
-        mpv_render_context_set_update_callback(
+        mpv_->render_context_set_update_callback(
             context_,
             [](void* self) {
                 QMetaObject::invokeMethod(static_cast<VideoSurface*>(self), &VideoSurface::requestUpdate,
@@ -63,7 +67,7 @@ void VideoSurface::initializeGL() {
 
 void VideoSurface::requestUpdate() {
     if (!context_) return;
-    if (mpv_render_context_update(context_) & MPV_RENDER_UPDATE_FRAME) {
+    if (mpv_->render_context_update(context_) & MPV_RENDER_UPDATE_FRAME) {
         frameWaiting_ = true;
         update();
     }
@@ -82,7 +86,7 @@ void VideoSurface::paintGL() {
         {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    mpv_render_context_render(context_, params);
+    mpv_->render_context_render(context_, params);
     if (frameWaiting_) {
         frameWaiting_ = false;
         emit frameDrawn();

@@ -9,6 +9,8 @@ struct mpv_render_context;
 
 namespace zenvira::components {
 
+struct MpvLibrary;
+
 class VideoSurface : public QOpenGLWidget {
     Q_OBJECT
 
@@ -30,6 +32,7 @@ private:
     void requestUpdate();
     void freeContext();
 
+    const MpvLibrary* mpv_ = nullptr;
     mpv_handle* player_;
     mpv_render_context* context_ = nullptr;
     bool frameWaiting_ = false;
