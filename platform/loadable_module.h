@@ -11,8 +11,9 @@ struct LoadedModule {
     std::string error;       // then the system's reason, one line
 };
 
-// Loads the module at `path` with the libraries it needs, resolving all of them now, so that a
-// missing library shows here and not as a crash on a later call.
+// Loads the module at `path` (or a library by its bare name, searched where the system keeps
+// its libraries) with the libraries it needs, resolving all of them now, so that a missing
+// library shows here and not as a crash on a later call.
 LoadedModule loadModule(const std::string& path);
 
 // The address of the function `name` that the module exports, or nullptr.

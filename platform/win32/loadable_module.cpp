@@ -6,9 +6,11 @@ namespace zenvira::platform {
 
 LoadedModule loadModule(const std::string& path) {
     LoadedModule module;
-    // The module's own folder is searched for the DLLs it needs, as beside a program.
-    HMODULE handle = ::LoadLibraryExW(win32::wide(path).c_str(), nullptr,
-                                      LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    // A module given by its path finds the DLLs it needs in its own folder, as a program does
+    // beside itself; the current folder is never searched.
+    const bool hasFolder = path.find_first_of("\\/") != std::string::npos;
+    const DWORD search = LOAD_LIBRARY_SEARCH_DEFAULT_DIRS | (hasFolder ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR : 0);
+    HMODULE handle = ::LoadLibraryExW(win32::wide(path).c_str(), nullptr, search);
     if (!handle) module.error = path + ": " + win32::systemReason(::GetLastError());
     module.handle = handle;
     return module;
