@@ -3,6 +3,7 @@
 #include "platform/application_folder.h"
 #include "platform/loadable_module.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -18,10 +19,15 @@ bool exists(const std::string& path) {
     return std::filesystem::exists(path, ec);
 }
 
-// Whether `folder` is `tree` or lies under it.
+// Whether `folder` is `tree` or lies under it, whatever links either path goes through.
 bool inside(const std::string& folder, const std::string& tree) {
-    return !tree.empty() && folder.starts_with(tree) &&
-           (folder.size() == tree.size() || folder[tree.size()] == '/' || folder[tree.size()] == '\\');
+    if (folder.empty() || tree.empty()) return false;
+    std::error_code ec;
+    const auto real = std::filesystem::weakly_canonical(folder, ec);
+    const auto realTree = std::filesystem::weakly_canonical(tree, ec);
+    if (ec) return false;
+    const auto [treeEnd, folderAt] = std::mismatch(realTree.begin(), realTree.end(), real.begin(), real.end());
+    return treeEnd == realTree.end();
 }
 
 }  // namespace
