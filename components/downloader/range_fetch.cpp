@@ -16,7 +16,7 @@ constexpr const char* kDisagreedText =
 
 // Rates are sampled this often; a step of the ramp is judged over the last window once the
 // connections it added all deliver.
-constexpr auto kSampleEvery = std::chrono::milliseconds(25);
+constexpr auto kSampleEvery = std::chrono::milliseconds(10);
 // A connection's rate is what it brought over about the last kRateWindow, and is not
 // trusted before it has delivered for kShortestRateWindow.
 constexpr auto kRateWindow = std::chrono::milliseconds(150);
@@ -37,6 +37,10 @@ double secondsOf(std::chrono::steady_clock::duration duration) {
 std::string rangeValidator(const ResourceIdentity& identity) {
     if (!identity.etag.empty() && identity.etag.rfind("W/", 0) != 0) return identity.etag;
     return identity.lastModified;
+}
+
+double waitLeftOf(const Segment& segment, std::chrono::steady_clock::time_point now) {
+    return segment.answerDue > now ? std::chrono::duration<double>(segment.answerDue - now).count() : 0;
 }
 
 // The server sent every byte of the part it announced, if fewer than were asked for.
@@ -77,6 +81,7 @@ FetchResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_
         if (!context_.pacer && ramp_->growing() && !ramp_->hasBaseline()) measureFirstRate(Clock::now());
         sample(Clock::now());
         shedSlowest();
+        launch(Clock::now());  // what the rates just read call for, without waiting a turn
         context_.meter.setConnections(static_cast<int>(attempts_.size()));
         if (journal) journal->offer(context_.meter.done(), [this] { return done(); });
         context_.tick();
@@ -106,18 +111,32 @@ void RangeFetch::adopt(std::shared_ptr<HttpTransfer> firstBytes) {
 
 void RangeFetch::launch(Clock::time_point now) {
     const int starting = ramp_->want() - static_cast<int>(attempts_.size());
-    // Connections starting together share out what is left evenly, less what those running
-    // bring while the new ones wait for their first byte.
+    if (starting <= 0) return;
+    // When the first byte of each connection still waiting for one is due, by what answers
+    // take now.
+    const auto wait = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(latency_));
+    for (auto& attempt : attempts_)
+        if (!attempt.firstByte) attempt.segment->answerDue = attempt.started + wait;
+    // Connections starting together are planned to end together with those running: by when
+    // all of them, each from its first byte at its rate, have brought what is left.
+    double together = 0;
     std::int64_t fairShare = 0;
-    if (starting > 1) {
-        double inFlight = 0;
-        for (const auto& attempt : attempts_) inFlight += std::max(attempt.segment->rate, 0.0) * latency_;
-        fairShare = std::max<std::int64_t>(static_cast<std::int64_t>(static_cast<double>(plan_->left()) - inFlight), 0) /
-                    std::max(ramp_->want(), 1);
+    const double typical = typicalRate();
+    if (starting > 1 && typical > 0) {
+        double rates = starting * typical;
+        double lost = starting * typical * latency_;  // the newcomers' wait
+        for (const auto& attempt : attempts_) {
+            const Segment& segment = *attempt.segment;
+            const double rate = segment.rate >= 0 ? segment.rate : typical;
+            rates += rate;
+            lost += rate * waitLeftOf(segment, now);
+        }
+        together = (static_cast<double>(plan_->left()) + lost) / rates;
+        fairShare = static_cast<std::int64_t>(typical * std::max(0.0, together - latency_));
     }
     while (error_.empty() && static_cast<int>(attempts_.size()) < ramp_->want()) {
         if (!HostConnections::take(host_, attempts_.empty())) return;
-        Newcomer newcomer{0, typicalRate(), latency_, fairShare};
+        Newcomer newcomer{0, typicalRate(), latency_, fairShare, together};
         if (!idleRates_.empty()) newcomer.rate = idleRates_.back();
         Segment* segment = plan_->takeNext(now, newcomer);
         if (!segment || !start(*segment, newcomer.rate)) {
@@ -187,6 +206,7 @@ std::size_t RangeFetch::takeBody(Attempt& attempt, const char* data, std::size_t
         if (!checkHead(attempt)) return 0;
         attempt.headChecked = true;
         attempt.firstByte = Clock::now();
+        attempt.segment->answerDue = {};
         attempt.firstChunk = static_cast<std::int64_t>(length);
         attempt.seen.emplace_back(*attempt.firstByte, attempt.firstChunk);
         noteLatency(attempt);

@@ -1,6 +1,7 @@
 #include "components/downloader/segment_plan.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zenvira::components {
 
@@ -16,6 +17,11 @@ std::int64_t totalOf(const std::vector<ByteRange>& ranges) {
 constexpr std::int64_t kSmallestKeep = 64 * 1024;
 // A race pays when a fresh connection would end the piece this much sooner at least.
 constexpr double kRaceGainSeconds = 0.02;
+
+// Seconds a piece's connection still waits for its first byte.
+double waitLeft(const Segment& segment, std::chrono::steady_clock::time_point now) {
+    return segment.answerDue > now ? std::chrono::duration<double>(segment.answerDue - now).count() : 0;
+}
 
 }  // namespace
 
@@ -41,10 +47,10 @@ Segment* SegmentPlan::takeNext(Clock::time_point now, const Newcomer& newcomer) 
         if (!segment->active && !segment->finished() && segment->notBefore <= now) return segment.get();
     for (auto& segment : segments_)
         if (!segment->active && !segment->finished()) return nullptr;  // one is waiting for its back-off
-    return splitOrRace(newcomer);
+    return splitOrRace(newcomer, now);
 }
 
-Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer) {
+Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer, Clock::time_point now) {
     // The piece in flight that would end last at its connection's rate. A piece already raced
     // counts when its racer is far slower than the newcomer: the newcomer takes the race over.
     const double typical = newcomer.typicalRate;
@@ -57,21 +63,25 @@ Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer) {
         if (!segment->active || segment->finished() || segment->racing) continue;
         if (segment->racer && !racerOutrun(*segment->racer)) continue;
         const double rate = segment->rate >= 0 ? segment->rate : (typical > 0 ? typical : 1);
-        const double eta = rate > 0 ? static_cast<double>(segment->left()) / rate : 1e18;
+        const double eta = rate > 0 ? waitLeft(*segment, now) + static_cast<double>(segment->left()) / rate : 1e18;
         if (!last || eta > lastEta) {
             last = segment.get();
             lastEta = eta;
         }
     }
+    if (newcomer.endTogether > 0 && newcomer.fairShare > 0)
+        if (Segment* share = takeShare(newcomer, now)) return share;
     if (!last) return nullptr;
     const double theirs = last->rate >= 0 ? last->rate : typical;
     const double fresh = newcomer.expectedRate() > 0 ? newcomer.expectedRate() : theirs;
     const double left = static_cast<double>(last->left());
     if (!last->racer) {
         // Both end together: the old connection keeps k bytes, the newcomer starts after its
-        // wait and takes the rest, k / theirs = latency + (left - k) / fresh.
+        // wait and takes the rest, w + k / theirs = latency + (left - k) / fresh, where w is
+        // what the old one still waits for its own first byte.
         double keep = left / 2;
-        if (theirs > 0 && fresh > 0) keep = (newcomer.latency * fresh + left) * theirs / (theirs + fresh);
+        const double head = newcomer.latency - waitLeft(*last, now);
+        if (theirs > 0 && fresh > 0) keep = std::max(0.0, (head * fresh + left) * theirs / (theirs + fresh));
         else if (theirs == 0 && fresh > 0) keep = 0;  // stalled: everything goes
         auto keepBytes = static_cast<std::int64_t>(std::min(keep, left));
         if (newcomer.fairShare > 0)
@@ -99,6 +109,29 @@ Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer) {
     racer->racing = last;
     last->racer = racer;
     return racer;
+}
+
+Segment* SegmentPlan::takeShare(const Newcomer& newcomer, Clock::time_point now) {
+    Segment* richest = nullptr;
+    std::int64_t most = 0;
+    for (auto& segment : segments_) {
+        if (!segment->active || segment->finished() || segment->racer || segment->racing) continue;
+        const double rate = segment->rate >= 0 ? segment->rate : newcomer.typicalRate;
+        const double brings = rate * std::max(0.0, newcomer.endTogether - waitLeft(*segment, now));
+        const auto beyond = segment->left() - static_cast<std::int64_t>(brings);
+        if (beyond > most) {
+            richest = segment.get();
+            most = beyond;
+        }
+    }
+    if (!richest) return nullptr;
+    // The newcomers a piece's surplus is worth share it evenly, so none of them ends late.
+    const auto takers = std::max<std::int64_t>(1, std::llround(static_cast<double>(most) / static_cast<double>(newcomer.fairShare)));
+    const std::int64_t share = most / takers;
+    if (share < kSmallestSplit) return nullptr;
+    Segment* tail = add(richest->end - share, richest->end);
+    richest->end = tail->begin;
+    return tail;
 }
 
 void SegmentPlan::settleRace(Segment& segment) {

@@ -25,6 +25,7 @@ struct Segment {
     std::chrono::steady_clock::time_point notBefore{};
     bool active = false;
     double rate = -1;           // bytes a second of the connection on it now; -1 while unknown
+    std::chrono::steady_clock::time_point answerDue{};  // while its first byte is awaited: when it is due
     Segment* racing = nullptr;  // the slower piece this one races for the same bytes
     Segment* racer = nullptr;   // the piece racing this one
 
@@ -40,6 +41,10 @@ struct Newcomer {
     // The most a new piece takes when many connections start at once, so that they end up
     // with even pieces (0: no limit).
     std::int64_t fairShare = 0;
+    // When many start at once: seconds from now by which all are planned to end (0: none).
+    // Each takes its share from the piece that holds most beyond what its own connection
+    // brings by then.
+    double endTogether = 0;
 
     double expectedRate() const { return rate > 0 ? rate : typicalRate; }
 };
@@ -82,7 +87,8 @@ public:
 
 private:
     Segment* add(std::int64_t begin, std::int64_t end);
-    Segment* splitOrRace(const Newcomer& newcomer);
+    Segment* splitOrRace(const Newcomer& newcomer, Clock::time_point now);
+    Segment* takeShare(const Newcomer& newcomer, Clock::time_point now);
 
     std::vector<std::unique_ptr<Segment>> segments_;
     int connections_ = 1;

@@ -95,6 +95,34 @@ TEST(SegmentPlanTest, TheNewcomersWaitForItsFirstByteDecidesTheSplit) {
     EXPECT_EQ(even.takeNext(now, {8e6, 8e6, 0.040, 0}), nullptr);
 }
 
+TEST(SegmentPlanTest, ConnectionsStartingTogetherAreGivenPiecesThatEndTogether) {
+    // Two running at 4 MB/s, one of them still 30 ms from its first byte; six join, each
+    // 40 ms from its first. Planned end: (left + what the waits cost) / the rates together.
+    const auto now = SegmentPlan::Clock::now();
+    const std::int64_t size = 32 * kMiB;
+    SegmentPlan plan({{0, size}}, 2, 0);
+    Segment* delivering = plan.takeNext(now);
+    delivering->active = true;
+    delivering->rate = 4e6;
+    Segment* waiting = plan.takeNext(now);
+    waiting->active = true;
+    waiting->rate = 4e6;
+    waiting->answerDue = now + std::chrono::milliseconds(30);
+    const double together = (static_cast<double>(size) + 4e6 * 0.030 + 6 * 4e6 * 0.040) / (8 * 4e6);
+    const Newcomer newcomer{4e6, 4e6, 0.040, static_cast<std::int64_t>(4e6 * (together - 0.040)), together};
+    std::vector<Segment*> joined;
+    for (int i = 0; i < 6; ++i) {
+        Segment* piece = plan.takeNext(now, newcomer);
+        ASSERT_NE(piece, nullptr);
+        piece->active = true;
+        joined.push_back(piece);
+    }
+    const auto endsAt = [](const Segment* s, double wait) { return wait + static_cast<double>(s->left()) / 4e6; };
+    EXPECT_NEAR(endsAt(delivering, 0), together, 0.005);
+    EXPECT_NEAR(endsAt(waiting, 0.030), together, 0.005);
+    for (const Segment* piece : joined) EXPECT_NEAR(endsAt(piece, 0.040), together, 0.01);
+}
+
 TEST(SegmentPlanTest, ASlowConnectionHandsBackItsPieceAndTheTailIsRaced) {
     const auto now = SegmentPlan::Clock::now();
     SegmentPlan plan({{0, 16 * kMiB}}, 2, 4 * kMiB);  // TuningValueB only sizes the start
