@@ -27,7 +27,7 @@ constexpr auto kRampWindow = std::chrono::milliseconds(60);
 constexpr auto kRacerTrial = std::chrono::milliseconds(30);
 // The first connection's rate, what the first step is judged against, is read once it has
 // delivered this long.
-constexpr auto kFirstRateWindow = std::chrono::milliseconds(10);
+constexpr auto kFirstRateWindow = std::chrono::milliseconds(6);
 
 double secondsOf(std::chrono::steady_clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
