@@ -6,6 +6,11 @@
 // added, is kept; one that brought less means the path is full: the count falls back to what
 // the measured gain was worth, never below the start, and grows no more. A server that asks
 // to slow down (429, 503) halves the count and ends the growth too.
+//
+// A server may let each answer burst at its start and hold it to a cap after: the first rate
+// then promises more than the path gives, and a step looks wasted. When the steady rate
+// after the fallback is far below what the path seemed to give, the figures were a burst:
+// the step is tried again from the steady rate, twice at most.
 #include <algorithm>
 
 namespace zenvira::components {
@@ -15,6 +20,9 @@ public:
     // A step pays when it brings at least this share of what the connections before it did
     // each, times the connections it added.
     static constexpr double kWorthwhile = 0.3;
+    // A steady rate below this share of what the path seemed to give shows a burst.
+    static constexpr double kBurstShare = 0.5;
+    static constexpr int kMostRetries = 2;
 
     ConnectionRamp(int start, int ceiling)
         : want_(std::max(start, 1)), start_(want_), ceiling_(std::max(ceiling, 1)) {}
@@ -38,6 +46,7 @@ public:
                 const double worth = before_ * std::max(rate, rateBefore_) / rateBefore_;
                 want_ = std::clamp(static_cast<int>(worth + 0.5), std::min(std::max(before_, start_), active), active);
                 full_ = true;
+                pathSeemed_ = std::max(rate, rateBefore_);
                 return;
             }
         }
@@ -49,7 +58,26 @@ public:
 
     void serverAskedForFewer() {
         full_ = true;
+        busy_ = true;
         want_ = std::max(1, std::min(want_, ceiling_) / 2);
+    }
+
+    // Whether a steady rate can still show that a step was judged on a burst.
+    bool doubting() const { return full_ && !busy_ && pathSeemed_ > 0 && retries_ < kMostRetries && want() < ceiling_; }
+
+    // `active` connections, all delivering, gave `rate` steadily since the count last changed.
+    void steady(int active, double rate) {
+        if (!doubting() || active < want() || rate <= 0) return;
+        if (rate >= kBurstShare * pathSeemed_) {
+            pathSeemed_ = 0;  // the path gives what it seemed to: the count stands
+            return;
+        }
+        ++retries_;
+        pathSeemed_ = 0;
+        full_ = false;
+        before_ = active;
+        rateBefore_ = rate;
+        want_ = ceiling_;
     }
 
 private:
@@ -59,6 +87,9 @@ private:
     bool full_ = false;
     int before_ = 0;       // connections before the last step
     double rateBefore_ = 0;
+    double pathSeemed_ = 0;  // the rate a step that did not pay was judged on
+    int retries_ = 0;
+    bool busy_ = false;
 };
 
 }  // namespace zenvira::components

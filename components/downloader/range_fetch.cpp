@@ -22,6 +22,7 @@ constexpr auto kSampleEvery = std::chrono::milliseconds(10);
 constexpr auto kRateWindow = std::chrono::milliseconds(150);
 constexpr auto kShortestRateWindow = std::chrono::milliseconds(10);
 constexpr auto kRampWindow = std::chrono::milliseconds(60);
+constexpr auto kSteadyWindow = std::chrono::milliseconds(300);
 // A racer slower than a quarter of the fastest connection over this long gives way, as does
 // one still without an answer this long after the usual wait for one.
 constexpr auto kRacerTrial = std::chrono::milliseconds(30);
@@ -386,11 +387,26 @@ void RangeFetch::sample(Clock::time_point now) {
     const int active = static_cast<int>(attempts_.size());
     // A job held to a rate keeps the connections it started with: more cannot raise its total.
     if (context_.pacer) return;
-    if (!ramp_->growing() || active < ramp_->want() || !allDelivering || now - newest < kRampWindow) return;
-    const auto from = std::find_if(totals_.rbegin(), totals_.rend(), [&](const auto& t) { return now - t.first >= kRampWindow; });
-    if (from == totals_.rend() || from->first < newest) return;
-    const double rate = static_cast<double>(context_.meter.done() - from->second) / secondsOf(now - from->first);
-    ramp_->measured(active, rate);
+    if (active < ramp_->want() || !allDelivering || now - newest < kRampWindow) return;
+    if (!ramp_->growing() && !ramp_->doubting()) return;
+    double rate = 0;
+    if (ramp_->growing()) {
+        // A step is judged by what each connection brought since its first byte: a server
+        // that lets answers burst and then holds them back evens out over that span, where a
+        // short window would catch the burst or the pause after it.
+        for (const auto& attempt : attempts_)
+            rate += static_cast<double>(attempt.bytes - attempt.firstChunk) / secondsOf(now - *attempt.firstByte);
+    } else {
+        // A doubt is settled over a longer window of the whole job, which may hold the short
+        // hand-over of a piece.
+        const auto from = std::find_if(totals_.rbegin(), totals_.rend(), [&](const auto& t) { return now - t.first >= kSteadyWindow; });
+        if (from == totals_.rend() || from->first < countChanged_) return;
+        rate = static_cast<double>(context_.meter.done() - from->second) / secondsOf(now - from->first);
+    }
+    const int before = ramp_->want();
+    if (ramp_->growing()) ramp_->measured(active, rate);
+    else ramp_->steady(active, rate);
+    if (ramp_->want() != before) countChanged_ = now;
 }
 
 // Connections beyond what the path was found worth end, the slowest first; their pieces wait
@@ -419,7 +435,9 @@ void RangeFetch::measureFirstRate(Clock::time_point now) {
         ++delivering;
         rate += static_cast<double>(attempt.bytes - attempt.firstChunk) / secondsOf(now - *attempt.firstByte);
     }
-    if (delivering > 0) ramp_->measured(delivering, rate);
+    if (delivering == 0) return;
+    ramp_->measured(delivering, rate);
+    countChanged_ = now;
 }
 
 void RangeFetch::noteLatency(const Attempt& attempt) {

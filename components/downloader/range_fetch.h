@@ -114,6 +114,7 @@ private:
     std::list<Lead> leads_;
     Clock::time_point lastSample_{};
     std::deque<std::pair<Clock::time_point, std::int64_t>> totals_;  // done bytes over the last second
+    Clock::time_point countChanged_{};  // when the ramp last changed the connection count
     double latency_ = 0;  // seconds from a request to its first byte, smoothed
     // Rates of connections whose transfer ended whole: libcurl hands a new request the
     // connection that just fell idle, so its rate is what the next piece can expect.

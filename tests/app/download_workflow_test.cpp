@@ -311,9 +311,11 @@ TEST_F(WorkflowTest, StopEndsTheBatch) {
 // quality's new address for the same file and goes on with the same .part.
 TEST_F(WorkflowTest, AnExpiredStreamAddressIsRenewedFromItsWatchPage) {
     const std::uint64_t size = 4 * 1024 * 1024, expiresAfter = 1536 * 1024;
-    site.addStream("signed1", {.size = size, .bytesPerSecond = 2 * 1024 * 1024, .etag = "\"same\"",
+    // Slow enough per connection that the rest, over as many connections as the job opens,
+    // takes several progress reports after the renewal.
+    site.addStream("signed1", {.size = size, .bytesPerSecond = 384 * 1024, .etag = "\"same\"",
                                .expireAfterBytes = expiresAfter});
-    site.addStream("signed2", {.size = size, .bytesPerSecond = 2 * 1024 * 1024, .etag = "\"same\""});
+    site.addStream("signed2", {.size = size, .bytesPerSecond = 384 * 1024, .etag = "\"same\""});
     // Every read of the page signs a new address: "signed1", then "signed2"...
     std::atomic<int> reads = 0;
     site.addWatchPageSource("renewedLink", [&reads] {

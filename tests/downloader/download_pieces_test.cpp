@@ -201,6 +201,23 @@ TEST(ConnectionRampTest, GrowsWhileConnectionsPayAndFallsBackWhenThePathIsFull) 
     loopback.measured(16, 1.05e9);
     EXPECT_EQ(loopback.want(), 2);  // never below where it started
 
+    // A server that lets each answer burst and then holds it to a cap: the step is judged on
+    // the burst and falls back, the steady rate shows it, and the step is tried again.
+    ConnectionRamp burst(2, 16);
+    burst.measured(2, 300e6);
+    burst.measured(16, 400e6);
+    EXPECT_EQ(burst.want(), 3);
+    EXPECT_TRUE(burst.doubting());
+    burst.steady(3, 60e6);
+    EXPECT_EQ(burst.want(), 16);
+    burst.measured(16, 320e6);
+    EXPECT_EQ(burst.want(), 16);
+    EXPECT_FALSE(burst.doubting());
+    // A full path gives steadily what it seemed to: the count stands.
+    full.steady(2, 20e6);
+    EXPECT_EQ(full.want(), 2);
+    EXPECT_FALSE(full.doubting());
+
     ConnectionRamp busy(8, 16);  // 429 or 503: half as many, and no more growth
     busy.serverAskedForFewer();
     EXPECT_EQ(busy.want(), 4);
