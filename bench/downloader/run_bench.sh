@@ -113,6 +113,9 @@ run_set() {  # PREFIX PATH RUNS
       -d "$out" -o aria.bin "$base/$path"
     if [ "$prefix" = local ]; then
       measure "$prefix-copy" cp "$work/www/$(basename "$path")" "$out/copy.bin"
+    else
+      measure "$prefix-aria2c-x16" aria2c -q -x16 -s16 -k1M --allow-overwrite=true --auto-file-renaming=false \
+        -d "$out" -o aria.bin "$base/$path"
     fi
   done
 }
@@ -192,7 +195,7 @@ for part in $parts; do
       echo
       echo "200 MiB, nginx limit_rate 20m per connection, medians of $(( runs > 3 ? 3 : runs )) runs"
       echo
-      table slow $((200 << 20)) zenvira curl aria2c ;;
+      table slow $((200 << 20)) zenvira curl aria2c aria2c-x16 ;;
     shapes)
       echo
       echo "32 MiB, 4 MB/s per connection from the first byte, 40 ms before each answer, medians of $shape_runs runs"

@@ -22,7 +22,7 @@ constexpr auto kSampleEvery = std::chrono::milliseconds(10);
 constexpr auto kRateWindow = std::chrono::milliseconds(150);
 constexpr auto kShortestRateWindow = std::chrono::milliseconds(10);
 constexpr auto kRampWindow = std::chrono::milliseconds(60);
-constexpr auto kSteadyWindow = std::chrono::milliseconds(300);
+constexpr auto kSteadyWindow = std::chrono::milliseconds(150);
 // A racer slower than a quarter of the fastest connection over this long gives way, as does
 // one still without an answer this long after the usual wait for one.
 constexpr auto kRacerTrial = std::chrono::milliseconds(30);

@@ -49,8 +49,10 @@ TEST_P(DownloaderTransfer, WholeFileMatchesTheStreamAndOnlyTheFinalNameRemains) 
     EXPECT_EQ(ranges[0], "bytes=0-");
     const std::uint64_t half = (size + 1) / 2;
     if (connections > 1) {
-        EXPECT_EQ(ranges[1], "bytes=" + std::to_string(half - std::min<std::uint64_t>(65536, half)) + "-" +
-                                 std::to_string(size - 1));
+        // Connections added meanwhile may reach the server first.
+        const std::string secondHalf =
+            "bytes=" + std::to_string(half - std::min<std::uint64_t>(65536, half)) + "-" + std::to_string(size - 1);
+        EXPECT_NE(std::find(ranges.begin(), ranges.end(), secondHalf), ranges.end());
     }
     for (const auto& request : h.site.requests())
         EXPECT_EQ(request.headers.at("user-agent"), "Mozilla/4.0 (compatible; Clever Internet Suite)");
