@@ -210,7 +210,7 @@ JobResult DownloadJob::fetchWhole(const ProbeResult& probe) {
     removePartState(statePath_);  // without parts nothing can be taken up later
     ByteRanges none;
     if (const auto problem = preparePart(true, none, 0)) return ended(JobOutcome::Failed, *problem);
-    WholeFetch fetch(context_, file_, probe.url, path_, probe.identity.size);
+    WholeFetch fetch(context_, file_, probe.url, path_, probe.identity.size, probe.firstBytes);
     const FetchResult result = fetch.run();
     if (result.status == FetchStatus::Stopped) return ended(JobOutcome::Stopped);
     if (result.status == FetchStatus::Failed) return ended(JobOutcome::Failed, result.error);

@@ -119,7 +119,10 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address, ProbeK
         attempt.decided = true;
         attempt.result = readAnswer(transfer.head());
         attempt.result.url = transfer.effectiveUrl().empty() ? address : transfer.effectiveUrl();
-        if (attempt.result.ranges && transfer.pausedAtBody()) attempt.result.firstBytes = std::move(held);
+        // The answer goes on: as the first piece, or as the whole file from a server that
+        // sends no parts.
+        if (transfer.pausedAtBody() && (attempt.result.ranges || transfer.head().status == 200))
+            attempt.result.firstBytes = std::move(held);
         return attempt;
     }
     const CurlFailure failure = transfer.failure(code == CURLE_OK ? CURLE_GOT_NOTHING : code);

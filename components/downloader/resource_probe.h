@@ -22,7 +22,8 @@ struct ProbeResult {
     bool ranges = false;      // size known and parts are sent: parallel, resumable ranges
     bool expired = false;     // failed with 403 or 410: the address may be renewed
     // The answer of a whole-file probe, paused at its first body byte and still on the
-    // loop: bytes 0 onwards. Leaving it unused removes it from the loop.
+    // loop: bytes 0 onwards, a part (206) or the whole file (200). Leaving it unused removes
+    // it from the loop.
     std::shared_ptr<HttpTransfer> firstBytes;
 };
 

@@ -17,8 +17,11 @@ FetchResult resultOf(FetchStatus status, std::string error = {}, std::string war
 }  // namespace
 
 WholeFetch::WholeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url, std::string shownName,
-                       std::int64_t knownSize)
-    : context_(context), file_(file), url_(std::move(url)), shownName_(std::move(shownName)), knownSize_(knownSize) {}
+                       std::int64_t knownSize, std::shared_ptr<HttpTransfer> firstBytes)
+    : context_(context), file_(file), url_(std::move(url)), shownName_(std::move(shownName)), knownSize_(knownSize),
+      firstBytes_(std::move(firstBytes)) {
+    if (firstBytes_ && !firstBytes_->pausedAtBody()) firstBytes_.reset();
+}
 
 FetchResult WholeFetch::run() {
     for (int retries = 0;; ++retries) {
@@ -45,19 +48,25 @@ WholeFetch::Ending WholeFetch::attempt(std::string& reason) {
     context_.meter.takeBackDone(received_);
     received_ = 0;
     headAccepted_ = false;
-    HttpTransfer transfer({url_, context_.userAgent, std::nullopt, {}},
-                          [this](const char* data, std::size_t length) { return takeBody(data, length); });
-    transfer.setPacer(context_.pacer.get());
-    current_ = &transfer;
+    auto onBody = [this](const char* data, std::size_t length) { return takeBody(data, length); };
+    // The probe's answer serves the first attempt; a retry asks again.
+    std::shared_ptr<HttpTransfer> transfer = std::move(firstBytes_);
+    const bool onTheLoop = transfer != nullptr;
+    if (onTheLoop) transfer->setBodyHandler(onBody);
+    else transfer = std::make_shared<HttpTransfer>(TransferRequest{url_, context_.userAgent, std::nullopt, {}}, onBody);
+    transfer->setPacer(context_.pacer.get());
+    current_ = transfer.get();
     CURLcode code = CURLE_OK;
-    const bool ended = runToEnd(transfer, code);
+    const bool ended = runToEnd(*transfer, code, onTheLoop);
     current_ = nullptr;
     if (!ended) return Ending::Stopped;
-    return judge(transfer, code, reason);
+    return judge(*transfer, code, reason);
 }
 
-bool WholeFetch::runToEnd(HttpTransfer& transfer, CURLcode& code) {
-    if (!context_.loop.add(transfer)) {
+bool WholeFetch::runToEnd(HttpTransfer& transfer, CURLcode& code, bool onTheLoop) {
+    if (onTheLoop) {
+        transfer.resume();  // the held bytes may come at once
+    } else if (!context_.loop.add(transfer)) {
         code = CURLE_FAILED_INIT;
         return true;
     }

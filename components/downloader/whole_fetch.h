@@ -16,8 +16,10 @@ class WholeFetch {
 public:
     // knownSize: the size an earlier answer told (-1: none), the measure of a body that
     // comes without Content-Length.
+    // firstBytes: the probe's answer, when it is the whole file from byte 0 and paused at its
+    // body; the first attempt goes on with it.
     WholeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url, std::string shownName,
-               std::int64_t knownSize = -1);
+               std::int64_t knownSize = -1, std::shared_ptr<HttpTransfer> firstBytes = nullptr);
 
     FetchResult run();
     // Bytes written by the last attempt: the size of the file once complete.
@@ -27,7 +29,7 @@ private:
     enum class Ending { Complete, Retry, Failed, Stopped };
 
     Ending attempt(std::string& reason);
-    bool runToEnd(HttpTransfer& transfer, CURLcode& code);
+    bool runToEnd(HttpTransfer& transfer, CURLcode& code, bool onTheLoop);
     std::size_t takeBody(const char* data, std::size_t length);
     bool acceptHead(const ResponseHead& head);
     Ending judge(const HttpTransfer& transfer, CURLcode code, std::string& reason);
@@ -43,6 +45,7 @@ private:
     bool headAccepted_ = false;
     std::string fatal_;            // a reason that ends the download
     HttpTransfer* current_ = nullptr;
+    std::shared_ptr<HttpTransfer> firstBytes_;
 };
 
 }  // namespace zenvira::components
