@@ -344,21 +344,25 @@ void RangeFetch::dropOvertaken() {
 }
 
 void RangeFetch::sample(Clock::time_point now) {
-    const auto span = now - lastSample_;
-    if (span < kSampleEvery) return;
+    if (now - lastSample_ < kSampleEvery) return;
     lastSample_ = now;
     checkLeads();
-    bool allDelivering = true;
-    Clock::time_point newest{};
     const auto answerWait = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(2 * latency_));
+    readRates(now, answerWait);
+    endSlowRaces(now, answerWait);
+    totals_.emplace_back(now, context_.meter.done());
+    while (totals_.size() > 2 && now - totals_[1].first >= std::chrono::seconds(1)) totals_.pop_front();
+    // A job held to a rate keeps the connections it started with: more cannot raise its total.
+    if (!context_.pacer) judgeConnectionCount(now);
+}
+
+void RangeFetch::readRates(Clock::time_point now, Clock::duration answerWait) {
     for (auto& attempt : attempts_) {
         if (!attempt.firstByte) {
-            allDelivering = false;
             // No answer long after the usual wait: as far as anyone knows, it brings nothing.
             if (now - attempt.started >= kShortestRateWindow + answerWait) attempt.segment->rate = 0;
             continue;
         }
-        newest = std::max(newest, *attempt.firstByte);
         // The rate over the last window, counted from after the first delivery: that one
         // holds what piled up while the head was on its way and says nothing of the rate.
         auto& seen = attempt.seen;
@@ -368,8 +372,11 @@ void RangeFetch::sample(Clock::time_point now) {
         if (window < kShortestRateWindow) continue;
         attempt.segment->rate = static_cast<double>(attempt.bytes - seen.front().second) / secondsOf(window);
     }
-    // A racer that turns out far slower than the best connection gives way, so that another
-    // can try.
+}
+
+// A racer that turns out far slower than the best connection gives way, so that another can
+// try.
+void RangeFetch::endSlowRaces(Clock::time_point now, Clock::duration answerWait) {
     const double fastest = fastestRate();
     for (auto& attempt : attempts_) {
         Segment& segment = *attempt.segment;
@@ -379,23 +386,30 @@ void RangeFetch::sample(Clock::time_point now) {
         if (!slow) continue;
         segment.racing->racer = nullptr;
         segment.racing = nullptr;
-        segment.end = segment.next;  // dropped below as overtaken
+        segment.end = segment.next;  // dropped as overtaken
     }
-    totals_.emplace_back(now, context_.meter.done());
-    while (totals_.size() > 2 && now - totals_[1].first >= std::chrono::seconds(1)) totals_.pop_front();
+}
 
+double RangeFetch::rateSinceFirstByte(const Attempt& attempt, Clock::time_point now) {
+    return static_cast<double>(attempt.bytes - attempt.firstChunk) / secondsOf(now - *attempt.firstByte);
+}
+
+// Once every connection delivers: a step is judged, or a doubt about a fallback settled.
+void RangeFetch::judgeConnectionCount(Clock::time_point now) {
     const int active = static_cast<int>(attempts_.size());
-    // A job held to a rate keeps the connections it started with: more cannot raise its total.
-    if (context_.pacer) return;
-    if (active < ramp_->want() || !allDelivering || now - newest < kRampWindow) return;
-    if (!ramp_->growing() && !ramp_->doubting()) return;
+    if (active < ramp_->want() || (!ramp_->growing() && !ramp_->doubting())) return;
+    Clock::time_point newest{};
+    for (const auto& attempt : attempts_) {
+        if (!attempt.firstByte) return;
+        newest = std::max(newest, *attempt.firstByte);
+    }
+    if (now - newest < kRampWindow) return;
     double rate = 0;
     if (ramp_->growing()) {
         // A step is judged by what each connection brought since its first byte: a server
         // that lets answers burst and then holds them back evens out over that span, where a
         // short window would catch the burst or the pause after it.
-        for (const auto& attempt : attempts_)
-            rate += static_cast<double>(attempt.bytes - attempt.firstChunk) / secondsOf(now - *attempt.firstByte);
+        for (const auto& attempt : attempts_) rate += rateSinceFirstByte(attempt, now);
     } else {
         // A doubt is settled over a longer window of the whole job, which may hold the short
         // hand-over of a piece.
@@ -433,7 +447,7 @@ void RangeFetch::measureFirstRate(Clock::time_point now) {
     for (const auto& attempt : attempts_) {
         if (!attempt.firstByte || now - *attempt.firstByte < kFirstRateWindow) continue;
         ++delivering;
-        rate += static_cast<double>(attempt.bytes - attempt.firstChunk) / secondsOf(now - *attempt.firstByte);
+        rate += rateSinceFirstByte(attempt, now);
     }
     if (delivering == 0) return;
     ramp_->measured(delivering, rate);

@@ -88,6 +88,10 @@ private:
     void drop(Attempt& attempt);
     void dropOvertaken();
     void sample(Clock::time_point now);
+    void readRates(Clock::time_point now, Clock::duration answerWait);
+    void endSlowRaces(Clock::time_point now, Clock::duration answerWait);
+    void judgeConnectionCount(Clock::time_point now);
+    static double rateSinceFirstByte(const Attempt& attempt, Clock::time_point now);
     void measureFirstRate(Clock::time_point now);
     void shedSlowest();
     void noteLatency(const Attempt& attempt);
