@@ -8,6 +8,7 @@
 
 #include "components/downloader/fetch_context.h"
 #include "components/downloader/file_name.h"
+#include "components/downloader/hls_job.h"
 #include "components/downloader/multi_loop.h"
 #include "components/downloader/part_journal.h"
 #include "components/downloader/part_state.h"
@@ -61,6 +62,7 @@ private:
     bool hasKeptBytes() const;
     std::optional<std::string> preparePart(bool discard, ByteRanges& kept, std::int64_t size);
     JobResult keepPart(const FetchResult& result);
+    JobResult handOverPlaylist();
     JobResult completeFile(const std::string& warning, std::int64_t size);
     JobResult ended(JobOutcome outcome, std::string text = {});
     std::string cannotCreate(const std::string& reason) const { return "Cannot create the file " + path_ + ": " + reason; }
@@ -90,6 +92,7 @@ JobResult DownloadJob::run() {
         const bool fromNothing = carried.items().empty() && (!stateDecides || !hasKeptBytes());
         ProbeResult probe = probeResource(context_, address, fromNothing ? ProbeKind::WholeFile : ProbeKind::FirstByte);
         if (probe.status == FetchStatus::Stopped) return ended(JobOutcome::Stopped);
+        if (probe.status == FetchStatus::Complete && probe.playlist) return handOverPlaylist();
         FetchResult result;
         ByteRanges done;
         if (probe.status == FetchStatus::Failed) {
@@ -219,6 +222,21 @@ JobResult DownloadJob::fetchWhole(const ProbeResult& probe) {
     return completeFile(result.warning, fetch.received());
 }
 
+// A playlist is fetched by its segments under its own companions: the part claimed for it
+// goes, unless something was kept in it before.
+JobResult DownloadJob::handOverPlaylist() {
+    const bool empty = file_.size() == 0;
+    file_.close();
+    std::error_code code;
+    if (empty) {
+        std::filesystem::remove(partPath_, code);
+        removePartState(statePath_);
+    }
+    JobResult result = ended(JobOutcome::Failed);
+    result.playlist = true;
+    return result;
+}
+
 JobResult DownloadJob::keepPart(const FetchResult& result) {
     return ended(result.status == FetchStatus::Stopped ? JobOutcome::Stopped : JobOutcome::Failed, result.error);
 }
@@ -254,6 +272,12 @@ JobResult runDownloadJob(const JobSettings& settings, ProgressMeter& meter, Stop
                          std::function<void()> tick) {
     DownloadJob job(settings, meter, stop, std::move(tick));
     return job.run();
+}
+
+JobResult runAnyJob(const JobSettings& settings, ProgressMeter& meter, StopSignal& stop, std::function<void()> tick) {
+    if (isPlaylistAddress(settings.address)) return runHlsJob(settings, meter, stop, tick);
+    const JobResult result = runDownloadJob(settings, meter, stop, tick);
+    return result.playlist ? runHlsJob(settings, meter, stop, tick) : result;
 }
 
 }  // namespace zenvira::components

@@ -33,10 +33,15 @@ struct JobResult {
     JobOutcome outcome = JobOutcome::Failed;
     std::string text;  // why it failed, or the warning
     std::string path;  // where the file is (or would be): "NAME (2).flv" when NAME.flv was another's
+    bool playlist = false;  // the address is an HLS playlist: nothing was fetched or kept
 };
 
 // `tick` is called on every turn of the transfer loop (at least ten times a second).
 JobResult runDownloadJob(const JobSettings& settings, ProgressMeter& meter, StopSignal& stop,
                          std::function<void()> tick);
+
+// The job an address calls for: an HLS playlist, known by its address or by the type its
+// server gives it, is fetched by its segments; anything else as one resource.
+JobResult runAnyJob(const JobSettings& settings, ProgressMeter& meter, StopSignal& stop, std::function<void()> tick);
 
 }  // namespace zenvira::components

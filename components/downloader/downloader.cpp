@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "components/downloader/file_name.h"
-#include "components/downloader/hls_job.h"
 #include "components/downloader/progress_throttle.h"
 #include "components/downloader/stop_signal.h"
 
@@ -92,8 +91,7 @@ void clDownLoader::work(Run& run, const JobSettings& settings) {
     };
     JobResult result;
     try {
-        result = isPlaylistAddress(settings.address) ? runHlsJob(settings, *run.meter, run.stop, tick)
-                                                     : runDownloadJob(settings, *run.meter, run.stop, tick);
+        result = runAnyJob(settings, *run.meter, run.stop, tick);
     } catch (const std::exception& error) {  // out of memory and the like: still one outcome
         result = {JobOutcome::Failed, std::string("The download failed: ") + error.what(), {}};
     }

@@ -1,6 +1,7 @@
 #include "components/downloader/resource_probe.h"
 
 #include "components/downloader/http_transfer.h"
+#include "components/hls/hls_playlist.h"
 
 #include <algorithm>
 #include <ctime>
@@ -70,6 +71,7 @@ ProbeResult readAnswer(const ResponseHead& head) {
         return failed("Unexpected answer from the server: " + httpStatusText(head.status, head.reason));
     }
     result.status = FetchStatus::Complete;
+    result.playlist = hls::isPlaylistType(head.contentType);
     result.identity.etag = head.etag;
     result.identity.lastModified = head.lastModified;
     return result;

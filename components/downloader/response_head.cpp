@@ -85,6 +85,7 @@ void ResponseHead::addLine(std::string_view line) {
     else if (name == "etag") etag = std::string(value);
     else if (name == "last-modified") lastModified = std::string(value);
     else if (name == "retry-after") retryAfter = std::string(value);
+    else if (name == "content-type") contentType = std::string(value);
 }
 
 std::optional<std::int64_t> retryAfterSeconds(const std::string& value, std::int64_t now) {

@@ -28,6 +28,7 @@ struct ResponseHead {
     std::string etag;
     std::string lastModified;
     std::string retryAfter;  // as sent: seconds or an HTTP date
+    std::string contentType;
     bool complete = false;  // the blank line after the headers has come
 
     // Takes one header line as the transfer delivers it (CR LF included). A status line starts

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "components/downloader/download_job.h"
 #include "components/downloader/hls_job.h"
 #include "tests/any_page/today_site.h"
 
@@ -117,4 +118,36 @@ TEST(HlsFailures, ASegmentThatCannotBeHadSaysWhyInTheSharedWords) {
         EXPECT_EQ(result.outcome, components::JobOutcome::Failed);
         EXPECT_NE(result.text.find(text), std::string::npos) << result.text;
     }
+}
+
+TEST(HlsByType, APlaylistWhoseAddressDoesNotSaySoIsStillFetchedByItsSegments) {
+    ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
+    site::FixtureSite site;
+    // The server names the type; the address ends in neither .m3u8 nor .m3u.
+    const QDir variant(testsite::todayMediaFolder() + "/hls/720p");
+    for (const QString& file : variant.entryList(QDir::Files)) {
+        site::FixedResponse response;
+        response.body = readAll(variant.filePath(file));
+        const bool list = file.endsWith(".m3u8");
+        response.contentType = list ? "application/vnd.apple.mpegurl" : "video/mp2t";
+        site.addFixed(list ? "/nameless/playlist" : "/nameless/" + file.toStdString(), response);
+    }
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    QTemporaryDir folder;
+    components::JobSettings settings;
+    settings.address = "http://stream.example.com/nameless/playlist";
+    settings.folder = folder.path().toStdString();
+    settings.fileName = "\\Nameless.mp4";
+    settings.userAgent = "test";
+    settings.connections = 2;
+    components::ProgressMeter meter;
+    components::StopSignal stop;
+    const auto result = components::runAnyJob(settings, meter, stop, [] {});
+    EXPECT_EQ(result.outcome, components::JobOutcome::Completed) << result.text;
+    const std::string target = settings.folder + "/Nameless.mp4";
+    EXPECT_EQ(readAll(QString::fromStdString(target)).substr(4, 4), "ftyp");  // the joined video, not the list
+    EXPECT_EQ(segmentRequests(site), 3);
+    EXPECT_FALSE(std::filesystem::exists(target + ".part"));
+    EXPECT_FALSE(std::filesystem::exists(target + ".part.state"));
+    unsetenv("http_proxy");
 }
