@@ -29,16 +29,41 @@ ProgressFigures figuresOf(const components::DownloadProgress& info) {
 // The quality a batch row downloads: the best its page offers.
 const std::string kBestQuality = "best";
 
+// What a batch row downloads: the watch page's best address, or the tallest generic stream.
+std::optional<std::string> bestOf(const resolve::Resolution& resolution) {
+    if (resolution.resolver != "generic") return resolution.bestAddress;
+    for (const auto& stream : resolution.buttons)
+        if (stream) return stream->address;
+    return std::nullopt;
+}
+
+// The address on the quality's button of a page that has been read, or "".
+std::string addressForQuality(const std::string& page, const components::FetchResult& fetched, const std::string& quality,
+                              const PageReader& reader) {
+    // A watch page is read as it always was.
+    if (quality == kBestQuality) {
+        if (auto best = resolve::resolveBestAddress(fetched.text).address) return *best;
+    } else {
+        const auto map = mapStreamsToButtons(resolve::resolvePage(fetched.text).List2);
+        for (std::size_t k = 0; k < base::kQualities.size() && k < map.List4.size(); ++k)
+            if (base::kQualities[k].caption == quality)
+                if (auto offered = base::offeredEntry(map.List4[k])) return *offered;
+    }
+    // Any other page: through the generic resolver, onto the same buttons.
+    const auto fetch = [&reader](const std::string& more) { return reader(more, nullptr); };
+    const resolve::Resolution resolution = resolve::resolveFetchedPage(page, fetched, fetch);
+    if (resolution.resolver != "generic") return {};
+    if (quality == kBestQuality) return bestOf(resolution).value_or("");
+    for (std::size_t k = 0; k < base::kQualities.size(); ++k)
+        if (base::kQualities[k].caption == quality && resolution.buttons[k]) return resolution.buttons[k]->address;
+    return {};
+}
+
 // Reads the page again and finds the quality's current address; runs on the transfer thread.
 components::clDownLoader::AddressRenewal renewalThrough(PageReader reader) {
     return [reader = std::move(reader)](const std::string& page, const std::string& quality) -> std::string {
         const auto fetched = reader(page, nullptr);
-        if (!fetched.ok) return {};
-        if (quality == kBestQuality) return resolve::resolveBestAddress(fetched.text).address.value_or("");
-        const auto map = mapStreamsToButtons(resolve::resolvePage(fetched.text).List2);
-        for (std::size_t k = 0; k < base::kQualities.size() && k < map.List4.size(); ++k)
-            if (base::kQualities[k].caption == quality) return base::offeredEntry(map.List4[k]).value_or("");
-        return {};
+        return fetched.ok ? addressForQuality(page, fetched, quality, reader) : std::string();
     };
 }
 
@@ -46,14 +71,6 @@ std::string batchSummary(int saved, int failed, int skipped) {
     std::string text = "Batch done: " + std::to_string(saved) + " saved, " + std::to_string(failed) + " failed";
     if (skipped > 0) text += ", " + std::to_string(skipped) + " skipped";
     return text;
-}
-
-// What a batch row downloads: the watch page's best address, or the tallest generic stream.
-std::optional<std::string> bestOf(const resolve::Resolution& resolution) {
-    if (resolution.resolver != "generic") return resolution.bestAddress;
-    for (const auto& stream : resolution.buttons)
-        if (stream) return stream->address;
-    return std::nullopt;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "app/progress_text.h"
+#include "resolve/resolver.h"
 #include "tests/app/workflow_fixture.h"
 
 using namespace zenvira;
@@ -332,6 +333,35 @@ TEST_F(WorkflowTest, AnExpiredStreamAddressIsRenewedFromItsWatchPage) {
     const std::uint64_t served = site.bytesServed("signed1") + site.bytesServed("signed2");
     EXPECT_GE(site.bytesServed("signed1"), expiresAfter);
     EXPECT_LT(served, size + 256 * 1024);
+    EXPECT_TRUE(std::any_of(view.progress.begin(), view.progress.end(), [](const app::ProgressView& shown) {
+        return shown.statusLine.ends_with(" (The link expired and was renewed from the page)");
+    }));
+}
+
+TEST_F(WorkflowTest, AnExpiredStreamOfAnyPageIsRenewedFromThatPage) {
+    const std::uint64_t size = 4 * 1024 * 1024, expiresAfter = 1536 * 1024;
+    site.addStream("open1", {.size = size, .bytesPerSecond = 384 * 1024, .etag = "\"same\"",
+                             .expireAfterBytes = expiresAfter});
+    site.addStream("open2", {.size = size, .bytesPerSecond = 384 * 1024, .etag = "\"same\""});
+    // A page of today's shape, no watch page: every read signs a new address.
+    std::atomic<int> reads = 0;
+    site.addWatchPageSource("openPage", [&reads] {
+        const std::string address = site::streamAddress("open" + std::to_string(++reads));
+        return "<html><head><title>Open</title></head><body><video controls><source src=\"" + address +
+               "\" type=\"video/x-flv\"></video></body></html>";
+    });
+
+    workflow.Extract("http://www.youtube.com/watch?v=openPage");
+    workflow.QualityDownload(4);  // a stream of unknown height lands on the last button
+    ASSERT_TRUE(boxes.empty()) << boxes.front().text;
+    EXPECT_EQ(reads, 2);
+    std::string saved;
+    for (const auto& entry : std::filesystem::directory_iterator(drive))
+        if (entry.path().filename().string().rfind("Open.", 0) == 0) saved = entry.path().string();
+    ASSERT_FALSE(saved.empty());
+    EXPECT_EQ(fileSha256(saved), streamSha256(size));
+    // Each read of the page also reads the first bytes of its stream to learn what it is.
+    EXPECT_LT(site.bytesServed("open1") + site.bytesServed("open2"), size + 3 * resolve::kProbeBytes);
     EXPECT_TRUE(std::any_of(view.progress.begin(), view.progress.end(), [](const app::ProgressView& shown) {
         return shown.statusLine.ends_with(" (The link expired and was renewed from the page)");
     }));
