@@ -51,6 +51,9 @@ Segment* SegmentPlan::takeNext(Clock::time_point now, const Newcomer& newcomer) 
 }
 
 Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer, Clock::time_point now) {
+    // Many starting at once take the shares planned for them.
+    if (newcomer.endTogether > 0 && newcomer.fairShare > 0)
+        if (Segment* share = takeShare(newcomer, now)) return share;
     // The piece in flight that would end last at its connection's rate. A piece already raced
     // counts when its racer is far slower than the newcomer: the newcomer takes the race over.
     const double typical = newcomer.typicalRate;
@@ -69,8 +72,6 @@ Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer, Clock::time_point no
             lastEta = eta;
         }
     }
-    if (newcomer.endTogether > 0 && newcomer.fairShare > 0)
-        if (Segment* share = takeShare(newcomer, now)) return share;
     if (!last) return nullptr;
     const double theirs = last->rate >= 0 ? last->rate : typical;
     const double fresh = newcomer.expectedRate() > 0 ? newcomer.expectedRate() : theirs;
