@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <thread>
 
@@ -31,31 +32,47 @@ int segmentRequests(const site::FixtureSite& site) {
     return count;
 }
 
+// Serves the test media's 720p variant: its playlist at `playlistPath`, its segments in
+// `folder`, each after the delay `delayOf` gives it. Returns how many segments it has.
+int serveVariant(site::FixtureSite& site, const std::string& folder, const std::string& playlistPath,
+                 const std::function<std::chrono::milliseconds(const QString&)>& delayOf = {}) {
+    const QDir variant(testsite::todayMediaFolder() + "/hls/720p");
+    int segments = 0;
+    for (const QString& file : variant.entryList(QDir::Files)) {
+        site::FixedResponse response;
+        response.body = readAll(variant.filePath(file));
+        const bool list = file.endsWith(".m3u8");
+        response.contentType = list ? "application/vnd.apple.mpegurl" : "video/mp2t";
+        if (delayOf) response.delay = delayOf(file);
+        segments += !list;
+        site.addFixed(list ? playlistPath : folder + file.toStdString(), response);
+    }
+    return segments;
+}
+
+components::JobSettings settingsFor(const std::string& address, const QTemporaryDir& folder, const std::string& name) {
+    components::JobSettings settings;
+    settings.address = address;
+    settings.folder = folder.path().toStdString();
+    settings.fileName = "\\" + name;
+    settings.userAgent = "test";
+    return settings;
+}
+
 }  // namespace
 
 TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
     ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
     site::FixtureSite site;
     // The 720p variant's three segments, each answered slowly enough to stop between them.
-    const QDir variant(testsite::todayMediaFolder() + "/hls/720p");
-    int segments = 0;
-    for (const QString& file : variant.entryList(QDir::Files)) {
-        site::FixedResponse response;
-        response.body = readAll(variant.filePath(file));
-        response.contentType = file.endsWith(".m3u8") ? "application/vnd.apple.mpegurl" : "video/mp2t";
-        if (file == "seg000.ts") response.delay = std::chrono::milliseconds(0);
-        else if (file.endsWith(".ts")) response.delay = std::chrono::milliseconds(4000);
-        segments += file.endsWith(".ts");
-        site.addFixed("/slow/" + file.toStdString(), response);
-    }
+    const int segments = serveVariant(site, "/slow/", "/slow/index.m3u8", [](const QString& file) {
+        const bool later = file.endsWith(".ts") && file != "seg000.ts";
+        return std::chrono::milliseconds(later ? 4000 : 0);
+    });
     ASSERT_EQ(segments, 3);
     setenv("http_proxy", site.proxyAddress().c_str(), 1);
     QTemporaryDir folder;
-    components::JobSettings settings;
-    settings.address = "http://stream.example.com/slow/index.m3u8";
-    settings.folder = folder.path().toStdString();
-    settings.fileName = "\\Resumed.mp4";
-    settings.userAgent = "test";
+    const components::JobSettings settings = settingsFor("http://stream.example.com/slow/index.m3u8", folder, "Resumed.mp4");
     const std::string target = settings.folder + "/Resumed.mp4";
 
     components::ProgressMeter meter;
@@ -107,11 +124,7 @@ TEST(HlsFailures, ASegmentThatCannotBeHadSaysWhyInTheSharedWords) {
         {"loop", "Too many redirects (more than 10) (http://stream.example.com/broken/loop.ts)"},
     };
     for (const auto& [name, text] : cases) {
-        components::JobSettings settings;
-        settings.address = "http://stream.example.com/broken/" + name + ".m3u8";
-        settings.folder = folder.path().toStdString();
-        settings.fileName = "\\" + name + ".mp4";
-        settings.userAgent = "test";
+        const auto settings = settingsFor("http://stream.example.com/broken/" + name + ".m3u8", folder, name + ".mp4");
         components::ProgressMeter meter;
         components::StopSignal stop;
         const auto result = components::runHlsJob(settings, meter, stop, [] {});
@@ -124,21 +137,10 @@ TEST(HlsByType, APlaylistWhoseAddressDoesNotSaySoIsStillFetchedByItsSegments) {
     ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
     site::FixtureSite site;
     // The server names the type; the address ends in neither .m3u8 nor .m3u.
-    const QDir variant(testsite::todayMediaFolder() + "/hls/720p");
-    for (const QString& file : variant.entryList(QDir::Files)) {
-        site::FixedResponse response;
-        response.body = readAll(variant.filePath(file));
-        const bool list = file.endsWith(".m3u8");
-        response.contentType = list ? "application/vnd.apple.mpegurl" : "video/mp2t";
-        site.addFixed(list ? "/nameless/playlist" : "/nameless/" + file.toStdString(), response);
-    }
+    serveVariant(site, "/nameless/", "/nameless/playlist");
     setenv("http_proxy", site.proxyAddress().c_str(), 1);
     QTemporaryDir folder;
-    components::JobSettings settings;
-    settings.address = "http://stream.example.com/nameless/playlist";
-    settings.folder = folder.path().toStdString();
-    settings.fileName = "\\Nameless.mp4";
-    settings.userAgent = "test";
+    components::JobSettings settings = settingsFor("http://stream.example.com/nameless/playlist", folder, "Nameless.mp4");
     settings.connections = 2;
     components::ProgressMeter meter;
     components::StopSignal stop;
