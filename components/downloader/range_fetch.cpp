@@ -40,10 +40,6 @@ std::string rangeValidator(const ResourceIdentity& identity) {
     return identity.lastModified;
 }
 
-double waitLeftOf(const Segment& segment, std::chrono::steady_clock::time_point now) {
-    return segment.answerDue > now ? std::chrono::duration<double>(segment.answerDue - now).count() : 0;
-}
-
 // The server sent every byte of the part it announced, if fewer than were asked for.
 bool answeredInFull(const ResponseHead& head, std::int64_t at) {
     return head.status == 206 && head.contentRange && head.contentRange->first && head.contentRange->last + 1 == at;
@@ -130,7 +126,7 @@ void RangeFetch::launch(Clock::time_point now) {
             const Segment& segment = *attempt.segment;
             const double rate = segment.rate >= 0 ? segment.rate : typical;
             rates += rate;
-            lost += rate * waitLeftOf(segment, now);
+            lost += rate * segment.waitLeft(now);
         }
         together = (static_cast<double>(plan_->left()) + lost) / rates;
         fairShare = static_cast<std::int64_t>(typical * std::max(0.0, together - latency_));

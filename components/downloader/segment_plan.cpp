@@ -18,11 +18,6 @@ constexpr std::int64_t kSmallestKeep = 64 * 1024;
 // A race pays when a fresh connection would end the piece this much sooner at least.
 constexpr double kRaceGainSeconds = 0.02;
 
-// Seconds a piece's connection still waits for its first byte.
-double waitLeft(const Segment& segment, std::chrono::steady_clock::time_point now) {
-    return segment.answerDue > now ? std::chrono::duration<double>(segment.answerDue - now).count() : 0;
-}
-
 }  // namespace
 
 SegmentPlan::SegmentPlan(const std::vector<ByteRange>& missing, int maxConnections, std::int64_t minSegment,
@@ -66,7 +61,7 @@ Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer, Clock::time_point no
         if (!segment->active || segment->finished() || segment->racing) continue;
         if (segment->racer && !racerOutrun(*segment->racer)) continue;
         const double rate = segment->rate >= 0 ? segment->rate : (typical > 0 ? typical : 1);
-        const double eta = rate > 0 ? waitLeft(*segment, now) + static_cast<double>(segment->left()) / rate : 1e18;
+        const double eta = rate > 0 ? segment->waitLeft(now) + static_cast<double>(segment->left()) / rate : 1e18;
         if (!last || eta > lastEta) {
             last = segment.get();
             lastEta = eta;
@@ -81,7 +76,7 @@ Segment* SegmentPlan::splitOrRace(const Newcomer& newcomer, Clock::time_point no
         // wait and takes the rest, w + k / theirs = latency + (left - k) / fresh, where w is
         // what the old one still waits for its own first byte.
         double keep = left / 2;
-        const double head = newcomer.latency - waitLeft(*last, now);
+        const double head = newcomer.latency - last->waitLeft(now);
         if (theirs > 0 && fresh > 0) keep = std::max(0.0, (head * fresh + left) * theirs / (theirs + fresh));
         else if (theirs == 0 && fresh > 0) keep = 0;  // stalled: everything goes
         auto keepBytes = static_cast<std::int64_t>(std::min(keep, left));
@@ -118,7 +113,7 @@ Segment* SegmentPlan::takeShare(const Newcomer& newcomer, Clock::time_point now)
     for (auto& segment : segments_) {
         if (!segment->active || segment->finished() || segment->racer || segment->racing) continue;
         const double rate = segment->rate >= 0 ? segment->rate : newcomer.typicalRate;
-        const double brings = rate * std::max(0.0, newcomer.endTogether - waitLeft(*segment, now));
+        const double brings = rate * std::max(0.0, newcomer.endTogether - segment->waitLeft(now));
         const auto beyond = segment->left() - static_cast<std::int64_t>(brings);
         if (beyond > most) {
             richest = segment.get();

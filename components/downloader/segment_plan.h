@@ -30,6 +30,10 @@ struct Segment {
     Segment* racer = nullptr;   // the piece racing this one
 
     bool finished() const { return next >= end; }
+    // Seconds its connection still waits for its first byte.
+    double waitLeft(std::chrono::steady_clock::time_point now) const {
+        return answerDue > now ? std::chrono::duration<double>(answerDue - now).count() : 0;
+    }
     std::int64_t left() const { return end - next; }
 };
 
