@@ -78,7 +78,7 @@ std::string batchSummary(int saved, int failed, int skipped) {
 // One page read under way. `superseded`: a newer Extract took over, so this one's caller
 // leaves the window to the newer.
 struct DownloadWorkflow::PageRead {
-    components::FetchCancel cancel;
+    components::CancelToken cancel;
     bool forExtract = false;
     bool superseded = false;
 };

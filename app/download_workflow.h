@@ -15,7 +15,7 @@
 
 #include "app/main_view.h"
 #include "app/page_reader.h"
-#include "components/downloader/job_outcome.h"
+#include "engine/request/job_outcome.h"
 #include "resolve/resolver.h"
 
 class QEventLoop;

@@ -4,11 +4,11 @@
 #include <functional>
 #include <string>
 
-#include "components/page_fetch/page_fetch.h"
+#include "engine/page_fetch/page_fetch.h"
 
 namespace zenvira::app {
 
-using PageReader = std::function<components::FetchResult(const std::string& address, components::FetchCancel* cancel)>;
+using PageReader = std::function<components::FetchResult(const std::string& address, components::CancelToken* cancel)>;
 
 // A page address may turn out to be a video file: only its first bytes are read then.
 inline components::FetchOptions pageOptions() {
@@ -18,7 +18,7 @@ inline components::FetchOptions pageOptions() {
 }
 
 inline PageReader realPageReader(components::FetchOptions options = pageOptions()) {
-    return [options](const std::string& address, components::FetchCancel* cancel) {
+    return [options](const std::string& address, components::CancelToken* cancel) {
         return components::PageFetch(options).FetchText(address, cancel);
     };
 }

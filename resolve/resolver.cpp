@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "components/hls/hls_playlist.h"
-#include "components/media_file/media_probe.h"
-#include "components/web_address/address_text.h"
+#include "media/hls/hls_playlist.h"
+#include "media/media_file/media_probe.h"
+#include "base/web_address/address_text.h"
 #include "resolve/generic/generic_page.h"
 #include "resolve/generic/stream_height.h"
 #include "resolve/page_resolver.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/quality.h"
-#include "components/page_fetch/page_fetch.h"
+#include "engine/page_fetch/page_fetch.h"
 #include "resolve/stream.h"
 
 namespace zenvira::resolve {

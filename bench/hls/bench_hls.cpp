@@ -15,9 +15,9 @@
 #include <sstream>
 #include <vector>
 
-#include "components/downloader/hls_job.h"
-#include "components/hls/hls_playlist.h"
-#include "components/page_fetch/page_fetch.h"
+#include "engine/fragments/hls_job.h"
+#include "media/hls/hls_playlist.h"
+#include "engine/page_fetch/page_fetch.h"
 #include "tests/media/web_media.h"
 #include "tests/site/fixture_site.h"
 
@@ -52,7 +52,7 @@ double zenviraRun(const std::string& folder) {
     settings.userAgent = "bench";
     settings.connections = 2;  // what the window asks for; the HLS job widens it for segments
     components::ProgressMeter meter;
-    components::StopSignal stop;
+    components::CancelToken stop;
     const auto start = Clock::now();
     const auto result = components::runHlsJob(settings, meter, stop, [] {});
     const double took = seconds(start);

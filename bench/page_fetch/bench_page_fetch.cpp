@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "components/page_fetch/page_fetch.h"
+#include "engine/page_fetch/page_fetch.h"
 #include "tests/site/fixture_site.h"
 
 namespace {

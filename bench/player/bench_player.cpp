@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "components/flash_player/flash_player_control.h"
+#include "ui/flash_player/flash_player_control.h"
 #include "player/movie/custom_resource.h"
 #include "tests/media/flv_clip.h"
 

@@ -11,9 +11,9 @@
 #include <system_error>
 #include <thread>
 
-#include "components/downloader/file_name.h"
-#include "components/downloader/progress_throttle.h"
-#include "components/downloader/stop_signal.h"
+#include "engine/journal/file_name.h"
+#include "engine/transfer/progress_throttle.h"
+#include "engine/transfer/cancel_token.h"
 
 namespace zenvira::components {
 
@@ -32,7 +32,7 @@ void initialiseCurlOnce() {
 struct clDownLoader::Run {
     quint64 generation = 0;
     std::shared_ptr<ProgressMeter> meter;
-    StopSignal stop;
+    CancelToken stop;
     std::atomic<bool> progressQueued{false};  // one Progress waiting in the event queue at most
     std::thread worker;
 };
@@ -123,12 +123,12 @@ void clDownLoader::deliverOutcome(quint64 generation, const JobResult& result) {
 }
 
 void clDownLoader::Stop() {
-    if (busy_ && run_) run_->stop.request();
+    if (busy_ && run_) run_->stop.cancel();
 }
 
 void clDownLoader::Shutdown() {
     if (run_) {
-        run_->stop.request();
+        run_->stop.cancel();
         if (run_->worker.joinable()) run_->worker.join();
     }
     busy_ = false;

@@ -45,8 +45,8 @@
 #include <memory>
 #include <string>
 
-#include "components/downloader/download_job.h"
-#include "components/downloader/progress_meter.h"
+#include "engine/download_job.h"
+#include "engine/transfer/progress_meter.h"
 
 namespace zenvira::components {
 

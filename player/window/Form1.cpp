@@ -15,7 +15,7 @@
 #include <system_error>
 
 #include "components/file_dialog/file_dialog.h"
-#include "components/flash_player/flash_player_control.h"
+#include "ui/flash_player/flash_player_control.h"
 #include "platform/temp_folder.h"
 #include "player/association/register_file_type.h"
 #include "player/movie/custom_resource.h"

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "components/html_document/html_document.h"
-#include "components/web_address/address_text.h"
+#include "base/web_address/address_text.h"
 #include "resolve/generic/page_scan.h"
 #include "resolve/generic/stream_height.h"
 

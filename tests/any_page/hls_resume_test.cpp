@@ -11,8 +11,8 @@
 #include <fstream>
 #include <thread>
 
-#include "components/downloader/download_job.h"
-#include "components/downloader/hls_job.h"
+#include "engine/download_job.h"
+#include "engine/fragments/hls_job.h"
 #include "tests/any_page/today_site.h"
 
 using namespace zenvira;
@@ -76,7 +76,7 @@ TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
     const std::string target = settings.folder + "/Resumed.mp4";
 
     components::ProgressMeter meter;
-    components::StopSignal stop;
+    components::CancelToken stop;
     std::thread stopper([&] {
         // Stop once the quick first segment is on the disk and listed.
         for (int i = 0; i < 2000; ++i) {  // up to 20 s on a busy machine
@@ -85,7 +85,7 @@ TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
             if (text.find("\n0\n") != std::string::npos) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        stop.request();
+        stop.cancel();
     });
     const auto first = components::runHlsJob(settings, meter, stop, [] {});
     stopper.join();
@@ -96,7 +96,7 @@ TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
 
     site.clearRequests();
     components::ProgressMeter again;
-    components::StopSignal noStop;
+    components::CancelToken noStop;
     const auto second = components::runHlsJob(settings, again, noStop, [] {});
     EXPECT_EQ(second.outcome, components::JobOutcome::Completed) << second.text;
     EXPECT_EQ(second.path, target);
@@ -126,7 +126,7 @@ TEST(HlsFailures, ASegmentThatCannotBeHadSaysWhyInTheSharedWords) {
     for (const auto& [name, text] : cases) {
         const auto settings = settingsFor("http://stream.example.com/broken/" + name + ".m3u8", folder, name + ".mp4");
         components::ProgressMeter meter;
-        components::StopSignal stop;
+        components::CancelToken stop;
         const auto result = components::runHlsJob(settings, meter, stop, [] {});
         EXPECT_EQ(result.outcome, components::JobOutcome::Failed);
         EXPECT_NE(result.text.find(text), std::string::npos) << result.text;
@@ -143,7 +143,7 @@ TEST(HlsByType, APlaylistWhoseAddressDoesNotSaySoIsStillFetchedByItsSegments) {
     components::JobSettings settings = settingsFor("http://stream.example.com/nameless/playlist", folder, "Nameless.mp4");
     settings.connections = 2;
     components::ProgressMeter meter;
-    components::StopSignal stop;
+    components::CancelToken stop;
     const auto result = components::runAnyJob(settings, meter, stop, [] {});
     EXPECT_EQ(result.outcome, components::JobOutcome::Completed) << result.text;
     const std::string target = settings.folder + "/Nameless.mp4";

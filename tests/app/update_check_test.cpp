@@ -9,7 +9,7 @@ using namespace zenvira::app;
 namespace {
 
 PageReader serving(const std::string& mver) {
-    return [mver](const std::string&, components::FetchCancel*) {
+    return [mver](const std::string&, components::CancelToken*) {
         return components::FetchResult{true, "<html><body><div id=\"mver\">" + mver + "</div></body></html>", "", 200};
     };
 }
@@ -47,7 +47,7 @@ TEST(UpdateCheck, OnlyAStrictlyGreaterNumberPrompts) {
         EXPECT_EQ(check.versionText, newer);
     }
     for (const char* same : {"2.5", "2.50", "2,6", "", "soon"}) EXPECT_FALSE(checkForNewerVersion(serving(same)).newer) << same;
-    const auto failed = checkForNewerVersion([](const std::string&, components::FetchCancel*) {
+    const auto failed = checkForNewerVersion([](const std::string&, components::CancelToken*) {
         return components::FetchResult{false, "", "HTTP 503", 503};
     });
     EXPECT_FALSE(failed.newer);

@@ -3,12 +3,12 @@
 // Content-Range says.
 #include <gtest/gtest.h>
 
-#include "components/downloader/byte_ranges.h"
-#include "components/downloader/connection_ramp.h"
-#include "components/downloader/file_name.h"
-#include "components/downloader/part_state.h"
-#include "components/downloader/response_head.h"
-#include "components/downloader/segment_plan.h"
+#include "engine/policy/byte_ranges.h"
+#include "engine/policy/connection_ramp.h"
+#include "engine/journal/file_name.h"
+#include "engine/journal/part_state.h"
+#include "engine/transfer/response_head.h"
+#include "engine/policy/segment_plan.h"
 
 namespace zenvira::components {
 namespace {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "components/downloader/target_claim.h"
+#include "engine/journal/target_claim.h"
 #include "platform/file_system.h"
 #include "tests/downloader/download_harness.h"
 

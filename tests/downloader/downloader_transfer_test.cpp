@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "components/downloader/transfer_errors.h"
-#include "components/page_fetch/page_fetch.h"
+#include "engine/transfer/transfer_errors.h"
+#include "engine/page_fetch/page_fetch.h"
 #include "tests/downloader/download_harness.h"
 
 namespace zenvira::testing {

@@ -7,8 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "components/flash_player/flash_player_control.h"
-#include "components/flash_player/control_bar_layout.h"
+#include "ui/flash_player/flash_player_control.h"
+#include "ui/flash_player/control_bar_layout.h"
 #include "media_clip.h"
 #include "tests/support/application.h"
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "components/flash_player/movie_address.h"
+#include "ui/flash_player/movie_address.h"
 
 using namespace zenvira::components;
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "components/flash_player/playback_reporter.h"
+#include "ui/flash_player/playback_reporter.h"
 
 using zenvira::components::PlaybackReporter;
 

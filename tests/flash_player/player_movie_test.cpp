@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "components/flash_player/swf_header.h"
+#include "ui/flash_player/swf_header.h"
 #include "player/movie/custom_resource.h"
 
 using namespace zenvira::components;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "components/flash_player/swf_header.h"
+#include "ui/flash_player/swf_header.h"
 
 using namespace zenvira::components;
 

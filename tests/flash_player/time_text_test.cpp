@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "components/flash_player/control_bar_layout.h"
-#include "components/flash_player/time_text.h"
+#include "ui/flash_player/control_bar_layout.h"
+#include "ui/flash_player/time_text.h"
 
 using namespace zenvira::components;
 

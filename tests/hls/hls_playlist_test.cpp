@@ -1,7 +1,7 @@
 // Reading master and media playlists.
 #include <gtest/gtest.h>
 
-#include "components/hls/hls_playlist.h"
+#include "media/hls/hls_playlist.h"
 
 using namespace zenvira::components::hls;
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "components/page_fetch/page_fetch.h"
+#include "engine/page_fetch/page_fetch.h"
 #include "tests/downloader/download_harness.h"
 #include "tests/site/fixture_site.h"
 

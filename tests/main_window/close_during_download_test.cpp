@@ -38,7 +38,7 @@ TEST(CloseDuringDownload, ShutsTheDownloadDownAndEndsTheWait) {
 
     window::FrmMainSetup setup;
     setup.applicationFolder = QStringLiteral(ZENVIRA_SOURCE_DIR);
-    setup.pageReader = [page](const std::string&, components::FetchCancel*) {
+    setup.pageReader = [page](const std::string&, components::CancelToken*) {
         return components::FetchResult{true, page, "", 200};
     };
     window::frmMain w(setup);

@@ -35,7 +35,7 @@ struct PageRecorder {
     std::vector<std::string> addresses;
 
     app::PageReader reader() {
-        return [this](const std::string& address, components::FetchCancel*) {
+        return [this](const std::string& address, components::CancelToken*) {
             std::lock_guard guard(lock);
             addresses.push_back(address);
             return components::FetchResult{false, "", "Could not connect to host", 0};

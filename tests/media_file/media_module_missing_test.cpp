@@ -1,7 +1,7 @@
 // Without its FFmpeg module a program still runs: a probe reads nothing and a join fails, both
 // with the reason, never a crash.
-#include "components/media_file/media_probe.h"
-#include "components/media_file/segment_join.h"
+#include "media/media_file/media_probe.h"
+#include "media/media_file/segment_join.h"
 
 #include <QTemporaryDir>
 

@@ -1,4 +1,4 @@
-#include "components/media_file/media_module.h"
+#include "media/media_file/media_module.h"
 #include "tests/media/flv_clip.h"
 
 #include <QTemporaryDir>

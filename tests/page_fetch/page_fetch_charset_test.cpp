@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "components/page_fetch/charset_convert.h"
-#include "components/page_fetch/page_fetch.h"
-#include "components/page_fetch/utf8_text.h"
+#include "engine/page_fetch/charset_convert.h"
+#include "engine/page_fetch/page_fetch.h"
+#include "engine/page_fetch/utf8_text.h"
 #include "tests/page_fetch/proxy_environment.h"
 #include "tests/site/fixture_site.h"
 

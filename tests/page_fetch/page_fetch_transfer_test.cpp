@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "components/page_fetch/page_fetch.h"
+#include "engine/page_fetch/page_fetch.h"
 #include "tests/page_fetch/proxy_environment.h"
 #include "tests/site/fixture_site.h"
 
@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 using site::FixedResponse;
 using site::FixtureSite;
 
-FetchResult fetch(const std::string& address, FetchOptions options = {}, FetchCancel* cancel = nullptr) {
+FetchResult fetch(const std::string& address, FetchOptions options = {}, CancelToken* cancel = nullptr) {
     return PageFetch(std::move(options)).FetchText(address, cancel);
 }
 
@@ -161,7 +161,7 @@ TEST_F(PageFetchTransfer, CancelEndsAWaitingFetchAtOnce) {
     slow.delay = 5s;
     site.addFixed("/slow", slow);
 
-    FetchCancel cancel;
+    CancelToken cancel;
     std::thread stopper([&] {
         std::this_thread::sleep_for(300ms);
         cancel.cancel();
@@ -182,7 +182,7 @@ TEST_F(PageFetchTransfer, CancelEndsAWaitingFetchAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - again, 200ms);
 
     // An unused cancel changes nothing.
-    FetchCancel unused;
+    CancelToken unused;
     site.addFixed("/quick", page("here"));
     const auto quick = fetch(site.localAddress("/quick"), {}, &unused);
     EXPECT_TRUE(quick.ok) << quick.error;

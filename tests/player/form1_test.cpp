@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "components/file_dialog/file_dialog.h"
-#include "components/flash_player/flash_player_control.h"
+#include "ui/flash_player/flash_player_control.h"
 #include "components/msg_box/msg_box.h"
 #include "player/movie/custom_resource.h"
 #include "player/window/Form1.h"

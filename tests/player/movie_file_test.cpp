@@ -7,7 +7,7 @@
 #include <set>
 #include <variant>
 
-#include "components/flash_player/swf_header.h"
+#include "ui/flash_player/swf_header.h"
 #include "player/movie/custom_resource.h"
 #include "player/window/movie_file.h"
 #include "player_test_support.h"

@@ -1,7 +1,7 @@
 // Addresses as pages write them, made absolute.
 #include <gtest/gtest.h>
 
-#include "components/web_address/address_text.h"
+#include "base/web_address/address_text.h"
 
 using namespace zenvira::components;
 

@@ -1,0 +1,283 @@
+#include "engine/download_job.h"
+
+#include <curl/curl.h>
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "engine/transfer/fetch_context.h"
+#include "engine/journal/file_name.h"
+#include "engine/fragments/hls_job.h"
+#include "engine/transfer/multi_loop.h"
+#include "engine/journal/part_journal.h"
+#include "engine/journal/part_state.h"
+#include "engine/ranges/range_fetch.h"
+#include "engine/ranges/resource_probe.h"
+#include "engine/journal/target_claim.h"
+#include "engine/ranges/whole_fetch.h"
+#include "engine/transfer/shown_text.h"
+#include "base/text_ops.h"
+#include "platform/path_mapping.h"
+#include "platform/random_access_file.h"
+
+namespace zenvira::components {
+
+namespace {
+
+std::optional<std::string> addressProblem(const std::string& address) {
+    if (address.empty()) return "No address was given for the download";
+    CURLU* parsed = curl_url();
+    if (!parsed) return "Out of memory";
+    char* scheme = nullptr;
+    const CURLUcode parse = curl_url_set(parsed, CURLUPART_URL, address.c_str(), 0);
+    if (parse == CURLUE_OK) curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0);
+    const std::string schemeText = scheme ? text::lowerAscii(scheme) : std::string();
+    curl_free(scheme);
+    curl_url_cleanup(parsed);
+    if (parse != CURLUE_OK) return "Not a valid address: " + shownText(address) + " (" + curl_url_strerror(parse) + ")";
+    if (schemeText != "http" && schemeText != "https")
+        return "Only http and https addresses can be downloaded: " + shownText(address);
+    return std::nullopt;
+}
+
+// Rounds of one job: a file that changes, or an address renewed, starts another round.
+constexpr int kMostRounds = 4;
+
+class DownloadJob {
+public:
+    DownloadJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick)
+        : settings_(settings), meter_(meter), loop_(stop),
+          context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{},
+                   settings.maxBytesPerSecond > 0 ? std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr},
+          origin_{settings.address, settings.pageAddress, settings.quality} {}
+
+    JobResult run();
+
+private:
+    std::optional<JobResult> prepareTarget();
+    PhaseResult fetchInRanges(const ProbeResult& probe, ByteRanges kept, ByteRanges& done);
+    JobResult fetchWhole(const ProbeResult& probe);
+    ByteRanges keptRanges(const ProbeResult& probe) const;
+    bool hasKeptBytes() const;
+    std::optional<std::string> preparePart(bool discard, ByteRanges& kept, std::int64_t size);
+    JobResult keepPart(const PhaseResult& result);
+    JobResult handOverPlaylist();
+    JobResult completeFile(const std::string& warning, std::int64_t size);
+    JobResult ended(JobOutcome outcome, std::string text = {});
+    std::string cannotCreate(const std::string& reason) const { return "Cannot create the file " + path_ + ": " + reason; }
+
+    const JobSettings& settings_;
+    ProgressMeter& meter_;
+    MultiLoop loop_;
+    FetchContext context_;
+    DownloadOrigin origin_;
+    std::string path_;
+    std::string partPath_;
+    std::string statePath_;
+    platform::RandomAccessFile file_;
+};
+
+JobResult DownloadJob::run() {
+    meter_.start(ProgressMeter::Clock::now());
+    if (const auto problem = addressProblem(settings_.address)) return ended(JobOutcome::Failed, *problem);
+    if (auto early = prepareTarget()) return *early;
+    std::string address = settings_.address;
+    // What a round leaves for the next: the bytes on the disk and the resource they are of.
+    ByteRanges carried;
+    ResourceIdentity carriedIdentity;
+    bool stateDecides = true;  // until a round has fetched, the kept state says what is there
+    for (int round = 1;; ++round) {
+        // With nothing on the disk yet, the probe's answer becomes the first piece.
+        const bool fromNothing = carried.items().empty() && (!stateDecides || !hasKeptBytes());
+        ProbeResult probe = probeResource(context_, address, fromNothing ? ProbeKind::WholeFile : ProbeKind::FirstByte);
+        if (probe.status == PhaseStatus::Stopped) return ended(JobOutcome::Stopped);
+        if (probe.status == PhaseStatus::Complete && probe.playlist) return handOverPlaylist();
+        PhaseResult result;
+        ByteRanges done;
+        if (probe.status == PhaseStatus::Failed) {
+            result.error = probe.error;
+            result.expired = probe.expired;
+            done = carried;
+        } else if (!probe.ranges) {
+            return fetchWhole(probe);
+        } else {
+            ByteRanges kept = stateDecides ? keptRanges(probe)
+                                           : (sameResource(carriedIdentity, probe.identity) ? carried : ByteRanges());
+            stateDecides = false;
+            result = fetchInRanges(probe, std::move(kept), done);
+            if (result.status == PhaseStatus::Complete) return completeFile(result.warning, probe.identity.size);
+            carriedIdentity = probe.identity;
+        }
+        if (result.status == PhaseStatus::Stopped || round >= kMostRounds) return keepPart(result);
+        if (result.resourceChanged) {
+            // Another version of the file: nothing kept can be joined with it.
+            carried.clear();
+            meter_.setNotice("The file changed on the server; it is fetched again from its start");
+            continue;
+        }
+        if (!result.expired || !settings_.renewAddress) return keepPart(result);
+        const std::string renewed = settings_.renewAddress(settings_.pageAddress, settings_.quality);
+        if (renewed.empty() || renewed == address) {
+            result.error += " (the link expired and the page offers no new one)";
+            return keepPart(result);
+        }
+        address = renewed;
+        carried = done;
+        origin_.address = renewed;
+        meter_.setNotice("The link expired and was renewed from the page");
+    }
+}
+
+std::optional<JobResult> DownloadJob::prepareTarget() {
+    const platform::LocalTarget target = platform::mapLocalTarget(settings_.folder, settings_.fileName);
+    if (!target.ok) return ended(JobOutcome::Failed, target.error);
+    std::string error;
+    // The folder a drive stands for may not exist yet on a fresh system.
+    if (!target.driveRoot.empty() && !platform::ensureFolder(target.driveRoot, error))
+        return ended(JobOutcome::Failed, error);
+    const std::string name = safeFileName(target.path.substr(target.folder.size() + 1), settings_.fallbackName);
+    const ClaimedTarget claim = claimTarget(target.folder, name, origin_, file_);
+    path_ = claim.path;
+    partPath_ = claim.partPath;
+    statePath_ = claim.statePath;
+    switch (claim.kind) {
+    case ClaimedTarget::Kind::Claimed:
+        return std::nullopt;
+    case ClaimedTarget::Kind::AlreadyComplete: {
+        // Nothing to fetch: the figures show the whole file in place.
+        std::error_code code;
+        const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path_, code));
+        meter_.setTotal(code ? 0 : size);
+        meter_.setResumed(code ? 0 : size);
+        return ended(JobOutcome::Completed);
+    }
+    case ClaimedTarget::Kind::Busy:
+        return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded");
+    case ClaimedTarget::Kind::Failed:
+        break;
+    }
+    return ended(JobOutcome::Failed, claim.error);
+}
+
+ByteRanges DownloadJob::keptRanges(const ProbeResult& probe) const {
+    const auto kept = readPartState(statePath_);
+    if (!kept || !kept->origin.sameDownload(origin_) || !sameResource(kept->resource, probe.identity)) return {};
+    return kept->done.clippedTo(probe.identity.size);
+}
+
+bool DownloadJob::hasKeptBytes() const {
+    const auto kept = readPartState(statePath_);
+    return kept && kept->origin.sameDownload(origin_) && !kept->done.items().empty();
+}
+
+std::optional<std::string> DownloadJob::preparePart(bool discard, ByteRanges& kept, std::int64_t size) {
+    std::string error;
+    if (discard && !file_.truncate(0, error)) return cannotCreate(error);
+    // A part file shorter than its state says was cut by something else: start over.
+    if (!kept.items().empty() && file_.size() < kept.maxEnd()) {
+        kept.clear();
+        if (!file_.truncate(0, error)) return cannotCreate(error);
+    }
+    if (!file_.reserve(size, error)) return cannotCreate(error);
+    return std::nullopt;
+}
+
+PhaseResult DownloadJob::fetchInRanges(const ProbeResult& probe, ByteRanges kept, ByteRanges& done) {
+    const std::int64_t size = probe.identity.size;
+    PhaseResult failed;
+    if (const auto problem = preparePart(kept.items().empty(), kept, size)) {
+        failed.error = *problem;
+        return failed;
+    }
+    meter_.setTotal(size);
+    meter_.setResumed(kept.total());
+    PartState state{origin_, probe.identity, kept};
+    writePartState(statePath_, state);  // a crash from here on leaves a state that is true
+    PartJournal journal(file_, statePath_, state);
+
+    RangeFetch fetch(context_, file_, probe.url, probe.identity, path_);
+    const PhaseResult result =
+        fetch.run(kept, settings_.connections, settings_.minSegmentBytes, &journal, kept.items().empty() ? probe.firstBytes : nullptr);
+    done = fetch.done();
+    if (result.status == PhaseStatus::Complete || result.resourceChanged) {
+        journal.stop();
+        if (result.resourceChanged) removePartState(statePath_);
+    } else {
+        journal.finish(done);  // the data first, then the state that names them
+    }
+    return result;
+}
+
+JobResult DownloadJob::fetchWhole(const ProbeResult& probe) {
+    removePartState(statePath_);  // without parts nothing can be taken up later
+    ByteRanges none;
+    if (const auto problem = preparePart(true, none, 0)) return ended(JobOutcome::Failed, *problem);
+    WholeFetch fetch(context_, file_, probe.url, path_, probe.identity.size, probe.firstBytes);
+    const PhaseResult result = fetch.run();
+    if (result.status == PhaseStatus::Stopped) return ended(JobOutcome::Stopped);
+    if (result.status == PhaseStatus::Failed) return ended(JobOutcome::Failed, result.error);
+    std::string error;
+    if (!file_.truncate(fetch.received(), error)) return ended(JobOutcome::Failed, cannotCreate(error));
+    return completeFile(result.warning, fetch.received());
+}
+
+// A playlist is fetched by its segments under its own companions: the part claimed for it
+// goes, unless something was kept in it before.
+JobResult DownloadJob::handOverPlaylist() {
+    const bool empty = file_.size() == 0;
+    file_.close();
+    std::error_code code;
+    if (empty) {
+        std::filesystem::remove(partPath_, code);
+        removePartState(statePath_);
+    }
+    JobResult result = ended(JobOutcome::Failed);
+    result.playlist = true;
+    return result;
+}
+
+JobResult DownloadJob::keepPart(const PhaseResult& result) {
+    return ended(result.status == PhaseStatus::Stopped ? JobOutcome::Stopped : JobOutcome::Failed, result.error);
+}
+
+JobResult DownloadJob::completeFile(const std::string& warning, std::int64_t size) {
+    if (file_.size() != size)
+        return ended(JobOutcome::Failed, "The file " + path_ + " has " + std::to_string(file_.size()) +
+                                             " bytes on the disk instead of " + std::to_string(size));
+    markOrigin(partPath_, origin_);  // the marks go with the file through the rename
+    // Renamed while still open and locked where the system allows, so no other job can take
+    // the part in between.
+    std::error_code code;
+    std::filesystem::rename(partPath_, path_, code);
+    if (code) {
+        file_.close();
+        code.clear();
+        std::filesystem::rename(partPath_, path_, code);
+    }
+    if (code) return ended(JobOutcome::Failed, "Cannot replace the file " + path_ + ": " + code.message());
+    removePartState(statePath_);
+    file_.close();
+    return ended(warning.empty() ? JobOutcome::Completed : JobOutcome::CompletedWithWarnings, warning);
+}
+
+JobResult DownloadJob::ended(JobOutcome outcome, std::string text) {
+    meter_.finish(ProgressMeter::Clock::now());
+    return {outcome, std::move(text), path_};
+}
+
+}  // namespace
+
+JobResult runDownloadJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop,
+                         std::function<void()> tick) {
+    DownloadJob job(settings, meter, stop, std::move(tick));
+    return job.run();
+}
+
+JobResult runAnyJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick) {
+    if (isPlaylistAddress(settings.address)) return runHlsJob(settings, meter, stop, tick);
+    const JobResult result = runDownloadJob(settings, meter, stop, tick);
+    return result.playlist ? runHlsJob(settings, meter, stop, tick) : result;
+}
+
+}  // namespace zenvira::components

@@ -1,0 +1,21 @@
+#pragma once
+// A download whose address is an HLS playlist: its segments come over several connections
+// at once into `<target>.part.segments/`, decrypted when the playlist names an AES-128 key,
+// and are joined without re-encoding into `<target>.part`, renamed onto the target only when
+// whole. `<target>.part.hls` lists the segments on the disk, so a stopped or failed download
+// goes on where it stopped. A live playlist (no end) is refused.
+#include <functional>
+#include <string>
+
+#include "engine/request/download_request.h"
+#include "engine/transfer/progress_meter.h"
+#include "engine/transfer/cancel_token.h"
+
+namespace zenvira::components {
+
+// True for an address whose path ends in ".m3u8" (or ".m3u").
+bool isPlaylistAddress(const std::string& address);
+
+JobResult runHlsJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick);
+
+}  // namespace zenvira::components

@@ -1,0 +1,90 @@
+#include "engine/journal/target_claim.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "engine/journal/file_name.h"
+#include "platform/file_system.h"
+
+namespace zenvira::components {
+
+namespace {
+
+// Enough for any sane number of same-titled videos in one folder.
+constexpr int kMostNumbers = 999;
+
+bool exists(const std::string& path) {
+    std::error_code code;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, code));
+}
+
+void removeFile(const std::string& path) {
+    std::error_code code;
+    std::filesystem::remove(path, code);
+}
+
+bool keptForAnother(const std::string& statePath, const DownloadOrigin& origin) {
+    const auto kept = readPartState(statePath);
+    return kept && !kept->origin.sameDownload(origin);
+}
+
+}  // namespace
+
+bool producedBy(const std::string& path, const DownloadOrigin& origin) {
+    const auto url = platform::fileMark(path, kOriginMark);
+    if (!url || *url != origin.url()) return false;
+    return platform::fileMark(path, kQualityMark).value_or(std::string()) == origin.quality;
+}
+
+void markOrigin(const std::string& path, const DownloadOrigin& origin) {
+    platform::setFileMark(path, kOriginMark, origin.url());
+    if (!origin.quality.empty()) platform::setFileMark(path, kQualityMark, origin.quality);
+}
+
+ClaimedTarget claimTarget(const std::string& folder, const std::string& name, const DownloadOrigin& origin,
+                          platform::RandomAccessFile& part) {
+    const std::size_t limit = platform::fileNameLimit(folder);
+    ClaimedTarget target;
+    for (int number = 1; number <= kMostNumbers; ++number) {
+        target.path = folder + "/" + numberedFileName(name, number, limit);
+        target.partPath = target.path + ".part";
+        target.statePath = target.partPath + ".state";
+        if (exists(target.path)) {
+            if (!producedBy(target.path, origin)) continue;
+            target.kind = ClaimedTarget::Kind::AlreadyComplete;
+            return target;
+        }
+        const bool partExisted = exists(target.partPath);
+        if (!part.open(target.partPath, false, target.error)) {
+            target.kind = ClaimedTarget::Kind::Failed;
+            target.error = "Cannot create the file " + target.path + ": " + target.error;
+            return target;
+        }
+        const auto lock = part.tryLock(target.error);
+        // A file system without locks still lets the download go on, unguarded.
+        const bool free = lock != platform::RandomAccessFile::Lock::Busy;
+        // The other job may have finished, or another download kept this part.
+        const bool finished = free && exists(target.path);
+        // Only an empty part this job made itself and holds is removed again.
+        const bool madeHere = free && !partExisted;
+        if (keptForAnother(target.statePath, origin) || (finished && !producedBy(target.path, origin))) {
+            if (madeHere) removeFile(target.partPath);
+            part.close();
+            continue;
+        }
+        if (finished || !free) {
+            if (madeHere) removeFile(target.partPath);
+            part.close();
+            target.kind = finished ? ClaimedTarget::Kind::AlreadyComplete : ClaimedTarget::Kind::Busy;
+            return target;
+        }
+        target.error.clear();
+        target.kind = ClaimedTarget::Kind::Claimed;
+        return target;
+    }
+    target.kind = ClaimedTarget::Kind::Failed;
+    target.error = "Cannot find a free name for " + name + " in " + folder;
+    return target;
+}
+
+}  // namespace zenvira::components

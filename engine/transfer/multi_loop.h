@@ -1,0 +1,35 @@
+#pragma once
+// The libcurl multi handle all transfers of one download run on, on one thread: connections
+// are kept and reused between the probe and the ranges.
+#include <curl/curl.h>
+
+#include <chrono>
+#include <utility>
+#include <vector>
+
+#include "engine/transfer/http_transfer.h"
+#include "engine/transfer/cancel_token.h"
+
+namespace zenvira::components {
+
+class MultiLoop {
+public:
+    explicit MultiLoop(CancelToken& stop);
+    ~MultiLoop();
+    MultiLoop(const MultiLoop&) = delete;
+    MultiLoop& operator=(const MultiLoop&) = delete;
+
+    bool add(HttpTransfer& transfer);
+    void remove(HttpTransfer& transfer);
+
+    // Moves every transfer along; returns those that have ended, with their results.
+    std::vector<std::pair<HttpTransfer*, CURLcode>> perform();
+    // Sleeps until there is network activity, a stop request, or `longest` has passed.
+    void wait(std::chrono::milliseconds longest);
+
+private:
+    CURLM* multi_;
+    CancelToken& stop_;
+};
+
+}  // namespace zenvira::components

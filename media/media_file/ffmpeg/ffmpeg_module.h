@@ -1,0 +1,11 @@
+#pragma once
+// Inside the media module: the work done with FFmpeg's libraries, which only this module links.
+#include "media/media_file/media_probe.h"
+#include "media/media_file/segment_join.h"
+
+namespace zenvira::components::ffmpeg {
+
+MediaFacts probe(std::string_view firstBytes);
+JoinResult join(const std::vector<std::string>& pieces, const std::string& output);
+
+}  // namespace zenvira::components::ffmpeg

@@ -1,0 +1,156 @@
+#include "media/media_file/ffmpeg/ffmpeg_module.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
+}
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace zenvira::components::ffmpeg {
+
+namespace {
+
+// The pieces read back to back, as one stream.
+struct PieceReader {
+    const std::vector<std::string>* pieces = nullptr;
+    std::size_t next = 0;
+    std::FILE* file = nullptr;
+    bool failed = false;
+    std::string failedPiece;
+
+    ~PieceReader() {
+        if (file) std::fclose(file);
+    }
+};
+
+int readPieces(void* opaque, std::uint8_t* buffer, int size) {
+    auto& reader = *static_cast<PieceReader*>(opaque);
+    while (true) {
+        if (!reader.file) {
+            if (reader.next >= reader.pieces->size()) return AVERROR_EOF;
+            const std::string& path = (*reader.pieces)[reader.next++];
+            reader.file = std::fopen(path.c_str(), "rb");
+            if (!reader.file) {
+                reader.failed = true;
+                reader.failedPiece = path;
+                return AVERROR(EIO);
+            }
+        }
+        const std::size_t n = std::fread(buffer, 1, static_cast<std::size_t>(size), reader.file);
+        if (n > 0) return static_cast<int>(n);
+        std::fclose(reader.file);
+        reader.file = nullptr;
+    }
+}
+
+std::string avText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+struct InputDeleter {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct OutputDeleter {
+    void operator()(AVFormatContext* c) const {
+        if (c->pb) avio_closep(&c->pb);
+        avformat_free_context(c);
+    }
+};
+struct IoDeleter {
+    void operator()(AVIOContext* io) const {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+
+}  // namespace
+
+JoinResult join(const std::vector<std::string>& pieces, const std::string& output) {
+    JoinResult result;
+    av_log_set_level(AV_LOG_ERROR);
+    PieceReader reader;
+    reader.pieces = &pieces;
+    constexpr int kBuffer = 256 * 1024;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kBuffer));
+    if (!buffer) return {false, "Out of memory while joining the segments"};
+    std::unique_ptr<AVIOContext, IoDeleter> io(avio_alloc_context(buffer, kBuffer, 0, &reader, readPieces, nullptr, nullptr));
+    if (!io) {
+        av_free(buffer);
+        return {false, "Out of memory while joining the segments"};
+    }
+    AVFormatContext* rawIn = avformat_alloc_context();
+    rawIn->pb = io.get();
+    rawIn->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (int rc = avformat_open_input(&rawIn, nullptr, nullptr, nullptr); rc < 0)
+        return {false, "The segments are not a video FFmpeg can read (" + avText(rc) + ")"};
+    std::unique_ptr<AVFormatContext, InputDeleter> in(rawIn);
+    if (int rc = avformat_find_stream_info(in.get(), nullptr); rc < 0)
+        return {false, "The segments' streams could not be read (" + avText(rc) + ")"};
+
+    AVFormatContext* rawOut = nullptr;
+    if (int rc = avformat_alloc_output_context2(&rawOut, nullptr, "mp4", output.c_str()); rc < 0 || !rawOut)
+        return {false, "Could not set up the MP4 file (" + avText(rc) + ")"};
+    std::unique_ptr<AVFormatContext, OutputDeleter> out(rawOut);
+
+    // Audio and video go across; data streams (ID3 timed metadata and the like) cannot go into MP4.
+    std::vector<int> outIndex(in->nb_streams, -1);
+    for (unsigned i = 0; i < in->nb_streams; ++i) {
+        const AVCodecParameters* par = in->streams[i]->codecpar;
+        if (par->codec_type != AVMEDIA_TYPE_VIDEO && par->codec_type != AVMEDIA_TYPE_AUDIO &&
+            par->codec_type != AVMEDIA_TYPE_SUBTITLE)
+            continue;
+        if (par->codec_type == AVMEDIA_TYPE_SUBTITLE && par->codec_id != AV_CODEC_ID_MOV_TEXT) continue;
+        AVStream* stream = avformat_new_stream(out.get(), nullptr);
+        if (!stream || avcodec_parameters_copy(stream->codecpar, par) < 0)
+            return {false, "Out of memory while joining the segments"};
+        stream->codecpar->codec_tag = 0;
+        outIndex[i] = stream->index;
+    }
+    if (out->nb_streams == 0) return {false, "The segments hold neither video nor sound"};
+    if (int rc = avio_open(&out->pb, output.c_str(), AVIO_FLAG_WRITE); rc < 0)
+        return {false, "Could not write " + output + " (" + avText(rc) + ")"};
+    out->avoid_negative_ts = AVFMT_AVOID_NEG_TS_MAKE_ZERO;
+    if (int rc = avformat_write_header(out.get(), nullptr); rc < 0)
+        return {false, "Could not start the MP4 file (" + avText(rc) + ")"};
+
+    std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+    std::int64_t lastEnd = 0;
+    while (true) {
+        const int rc = av_read_frame(in.get(), packet.get());
+        if (rc == AVERROR_EOF) break;
+        if (rc < 0) {
+            if (reader.failed) return {false, "A segment went missing: " + reader.failedPiece};
+            return {false, "The segments could not be read to their end (" + avText(rc) + ")"};
+        }
+        const int target = outIndex[static_cast<std::size_t>(packet->stream_index)];
+        if (target < 0) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        AVStream* inStream = in->streams[packet->stream_index];
+        AVStream* outStream = out->streams[target];
+        av_packet_rescale_ts(packet.get(), inStream->time_base, outStream->time_base);
+        packet->stream_index = target;
+        packet->pos = -1;
+        if (packet->pts != AV_NOPTS_VALUE)
+            lastEnd = std::max(lastEnd, av_rescale_q(packet->pts + packet->duration, outStream->time_base, AV_TIME_BASE_Q));
+        if (int wrc = av_interleaved_write_frame(out.get(), packet.get()); wrc < 0)
+            return {false, "Could not write the MP4 file (" + avText(wrc) + ")"};
+    }
+    if (int rc = av_write_trailer(out.get()); rc < 0) return {false, "Could not finish the MP4 file (" + avText(rc) + ")"};
+    if (int rc = avio_closep(&out->pb); rc < 0) return {false, "Could not write " + output + " (" + avText(rc) + ")"};
+    result.ok = true;
+    result.seconds = static_cast<double>(lastEnd) / AV_TIME_BASE;
+    return result;
+}
+
+}  // namespace zenvira::components::ffmpeg

@@ -1,0 +1,19 @@
+#include "media/media_file/media_probe.h"
+
+#include "media/media_file/media_module.h"
+
+namespace zenvira::components {
+
+MediaFacts probeMediaBytes(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    std::string error;
+    const auto* module = media_module::loaded(error);
+    if (!module) {
+        MediaFacts unread;
+        unread.error = error;
+        return unread;
+    }
+    return module->probe(bytes);
+}
+
+}  // namespace zenvira::components

@@ -1,0 +1,14 @@
+#include "media/media_file/segment_join.h"
+
+#include "media/media_file/media_module.h"
+
+namespace zenvira::components {
+
+JoinResult joinIntoMp4(const std::vector<std::string>& pieces, const std::string& output) {
+    std::string error;
+    const auto* module = media_module::loaded(error);
+    if (!module) return {false, error};
+    return module->join(pieces, output);
+}
+
+}  // namespace zenvira::components
