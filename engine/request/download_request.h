@@ -5,11 +5,60 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/request/job_outcome.h"
 
 namespace zenvira::components {
 
+// How the bytes of one track come: one progressive file, or a playlist of fragments.
+enum class TrackKind {
+    Progressive,  // one file, fetched in byte ranges
+    Hls,          // an HLS media playlist, fetched by its segments and joined
+    Unknown,      // an address given without a resolution: its server's answer decides
+};
+
+struct Track {
+    TrackKind kind = TrackKind::Unknown;
+    std::string address;
+    std::string container;  // the extension it is saved as ("flv", "mp4", "webm"), empty when unknown
+};
+
+// Where a download's file goes.
+struct DownloadTarget {
+    std::string folder;        // "c:\" or a full path of this system
+    std::string fileName;      // "\Title.flv"
+    std::string fallbackName;  // the name when the title leaves none (the video's id)
+};
+
+// What the download came from, so a job knows its own files and can renew an expired link.
+struct DownloadSource {
+    std::string pageAddress;  // the page the address came from, when known
+    std::string quality;      // ... and which of its qualities
+};
+
+struct DownloadOptions {
+    std::string userAgent;
+    int connections = 1;                 // where the count starts (TuningValueA)
+    std::int64_t minSegmentBytes = 0;    // the smallest piece worth its own connection
+    std::int64_t maxBytesPerSecond = 0;  // over all connections; 0: no limit
+};
+
+// Reads the page again and gives the quality's current address, or "" (called on the job's
+// thread when the address has expired).
+using AddressRenewal = std::function<std::string(const std::string& page, const std::string& quality)>;
+
+// One download as data: every front builds one, the engine picks the job by the kind of its
+// tracks. Several tracks (video and audio apart) are fetched together and joined.
+struct DownloadRequest {
+    std::vector<Track> tracks;
+    DownloadTarget target;
+    DownloadSource source;
+    DownloadOptions options;
+    AddressRenewal renewAddress;
+};
+
+// What one job kind reads: one track of a request, flattened.
 struct JobSettings {
     std::string address;
     std::string folder;    // "c:\" or a full path of this system
