@@ -1,7 +1,7 @@
 #pragma once
-// Extract's mapping of the resolved stream addresses onto the five quality buttons.
+// Extract's mapping of the resolved streams onto the five quality buttons: the one place the
+// button map (List4 and the enabled buttons) is made, for every resolver.
 #include <array>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,11 +17,12 @@ struct ButtonMap {
     std::array<bool, kQualityButtons> enabled{};
 };
 
-// Right-aligns List2 onto the buttons: the lowest quality offered lands on the last button,
-// and the last List2 row (the piece after the map's final comma) is never used.
-ButtonMap mapStreamsToButtons(const std::vector<std::string>& List2);
+// Each button the stream that lands on it (streamsOnButtons), "no" where none landed.
+ButtonMap buttonMapOf(const std::vector<resolve::Stream>& streams);
 
-// A generic page's streams on the buttons: each button its own stream, "no" where none landed.
-ButtonMap mapButtonStreams(const std::array<std::optional<resolve::Stream>, kQualityButtons>& buttons);
+// A watch page's address rows on the buttons, right-aligned: the lowest quality offered
+// lands on the last button, and the last List2 row (the piece after the map's final comma)
+// is never used.
+ButtonMap mapStreamsToButtons(const std::vector<std::string>& List2);
 
 }  // namespace zenvira::app

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/download_events.h"
 #include "app/download_workflow.h"
 #include "app/main_view.h"
 #include "app/page_reader.h"
@@ -44,6 +45,12 @@ public:
     bool setFolder(const std::string& folder, std::string& error);
     // Every progress event of the running job, in figures (the view gets its texts as well).
     void onProgress(std::function<void(const ProgressFigures&)> listener);
+    // How each download ended (outcome, reason, saved path), and each page that could not be
+    // read: what a front tells its user, whatever boxes the window shows.
+    void onDownloadEnded(std::function<void(const DownloadEnded&)> listener) {
+        workflow_->onDownloadEnded(std::move(listener));
+    }
+    void onPageFailed(std::function<void(const PageFailed&)> listener) { workflow_->onPageFailed(std::move(listener)); }
 
     // Stops the page being read and the running download; a batch ends. Its .part stays.
     void Stop() { workflow_->Stop(); }

@@ -29,42 +29,35 @@ ProgressFigures figuresOf(const components::DownloadProgress& info) {
 // The quality a batch row downloads: the best its page offers.
 const std::string kBestQuality = "best";
 
-// What a batch row downloads: the watch page's best address, or the tallest generic stream.
-std::optional<std::string> bestOf(const resolve::Resolution& resolution) {
-    if (resolution.resolver != "generic") return resolution.bestAddress;
-    for (const auto& stream : resolution.buttons)
-        if (stream) return stream->address;
-    return std::nullopt;
-}
-
 // The address on the quality's button of a page that has been read, or "".
-std::string addressForQuality(const std::string& page, const components::FetchResult& fetched, const std::string& quality,
-                              const PageReader& reader) {
-    // A watch page is read as it always was.
-    if (quality == kBestQuality) {
-        if (auto best = resolve::resolveBestAddress(fetched.text).address) return *best;
-    } else {
-        const auto map = mapStreamsToButtons(resolve::resolvePage(fetched.text).List2);
-        for (std::size_t k = 0; k < base::kQualities.size() && k < map.List4.size(); ++k)
-            if (base::kQualities[k].caption == quality)
-                if (auto offered = base::offeredEntry(map.List4[k])) return *offered;
-    }
-    // Any other page: through the generic resolver, onto the same buttons.
-    const auto fetch = [&reader](const std::string& more) { return reader(more, nullptr); };
+std::string addressForQuality(const std::string& page, const components::FetchResult& fetched,
+                              const std::string& quality, const PageReader& reader, components::CancelToken& cancel) {
+    const auto fetch = [&reader, &cancel](const std::string& more) { return reader(more, &cancel); };
     const resolve::Resolution resolution = resolve::resolveFetchedPage(page, fetched, fetch);
-    if (resolution.resolver != "generic") return {};
-    if (quality == kBestQuality) return bestOf(resolution).value_or("");
-    for (std::size_t k = 0; k < base::kQualities.size(); ++k)
-        if (base::kQualities[k].caption == quality && resolution.buttons[k]) return resolution.buttons[k]->address;
+    if (quality == kBestQuality) return resolution.best ? resolution.best->address : std::string();
+    const auto map = buttonMapOf(resolution.streams);
+    for (std::size_t k = 0; k < base::kQualities.size() && k < map.List4.size(); ++k)
+        if (base::kQualities[k].caption == quality)
+            if (auto offered = base::offeredEntry(map.List4[k])) return *offered;
     return {};
 }
 
-// Reads the page again and finds the quality's current address; runs on the transfer thread.
-components::clDownLoader::AddressRenewal renewalThrough(PageReader reader) {
-    return [reader = std::move(reader)](const std::string& page, const std::string& quality) -> std::string {
-        const auto fetched = reader(page, nullptr);
-        return fetched.ok ? addressForQuality(page, fetched, quality, reader) : std::string();
+// Reads the page again and finds the quality's current address; runs on the transfer thread,
+// and the job's Stop ends the read.
+components::AddressRenewal renewalThrough(PageReader reader) {
+    return [reader = std::move(reader)](const std::string& page, const std::string& quality,
+                                        components::CancelToken& cancel) -> std::string {
+        const auto fetched = reader(page, &cancel);
+        if (!fetched.ok || cancel.cancelled()) return {};
+        return addressForQuality(page, fetched, quality, reader, cancel);
     };
+}
+
+// What the job fetches for a stream the resolver found: its kind and container go with it.
+components::Track trackOf(const resolve::Stream& stream) {
+    const auto kind =
+        stream.kind == resolve::StreamKind::Hls ? components::TrackKind::Hls : components::TrackKind::Progressive;
+    return {kind, stream.address, stream.container};
 }
 
 std::string batchSummary(int saved, int failed, int skipped) {
@@ -88,7 +81,6 @@ DownloadWorkflow::DownloadWorkflow(MainView& view, components::clDownLoader& dow
     connect(&downloader_, &components::clDownLoader::Progress, this, &DownloadWorkflow::clDownLoader1_Progress);
     connect(&downloader_, &components::clDownLoader::ProcessCompleted, this,
             &DownloadWorkflow::clDownLoader1_ProcessCompleted);
-    downloader_.setAddressRenewal(renewalThrough(reader_));
 }
 
 DownloadWorkflow::~DownloadWorkflow() {
@@ -140,12 +132,8 @@ components::FetchResult DownloadWorkflow::readPage(const std::string& address, b
     return page;
 }
 
-// The watch-page path saves .flv as it always did; a generic stream its own container.
-std::string DownloadWorkflow::extensionOf(const std::string& address) const {
-    if (resolution_.resolver != "generic") return "flv";
-    for (const auto& stream : resolution_.streams)
-        if (stream.address == address && !stream.container.empty()) return stream.container;
-    return "mp4";
+void DownloadWorkflow::tellPageFailed(const std::string& address, const std::string& reason) {
+    for (const auto& listener : pageFailed_) listener({address, reason});
 }
 
 void DownloadWorkflow::disableQualityButtons() {
@@ -162,6 +150,7 @@ void DownloadWorkflow::Extract(const std::string& address) {
     const auto page = readPage(address, true, resolution);
     if (page.cancelled) return;  // stopped by the user, or a newer Extract took over
     if (!page.ok) {
+        tellPageFailed(address, page.error);
         msgBox("Could not read the page " + address + "\n" + page.error, Style::OkOnly + Style::Critical, "Error");
         return;
     }
@@ -169,7 +158,8 @@ void DownloadWorkflow::Extract(const std::string& address) {
     videoTitle_ = resolution_.videoTitle;
     List1_ = resolution_.List1;
     List2_ = resolution_.List2;
-    auto map = resolution_.resolver == "generic" ? mapButtonStreams(resolution_.buttons) : mapStreamsToButtons(List2_);
+    buttonStreams_ = resolve::streamsOnButtons(resolution_.streams);
+    auto map = buttonMapOf(resolution_.streams);
     List4_ = std::move(map.List4);
     for (int k = kQualityButtons - 1; k >= 0; --k) view_.setQualityButtonEnabled(k, map.enabled[k]);
     if (std::none_of(map.enabled.begin(), map.enabled.end(), [](bool on) { return on; }))
@@ -180,7 +170,10 @@ void DownloadWorkflow::QualityDownload(int index) {
     if (index < 0 || index >= static_cast<int>(List4_.size())) return;
     jobPage_ = extractedPage_;
     jobQuality_ = index < base::kQualityCount ? std::string(base::kQualities[static_cast<std::size_t>(index)].caption) : "";
-    startDownload(List4_[static_cast<std::size_t>(index)]);
+    const auto& stream = buttonStreams_[static_cast<std::size_t>(index)];
+    startDownload(stream
+                      ? trackOf(*stream)
+                      : components::Track{components::TrackKind::Unknown, List4_[static_cast<std::size_t>(index)], ""});
 }
 
 // Each row keeps a mark of how its run ended, so a failure stays visible after the next row
@@ -210,25 +203,26 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         }
         if (!page.ok) {
             jobs_.push_back({row, "", std::nullopt, {}, {}});
+            tellPageFailed(row, page.error);
             mark(index, BatchRowOutcome::Failed, page.error);
             continue;  // the next row may well work
         }
         resolution_ = std::move(resolution);
         videoTitle_ = resolution_.videoTitle;
         List1_ = resolution_.List1;
-        const auto best = bestOf(resolution_);
+        const auto best = resolution_.best;
         if (!best) {
             view_.setStatusText(kNoStreams + ": " + row);
             jobs_.push_back({row, "", std::nullopt, {}, {}});
             mark(index, BatchRowOutcome::Skipped, kNoStreams);
             continue;
         }
-        List2_.push_back(*best);
+        List2_.push_back(best->address);
         lastFailure_.clear();
         job = jobs_.size();  // commands run during the wait add their own after it
         jobPage_ = row;
         jobQuality_ = kBestQuality;
-        startDownload(*best);
+        startDownload(trackOf(*best));
         const auto outcome = jobs_[job].outcome;
         if (!outcome) {
             mark(index, BatchRowOutcome::Skipped, "Another download was running");
@@ -261,26 +255,31 @@ std::string DownloadWorkflow::savedPathOf(const JobRecord& job) const {
     return platform::mapLocalTarget(job.folder, job.fileName).path;
 }
 
-void DownloadWorkflow::startDownload(const std::string& address) {
-    downloader_.setSourceAddress(address);
+components::DownloadRequest DownloadWorkflow::requestFor(const components::Track& track, const std::string& fileName) {
+    components::DownloadRequest request;
+    request.tracks.push_back(track);
+    request.target = {localFolder(), fileName, videoIdOf(jobPage_)};
+    request.source = {jobPage_, jobQuality_};
+    request.options.connections = connections_;
+    request.options.minSegmentBytes = 4096 * 1024;
+    request.options.maxBytesPerSecond = maxBytesPerSecond_;
+    request.renewAddress = renewalThrough(reader_);
+    return request;
+}
+
+void DownloadWorkflow::startDownload(const components::Track& track) {
     if (!downloader_.Busy()) lastFigures_ = {};
     videoTitle_ = sanitiseTitle(videoTitle_);
-    const std::string fileName = fileName_.empty() ? localFileName(videoTitle_, extensionOf(address)) : "\\" + fileName_;
-    downloader_.setLocalFileName(fileName);
-    downloader_.setLocalFolder(localFolder());
-    downloader_.setTuningValueA(connections_);
-    downloader_.setMaxBytesPerSecond(maxBytesPerSecond_);
-    downloader_.setTuningValueB(4096);
-    downloader_.setPageAddress(jobPage_);
-    downloader_.setQuality(jobQuality_);
-    downloader_.setFallbackName(videoIdOf(jobPage_));
+    const std::string extension = track.container.empty() ? "mp4" : track.container;
+    const std::string fileName = fileName_.empty() ? localFileName(videoTitle_, extension) : "\\" + fileName_;
+    auto request = requestFor(track, fileName);
     jobPage_.clear();
     jobQuality_.clear();
     view_.setCaption("Zenvira : " + videoTitle_);
-    jobs_.push_back({address, fileName, std::nullopt, localFolder(), {}});
+    jobs_.push_back({track.address, fileName, std::nullopt, localFolder(), {}});
     if (downloader_.Busy()) return;  // the running download goes on; this click starts nothing
     activeJob_ = jobs_.size() - 1;
-    downloader_.Start(true);
+    downloader_.Start(std::move(request));
     waitForJobEnd();
     downloadFinished_ = false;
 }
@@ -339,6 +338,13 @@ void DownloadWorkflow::clDownLoader1_ProcessCompleted(int code) {
     }
     // A single download tells the desktop how it ended (a batch does so once, at its end);
     // before any message box, which waits for the user.
+    if (ended && *ended < jobs_.size()) {
+        const JobRecord& job = jobs_[*ended];
+        const DownloadEnded event{job.address, *outcome,
+                                  *outcome == JobOutcome::Stopped ? std::string() : downloader_.ErrorInfo().ErrorText,
+                                  fileSaved(*outcome) ? savedPathOf(job) : std::string()};
+        for (const auto& listener : downloadEnded_) listener(event);
+    }
     if (!shuttingDown_ && batches_ == 0 && ended && *ended < jobs_.size() && *outcome != JobOutcome::Stopped) {
         const JobRecord& job = jobs_[*ended];
         view_.downloadsEnded(*outcome == JobOutcome::Failed

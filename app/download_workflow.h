@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "app/download_events.h"
 #include "app/main_view.h"
 #include "app/page_reader.h"
+#include "engine/request/download_request.h"
 #include "engine/request/job_outcome.h"
 #include "resolve/resolver.h"
 
@@ -44,7 +46,6 @@ public:
     void Extract(const std::string& address);              // PushButton2
     void QualityDownload(int index);                       // PushButton1(index)
     void BatchDownload(const std::vector<std::string>& rows);  // PushButton4, the rows of ListBox1
-    void startDownload(const std::string& address);
     // PushButton6: cancels the pages being read and the running download; a batch ends.
     void Stop();
     // The window is going away: ends the running job and every wait.
@@ -72,6 +73,13 @@ public:
     void setMaxBytesPerSecond(std::int64_t bytesPerSecond) { maxBytesPerSecond_ = bytesPerSecond; }
     void setFileName(std::string name) { fileName_ = std::move(name); }
 
+    // How each download and each failed page read ended, as they end (the window's boxes and
+    // texts come besides).
+    void onDownloadEnded(std::function<void(const DownloadEnded&)> listener) {
+        downloadEnded_.push_back(std::move(listener));
+    }
+    void onPageFailed(std::function<void(const PageFailed&)> listener) { pageFailed_.push_back(std::move(listener)); }
+
     // The downloader's events (connected in the constructor).
     void clDownLoader1_Progress();
     void clDownLoader1_ProcessCompleted(int code);
@@ -81,7 +89,10 @@ private:
     // Reads the page and resolves it (on the worker thread: a resolver may read a playlist or
     // a stream's first bytes); `resolution` is set when the page came.
     components::FetchResult readPage(const std::string& address, bool forExtract, resolve::Resolution& resolution);
-    std::string extensionOf(const std::string& address) const;
+    // Starts the download of one track, saved under the title with the track's container.
+    void startDownload(const components::Track& track);
+    components::DownloadRequest requestFor(const components::Track& track, const std::string& fileName);
+    void tellPageFailed(const std::string& address, const std::string& reason);
     void recordOutcome(components::JobOutcome outcome);
     void markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason, const std::string& savedFile = {});
     void disableQualityButtons();
@@ -92,6 +103,7 @@ private:
     PageReader reader_;
 
     std::vector<std::string> List1_, List2_, List4_;
+    resolve::ButtonStreams buttonStreams_;  // the stream behind each quality button
     std::string videoTitle_;
     resolve::Resolution resolution_;
     bool downloadFinished_ = false;
@@ -113,6 +125,8 @@ private:
     int connections_ = 2;
     std::int64_t maxBytesPerSecond_ = 0;
     std::string fileName_;
+    std::vector<std::function<void(const DownloadEnded&)>> downloadEnded_;
+    std::vector<std::function<void(const PageFailed&)>> pageFailed_;
 };
 
 }  // namespace zenvira::app

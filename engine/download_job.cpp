@@ -47,9 +47,18 @@ constexpr int kMostRounds = 4;
 class DownloadJob {
 public:
     DownloadJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick)
-        : settings_(settings), meter_(meter), loop_(stop),
-          context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{},
-                   settings.maxBytesPerSecond > 0 ? std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr},
+        : settings_(settings),
+          meter_(meter),
+          stop_(stop),
+          loop_(stop),
+          context_{
+              loop_,
+              stop,
+              meter,
+              std::move(tick),
+              settings.userAgent,
+              RetryPolicy{},
+              settings.maxBytesPerSecond > 0 ? std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr},
           origin_{settings.address, settings.pageAddress, settings.quality} {}
 
     JobResult run();
@@ -69,6 +78,7 @@ private:
 
     const JobSettings& settings_;
     ProgressMeter& meter_;
+    CancelToken& stop_;
     MultiLoop loop_;
     FetchContext context_;
     DownloadOrigin origin_;
@@ -117,7 +127,11 @@ JobResult DownloadJob::run() {
             continue;
         }
         if (!result.expired || !settings_.renewAddress) return keepPart(result);
-        const std::string renewed = settings_.renewAddress(settings_.pageAddress, settings_.quality);
+        const std::string renewed = settings_.renewAddress(settings_.pageAddress, settings_.quality, stop_);
+        if (stop_.cancelled()) {
+            result.status = PhaseStatus::Stopped;
+            return keepPart(result);
+        }
         if (renewed.empty() || renewed == address) {
             result.error += " (the link expired and the page offers no new one)";
             return keepPart(result);
@@ -278,6 +292,26 @@ JobResult runAnyJob(const JobSettings& settings, ProgressMeter& meter, CancelTok
     if (isPlaylistAddress(settings.address)) return runHlsJob(settings, meter, stop, tick);
     const JobResult result = runDownloadJob(settings, meter, stop, tick);
     return result.playlist ? runHlsJob(settings, meter, stop, tick) : result;
+}
+
+JobResult runAnyJob(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop,
+                    std::function<void()> tick) {
+    if (request.tracks.empty()) return {JobOutcome::Failed, "No address was given for the download", {}};
+    if (request.tracks.size() > 1)
+        return {JobOutcome::Failed, "A download of several tracks to be joined cannot be made yet", {}};
+    const Track& track = request.tracks.front();
+    const JobSettings settings = jobSettingsOf(request, track);
+    switch (track.kind) {
+    case TrackKind::Hls: return runHlsJob(settings, meter, stop, tick);
+    case TrackKind::Progressive: {
+        JobResult result = runDownloadJob(settings, meter, stop, tick);
+        // The page said a file, the server sent a playlist: nothing was kept, and what the
+        // server says is what the bytes are.
+        return result.playlist ? runHlsJob(settings, meter, stop, tick) : result;
+    }
+    case TrackKind::Unknown: break;
+    }
+    return runAnyJob(settings, meter, stop, std::move(tick));
 }
 
 }  // namespace zenvira::components

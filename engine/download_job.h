@@ -17,8 +17,15 @@ namespace zenvira::components {
 JobResult runDownloadJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop,
                          std::function<void()> tick);
 
-// The job an address calls for: an HLS playlist, known by its address or by the type its
-// server gives it, is fetched by its segments; anything else as one resource.
+// The job a request calls for, picked by the kind of its track: a progressive file in byte
+// ranges, an HLS media playlist by its segments. A request of several tracks is refused for
+// now (joining tracks comes with DASH).
+JobResult runAnyJob(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop,
+                    std::function<void()> tick);
+
+// An address given without a resolution (typed, or handed to the downloader alone): an HLS
+// playlist, known by its address or by the type its server gives it, is fetched by its
+// segments; anything else as one resource.
 JobResult runAnyJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick);
 
 }  // namespace zenvira::components

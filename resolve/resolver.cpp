@@ -1,6 +1,7 @@
 #include "resolve/resolver.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "media/hls/hls_playlist.h"
 #include "media/media_file/media_probe.h"
@@ -52,11 +53,45 @@ std::string percentDecoded(const std::string& text) {
     return out;
 }
 
+// The extra reads a resolution may make: at most kMostExtraReads, whatever the page holds.
+class ExtraReads {
+public:
+    explicit ExtraReads(const Fetcher& fetch) : fetch_(fetch) {}
+
+    bool left() const { return used_ < kMostExtraReads; }
+    // None once the reads are spent.
+    std::optional<components::FetchResult> read(const std::string& address) {
+        if (!left() || !fetch_) return std::nullopt;
+        ++used_;
+        return fetch_(address);
+    }
+
+private:
+    const Fetcher& fetch_;
+    int used_ = 0;
+};
+
+// The frame height of a media playlist that says none: probed from the first bytes of its
+// first segment (of its initialisation section for fMP4); 0 when they cannot be read.
+int probedPlaylistHeight(const components::hls::Playlist& playlist, ExtraReads& reads) {
+    if (playlist.segments.empty()) return 0;
+    const auto& first = playlist.segments.front();
+    if (first.key.method != components::hls::SegmentKey::Method::None) return 0;  // enciphered bytes tell nothing
+    const auto bytes = reads.read(first.initAddress.empty() ? first.address : first.initAddress);
+    if (!bytes || !bytes->ok) return 0;
+    return components::probeMediaBytes(bytes->text).height;
+}
+
 // The variants of a master playlist become streams; a media playlist is one stream.
-std::vector<Stream> playlistStreams(const std::string& address, const std::string& text, int knownHeight) {
+std::vector<Stream> playlistStreams(const std::string& address, const std::string& text, int knownHeight,
+                                    ExtraReads& reads) {
     const auto parsed = components::hls::parsePlaylist(text, address);
     if (!parsed.playlist) return {};
-    if (!parsed.playlist->master) return {Stream{address, knownHeight ? knownHeight : heightFromAddress(address), "mp4", StreamKind::Hls, ""}};
+    if (!parsed.playlist->master) {
+        int height = knownHeight ? knownHeight : heightFromAddress(address);
+        if (height == 0) height = probedPlaylistHeight(*parsed.playlist, reads);
+        return {Stream{address, height, "mp4", StreamKind::Hls, ""}};
+    }
     std::vector<Stream> streams;
     for (const auto& variant : parsed.playlist->variants)
         streams.push_back({variant.address, variant.height ? variant.height : heightFromAddress(variant.address), "mp4",
@@ -65,23 +100,28 @@ std::vector<Stream> playlistStreams(const std::string& address, const std::strin
 }
 
 // Reads a playlist or a stream's first bytes to learn what the page did not say. A stream
-// that turns out to be a page (an embeddable player, say) or unreadable is dropped.
-std::vector<Stream> completeStream(const Stream& stream, const Fetcher& fetch) {
+// that turns out to be a page (an embeddable player, say) or unreadable is dropped; once the
+// reads are spent, a stream stands as the page said it.
+std::vector<Stream> completeStream(const Stream& stream, ExtraReads& reads) {
     if (stream.kind == StreamKind::Hls) {
-        const auto list = fetch(stream.address);
-        if (!list.ok) return {};
-        return playlistStreams(list.finalAddress.empty() ? stream.address : list.finalAddress, list.text, stream.height);
+        const auto list = reads.read(stream.address);
+        if (!list) return {stream};
+        if (!list->ok) return {};
+        return playlistStreams(list->finalAddress.empty() ? stream.address : list->finalAddress, list->text,
+                               stream.height, reads);
     }
     if (stream.height > 0 && !stream.container.empty()) return {stream};
-    const auto head = fetch(stream.address);
-    if (!head.ok) return {};
-    if (components::hls::isPlaylistType(head.contentType) || components::hls::looksLikePlaylist(head.text))
-        return playlistStreams(head.finalAddress.empty() ? stream.address : head.finalAddress, head.text, stream.height);
-    if (!head.mediaPrefix && !isMediaMagic(head.text)) return {};
+    const auto head = reads.read(stream.address);
+    if (!head) return {stream};
+    if (!head->ok) return {};
+    if (components::hls::isPlaylistType(head->contentType) || components::hls::looksLikePlaylist(head->text))
+        return playlistStreams(head->finalAddress.empty() ? stream.address : head->finalAddress, head->text,
+                               stream.height, reads);
+    if (!head->mediaPrefix && !isMediaMagic(head->text)) return {};
     Stream known = stream;
-    const auto facts = components::probeMediaBytes(head.text);
+    const auto facts = components::probeMediaBytes(head->text);
     if (known.height == 0) known.height = facts.height;
-    if (known.container.empty()) known.container = containerOf(head.contentType, "");
+    if (known.container.empty()) known.container = containerOf(head->contentType, "");
     if (known.container.empty() && facts.recognised) known.container = facts.container;
     return {known};
 }
@@ -92,7 +132,8 @@ Resolution directMedia(const std::string& address, const components::FetchResult
     result.videoTitle = dispositionName(page.contentDisposition);
     if (result.videoTitle.empty()) result.videoTitle = nameFromAddress(address);
     if (components::hls::isPlaylistType(page.contentType) || components::hls::looksLikePlaylist(page.text)) {
-        result.streams = playlistStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text, 0);
+        ExtraReads reads(fetch);
+        result.streams = playlistStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text, 0, reads);
         // The address the user gave stands for a media playlist; variants keep their own.
         for (auto& stream : result.streams)
             if (stream.address == page.finalAddress) stream.address = address;
@@ -103,21 +144,23 @@ Resolution directMedia(const std::string& address, const components::FetchResult
         if (stream.container.empty()) stream.container = facts.recognised ? facts.container : "mp4";
         result.streams.push_back(stream);
     }
-    (void)fetch;
-    result.buttons = streamsOnButtons(result.streams);
     return result;
 }
 
-}  // namespace
-
-std::array<std::optional<Stream>, kButtons> streamsOnButtons(const std::vector<Stream>& streams) {
-    std::array<std::optional<Stream>, kButtons> buttons;
-    for (const auto& stream : streams) {
-        auto& slot = buttons[static_cast<std::size_t>(buttonOfHeight(stream.height))];
-        if (!slot || stream.height > slot->height) slot = stream;
-    }
-    return buttons;
+// The stream on the best button that has one.
+std::optional<Stream> bestOnButtons(const std::vector<Stream>& streams) {
+    for (auto& stream : streamsOnButtons(streams))
+        if (stream) return stream;
+    return std::nullopt;
 }
+
+// The page carries the data markers of a watch page, whether or not they frame a stream.
+bool isWatchPage(const std::string& text) {
+    const PageMarkers markers;
+    return text.find(markers.Text2) != std::string::npos || text.find(markers.Text3) != std::string::npos;
+}
+
+}  // namespace
 
 std::string dispositionName(const std::string& header) {
     const std::string lower = lowerText(header);
@@ -161,14 +204,14 @@ Resolution resolveGeneric(const std::string& address, const components::FetchRes
     const std::string base = page.finalAddress.empty() ? address : page.finalAddress;
     auto found = readGenericPage(page.text, base);
     result.videoTitle = std::move(found.title);
+    ExtraReads reads(fetch);
+    std::unordered_set<std::string> seen;
     for (const auto& stream : found.streams)
-        for (auto& complete : completeStream(stream, fetch))
-            if (std::none_of(result.streams.begin(), result.streams.end(),
-                             [&](const Stream& s) { return s.address == complete.address; })) {
+        for (auto& complete : completeStream(stream, reads))
+            if (seen.insert(complete.address).second) {
                 if (complete.container.empty()) complete.container = "mp4";
                 result.streams.push_back(std::move(complete));
             }
-    result.buttons = streamsOnButtons(result.streams);
     return result;
 }
 
@@ -176,17 +219,28 @@ Resolution resolveFetchedPage(const std::string& address, const components::Fetc
     const std::string text = page.mediaPrefix ? std::string() : page.text;
     auto watch = resolvePage(text);
     const bool found = std::any_of(watch.List2.begin(), watch.List2.end(), [](const std::string& a) { return !a.empty(); });
+    Resolution result;
     if (found) {
-        Resolution result;
         result.resolver = "watch-page";
         result.videoTitle = std::move(watch.videoTitle);
-        result.List1 = std::move(watch.List1);
-        result.List2 = std::move(watch.List2);
-        result.bestAddress = resolveBestAddress(text).address;
-        return result;
+        result.streams = watchPageStreams(watch.List2);
+        if (const auto best = resolveBestAddress(text).address) {
+            const auto onButton = std::find_if(result.streams.begin(), result.streams.end(),
+                                               [&](const Stream& s) { return s.address == *best; });
+            result.best =
+                onButton != result.streams.end() ? *onButton : Stream{*best, 0, "flv", StreamKind::Progressive, ""};
+        }
+    } else {
+        result = resolveGeneric(address, page, fetch);
+        result.best = bestOnButtons(result.streams);
+        // A watch page without a stream of its own stays the watch page: its title, not the
+        // generic reading of its <title>, with whatever streams the generic resolver found.
+        if (isWatchPage(text)) {
+            result.resolver = "watch-page";
+            result.videoTitle = std::move(watch.videoTitle);
+        }
     }
-    // The hidden lists keep what the watch-page resolver left: five "no" entries.
-    Resolution result = resolveGeneric(address, page, fetch);
+    // The hidden lists keep what the watch-page resolver cut (five "no" entries when nothing).
     result.List1 = std::move(watch.List1);
     result.List2 = std::move(watch.List2);
     return result;

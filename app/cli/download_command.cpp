@@ -9,9 +9,9 @@
 
 #include "app/cli/command_line.h"
 #include "app/cli/json_writer.h"
+#include "app/cli/printable_text.h"
 #include "app/cli/terminal_view.h"
 #include "app/download_session.h"
-#include "app/message_lines.h"
 #include "base/quality.h"
 #include "base/text_ops.h"
 #include "platform/terminal.h"
@@ -81,14 +81,20 @@ public:
             jsonLine(JsonObject().add("event", jsonString("saved")).add("address", jsonString(address)).add("file", jsonString(file)));
         } else if (!options_.quiet) {
             terminal_.finishLine();
-            std::cout << "Saved " << file << "\n" << std::flush;
+            std::cout << printableLine("Saved " + file) << "\n" << std::flush;
         }
     }
     void failed(const std::string& address, const std::string& reason) {
         terminal_.finishLine();
         if (options_.json)
             jsonLine(JsonObject().add("event", jsonString("failed")).add("address", jsonString(address)).add("reason", jsonString(reason)));
-        std::cerr << "Failed " << address << ": " << reason << "\n" << std::flush;
+        std::cerr << printableLine("Failed " + address + ": " + reason) << "\n" << std::flush;
+    }
+    // A download that saved its file with a warning says so; a person may want to look.
+    void warned(const std::string& reason) {
+        if (!human()) return;
+        terminal_.finishLine();
+        std::cerr << printableLine("Completed with some warnings: " + reason) << "\n" << std::flush;
     }
     void finishLine() { terminal_.finishLine(); }
     bool allRowsSaved() const { return rowsSaved_ == rows_.size(); }
@@ -113,22 +119,19 @@ app::SessionSettings settingsOf(const DownloadOptions& options) {
 }
 
 // A download session with a terminal for a window. Ctrl-C stops the running download, as the
-// Stop button does, so its .part stays for a later resume.
+// Stop button does, so its .part stays for a later resume. How each download and page read
+// ended comes from the session's events; the window's message boxes go unseen.
 class Session {
 public:
     Session(const DownloadOptions& options, std::vector<std::string> rows = {})
-        : view(options, std::move(rows)),
-          messages_([this, quiet = options.quiet || options.json](const std::string& title, const std::string& text) {
-              // The workflow's boxes: failures are told per address instead; the rest is chatter.
-              if (title == "Error") lastError = text;
-              if (!quiet && title != "Error") {
-                  view.finishLine();
-                  std::cerr << title << ": " << text << "\n";
-              }
-          }),
-          session(view, settingsOf(options)),
-          workflow(session.workflow()) {
+        : view(options, std::move(rows)), session(view, settingsOf(options)), workflow(session.workflow()) {
         session.onProgress([this](const app::ProgressFigures& figures) { view.progress(figures); });
+        session.onDownloadEnded([this](const app::DownloadEnded& ended) {
+            lastReason = ended.reason;
+            if (ended.outcome == components::JobOutcome::CompletedWithWarnings) view.warned(ended.reason);
+        });
+        session.onPageFailed(
+            [this](const app::PageFailed& failed) { lastReason = "Could not read the page: " + failed.reason; });
         platform::catchInterrupts();
         QObject::connect(&interruptWatch_, &QTimer::timeout, [this] {
             if (interrupted()) session.Stop();
@@ -151,13 +154,8 @@ public:
         return true;
     }
 
-    std::string lastError;  // the text of the last "Error" box
+    std::string lastReason;  // why the last download or page read failed
     CliView view;
-
-private:
-    app::MessageLines messages_;
-
-public:
     app::DownloadSession session;
     app::DownloadWorkflow& workflow;
 
@@ -207,7 +205,7 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
     session.workflow.Extract(address);
     const auto& List4 = session.workflow.List4();
     if (List4.empty()) {  // the page could not be read
-        session.view.failed(address, session.lastError.empty() ? "The page could not be read" : session.lastError);
+        session.view.failed(address, session.lastReason.empty() ? "The page could not be read" : session.lastReason);
         return 1;
     }
     const auto button = chooseButton(List4, options);
@@ -220,9 +218,9 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
     session.workflow.QualityDownload(*button);
     session.view.finishLine();
     if (!session.session.allSaved(1) || interrupted()) {
-        session.view.failed(address, interrupted()             ? std::string("Stopped")
-                                     : !session.lastError.empty() ? session.lastError
-                                                                  : std::string("Not saved"));
+        session.view.failed(address, interrupted()                 ? std::string("Stopped")
+                                     : !session.lastReason.empty() ? session.lastReason
+                                                                   : std::string("Not saved"));
         return 1;
     }
     session.view.saved(address, session.session.savedFiles().back());

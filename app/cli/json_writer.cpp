@@ -2,27 +2,32 @@
 
 #include <cstdio>
 
+#include "app/cli/printable_text.h"
+
 namespace zenvira::cli {
 
+// Valid UTF-8 out whatever came in: bytes that form no character become U+FFFD, and every
+// control character (C1 too, which some terminals obey) is escaped.
 std::string jsonString(std::string_view text) {
     std::string out = "\"";
-    for (const char c : text) {
+    forEachCharacter(text, [&](char32_t c, std::string_view bytes) {
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
+        case 0xFFFD: out += "\xEF\xBF\xBD"; break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
+            if (isControl(c)) {
                 char buf[8];
                 std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
                 out += buf;
             } else {
-                out += c;
+                out += bytes;
             }
         }
-    }
+    });
     return out + "\"";
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Just enough JSON output for the command line: texts go out byte for byte, escaped.
+// Just enough JSON output for the command line: texts go out as valid UTF-8, escaped.
 #include <optional>
 #include <string>
 #include <string_view>

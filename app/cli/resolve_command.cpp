@@ -4,8 +4,8 @@
 
 #include "app/button_map.h"
 #include "app/cli/json_writer.h"
+#include "app/cli/printable_text.h"
 #include "app/page_reader.h"
-#include "base/quality.h"
 
 namespace zenvira::cli {
 
@@ -20,27 +20,13 @@ std::string streamJson(const resolve::Stream& stream) {
         .str();
 }
 
-// A watch page's streams are the addresses on its buttons, at the buttons' heights.
-std::vector<resolve::Stream> watchPageStreams(const std::vector<std::string>& List4) {
-    std::vector<resolve::Stream> streams;
-    for (std::size_t k = 0; k < List4.size() && k < base::kQualities.size(); ++k)
-        if (const auto address = base::offeredEntry(List4[k]))
-            streams.push_back({*address, base::kQualities[k].height, "flv", resolve::StreamKind::Progressive, ""});
-    return streams;
-}
-
 }  // namespace
 
 std::string resolutionJson(const resolve::Resolution& resolution) {
-    const bool generic = resolution.resolver == "generic";
-    const auto buttons = generic ? app::mapButtonStreams(resolution.buttons) : app::mapStreamsToButtons(resolution.List2);
-    std::optional<std::string> best = resolution.bestAddress;
-    if (generic)
-        for (const auto& stream : resolution.buttons)
-            if (stream && !best) best = stream->address;
-    const auto streams = generic ? resolution.streams : watchPageStreams(buttons.List4);
+    const auto buttons = app::buttonMapOf(resolution.streams);
+    const auto best = resolution.best ? std::optional<std::string>(resolution.best->address) : std::nullopt;
     std::string streamList = "[";
-    for (const auto& stream : streams) streamList += (streamList.size() > 1 ? "," : "") + streamJson(stream);
+    for (const auto& stream : resolution.streams) streamList += (streamList.size() > 1 ? "," : "") + streamJson(stream);
     streamList += "]";
     return JsonObject()
         .add("resolver", jsonString(resolution.resolver))
@@ -67,7 +53,7 @@ int runResolve(const std::string& address) {
     const auto fetch = [&reader](const std::string& more) { return reader(more, nullptr); };
     const auto page = fetch(address);
     if (!page.ok) {
-        std::cerr << "Could not read " << address << ": " << page.error << "\n";
+        std::cerr << printableLine("Could not read " + address + ": " + page.error) << "\n";
         return 1;
     }
     std::cout << resolutionJson(resolve::resolveFetchedPage(address, page, fetch)) << std::endl;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/cli/printable_text.h"
 #include "platform/terminal.h"
 
 namespace zenvira::cli {
@@ -10,7 +11,7 @@ TerminalView::TerminalView(std::FILE* out) : out_(out), isTerminal_(platform::is
 
 void TerminalView::printLine(const std::string& line) {
     finishLine();
-    std::fprintf(out_, "%s\n", line.c_str());
+    std::fprintf(out_, "%s\n", printableLine(line).c_str());
     std::fflush(out_);
 }
 
@@ -24,7 +25,7 @@ void TerminalView::setStatusText(const std::string& text) { printLine(text); }
 void TerminalView::setCaption(const std::string& caption) { printLine(caption); }
 
 void TerminalView::showProgressView(const app::ProgressView& view) {
-    const std::string bar = terminalBar(view);
+    const std::string bar = printableLine(terminalBar(view));
     if (isTerminal_) {
         std::fprintf(out_, "\r%s\033[K", bar.c_str());
         barOnScreen_ = true;

@@ -36,9 +36,12 @@
 //   5  stopped by Stop.
 // Progress comes at most ten times a second while data arrive, plus one last time before
 // outcomes 1 and 3 so a display can show 100 %; never after ProcessCompleted.
-// Shutdown stops a running transfer and joins its thread before returning; its outcome 5
-// still arrives through the event loop when that runs again. The destructor does the same,
-// except that nothing arrives once the object is gone.
+// Shutdown stops a running transfer without waiting for its thread: the run is cancelled and
+// let go, it ends and frees itself, and nothing of it is delivered any more. Its outcome 5
+// arrives through the event loop when that runs again, unless a new Start came first: the
+// new run never sees the old one's end. The destructor lets go the same way and delivers
+// nothing. Runs let go are joined once they have ended, and waited for only when the process
+// ends.
 #include <QObject>
 
 #include <functional>
@@ -85,9 +88,10 @@ public:
     const std::string& FallbackName() const { return fallbackName_; }
     void setFallbackName(const std::string& name) { fallbackName_ = name; }
     // Called on the transfer thread when the stream address has expired (403, 410): reads the
-    // page again and returns the quality's new address, or "" when there is none. The job
-    // goes on with the same .part when size and validators still agree.
-    using AddressRenewal = std::function<std::string(const std::string& page, const std::string& quality)>;
+    // page again and returns the quality's new address, or "" when there is none; the job's
+    // cancel token ends the read on Stop. The job goes on with the same .part when size and
+    // validators still agree.
+    using AddressRenewal = components::AddressRenewal;
     void setAddressRenewal(AddressRenewal renewal) { addressRenewal_ = std::move(renewal); }
     const std::string& InternetAgent() const { return internetAgent_; }
     void setInternetAgent(const std::string& agent) { internetAgent_ = agent; }
@@ -103,8 +107,13 @@ public:
     // another download's); empty when it saved nothing.
     const std::string& SavedPath() const { return savedPath_; }
 
-    // Returns at once; does nothing while Busy. The flag is the old control's and unused.
+    // Returns at once; does nothing while Busy. The flag is the old control's and unused. The
+    // address set here comes without a resolution: its server's answer decides how it is fetched.
     void Start(bool flag = true);
+    // Starts a download described as data: the job is picked by the kind of its track. The
+    // properties above take the request's values. The request's renewal, when it has none,
+    // is the one set with setAddressRenewal.
+    void Start(DownloadRequest request);
     // Ends the running transfer with outcome 5; does nothing when idle.
     void Stop();
     void Shutdown();
@@ -116,12 +125,14 @@ signals:
 private:
     struct Run;
 
-    JobSettings currentSettings() const;
-    void launch(Run& run, JobSettings settings);
-    void work(Run& run, const JobSettings& settings);
-    void post(quint64 generation, const JobResult& result);
+    DownloadRequest currentRequest() const;
+    void launch(DownloadRequest request);
+    static void work(const std::shared_ptr<Run>& run, const DownloadRequest& request);
+    static void post(Run& run, const JobResult& result);
     void deliverProgress(quint64 generation);
     void deliverOutcome(quint64 generation, const JobResult& result);
+    // Cancels the running job and lets go of it: nothing of it is delivered any more.
+    bool letGoOfRun();
 
     std::string sourceAddress_;
     std::string localFileName_;
@@ -141,7 +152,7 @@ private:
     DownloadError error_;
     std::string savedPath_;
     std::shared_ptr<ProgressMeter> meter_;
-    std::unique_ptr<Run> run_;
+    std::shared_ptr<Run> run_;
 };
 
 }  // namespace zenvira::components

@@ -11,6 +11,8 @@
 
 namespace zenvira::components {
 
+class CancelToken;
+
 // How the bytes of one track come: one progressive file, or a playlist of fragments.
 enum class TrackKind {
     Progressive,  // one file, fetched in byte ranges
@@ -45,8 +47,9 @@ struct DownloadOptions {
 };
 
 // Reads the page again and gives the quality's current address, or "" (called on the job's
-// thread when the address has expired).
-using AddressRenewal = std::function<std::string(const std::string& page, const std::string& quality)>;
+// thread when the address has expired). `cancel` is the job's own: Stop ends the read at once.
+using AddressRenewal =
+    std::function<std::string(const std::string& page, const std::string& quality, CancelToken& cancel)>;
 
 // One download as data: every front builds one, the engine picks the job by the kind of its
 // tracks. Several tracks (video and audio apart) are fetched together and joined.
@@ -66,14 +69,29 @@ struct JobSettings {
     std::string pageAddress;   // the watch page the address came from, when known
     std::string quality;       // ... and which of its qualities
     std::string fallbackName;  // the name when the title leaves none (the video's id)
-    // Reads the watch page again and gives the quality's current address, or "" (called on
-    // the transfer thread when the address has expired).
-    std::function<std::string(const std::string& page, const std::string& quality)> renewAddress;
+    AddressRenewal renewAddress;
     std::string userAgent;
     int connections = 1;
     std::int64_t minSegmentBytes = 0;  // the smallest piece worth its own connection
     std::int64_t maxBytesPerSecond = 0;  // over all connections; 0: no limit
 };
+
+// One track of a request as the job that fetches it reads it.
+inline JobSettings jobSettingsOf(const DownloadRequest& request, const Track& track) {
+    JobSettings settings;
+    settings.address = track.address;
+    settings.folder = request.target.folder;
+    settings.fileName = request.target.fileName;
+    settings.pageAddress = request.source.pageAddress;
+    settings.quality = request.source.quality;
+    settings.fallbackName = request.target.fallbackName;
+    settings.renewAddress = request.renewAddress;
+    settings.userAgent = request.options.userAgent;
+    settings.connections = request.options.connections;
+    settings.minSegmentBytes = request.options.minSegmentBytes;
+    settings.maxBytesPerSecond = request.options.maxBytesPerSecond;
+    return settings;
+}
 
 struct JobResult {
     JobOutcome outcome = JobOutcome::Failed;

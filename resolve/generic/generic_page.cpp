@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 #include "components/html_document/html_document.h"
 #include "base/web_address/address_text.h"
@@ -64,12 +65,13 @@ public:
         stream.kind = container == "hls" ? StreamKind::Hls : StreamKind::Progressive;
         stream.container = container == "hls" ? "mp4" : container;
         stream.mimeType = std::string(mimeType);
-        for (auto& known : streams_)
-            if (known.address == address) {
-                if (known.height == 0) known.height = stream.height;
-                if (known.container.empty()) known.container = stream.container;
-                return;
-            }
+        if (const auto known = places_.find(address); known != places_.end()) {
+            Stream& first = streams_[known->second];
+            if (first.height == 0) first.height = stream.height;
+            if (first.container.empty()) first.container = stream.container;
+            return;
+        }
+        places_.emplace(address, streams_.size());
         streams_.push_back(std::move(stream));
     }
 
@@ -78,6 +80,7 @@ public:
 private:
     std::string base_;
     std::vector<Stream> streams_;
+    std::unordered_map<std::string, std::size_t> places_;  // address -> its index in streams_
 };
 
 std::string attr(const HtmlElement& element, const char* name) { return element.getAttribute(name).value_or(""); }

@@ -131,10 +131,11 @@ TEST(DownloaderRecoveryTest, AnExpiredAddressIsRenewedFromItsPageAndTheSamePartG
     h.site.addStream("old", {.size = size, .bytesPerSecond = 4 * kMiB, .etag = "\"v\"", .expireAfterBytes = kMiB});
     h.site.addStream("new", {.size = size, .etag = "\"v\""});
     std::vector<std::string> asked;
-    h.downloader.setAddressRenewal([&](const std::string& pageAddress, const std::string& quality) {
-        asked.push_back(pageAddress + " " + quality);
-        return h.streamUrl("new");
-    });
+    h.downloader.setAddressRenewal(
+        [&](const std::string& pageAddress, const std::string& quality, components::CancelToken&) {
+            asked.push_back(pageAddress + " " + quality);
+            return h.streamUrl("new");
+        });
     h.prepare(h.streamUrl("old"), "\\clip.flv", 2, 0);
     h.downloader.setPageAddress(page);
     h.downloader.setQuality("720");
