@@ -37,9 +37,19 @@ TEST_F(WorkflowTest, ASessionWithoutAFolderSavesInTheDriveFolderAndCountsFailure
     const auto good = addPage("sessionPg02", "Good", {{"18", "320x240"}});
     const auto gone = addPage("sessionPg03", "Gone", {{"18", "320x240"}}, {.size = 1000, .status = 404});
     app::DownloadSession session(view, {});
-    session.workflow().BatchDownload({good, gone});
+    // What a front hears, as data: each download's outcome, reason and file, each unread page.
+    Strings heard;
+    session.onDownloadEnded([&](const app::DownloadEnded& ended) {
+        heard.push_back(std::to_string(components::processCompletedCode(ended.outcome)) + " " + ended.reason + " " +
+                        ended.savedPath);
+    });
+    session.onPageFailed([&](const app::PageFailed& failed) { heard.push_back(failed.address + " " + failed.reason); });
+    const std::string unread = "http://www.youtube.com/watch?v=notThere001";
+    session.workflow().BatchDownload({good, gone, unread});
     EXPECT_EQ(session.savedFiles(), Strings{(drive / "Good.flv").string()});
     EXPECT_FALSE(session.allSaved(2));
+    EXPECT_EQ(heard, (Strings{"1  " + (drive / "Good.flv").string(), "2 HTTP 404 Not Found ",
+                              unread + " HTTP 404 Not Found"}));
 }
 
 }  // namespace

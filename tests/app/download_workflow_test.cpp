@@ -4,7 +4,9 @@
 #include <QElapsedTimer>
 #include <atomic>
 #include <fstream>
+#include <iostream>
 #include <iterator>
+#include <optional>
 
 #include "app/progress_text.h"
 #include "resolve/resolver.h"
@@ -115,6 +117,8 @@ TEST_F(WorkflowTest, AClickWhileBusyOnlyRewritesTheCaption) {
 }
 
 TEST_F(WorkflowTest, EachOutcomeHasItsMessage) {
+    std::vector<app::DownloadEnded> ended;
+    workflow.onDownloadEnded([&](const app::DownloadEnded& event) { ended.push_back(event); });
     workflow.Extract(addPage("missingFile", "Gone", {{"34", "640x360"}}, {.size = 1000, .status = 404}));
     workflow.QualityDownload(4);
     ASSERT_EQ(boxes.size(), 1u);
@@ -144,6 +148,64 @@ TEST_F(WorkflowTest, EachOutcomeHasItsMessage) {
     workflow.Stop();  // nothing running: nothing happens
     QCoreApplication::processEvents();
     EXPECT_EQ(boxes.size(), 3u);
+
+    // The same outcomes as data, for a front without boxes.
+    ASSERT_EQ(ended.size(), 3u);
+    EXPECT_EQ(ended[0].outcome, components::JobOutcome::Failed);
+    EXPECT_EQ(ended[0].reason, "HTTP 404 Not Found");
+    EXPECT_EQ(ended[0].savedPath, "");
+    EXPECT_EQ(ended[1].outcome, components::JobOutcome::CompletedWithWarnings);
+    EXPECT_FALSE(ended[1].reason.empty());
+    EXPECT_EQ(ended[1].savedPath, (drive / "Unsized.flv").string());
+    EXPECT_EQ(ended[2].outcome, components::JobOutcome::Stopped);
+    EXPECT_EQ(ended[2].savedPath, "");
+}
+
+// Stop during a link renewal whose page answers slowly ends the job at once, not when the
+// page comes.
+TEST_F(WorkflowTest, StopEndsALinkRenewalAtOnce) {
+    const std::uint64_t size = 4 * 1024 * 1024;
+    site.addStream("expiring1",
+                   {.size = size, .bytesPerSecond = 1024 * 1024, .etag = "\"same\"", .expireAfterBytes = 512 * 1024});
+    const std::string path = "/watch?v=slowRenew01";
+    site::FixedResponse page;
+    page.body = site::makeWatchPage({"Renewing", {{"34", "640x360", site::streamAddress("expiring1")}}});
+    site.addFixed(path, page);
+    workflow.Extract("http://www.youtube.com" + path);
+    page.delay = std::chrono::milliseconds(10000);  // the read for the renewal takes its time
+    site.addFixed(path, page);
+
+    const auto pageReads = [&] {
+        int reads = 0;
+        for (const auto& r : site.requests()) reads += r.path == path;
+        return reads;
+    };
+    QElapsedTimer sinceStop;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (sinceStop.isValid() || pageReads() < 2) return;
+        sinceStop.start();
+        workflow.Stop();
+    });
+    watch.start(5);
+    double stoppedAfter = -1;  // ms
+    std::optional<components::JobOutcome> outcome;
+    workflow.onDownloadEnded([&](const app::DownloadEnded& event) {
+        outcome = event.outcome;
+        if (sinceStop.isValid()) stoppedAfter = static_cast<double>(sinceStop.nsecsElapsed()) / 1e6;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    workflow.QualityDownload(4);
+    ASSERT_TRUE(sinceStop.isValid()) << "the renewal never began";
+    EXPECT_EQ(outcome, components::JobOutcome::Stopped);
+    EXPECT_GE(stoppedAfter, 0);
+    EXPECT_LT(stoppedAfter, 1000);
+    std::cout << "Stop during the renewal ended the job after " << stoppedAfter << " ms\n";
+    EXPECT_LT(clock.elapsed(), 8000);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "Download stopped");
+    EXPECT_TRUE(std::filesystem::exists(drive / "Renewing.flv.part"));
 }
 
 TEST_F(WorkflowTest, ADroppedConnectionIsResumedAndAStoppedDownloadTakenUpAgain) {

@@ -187,6 +187,25 @@ TEST_F(CliProcess, JsonLinesEachParseAndNameTheirAddress) {
     EXPECT_TRUE(holdsStream(path("out/Json one.flv"), size));
     // The failed row is named on stderr too.
     EXPECT_NE(r.err.find("Failed " + missing.toStdString() + ": "), std::string::npos) << r.err;
+
+    // A server's file name with bytes that are no UTF-8 and a C1 control: every line is still
+    // UTF-8 a JSON reader takes, and holds no control character.
+    site::FixedResponse named;
+    named.contentType = "video/x-flv";
+    named.body = std::string("FLV\x01\x05\0\0\0\x09", 13) + std::string(4096, '\0');
+    named.headers = {{"Content-Disposition",
+                      "attachment; filename=\"Bad \xFF\xFE name \xC2\x9B"
+                      "2J.flv\""}};
+    site.addFixed("/files/badname.flv", named);
+    const CliRun bad = run({"download", "--json", "http://media.example.com/files/badname.flv", "-o", "bad"});
+    ASSERT_FALSE(bad.out.empty()) << bad.err;
+    for (const std::string& printed : {bad.out, bad.err})
+        for (const auto& line : lines(printed)) {
+            EXPECT_EQ(QString::fromUtf8(line).toUtf8().toStdString(), line) << "not UTF-8: " << line;
+            EXPECT_EQ(line.find("\xC2\x9B"), std::string::npos) << line;
+        }
+    for (const auto& line : lines(bad.out))
+        EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(line)).isObject()) << line;
 }
 
 TEST_F(CliProcess, ConnectionsAndRateLimitReachTheDownload) {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "app/cli/json_writer.h"
+#include "app/cli/printable_text.h"
 #include "app/cli/resolve_command.h"
 #include "tests/site/fixture_site.h"
 #include "tests/support/run_command.h"
@@ -67,6 +68,42 @@ TEST(CliResolve, KnownFieldsOfOnePage) {
     const auto none = cli::resolutionJson("<html></html>");
     EXPECT_NE(none.find(R"("List2": [], "List4": ["no", "no", "no", "no", "no"])"), std::string::npos) << none;
     EXPECT_NE(none.find(R"("best": null)"), std::string::npos) << none;
+    // A title with C1 controls and a byte that is no UTF-8 comes out escaped and replaced.
+    const auto outside =
+        cli::resolutionJson(site::makeWatchPage(watchPage("CSI \xC2\x9B"
+                                                          "2J DCS \xC2\x90 bad \xFF end",
+                                                          {{"34", "640x360"}})));
+    EXPECT_NE(outside.find(R"("videoTitle": "CSI \u009b2J DCS \u0090 bad )"
+                           "\xEF\xBF\xBD"
+                           R"( end")"),
+              std::string::npos)
+        << outside;
+}
+
+// Whatever bytes come from outside, every line the command line prints is valid UTF-8 and
+// holds no control character: JSON escapes them, a terminal line shows '?'.
+TEST(CliOutput, OutsideTextPrintsAsValidUtf8WithoutControls) {
+    struct Case {
+        std::string in, json, line;
+    };
+    const Case cases[] = {
+        {"plain \xC3\xA9t\xC3\xA9", "\"plain \xC3\xA9t\xC3\xA9\"", "plain \xC3\xA9t\xC3\xA9"},
+        {"csi \xC2\x9B"
+         "2J",
+         "\"csi \\u009b2J\"", "csi ?2J"},
+        {"esc \x1B[31m del \x7F", "\"esc \\u001b[31m del \\u007f\"", "esc ?[31m del ?"},
+        {"tab\tline\n", "\"tab\\tline\\n\"", "tab?line?"},
+        {"cut \xE2\x82", "\"cut \xEF\xBF\xBD\xEF\xBF\xBD\"", "cut \xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"overlong \xC0\xAF surrogate \xED\xA0\x80",
+         "\"overlong \xEF\xBF\xBD\xEF\xBF\xBD surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"",
+         "overlong \xEF\xBF\xBD\xEF\xBF\xBD surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"latin1 caf\xE9 \xF0\x9F\x8E\xA5", "\"latin1 caf\xEF\xBF\xBD \xF0\x9F\x8E\xA5\"",
+         "latin1 caf\xEF\xBF\xBD \xF0\x9F\x8E\xA5"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(cli::jsonString(c.in), c.json) << c.in;
+        EXPECT_EQ(cli::printableLine(c.in), c.line) << c.in;
+    }
 }
 
 TEST(CliResolve, AFailedFetchSaysWhyAndExitsWithOne) {

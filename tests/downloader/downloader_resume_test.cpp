@@ -130,6 +130,21 @@ TEST(DownloaderResumeTest, ShutdownDuringATransferJoinsFast) {
     DownloadHarness::pump(std::chrono::milliseconds(300));
     EXPECT_EQ(outcomes, 1);
     EXPECT_EQ(lastOutcome, 5);
+
+    // Shutdown then Start at once: the new run hears only its own end, never the old one's.
+    h.downloader.setSourceAddress(h.streamUrl("slow"));
+    h.downloader.Start(true);
+    DownloadHarness::pump(std::chrono::seconds(5), [&] { return h.downloader.ProgressInfo().BytesDone > 0; });
+    ASSERT_TRUE(h.downloader.Busy());
+    h.downloader.Shutdown();
+    h.site.addStream("next", {.size = 256 * 1024});
+    h.prepare(h.streamUrl("next"), "\\next.flv", 2, 1024);
+    std::vector<int> heard;
+    QObject::connect(&h.downloader, &components::clDownLoader::ProcessCompleted,
+                     [&](int code) { heard.push_back(code); });
+    const DownloadRecord next = h.run();
+    EXPECT_EQ(next.outcomes, std::vector<int>{1}) << next.errorText;
+    EXPECT_EQ(heard, std::vector<int>{1});
 }
 
 }  // namespace
