@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -29,12 +30,17 @@ void initialiseCurlOnce() {
 
 // The threads of runs the downloaders let go of. A thread is joined once it has ended (at
 // once, then: it has nothing left to do), never while it still works; whatever is still
-// running when the process ends is waited for then, so no job outlives what it uses.
+// running when the application object goes, or at the latest when the process ends, is
+// waited for then (they were all cancelled), so no job outlives what it uses.
 class LetGoThreads {
 public:
     static LetGoThreads& instance() {
         static LetGoThreads threads;
         return threads;
+    }
+
+    LetGoThreads() {
+        if (QCoreApplication::instance()) qAddPostRoutine([] { instance().joinAll(); });
     }
 
     void adopt(std::thread thread, std::shared_ptr<std::atomic<bool>> ended) {
@@ -43,10 +49,13 @@ public:
         threads_.push_back({std::move(thread), std::move(ended)});
     }
 
-    ~LetGoThreads() {
+    ~LetGoThreads() { joinAll(); }
+
+    void joinAll() {
         std::lock_guard lock(mutex_);
         for (auto& entry : threads_)
             if (entry.thread.joinable()) entry.thread.join();
+        threads_.clear();
     }
 
 private:
