@@ -336,8 +336,7 @@ void DownloadWorkflow::clDownLoader1_ProcessCompleted(int code) {
         lastFigures_.BytesTotal = lastFigures_.BytesDone;
         view_.showProgressView(showProgress(lastFigures_, view_.decimalSeparator()));
     }
-    // A single download tells the desktop how it ended (a batch does so once, at its end);
-    // before any message box, which waits for the user.
+    // Every listener hears how the job ended, as data, before any message box.
     if (ended && *ended < jobs_.size()) {
         const JobRecord& job = jobs_[*ended];
         const DownloadEnded event{job.address, *outcome,
@@ -345,6 +344,8 @@ void DownloadWorkflow::clDownLoader1_ProcessCompleted(int code) {
                                   fileSaved(*outcome) ? savedPathOf(job) : std::string()};
         for (const auto& listener : downloadEnded_) listener(event);
     }
+    // A single download tells the desktop how it ended (a batch does so once, at its end);
+    // before any message box, which waits for the user.
     if (!shuttingDown_ && batches_ == 0 && ended && *ended < jobs_.size() && *outcome != JobOutcome::Stopped) {
         const JobRecord& job = jobs_[*ended];
         view_.downloadsEnded(*outcome == JobOutcome::Failed

@@ -47,18 +47,9 @@ constexpr int kMostRounds = 4;
 class DownloadJob {
 public:
     DownloadJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick)
-        : settings_(settings),
-          meter_(meter),
-          stop_(stop),
-          loop_(stop),
-          context_{
-              loop_,
-              stop,
-              meter,
-              std::move(tick),
-              settings.userAgent,
-              RetryPolicy{},
-              settings.maxBytesPerSecond > 0 ? std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr},
+        : settings_(settings), meter_(meter), stop_(stop), loop_(stop),
+          context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{},
+                   settings.maxBytesPerSecond > 0 ? std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr},
           origin_{settings.address, settings.pageAddress, settings.quality} {}
 
     JobResult run();
