@@ -6,14 +6,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "engine/download_job.h"
 #include "engine/fragments/hls_job.h"
 #include "tests/any_page/today_site.h"
+#include "tests/media/web_media.h"
 
 using namespace zenvira;
 
@@ -26,17 +28,20 @@ std::string readAll(const QString& path) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+// Segments fetched whole; a rerun's check of the first bytes of a kept one asks for a range.
 int segmentRequests(const site::FixtureSite& site) {
     int count = 0;
-    for (const auto& request : site.requests()) count += request.path.ends_with(".ts");
+    for (const auto& request : site.requests())
+        count += request.path.ends_with(".ts") && !request.headers.count("range");
     return count;
 }
 
 // Serves the test media's 720p variant: its playlist at `playlistPath`, its segments in
 // `folder`, each after the delay `delayOf` gives it. Returns how many segments it has.
 int serveVariant(site::FixtureSite& site, const std::string& folder, const std::string& playlistPath,
-                 const std::function<std::chrono::milliseconds(const QString&)>& delayOf = {}) {
-    const QDir variant(testsite::todayMediaFolder() + "/hls/720p");
+                 const std::function<std::chrono::milliseconds(const QString&)>& delayOf = {},
+                 const QString& variantFolder = {}) {
+    const QDir variant(variantFolder.isEmpty() ? testsite::todayMediaFolder() + "/hls/720p" : variantFolder);
     int segments = 0;
     for (const QString& file : variant.entryList(QDir::Files)) {
         site::FixedResponse response;
@@ -48,6 +53,19 @@ int serveVariant(site::FixtureSite& site, const std::string& folder, const std::
         site.addFixed(list ? playlistPath : folder + file.toStdString(), response);
     }
     return segments;
+}
+
+// Stops `stop` once the first segment is on the disk and recorded in the journal.
+std::thread stopOnceTheFirstIsRecorded(const std::string& target, components::CancelToken& stop) {
+    return std::thread([target, &stop] {
+        for (int i = 0; i < 2000; ++i) {  // up to 20 s on a busy machine
+            std::ifstream state(target + ".part.hls");
+            std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
+            if (text.find("\ndone\t0\t") != std::string::npos) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        stop.cancel();
+    });
 }
 
 components::JobSettings settingsFor(const std::string& address, const QTemporaryDir& folder, const std::string& name) {
@@ -82,7 +100,7 @@ TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
         for (int i = 0; i < 2000; ++i) {  // up to 20 s on a busy machine
             std::ifstream state(target + ".part.hls");
             std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
-            if (text.find("\n0\n") != std::string::npos) break;
+            if (text.find("\ndone\t0\t") != std::string::npos) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         stop.cancel();
@@ -118,10 +136,20 @@ TEST(HlsFailures, ASegmentThatCannotBeHadSaysWhyInTheSharedWords) {
     site.addFixed("/broken/gone.m3u8", {.body = playlist("gone.ts"), .contentType = "application/vnd.apple.mpegurl"});
     site.addFixed("/broken/loop.m3u8", {.body = playlist("loop.ts"), .contentType = "application/vnd.apple.mpegurl"});
     site.addFixed("/broken/loop.ts", {.status = 302, .body = "", .headers = {{"Location", "/broken/loop.ts"}}});
+    // An error page in place of a segment, under status 200: never skipped, never joined.
+    site.addFixed("/broken/page.m3u8", {.body = playlist("page.ts"), .contentType = "application/vnd.apple.mpegurl"});
+    site.addFixed("/broken/page.ts", {.body = "<html><body><h1>Segment not available</h1></body></html>"});
+    // A segment on this machine's own disk: refused before anything is created.
+    site.addFixed("/broken/local.m3u8",
+                  {.body = playlist("file:///etc/hostname"), .contentType = "application/vnd.apple.mpegurl"});
     QTemporaryDir folder;
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"gone", "HTTP 404 Not Found (http://stream.example.com/broken/gone.ts)"},
         {"loop", "Too many redirects (more than 10) (http://stream.example.com/broken/loop.ts)"},
+        {"page", "A segment (http://stream.example.com/broken/page.ts) came as a web page instead of video"},
+        {"local",
+         "The playlist names a part of the stream that is not a web address, so it is not downloaded: "
+         "file:///etc/hostname"},
     };
     for (const auto& [name, text] : cases) {
         const auto settings = settingsFor("http://stream.example.com/broken/" + name + ".m3u8", folder, name + ".mp4");
@@ -130,7 +158,79 @@ TEST(HlsFailures, ASegmentThatCannotBeHadSaysWhyInTheSharedWords) {
         const auto result = components::runHlsJob(settings, meter, stop, [] {});
         EXPECT_EQ(result.outcome, components::JobOutcome::Failed);
         EXPECT_NE(result.text.find(text), std::string::npos) << result.text;
+        // Refused before its first segment came: nothing is left to go on with.
+        const std::string target = settings.folder + "/" + name + ".mp4";
+        for (const std::string leftover : {"", ".part", ".part.hls", ".part.segments"})
+            EXPECT_FALSE(std::filesystem::exists(target + leftover)) << name << leftover;
     }
+}
+
+TEST(HlsChange, AnotherVideoUnderTheSameNamesAfterAStopIsFetchedWholeNeverSpliced) {
+    ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
+    site::FixtureSite site;
+    // The 720p video, its later segments slow enough to stop after the first one.
+    serveVariant(site, "/change/", "/change/index.m3u8", [](const QString& file) {
+        return std::chrono::milliseconds(file.endsWith(".ts") && file != "seg000.ts" ? 4000 : 0);
+    });
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    QTemporaryDir folder;
+    const auto settings = settingsFor("http://stream.example.com/change/index.m3u8", folder, "Changed.mp4");
+    const std::string target = settings.folder + "/Changed.mp4";
+    components::ProgressMeter meter;
+    components::CancelToken stop;
+    std::thread stopper = stopOnceTheFirstIsRecorded(target, stop);
+    const auto first = components::runHlsJob(settings, meter, stop, [] {});
+    stopper.join();
+    ASSERT_EQ(first.outcome, components::JobOutcome::Stopped) << first.text;
+
+    // Now another video under the same names, its playlist's text the same to the byte.
+    QTemporaryDir other;
+    ASSERT_TRUE(testmedia::makeHlsLadder(other.path(), {{{640, 360, false, false}}, 6, 2}));
+    ASSERT_EQ(readAll(other.path() + "/360p/index.m3u8"),
+              readAll(testsite::todayMediaFolder() + "/hls/720p/index.m3u8"));
+    serveVariant(site, "/change/", "/change/index.m3u8", {}, other.path() + "/360p");
+    components::ProgressMeter again;
+    components::CancelToken noStop;
+    const auto second = components::runHlsJob(settings, again, noStop, [] {});
+    ASSERT_EQ(second.outcome, components::JobOutcome::Completed) << second.text;
+    EXPECT_EQ(again.snapshot().Notice, "The stream changed on the server; it is fetched again from its start");
+
+    // The file is the new video whole: the same as a download of it from nothing.
+    QTemporaryDir fresh;
+    const auto straight = settingsFor("http://stream.example.com/change/index.m3u8", fresh, "Changed.mp4");
+    components::ProgressMeter third;
+    ASSERT_EQ(components::runHlsJob(straight, third, noStop, [] {}).outcome, components::JobOutcome::Completed);
+    const std::string saved = readAll(QString::fromStdString(target));
+    EXPECT_FALSE(saved.empty());
+    EXPECT_TRUE(saved == readAll(QString::fromStdString(straight.folder + "/Changed.mp4")));
+    unsetenv("http_proxy");
+}
+
+TEST(HlsStop, StopEndsAPlaylistReadThatTakesItsTime) {
+    site::FixtureSite site;
+    site.addFixed("/late/index.m3u8", {.body = "#EXTM3U\n",
+                                       .contentType = "application/vnd.apple.mpegurl",
+                                       .delay = std::chrono::milliseconds(5000)});
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    QTemporaryDir folder;
+    const auto settings = settingsFor("http://stream.example.com/late/index.m3u8", folder, "Late.mp4");
+    components::ProgressMeter meter;
+    components::CancelToken stop;
+    std::chrono::steady_clock::time_point stoppedAt;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stoppedAt = std::chrono::steady_clock::now();
+        stop.cancel();
+    });
+    const auto result = components::runHlsJob(settings, meter, stop, [] {});
+    const auto endedAt = std::chrono::steady_clock::now();
+    stopper.join();
+    EXPECT_EQ(result.outcome, components::JobOutcome::Stopped) << result.text;
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(endedAt - stoppedAt);
+    std::printf("stop during a playlist read ended it in %lld ms\n", static_cast<long long>(took.count()));
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(std::filesystem::exists(settings.folder + "/Late.mp4.part"));
+    unsetenv("http_proxy");
 }
 
 TEST(HlsByType, APlaylistWhoseAddressDoesNotSaySoIsStillFetchedByItsSegments) {
