@@ -11,6 +11,7 @@
 #include "base/text_ops.h"
 #include "base/web_address/address_text.h"
 #include "engine/fragments/segment_fetch.h"
+#include "engine/journal/disk_room.h"
 #include "engine/journal/file_name.h"
 #include "engine/journal/fragment_journal.h"
 #include "engine/journal/target_claim.h"
@@ -406,10 +407,15 @@ private:
     }
 
     JobResult join() {
-        const auto joined = joinIntoMp4(pieces_, partPath_);
+        // The joined file takes about as much room again as its fragments.
+        std::int64_t fragmentBytes = 0;
+        std::error_code ec;
+        for (const auto& piece : pieces_) fragmentBytes += static_cast<std::int64_t>(fs::file_size(piece, ec));
+        if (auto problem = diskRoomProblem(partPath_, fragmentBytes)) return ended(JobOutcome::Failed, *problem);
+        const auto joined = joinIntoMp4(pieces_, partPath_, [this] { return stop_.cancelled(); });
+        if (!joined.ok && stop_.cancelled()) return ended(JobOutcome::Stopped);
         if (!joined.ok) return ended(JobOutcome::Failed, joined.error);
         markOrigin(partPath_, origin_);  // the marks go with the file through the rename
-        std::error_code ec;
         fs::rename(partPath_, path_, ec);
         part_.close();
         if (ec) return ended(JobOutcome::Failed, "Could not rename " + partPath_ + ": " + ec.message());

@@ -14,6 +14,7 @@
 
 #include "engine/download_job.h"
 #include "engine/fragments/hls_job.h"
+#include "media/media_file/segment_join.h"
 #include "tests/any_page/today_site.h"
 #include "tests/media/web_media.h"
 
@@ -252,4 +253,19 @@ TEST(HlsByType, APlaylistWhoseAddressDoesNotSaySoIsStillFetchedByItsSegments) {
     EXPECT_FALSE(std::filesystem::exists(target + ".part"));
     EXPECT_FALSE(std::filesystem::exists(target + ".part.state"));
     unsetenv("http_proxy");
+}
+
+TEST(HlsStop, AJoinEndsAtTheFirstReadAfterItIsCancelled) {
+    ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
+    const QString variant = testsite::todayMediaFolder() + "/hls/720p/";
+    const std::vector<std::string> pieces = {(variant + "seg000.ts").toStdString(), (variant + "seg001.ts").toStdString(),
+                                             (variant + "seg002.ts").toStdString()};
+    QTemporaryDir folder;
+    const std::string output = folder.path().toStdString() + "/joined.mp4";
+    ASSERT_TRUE(components::joinIntoMp4(pieces, output).ok);  // whole when nobody stops it
+    int asked = 0;
+    const auto stopped = components::joinIntoMp4(pieces, output, [&] { return ++asked > 2; });
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_EQ(stopped.error, components::kJoinStoppedText);
+    EXPECT_EQ(asked, 3);  // not asked again once it said stop
 }
