@@ -30,7 +30,7 @@ namespace {
 constexpr int kFewestSegmentConnections = 8;
 constexpr const char* kLiveText = "This is a live stream; only complete recordings can be downloaded";
 constexpr std::size_t kLongestPlaylist = 16u * 1024u * 1024u;
-constexpr std::uint64_t kComparedBytes = 64 * 1024;  // of a kept fragment, asked for again on a rerun
+constexpr std::uint64_t kComparedBytes = 8 * 1024;  // of a kept fragment, asked for again on a rerun
 constexpr const char* kChangedText = "The stream changed on the server; it is fetched again from its start";
 
 std::string pieceName(std::size_t index) {

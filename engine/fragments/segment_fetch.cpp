@@ -73,7 +73,8 @@ public:
     int running() const { return static_cast<int>(running_.size()); }
 
     // Starts what may start now: a piece waiting out its retry delay lets later ones go first.
-    void launch() {
+    // A text: a transfer could not be set up.
+    std::string launch() {
         const auto now = Clock::now();
         for (auto it = queue_.begin(); it != queue_.end() && running() < settings_.connections;) {
             if (it->notBefore > now) {
@@ -83,9 +84,11 @@ public:
             const std::string host = hostOfAddress(pieces_[it->index].address);
             // The host's budget is shared by every download; one connection always goes on.
             if (!HostConnections::take(host, running_.empty())) break;
-            start(it->index, host);
+            const std::size_t index = it->index;
             it = queue_.erase(it);
+            if (!start(index, host)) return "Could not start a transfer for " + shownText(pieces_[index].address);
         }
+        return {};
     }
 
     // Moves every transfer along; each piece that came whole goes to `take`. A text: failed.
@@ -125,7 +128,7 @@ public:
     }
 
 private:
-    void start(std::size_t index, const std::string& host) {
+    bool start(std::size_t index, const std::string& host) {
         const PieceRequest& piece = pieces_[index];
         Attempt& attempt = running_.emplace_back();
         attempt.index = index;
@@ -143,10 +146,7 @@ private:
             onBytes_(static_cast<std::int64_t>(length));
             return length;
         });
-        if (!loop_.add(*attempt.http)) {
-            // Judged on the next turn as a transfer that could not start.
-            failed_.push_back(index);
-        }
+        return loop_.add(*attempt.http);
     }
 
     Verdict judge(Attempt& attempt, CURLcode code) const {
@@ -196,10 +196,6 @@ private:
         return {};
     }
 
-public:
-    std::vector<std::size_t> failed_;  // pieces whose transfer could not be put on the loop
-
-private:
     const std::vector<PieceRequest>& pieces_;
     const SegmentFetchSettings& settings_;
     MultiLoop loop_;
@@ -224,10 +220,8 @@ SegmentFetchResult fetchPieces(const std::vector<PieceRequest>& pieces, const st
                 result = {SegmentFetchStatus::Stopped, {}};
                 break;
             }
-            fetch.launch();
-            if (!fetch.failed_.empty()) {
-                result = {SegmentFetchStatus::Failed,
-                          "Could not start a transfer for " + shownText(pieces[fetch.failed_.front()].address)};
+            if (std::string error = fetch.launch(); !error.empty()) {
+                result = {SegmentFetchStatus::Failed, std::move(error)};
                 break;
             }
             onConnections(fetch.running());

@@ -4,12 +4,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
+#include <set>
 #include <thread>
 
 #include "engine/download_job.h"
@@ -17,6 +20,7 @@
 #include "media/media_file/segment_join.h"
 #include "tests/any_page/today_site.h"
 #include "tests/media/web_media.h"
+#include "tests/support/run_command.h"
 
 using namespace zenvira;
 
@@ -268,4 +272,98 @@ TEST(HlsStop, AJoinEndsAtTheFirstReadAfterItIsCancelled) {
     EXPECT_FALSE(stopped.ok);
     EXPECT_EQ(stopped.error, components::kJoinStoppedText);
     EXPECT_EQ(asked, 3);  // not asked again once it said stop
+}
+
+namespace {
+
+// The fragments a journal in `folder` records as done.
+std::set<int> recordedFragments(const QString& folder) {
+    std::set<int> done;
+    for (const QString& name : QDir(folder).entryList({"*.part.hls"}, QDir::Files)) {
+        std::ifstream journal((folder + "/" + name).toStdString());
+        for (std::string line; std::getline(journal, line);)
+            if (line.starts_with("done\t")) done.insert(std::stoi(line.substr(5)));
+    }
+    return done;
+}
+
+// Whole fetches of segments among `indices` ("/kill/seg007.ts" is segment 7).
+int wholeFetchesOf(const site::FixtureSite& site, const std::set<int>& indices) {
+    int count = 0;
+    for (const auto& request : site.requests()) {
+        const auto at = request.path.rfind("/seg");
+        if (at == std::string::npos || !request.path.ends_with(".ts") || request.headers.count("range")) continue;
+        count += indices.count(std::stoi(request.path.substr(at + 4))) > 0;
+    }
+    return count;
+}
+
+std::string framesOf(const std::string& path) {
+    return test::runCommand("ffmpeg -v error -nostdin -i '" + path + "' -map 0 -c copy -f framemd5 - 2>&1").out;
+}
+
+}  // namespace
+
+TEST(HlsKilled, KilledAtRandomMomentsItNeverFetchesARecordedFragmentAgainAndSavesTheSourcesPackets) {
+    QTemporaryDir source;
+    ASSERT_TRUE(testmedia::makeHlsLadder(source.path(), {{{320, 180, false, false}}, 40, 1}));
+    const QDir variant(source.path() + "/180p");
+    site::FixtureSite site;
+    std::vector<std::string> segmentFiles;
+    for (const QString& file : variant.entryList({"*.ts"}, QDir::Files, QDir::Name)) {
+        segmentFiles.push_back(variant.filePath(file).toStdString());
+        // Each connection capped, so the download lasts a second or two.
+        site.addMedia("/kill/" + file.toStdString(),
+                      {.filePath = segmentFiles.back(), .bytesPerSecond = 40 * 1024, .contentType = "video/mp2t"});
+    }
+    ASSERT_GE(segmentFiles.size(), 36u);
+    site.addFixed("/kill/index.m3u8",
+                  {.body = readAll(variant.filePath("index.m3u8")), .contentType = "application/vnd.apple.mpegurl"});
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    QTemporaryDir out;
+    const QStringList arguments = {"download", "http://stream.example.com/kill/index.m3u8", "-o", out.path()};
+
+    std::mt19937 dice(20261209);
+    std::uniform_int_distribution<int> moment(300, 2000);
+    std::set<int> recorded;
+    std::string journalled;  // fragments recorded after each kill, for the log
+    int kills = 0;
+    for (int i = 0; i < 10; ++i) {
+        site.clearRequests();
+        QProcess child;
+        child.start(ZENVIRA_CLI, arguments);
+        ASSERT_TRUE(child.waitForStarted());
+        const int wait = moment(dice);
+        const bool finished = child.waitForFinished(wait);
+        if (!finished) {
+            child.kill();  // SIGKILL: nothing gets written on the way out
+            ASSERT_TRUE(child.waitForFinished(5000));
+            ++kills;
+        }
+        EXPECT_EQ(wholeFetchesOf(site, recorded), 0) << "run " << i << " fetched again a fragment recorded before";
+        if (finished) break;
+        const std::set<int> now = recordedFragments(out.path());
+        EXPECT_TRUE(std::includes(now.begin(), now.end(), recorded.begin(), recorded.end())) << "run " << i;
+        recorded = now;
+        journalled += " " + std::to_string(recorded.size()) + "@" + std::to_string(wait);
+    }
+    std::printf("%d kills; fragments recorded after each:%s of %zu\n", kills, journalled.c_str(), segmentFiles.size());
+    site.clearRequests();
+    QProcess last;
+    last.start(ZENVIRA_CLI, arguments);
+    ASSERT_TRUE(last.waitForFinished(30000));
+    EXPECT_EQ(last.exitCode(), 0) << last.readAll().toStdString();
+    EXPECT_EQ(wholeFetchesOf(site, recorded), 0);
+    EXPECT_GT(kills, 3);
+
+    const QStringList saved = QDir(out.path()).entryList({"*.mp4"}, QDir::Files);
+    ASSERT_EQ(saved.size(), 1) << saved.join(", ").toStdString();
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size() == 1);
+    QTemporaryDir straight;
+    const std::string joined = straight.path().toStdString() + "/straight.mp4";
+    ASSERT_TRUE(components::joinIntoMp4(segmentFiles, joined).ok);
+    const std::string expected = framesOf(joined);
+    EXPECT_NE(expected.find("0,"), std::string::npos) << expected;
+    EXPECT_EQ(framesOf((out.path() + "/" + saved.front()).toStdString()), expected);
+    unsetenv("http_proxy");
 }
