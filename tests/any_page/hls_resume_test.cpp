@@ -17,6 +17,7 @@
 
 #include "engine/download_job.h"
 #include "engine/fragments/hls_job.h"
+#include "engine/journal/fragment_journal.h"
 #include "media/media_file/segment_join.h"
 #include "tests/any_page/today_site.h"
 #include "tests/media/web_media.h"
@@ -366,4 +367,35 @@ TEST(HlsKilled, KilledAtRandomMomentsItNeverFetchesARecordedFragmentAgainAndSave
     EXPECT_NE(expected.find("0,"), std::string::npos) << expected;
     EXPECT_EQ(framesOf((out.path() + "/" + saved.front()).toStdString()), expected);
     unsetenv("http_proxy");
+}
+
+TEST(HlsJournal, WhatAFinishedJournalNamesIsReadBackAndALineCutByACrashIsNot) {
+    QTemporaryDir folder;
+    const std::string journalPath = folder.path().toStdString() + "/clip.mp4.part.hls";
+    components::FragmentState start;
+    start.playlist = {"http://stream.example.com/a.m3u8", "\"e1\"", "Wed, 09 Dec 2026 03:00:00 GMT", "sha256:ab"};
+    start.done[0] = {0, 3, "\"s0\""};
+    std::ofstream(folder.path().toStdString() + "/0") << "abc";
+    std::ofstream(folder.path().toStdString() + "/2") << "defgh";
+    std::ofstream(folder.path().toStdString() + "/3") << "ij";
+    {
+        components::FragmentJournal journal;
+        std::string error;
+        ASSERT_TRUE(journal.begin(journalPath, start, error)) << error;
+        journal.add({2, 5, "modified Wed, 09 Dec 2026 03:00:01 GMT"}, folder.path().toStdString() + "/2");
+        journal.add({3, 7, ""}, folder.path().toStdString() + "/3");  // not as long as said: never recorded
+        journal.finish();
+    }
+    std::ofstream(journalPath, std::ios::app) << "done\t12\t4";  // a crash in the middle of a line
+    const auto read = components::readFragmentState(journalPath);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(read->playlist.sameAs(start.playlist));
+    ASSERT_EQ(read->done.size(), 2u);
+    EXPECT_EQ(read->done.at(0).validator, "\"s0\"");
+    EXPECT_EQ(read->done.at(2).length, 5);
+    EXPECT_EQ(read->done.at(2).validator, "modified Wed, 09 Dec 2026 03:00:01 GMT");
+    // The server's word that the playlist changed counts even when its text did not.
+    auto newer = start.playlist;
+    newer.etag = "\"e2\"";
+    EXPECT_FALSE(read->playlist.sameAs(newer));
 }
