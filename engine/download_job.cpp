@@ -253,8 +253,9 @@ PhaseResult DownloadJob::fetchWhole(const ProbeResult& probe, std::int64_t& size
     return result;
 }
 
-// The first bytes of a complete file, judged before it takes its name.
+// The first bytes of a complete file meant to be media, judged before it takes its name.
 std::optional<std::string> DownloadJob::notMedia(std::int64_t size) const {
+    if (!namesMedia(path_)) return std::nullopt;
     std::string first(static_cast<std::size_t>(std::clamp<std::int64_t>(size, 0, kFirstBytesChecked)), '\0');
     std::string error;
     if (first.empty() || !file_.readAt(first.data(), first.size(), 0, error)) return std::nullopt;

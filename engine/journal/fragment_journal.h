@@ -4,7 +4,8 @@
 // and the validators it was read with (ETag, Last-Modified, a digest of its text); then one
 // line is appended for every fragment on the disk, with its length and its own validator.
 //
-// Lines are appended, never rewritten, so the work is linear in the fragments. As with the
+// While a run goes on, lines are only appended (a run starts by writing the journal afresh,
+// once, with what it keeps), so the work is linear in the fragments. As with the
 // part journal, every half second or every 8 MiB the fragments done so far go to a writer
 // thread, which first puts their files on the disk and only then appends the lines that name
 // them: a crash loses at most one interval, and a line never names a fragment not on the disk.

@@ -1,6 +1,7 @@
 #include "engine/transfer/first_bytes.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 
 namespace zenvira::components {
@@ -33,6 +34,18 @@ bool startsWithMarkup(std::string_view bytes) {
 }
 
 }  // namespace
+
+bool namesMedia(const std::string& fileName) {
+    static constexpr std::array<std::string_view, 17> kExtensions = {"flv", "mp4", "m4v",  "m4a", "webm", "mkv",
+                                                                     "mov", "ts",  "3gp",  "avi", "mp3",  "aac",
+                                                                     "ogg", "ogv", "opus", "wmv", "f4v"};
+    const auto dot = fileName.rfind('.');
+    if (dot == std::string::npos || fileName.find('/', dot) != std::string::npos) return false;
+    std::string extension = fileName.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
+}
 
 std::optional<std::string> notMediaProblem(std::string_view firstBytes, const std::string& what) {
     const std::string_view sample = firstBytes.substr(0, kFirstBytesChecked);

@@ -7,8 +7,9 @@
 
 #include <algorithm>
 
-#include "engine/transfer/transfer_errors.h"
 #include "engine/page_fetch/page_fetch.h"
+#include "engine/transfer/first_bytes.h"
+#include "engine/transfer/transfer_errors.h"
 #include "tests/downloader/download_harness.h"
 
 namespace zenvira::testing {
@@ -232,6 +233,27 @@ TEST(DownloaderTransferTest, FailuresComeWithTextsAPersonUnderstands) {
         EXPECT_FALSE(text.empty()) << address;
         EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
     }
+}
+
+// The check never turns real media away: every container's first bytes hold something no
+// text holds; pages and text in any dress are caught.
+TEST(DownloaderTransferTest, TheFirstBytesOfEveryContainerPassAndPagesAndTextDoNot) {
+    using std::string_literals::operator""s;
+    const std::string filler(600, 'A');  // text-like bytes after a binary start
+    for (const std::string& media :
+         {"FLV\x01\x05\0\0\0\x09"s,
+          "\0\0\0\x20"
+          "ftypisom"s,
+          "\x47\x40\x00\x10\x00"s, "\x1a\x45\xdf\xa3"s, "ID3\x04\0\0"s, "\xff\xf1\x50\x80"s, "OggS\0\x02"s})
+        EXPECT_FALSE(components::notMediaProblem(media + filler, "The file")) << media;
+    for (const std::string& page :
+         {"<!DOCTYPE html><html>"s, "\xef\xbb\xbf\r\n  <html lang=\"fr\">"s, "{\"error\":\"expired\"}"s,
+          "Erreur : la vidéo n'est plus disponible.\n"s, "<?xml version=\"1.0\"?><Error/>"s})
+        EXPECT_TRUE(components::notMediaProblem(page, "The file")) << page;
+    EXPECT_FALSE(components::notMediaProblem("", "The file"));  // an empty file is judged by its size, not here
+    EXPECT_TRUE(components::namesMedia("/down/Clip (2).MP4"));
+    EXPECT_FALSE(components::namesMedia("/down/avformat.zip.sha256"));
+    EXPECT_FALSE(components::namesMedia("/down.mp4/readme"));
 }
 
 // A server that lies about what it sends gets no file saved: a web page under a video's
