@@ -2,11 +2,13 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include "engine/transfer/fetch_context.h"
+#include "engine/journal/disk_room.h"
 #include "engine/journal/file_name.h"
 #include "engine/fragments/hls_job.h"
 #include "engine/transfer/multi_loop.h"
@@ -16,6 +18,7 @@
 #include "engine/ranges/resource_probe.h"
 #include "engine/journal/target_claim.h"
 #include "engine/ranges/whole_fetch.h"
+#include "engine/transfer/first_bytes.h"
 #include "engine/transfer/shown_text.h"
 #include "base/text_ops.h"
 #include "platform/path_mapping.h"
@@ -43,6 +46,9 @@ std::optional<std::string> addressProblem(const std::string& address) {
 
 // Rounds of one job: a file that changes, or an address renewed, starts another round.
 constexpr int kMostRounds = 4;
+// A web page in place of the file is fetched again this often before the download fails:
+// a server that sent one by a passing fault gets another chance.
+constexpr int kWrongContentRetries = 2;
 
 class DownloadJob {
 public:
@@ -57,7 +63,9 @@ public:
 private:
     std::optional<JobResult> prepareTarget();
     PhaseResult fetchInRanges(const ProbeResult& probe, ByteRanges kept, ByteRanges& done);
-    JobResult fetchWhole(const ProbeResult& probe);
+    PhaseResult fetchWhole(const ProbeResult& probe, std::int64_t& size);
+    std::optional<std::string> notMedia(std::int64_t size) const;
+    JobResult refuse(const std::string& reason);
     ByteRanges keptRanges(const ProbeResult& probe) const;
     bool hasKeptBytes() const;
     std::optional<std::string> preparePart(bool discard, ByteRanges& kept, std::int64_t size);
@@ -88,6 +96,7 @@ JobResult DownloadJob::run() {
     ByteRanges carried;
     ResourceIdentity carriedIdentity;
     bool stateDecides = true;  // until a round has fetched, the kept state says what is there
+    int wrongContent = 0;
     for (int round = 1;; ++round) {
         // With nothing on the disk yet, the probe's answer becomes the first piece.
         const bool fromNothing = carried.items().empty() && (!stateDecides || !hasKeptBytes());
@@ -96,19 +105,32 @@ JobResult DownloadJob::run() {
         if (probe.status == PhaseStatus::Complete && probe.playlist) return handOverPlaylist();
         PhaseResult result;
         ByteRanges done;
+        std::int64_t size = probe.identity.size;
         if (probe.status == PhaseStatus::Failed) {
             result.error = probe.error;
             result.expired = probe.expired;
             done = carried;
         } else if (!probe.ranges) {
-            return fetchWhole(probe);
+            result = fetchWhole(probe, size);
+            if (result.status != PhaseStatus::Complete) return keepPart(result);
         } else {
             ByteRanges kept = stateDecides ? keptRanges(probe)
                                            : (sameResource(carriedIdentity, probe.identity) ? carried : ByteRanges());
             stateDecides = false;
             result = fetchInRanges(probe, std::move(kept), done);
-            if (result.status == PhaseStatus::Complete) return completeFile(result.warning, probe.identity.size);
             carriedIdentity = probe.identity;
+        }
+        if (result.status == PhaseStatus::Complete) {
+            const auto wrong = notMedia(size);
+            if (!wrong) return completeFile(result.warning, size);
+            if (++wrongContent > kWrongContentRetries || round >= kMostRounds) return refuse(*wrong);
+            // Nothing of a page can be kept: the next round starts from nothing.
+            removePartState(statePath_);
+            carried.clear();
+            stateDecides = false;
+            if (!pauseFor(context_, context_.retry.firstBackOff * (1 << wrongContent)))
+                return ended(JobOutcome::Stopped);
+            continue;
         }
         if (result.status == PhaseStatus::Stopped || round >= kMostRounds) return keepPart(result);
         if (result.resourceChanged) {
@@ -184,6 +206,9 @@ std::optional<std::string> DownloadJob::preparePart(bool discard, ByteRanges& ke
         kept.clear();
         if (!file_.truncate(0, error)) return cannotCreate(error);
     }
+    // Refused before a byte is allocated: a size no disk here holds must not fill this one.
+    const std::int64_t allocated = std::max<std::int64_t>(file_.size(), 0);
+    if (auto problem = diskRoomProblem(partPath_, size - allocated)) return problem;
     if (!file_.reserve(size, error)) return cannotCreate(error);
     return std::nullopt;
 }
@@ -214,17 +239,41 @@ PhaseResult DownloadJob::fetchInRanges(const ProbeResult& probe, ByteRanges kept
     return result;
 }
 
-JobResult DownloadJob::fetchWhole(const ProbeResult& probe) {
+PhaseResult DownloadJob::fetchWhole(const ProbeResult& probe, std::int64_t& size) {
     removePartState(statePath_);  // without parts nothing can be taken up later
     ByteRanges none;
-    if (const auto problem = preparePart(true, none, 0)) return ended(JobOutcome::Failed, *problem);
+    PhaseResult result;
+    if (const auto problem = preparePart(true, none, 0)) {
+        result.error = *problem;
+        return result;
+    }
     WholeFetch fetch(context_, file_, probe.url, path_, probe.identity.size, probe.firstBytes);
-    const PhaseResult result = fetch.run();
-    if (result.status == PhaseStatus::Stopped) return ended(JobOutcome::Stopped);
-    if (result.status == PhaseStatus::Failed) return ended(JobOutcome::Failed, result.error);
+    result = fetch.run();
+    size = fetch.received();
     std::string error;
-    if (!file_.truncate(fetch.received(), error)) return ended(JobOutcome::Failed, cannotCreate(error));
-    return completeFile(result.warning, fetch.received());
+    if (result.status == PhaseStatus::Complete && !file_.truncate(size, error)) {
+        result.status = PhaseStatus::Failed;
+        result.error = cannotCreate(error);
+    }
+    return result;
+}
+
+// The first bytes of a complete file meant to be media, judged before it takes its name.
+std::optional<std::string> DownloadJob::notMedia(std::int64_t size) const {
+    if (!namesMedia(path_)) return std::nullopt;
+    std::string first(static_cast<std::size_t>(std::clamp<std::int64_t>(size, 0, kFirstBytesChecked)), '\0');
+    std::string error;
+    if (first.empty() || !file_.readAt(first.data(), first.size(), 0, error)) return std::nullopt;
+    return notMediaProblem(first, "The file " + path_);
+}
+
+// A file that can never be right goes with its part and state: nothing is left to resume.
+JobResult DownloadJob::refuse(const std::string& reason) {
+    file_.close();
+    std::error_code code;
+    std::filesystem::remove(partPath_, code);
+    removePartState(statePath_);
+    return ended(JobOutcome::Failed, reason);
 }
 
 // A playlist is fetched by its segments under its own companions: the part claimed for it
@@ -243,6 +292,13 @@ JobResult DownloadJob::handOverPlaylist() {
 }
 
 JobResult DownloadJob::keepPart(const PhaseResult& result) {
+    // Failed before its first byte: a part that keeps nothing is nothing to resume.
+    if (result.status == PhaseStatus::Failed && file_.isOpen() && !hasKeptBytes()) {
+        file_.close();
+        std::error_code code;
+        std::filesystem::remove(partPath_, code);
+        removePartState(statePath_);
+    }
     return ended(result.status == PhaseStatus::Stopped ? JobOutcome::Stopped : JobOutcome::Failed, result.error);
 }
 

@@ -5,20 +5,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <mutex>
 #include <set>
-#include <sstream>
 
-#include "engine/journal/file_name.h"
+#include "base/text_ops.h"
+#include "base/web_address/address_text.h"
 #include "engine/fragments/segment_fetch.h"
+#include "engine/journal/disk_room.h"
+#include "engine/journal/file_name.h"
+#include "engine/journal/fragment_journal.h"
 #include "engine/journal/target_claim.h"
+#include "engine/transfer/shown_text.h"
 #include "media/hls/hls_playlist.h"
 #include "media/media_file/segment_join.h"
-#include "engine/page_fetch/page_fetch.h"
-#include "base/web_address/address_text.h"
 #include "platform/path_mapping.h"
+#include "platform/random_access_file.h"
 
 namespace zenvira::components {
 
@@ -27,8 +28,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kFewestSegmentConnections = 8;
-constexpr const char* kStateHeader = "zenvira-hls 1";
 constexpr const char* kLiveText = "This is a live stream; only complete recordings can be downloaded";
+constexpr std::size_t kLongestPlaylist = 16u * 1024u * 1024u;
+constexpr std::uint64_t kComparedBytes = 8 * 1024;  // of a kept fragment, asked for again on a rerun
+constexpr const char* kChangedText = "The stream changed on the server; it is fetched again from its start";
 
 std::string pieceName(std::size_t index) {
     char name[32];
@@ -36,54 +39,34 @@ std::string pieceName(std::size_t index) {
     return name;
 }
 
-// What `<target>.part.hls` says: the playlist it belongs to and the pieces already on the disk.
-struct HlsState {
-    std::string playlist;
-    std::set<std::size_t> done;
-};
-
-HlsState readState(const std::string& path) {
-    HlsState state;
-    std::ifstream in(path);
-    std::string line;
-    if (!std::getline(in, line) || line != kStateHeader) return {};
-    if (!std::getline(in, state.playlist)) return {};
-    while (std::getline(in, line)) {
-        try {
-            state.done.insert(static_cast<std::size_t>(std::stoull(line)));
-        } catch (const std::exception&) {
-            return {};
-        }
+std::string digestOf(const std::string& text) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_sha256(), nullptr) != 1) return {};
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 15];
     }
-    return state;
+    return "sha256:" + hex;
 }
 
-// Written to a temporary name and renamed, so a crash leaves the old list or the new one.
-bool writeState(const std::string& path, const HlsState& state) {
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << kStateHeader << "\n" << state.playlist << "\n";
-        for (const auto index : state.done) out << index << "\n";
-        out.flush();
-        if (!out) return false;
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    return !error;
+// A fragment's own validator, as its answer gave it.
+std::string validatorOf(const PieceHead& head) {
+    if (!head.etag.empty()) return head.etag;
+    return head.lastModified.empty() ? std::string() : "modified " + head.lastModified;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes) {
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) return false;
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    return !error;
+bool isWebAddress(const std::string& address) {
+    const std::string lower = text::lowerAscii(address.substr(0, 8));
+    return lower.starts_with("http://") || lower.starts_with("https://");
+}
+
+// Written straight under its name: the journal, not the name, says whether it is whole.
+bool writeFile(const std::string& path, const std::string& bytes, std::string& error) {
+    platform::RandomAccessFile file;
+    return file.open(path, true, error) && file.writeAt(bytes.data(), bytes.size(), 0, error);
 }
 
 std::optional<std::string> decryptAes128(const std::string& data, const std::string& key, const std::array<std::uint8_t, 16>& iv) {
@@ -110,24 +93,41 @@ public:
     JobResult run() {
         meter_.start(ProgressMeter::Clock::now());
         std::string error;
-        // The playlist first: a live or unreadable stream leaves nothing on the disk.
+        // The playlist first: a live, unreadable or unsafe stream leaves nothing on the disk.
         auto playlist = readMediaPlaylist(error);
         if (!playlist) return ended(stop_.cancelled() ? JobOutcome::Stopped : JobOutcome::Failed, error);
         if (!playlist->ended) return ended(JobOutcome::Failed, kLiveText);
         if (playlist->segments.empty()) return ended(JobOutcome::Failed, "The playlist lists no segments");
-        for (const auto& segment : playlist->segments)
+        for (const auto& segment : playlist->segments) {
             if (segment.key.method == hls::SegmentKey::Method::Unsupported)
                 return ended(JobOutcome::Failed, "The stream is encrypted with " + segment.key.methodText + ", which cannot be read");
+            for (const std::string* address : {&segment.address, &segment.initAddress, &segment.key.address})
+                if (!address->empty() && !isWebAddress(*address))
+                    return ended(
+                        JobOutcome::Failed,
+                        "The playlist names a part of the stream that is not a web address, so it is not downloaded: " +
+                            shownText(*address));
+        }
         if (auto early = claim()) return *early;
         statePath_ = partPath_ + ".hls";
         pieceFolder_ = partPath_ + ".segments";
         buildPieces(*playlist);
-        if (!prepareFolder(error)) return ended(JobOutcome::Failed, error);
-        if (auto problem = fetchKeys(*playlist)) return ended(stop_.cancelled() ? JobOutcome::Stopped : JobOutcome::Failed, *problem);
+        FragmentState kept = keptState();
+        if (auto problem = fetchKeys(*playlist))
+            return leave(stop_.cancelled() ? JobOutcome::Stopped : JobOutcome::Failed, *problem);
+        if (!kept.done.empty() && !stillServed(kept)) {
+            if (stop_.cancelled()) return ended(JobOutcome::Stopped);
+            // Another video under the same names: nothing kept may be joined with it.
+            meter_.setNotice(kChangedText);
+            kept.done.clear();
+            done_.clear();
+            resumedBytes_ = 0;
+        }
+        if (!startJournal(kept, error)) return leave(JobOutcome::Failed, error);
 
         std::vector<std::size_t> wanted;
         for (std::size_t i = 0; i < pieces_.size(); ++i)
-            if (!state_.done.count(i)) wanted.push_back(i);
+            if (!done_.count(i)) wanted.push_back(i);
         meter_.setResumed(resumedBytes_);
         updateTotal();
 
@@ -138,14 +138,18 @@ public:
         fetchSettings.userAgent = settings_.userAgent;
         const auto result = fetchPieces(
             requests_, wanted, fetchSettings, stop_,
-            [this](std::size_t index, std::string&& body) { return takePiece(index, std::move(body)); },
+            [this](std::size_t index, std::string&& body, const PieceHead& head) {
+                return takePiece(index, std::move(body), head);
+            },
             [this](std::int64_t bytes) { meter_.addDone(bytes); }, [this](int count) { meter_.setConnections(count); },
             [this] {
+                journal_.tick();
                 meter_.sample(ProgressMeter::Clock::now());
                 tick_();
             });
+        journal_.finish();  // what came is on the disk and named, whatever happens next
         if (result.status == SegmentFetchStatus::Stopped) return ended(JobOutcome::Stopped);
-        if (result.status == SegmentFetchStatus::Failed) return ended(JobOutcome::Failed, result.error);
+        if (result.status == SegmentFetchStatus::Failed) return leave(JobOutcome::Failed, result.error);
         return join();
     }
 
@@ -153,6 +157,23 @@ private:
     JobResult ended(JobOutcome outcome, std::string text = {}) {
         meter_.finish(ProgressMeter::Clock::now());
         return {outcome, std::move(text), path_};
+    }
+
+    // A failure before any fragment came leaves nothing behind: there is nothing to go on with.
+    JobResult leave(JobOutcome outcome, std::string text) {
+        journal_.finish();
+        if (outcome == JobOutcome::Failed && done_.empty()) removeCompanions(true);
+        return ended(outcome, std::move(text));
+    }
+
+    void removeCompanions(bool withPart) {
+        std::error_code ec;
+        fs::remove_all(pieceFolder_, ec);
+        fs::remove(statePath_, ec);
+        if (withPart) {
+            part_.close();
+            fs::remove(partPath_, ec);
+        }
     }
 
     // The same names and guards as every download: a safe name, numbered when another
@@ -177,21 +198,36 @@ private:
         return ended(JobOutcome::Failed, claimed.error);
     }
 
+    // Read on the job's own loop, so Stop ends it at once; the answer's validators are kept.
     std::optional<hls::Playlist> fetchPlaylist(const std::string& address, std::string& error) {
-        FetchOptions options;
-        options.userAgent = settings_.userAgent;
-        options.maxBodyBytes = 16u * 1024u * 1024u;
-        const auto page = PageFetch(options).FetchText(address);
-        if (!page.ok) {
-            error = "Could not read the playlist: " + page.error;
+        SegmentFetchSettings fetchSettings;
+        fetchSettings.connections = 1;
+        fetchSettings.userAgent = settings_.userAgent;
+        fetchSettings.maxPieceBytes = kLongestPlaylist;
+        fetchSettings.mediaOnly = false;
+        fetchSettings.pieceName = "The playlist";
+        std::string text;
+        PieceHead head;
+        const auto result = fetchPieces(
+            {{address, std::nullopt}}, {0}, fetchSettings, stop_,
+            [&](std::size_t, std::string&& body, const PieceHead& answer) {
+                text = std::move(body);
+                head = answer;
+                return std::string();
+            },
+            [](std::int64_t) {}, [](int) {}, tick_);
+        if (result.status != SegmentFetchStatus::Complete) {
+            error = result.status == SegmentFetchStatus::Stopped ? std::string()
+                                                                 : "Could not read the playlist: " + result.error;
             return std::nullopt;
         }
-        auto parsed = hls::parsePlaylist(page.text, page.finalAddress.empty() ? address : page.finalAddress);
+        trusted_ = {settings_.address, head.etag, head.lastModified, digestOf(text)};
+        auto parsed = hls::parsePlaylist(text, head.finalAddress.empty() ? address : head.finalAddress);
         if (!parsed.playlist) error = parsed.error;
         return parsed.playlist;
     }
 
-    // A master playlist stands for its best variant.
+    // A master playlist stands for its best variant; the media playlist's validators are trusted.
     std::optional<hls::Playlist> readMediaPlaylist(std::string& error) {
         auto playlist = fetchPlaylist(settings_.address, error);
         if (!playlist || !playlist->master) return playlist;
@@ -200,7 +236,14 @@ private:
             error = "The playlist names no variant";
             return std::nullopt;
         }
+        if (!isWebAddress(best->address)) {
+            error = "The playlist names a variant that is not a web address, so it is not downloaded: " +
+                    shownText(best->address);
+            return std::nullopt;
+        }
+        const std::string masterDigest = trusted_.digest;
         auto media = fetchPlaylist(best->address, error);
+        trusted_.digest = masterDigest + " " + trusted_.digest;  // another variant chosen is another stream
         if (media && media->master) {
             error = "The playlist names another list of variants instead of segments";
             return std::nullopt;
@@ -221,31 +264,79 @@ private:
         for (std::size_t i = 0; i < pieces_.size(); ++i) pieces_[i] = (fs::path(pieceFolder_) / pieceName(i)).string();
     }
 
-    // Takes up what an earlier run of the same playlist left; anything else starts afresh.
-    bool prepareFolder(std::string& error) {
-        state_ = readState(statePath_);
-        std::error_code ec;
-        if (state_.playlist != settings_.address) {
-            state_ = HlsState{settings_.address, {}};
-            fs::remove_all(pieceFolder_, ec);
+    // What an earlier run left of the same playlist, as it was then: a playlist that changed,
+    // or a fragment not on the disk as recorded, is never joined with what comes now.
+    FragmentState keptState() {
+        FragmentState state;
+        state.playlist = trusted_;
+        const auto kept = readFragmentState(statePath_);
+        if (!kept) return state;
+        if (!kept->playlist.sameAs(trusted_)) {
+            meter_.setNotice(kChangedText);
+            return state;
         }
+        std::error_code ec;
+        for (const auto& [index, record] : kept->done) {
+            if (index >= pieces_.size()) continue;
+            const auto size = fs::file_size(pieces_[index], ec);
+            if (ec || static_cast<std::int64_t>(size) != record.length) {
+                ec.clear();
+                continue;
+            }
+            state.done[index] = record;
+            done_.insert(index);
+            resumedBytes_ += record.length;
+        }
+        return state;
+    }
+
+    // The same playlist text can name another video: the first bytes of the last fragment
+    // kept are asked for again and must equal those on the disk, as a resumed file's overlap
+    // must. (An encrypted fragment comes whole, to be decrypted first.)
+    bool stillServed(const FragmentState& kept) {
+        const auto& [index, record] = *kept.done.rbegin();
+        PieceRequest request = requests_[index];
+        const bool encrypted = !(hasInit_ && index == 0) &&
+                               segments_[hasInit_ ? index - 1 : index].key.method == hls::SegmentKey::Method::Aes128;
+        if (!encrypted) {
+            const std::uint64_t length =
+                std::min<std::uint64_t>(kComparedBytes, static_cast<std::uint64_t>(record.length));
+            request.byteRange = {request.byteRange ? request.byteRange->first : 0, length};
+        }
+        SegmentFetchSettings fetchSettings;
+        fetchSettings.userAgent = settings_.userAgent;
+        fetchSettings.connections = 1;
+        std::string served;
+        bool validatorChanged = false;
+        const auto result = fetchPieces(
+            {request}, {0}, fetchSettings, stop_,
+            [&](std::size_t, std::string&& body, const PieceHead& head) {
+                const std::string validator = validatorOf(head);
+                validatorChanged = !record.validator.empty() && !validator.empty() && validator != record.validator;
+                served = std::move(body);
+                return std::string();
+            },
+            [](std::int64_t) {}, [](int) {}, tick_);
+        if (result.status != SegmentFetchStatus::Complete || validatorChanged || served.empty()) return false;
+        if (encrypted && !takeDecrypted(index, served).empty()) return false;
+        std::string onDisk(served.size(), '\0');
+        platform::RandomAccessFile file;
+        std::string error;
+        return file.open(pieces_[index], false, error) && file.readAt(onDisk.data(), onDisk.size(), 0, error) &&
+               onDisk == served;
+    }
+
+    // Starts the journal with what is kept; a folder of anything else is emptied first.
+    bool startJournal(const FragmentState& kept, std::string& error) {
+        std::error_code ec;
+        if (kept.done.empty()) fs::remove_all(pieceFolder_, ec);
         fs::create_directories(pieceFolder_, ec);
         if (ec) {
             error = "Could not create " + pieceFolder_ + ": " + ec.message();
             return false;
         }
-        for (auto it = state_.done.begin(); it != state_.done.end();) {
-            const auto size = *it < pieces_.size() ? fs::file_size(pieces_[*it], ec) : 0;
-            if (*it >= pieces_.size() || ec) {
-                it = state_.done.erase(it);
-                ec.clear();
-            } else {
-                resumedBytes_ += static_cast<std::int64_t>(size);
-                ++it;
-            }
-        }
-        if (!writeState(statePath_, state_)) {
-            error = "Could not write " + statePath_;
+        if (!journal_.begin(statePath_, kept, error)) {
+            error = "Could not write " + statePath_ + ": " + error;
             return false;
         }
         return true;
@@ -266,9 +357,11 @@ private:
         SegmentFetchSettings fetchSettings;
         fetchSettings.userAgent = settings_.userAgent;
         fetchSettings.maxPieceBytes = 1024;
+        fetchSettings.mediaOnly = false;
+        fetchSettings.pieceName = "The stream's key";
         const auto result = fetchPieces(
             keyRequests, all, fetchSettings, stop_,
-            [&](std::size_t index, std::string&& body) -> std::string {
+            [&](std::size_t index, std::string&& body, const PieceHead&) -> std::string {
                 if (body.size() != 16) return "The stream's key is not an AES-128 key: " + keyAddresses[index];
                 keys_[keyAddresses[index]] = std::move(body);
                 return {};
@@ -279,43 +372,54 @@ private:
         return "Could not read the stream's key: " + result.error;
     }
 
-    std::string takePiece(std::size_t index, std::string&& body) {
+    // Decrypts `bytes` in place when the playlist names a key for the piece.
+    std::string takeDecrypted(std::size_t index, std::string& bytes) {
         const std::size_t segmentIndex = hasInit_ ? index - 1 : index;
         const bool isInit = hasInit_ && index == 0;
+        if (isInit || segments_[segmentIndex].key.method != hls::SegmentKey::Method::Aes128) return {};
+        const auto& key = segments_[segmentIndex].key;
+        const auto iv = key.iv ? *key.iv : hls::sequenceIv(segments_[segmentIndex].sequence);
+        auto plain = decryptAes128(bytes, keys_[key.address], iv);
+        if (!plain) return "A segment could not be decrypted with the stream's key: " + requests_[index].address;
+        bytes = std::move(*plain);
+        return {};
+    }
+
+    std::string takePiece(std::size_t index, std::string&& body, const PieceHead& head) {
         std::string bytes = std::move(body);
-        if (!isInit && segments_[segmentIndex].key.method == hls::SegmentKey::Method::Aes128) {
-            const auto& key = segments_[segmentIndex].key;
-            const auto iv = key.iv ? *key.iv : hls::sequenceIv(segments_[segmentIndex].sequence);
-            auto plain = decryptAes128(bytes, keys_[key.address], iv);
-            if (!plain) return "A segment could not be decrypted with the stream's key: " + requests_[index].address;
-            meter_.addDone(static_cast<std::int64_t>(plain->size()) - static_cast<std::int64_t>(bytes.size()));
-            bytes = std::move(*plain);
-        }
-        if (!writeFile(pieces_[index], bytes)) return "Could not write " + pieces_[index];
-        state_.done.insert(index);
-        if (!writeState(statePath_, state_)) return "Could not write " + statePath_;
+        const auto received = static_cast<std::int64_t>(bytes.size());
+        if (std::string problem = takeDecrypted(index, bytes); !problem.empty()) return problem;
+        meter_.addDone(static_cast<std::int64_t>(bytes.size()) - received);
+        std::string error;
+        if (!writeFile(pieces_[index], bytes, error)) return "Could not write " + pieces_[index] + ": " + error;
+        done_.insert(index);
+        journal_.add({index, static_cast<std::int64_t>(bytes.size()), validatorOf(head)}, pieces_[index]);
         updateTotal();
         return {};
     }
 
     // The total is not known before every segment has come: it is estimated from those done.
     void updateTotal() {
-        const auto done = state_.done.size();
+        const auto done = done_.size();
         if (done == 0) return;
         const auto bytes = meter_.done();
         meter_.setTotal(done == pieces_.size() ? bytes : bytes / static_cast<std::int64_t>(done) * static_cast<std::int64_t>(pieces_.size()));
     }
 
     JobResult join() {
-        const auto joined = joinIntoMp4(pieces_, partPath_);
+        // The joined file takes about as much room again as its fragments.
+        std::int64_t fragmentBytes = 0;
+        std::error_code ec;
+        for (const auto& piece : pieces_) fragmentBytes += static_cast<std::int64_t>(fs::file_size(piece, ec));
+        if (auto problem = diskRoomProblem(partPath_, fragmentBytes)) return ended(JobOutcome::Failed, *problem);
+        const auto joined = joinIntoMp4(pieces_, partPath_, [this] { return stop_.cancelled(); });
+        if (!joined.ok && stop_.cancelled()) return ended(JobOutcome::Stopped);
         if (!joined.ok) return ended(JobOutcome::Failed, joined.error);
         markOrigin(partPath_, origin_);  // the marks go with the file through the rename
-        std::error_code ec;
         fs::rename(partPath_, path_, ec);
         part_.close();
         if (ec) return ended(JobOutcome::Failed, "Could not rename " + partPath_ + ": " + ec.message());
-        fs::remove_all(pieceFolder_, ec);
-        fs::remove(statePath_, ec);
+        removeCompanions(false);
         meter_.setTotal(meter_.done());
         tick_();
         return ended(JobOutcome::Completed);
@@ -332,7 +436,9 @@ private:
     std::vector<std::string> pieces_;
     std::vector<hls::Segment> segments_;
     bool hasInit_ = false;
-    HlsState state_;
+    TrustedPlaylist trusted_;
+    std::set<std::size_t> done_;
+    FragmentJournal journal_;
     std::int64_t resumedBytes_ = 0;
     std::map<std::string, std::string> keys_;
 };

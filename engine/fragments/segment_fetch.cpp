@@ -1,17 +1,18 @@
 #include "engine/fragments/segment_fetch.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
+#include <ctime>
 #include <deque>
 #include <list>
 #include <memory>
 
-#include "engine/transfer/ca_bundle.h"
-#include "engine/transfer/http_transfer.h"
+#include "engine/transfer/first_bytes.h"
+#include "engine/transfer/host_connections.h"
 #include "engine/transfer/http_status.h"
+#include "engine/transfer/http_transfer.h"
+#include "engine/transfer/multi_loop.h"
 #include "engine/transfer/shown_text.h"
-#include "engine/transfer/transfer_failure.h"
+#include "engine/transfer/transfer_errors.h"
 
 namespace zenvira::components {
 
@@ -19,181 +20,220 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr long kMaxRedirects = 10;
+// The longest Retry-After waited out; a server asking for more fails the fetch.
+constexpr std::int64_t kLongestWaitSeconds = 300;
+constexpr auto kLoopWait = std::chrono::milliseconds(100);
 
-struct Attempt {
+struct Waiting {
     std::size_t index = 0;
-    CURL* easy = nullptr;
-    std::string body;
-    long status = 0;
-    bool tooLarge = false;
-    std::size_t maxBytes = 0;
-    const std::function<void(std::int64_t)>* onBytes = nullptr;
-    char error[CURL_ERROR_SIZE] = {};
-    long osErrno = 0;          // read before the handle goes, for the failure's text
-    std::string effectiveUrl;
-};
-
-std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& attempt = *static_cast<Attempt*>(user);
-    const std::size_t bytes = size * count;
-    if (attempt.body.size() + bytes > attempt.maxBytes) {
-        attempt.tooLarge = true;
-        return 0;
-    }
-    attempt.body.append(data, bytes);
-    (*attempt.onBytes)(static_cast<std::int64_t>(bytes));
-    return bytes;
-}
-
-struct Pending {
-    std::size_t index;
-    int failures = 0;
     Clock::time_point notBefore{};
 };
 
-std::string describe(const Attempt& attempt, CURLcode code, const std::string& address) {
-    const std::string where = " (" + shownText(address) + ")";
-    if (attempt.tooLarge) return "A segment is larger than any segment should be" + where;
-    if (code == CURLE_OK) return httpStatusText(attempt.status, {}) + where;
-    TransferFailure failure;
-    failure.code = code;
-    failure.osErrno = attempt.osErrno;
-    failure.message = attempt.error;
-    failure.host = hostOfAddress(address);
-    failure.effectiveUrl = attempt.effectiveUrl;
-    failure.maxRedirects = kMaxRedirects;
-    return commonFailureText(failure).value_or(failureDetail(failure)) + where;
+struct Attempt {
+    std::size_t index = 0;
+    std::string host;
+    std::string body;
+    bool tooLarge = false;
+    std::unique_ptr<HttpTransfer> http;
+};
+
+// How one attempt ended: its body for the caller, or why not and whether to try again.
+struct Verdict {
+    bool good = false;
+    bool again = false;
+    std::string reason;
+    std::optional<std::int64_t> waitSeconds;  // the server's Retry-After
+};
+
+Verdict refused(std::string reason, bool again) {
+    Verdict verdict;
+    verdict.again = again;
+    verdict.reason = std::move(reason);
+    return verdict;
 }
 
-bool permanent(const Attempt& attempt, CURLcode code) {
-    if (code == CURLE_OK) return attempt.status == 404 || attempt.status == 410 || attempt.status == 403 || attempt.status == 401;
-    return code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_UNSUPPORTED_PROTOCOL ||
-           code == CURLE_URL_MALFORMAT || code == CURLE_TOO_MANY_REDIRECTS;
-}
+bool permanentStatus(int status) { return status == 401 || status == 403 || status == 404 || status == 410; }
+
+class PieceFetch {
+public:
+    PieceFetch(const std::vector<PieceRequest>& pieces, const SegmentFetchSettings& settings, CancelToken& stop,
+               const std::function<void(std::int64_t)>& onBytes)
+        : pieces_(pieces), settings_(settings), loop_(stop), onBytes_(onBytes), failures_(pieces.size(), 0) {}
+
+    ~PieceFetch() {
+        for (auto& attempt : running_) {
+            loop_.remove(*attempt.http);
+            HostConnections::give(attempt.host);
+            onBytes_(-static_cast<std::int64_t>(attempt.body.size()));
+        }
+    }
+
+    void want(std::size_t index) { queue_.push_back({index, {}}); }
+    bool idle() const { return queue_.empty() && running_.empty(); }
+    int running() const { return static_cast<int>(running_.size()); }
+
+    // Starts what may start now: a piece waiting out its retry delay lets later ones go first.
+    // A text: a transfer could not be set up.
+    std::string launch() {
+        const auto now = Clock::now();
+        for (auto it = queue_.begin(); it != queue_.end() && running() < settings_.connections;) {
+            if (it->notBefore > now) {
+                ++it;
+                continue;
+            }
+            const std::string host = hostOfAddress(pieces_[it->index].address);
+            // The host's budget is shared by every download; one connection always goes on.
+            if (!HostConnections::take(host, running_.empty())) break;
+            const std::size_t index = it->index;
+            it = queue_.erase(it);
+            if (!start(index, host)) return "Could not start a transfer for " + shownText(pieces_[index].address);
+        }
+        return {};
+    }
+
+    // Moves every transfer along; each piece that came whole goes to `take`. A text: failed.
+    std::string turn(const std::function<std::string(std::size_t, std::string&&, const PieceHead&)>& take) {
+        for (const auto& [ended, code] : loop_.perform()) {
+            auto it =
+                std::find_if(running_.begin(), running_.end(), [&](const Attempt& a) { return a.http.get() == ended; });
+            if (it == running_.end()) continue;
+            loop_.remove(*it->http);
+            HostConnections::give(it->host);
+            Verdict verdict = judge(*it, code);
+            std::string error;
+            if (verdict.good) {
+                PieceHead head{it->http->head().etag, it->http->head().lastModified, it->http->head().contentType,
+                               it->http->effectiveUrl()};
+                error = take(it->index, std::move(it->body), head);
+            } else {
+                onBytes_(-static_cast<std::int64_t>(it->body.size()));
+                error = retryOrFail(it->index, verdict);
+            }
+            running_.erase(it);
+            if (!error.empty()) return error;
+        }
+        return {};
+    }
+
+    void wait() {
+        auto longest = std::chrono::duration_cast<std::chrono::milliseconds>(kLoopWait);
+        if (running_.empty() && !queue_.empty()) {
+            const auto soonest = std::min_element(queue_.begin(), queue_.end(), [](const Waiting& a, const Waiting& b) {
+                                     return a.notBefore < b.notBefore;
+                                 })->notBefore;
+            longest = std::clamp(std::chrono::duration_cast<std::chrono::milliseconds>(soonest - Clock::now()),
+                                 std::chrono::milliseconds(0), longest);
+        }
+        loop_.wait(longest);
+    }
+
+private:
+    bool start(std::size_t index, const std::string& host) {
+        const PieceRequest& piece = pieces_[index];
+        Attempt& attempt = running_.emplace_back();
+        attempt.index = index;
+        attempt.host = host;
+        TransferRequest request{piece.address, settings_.userAgent, std::nullopt, {}};
+        if (piece.byteRange)
+            request.range = ByteRange{static_cast<std::int64_t>(piece.byteRange->first),
+                                      static_cast<std::int64_t>(piece.byteRange->first + piece.byteRange->second)};
+        attempt.http = std::make_unique<HttpTransfer>(request, [this, &attempt](const char* data, std::size_t length) {
+            if (attempt.body.size() + length > settings_.maxPieceBytes) {
+                attempt.tooLarge = true;
+                return std::size_t{0};
+            }
+            attempt.body.append(data, length);
+            onBytes_(static_cast<std::int64_t>(length));
+            return length;
+        });
+        return loop_.add(*attempt.http);
+    }
+
+    Verdict judge(Attempt& attempt, CURLcode code) const {
+        const PieceRequest& piece = pieces_[attempt.index];
+        const std::string where = " (" + shownText(piece.address) + ")";
+        const ResponseHead& head = attempt.http->head();
+        if (attempt.tooLarge)
+            return refused(settings_.pieceName + " is larger than any such piece should be" + where, false);
+        if (code != CURLE_OK) {
+            const CurlFailure failure = attempt.http->failure(code);
+            return refused(describeCurlFailure(failure) + where, isRetryable(failure));
+        }
+        if (head.status == 429 || head.status == 503) {
+            Verdict busy = refused(httpStatusText(head.status, {}) + where, true);
+            busy.waitSeconds = retryAfterSeconds(head.retryAfter, static_cast<std::int64_t>(std::time(nullptr)));
+            return busy;
+        }
+        const bool partial = head.status == 206 && piece.byteRange;
+        if (head.status != 200 && !partial)
+            return refused(httpStatusText(head.status, {}) + where, !permanentStatus(head.status));
+        if (piece.byteRange && !partial) {  // the server ignored the range: the piece is cut out of the whole
+            const auto [offset, length] = *piece.byteRange;
+            if (attempt.body.size() < offset + length)
+                return refused(settings_.pieceName + " came shorter than its byte range" + where, true);
+            attempt.body = attempt.body.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
+        }
+        if (settings_.mediaOnly)
+            if (auto wrong = notMediaProblem(attempt.body, settings_.pieceName + where)) return refused(*wrong, true);
+        Verdict good;
+        good.good = true;
+        return good;
+    }
+
+    // Another try after a doubling wait (or the server's own), or the fetch's reason to fail.
+    std::string retryOrFail(std::size_t index, const Verdict& verdict) {
+        const int failed = ++failures_[index];
+        if (!verdict.again || failed >= settings_.attempts) return verdict.reason;
+        auto wait = settings_.firstRetryWait * (1 << std::min(failed - 1, 10));
+        if (verdict.waitSeconds) {
+            if (*verdict.waitSeconds > kLongestWaitSeconds)
+                return "The server is busy (" + verdict.reason + ") and asks to come back in " +
+                       std::to_string((*verdict.waitSeconds + 59) / 60) + " minutes";
+            wait = std::max(wait, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::seconds(*verdict.waitSeconds)));
+        }
+        queue_.push_front({index, Clock::now() + wait});
+        return {};
+    }
+
+    const std::vector<PieceRequest>& pieces_;
+    const SegmentFetchSettings& settings_;
+    MultiLoop loop_;
+    const std::function<void(std::int64_t)>& onBytes_;
+    std::vector<int> failures_;
+    std::deque<Waiting> queue_;
+    std::list<Attempt> running_;  // a list: body handlers hold references to their attempt
+};
 
 }  // namespace
 
 SegmentFetchResult fetchPieces(const std::vector<PieceRequest>& pieces, const std::vector<std::size_t>& wanted,
-                               const SegmentFetchSettings& settings, CancelToken& stop,
-                               const std::function<std::string(std::size_t, std::string&&)>& onPiece,
-                               const std::function<void(std::int64_t)>& onBytes, const std::function<void(int)>& onConnections,
-                               const std::function<void()>& tick) {
-    CURLM* multi = curl_multi_init();
-    if (!multi) return {SegmentFetchStatus::Failed, "Could not start a transfer"};
-    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(std::max(1, settings.connections)));
-    stop.attach(multi);
-    std::deque<Pending> queue;
-    for (const auto index : wanted) queue.push_back({index});
-    std::list<Attempt> running;
-    std::vector<int> failures(pieces.size(), 0);
+                               const SegmentFetchSettings& settings, CancelToken& stop, const PieceHandler& onPiece,
+                               const std::function<void(std::int64_t)>& onBytes,
+                               const std::function<void(int)>& onConnections, const std::function<void()>& tick) {
     SegmentFetchResult result{SegmentFetchStatus::Complete, {}};
-
-    const auto cleanup = [&] {
-        for (auto& attempt : running) {
-            curl_multi_remove_handle(multi, attempt.easy);
-            curl_easy_cleanup(attempt.easy);
-            onBytes(-static_cast<std::int64_t>(attempt.body.size()));
-        }
-        running.clear();
-        stop.detach(multi);
-        curl_multi_cleanup(multi);
-        onConnections(0);
-    };
-
-    const auto start = [&](const Pending& pending) {
-        Attempt& attempt = running.emplace_back();
-        attempt.index = pending.index;
-        attempt.maxBytes = settings.maxPieceBytes;
-        attempt.onBytes = &onBytes;
-        attempt.easy = curl_easy_init();
-        const PieceRequest& piece = pieces[pending.index];
-        CURL* easy = attempt.easy;
-        curl_easy_setopt(easy, CURLOPT_URL, piece.address.c_str());
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.userAgent.c_str());
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &attempt);
-        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, attempt.error);
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 30L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(settings.stallLimit.count()));
-        curl_easy_setopt(easy, CURLOPT_PRIVATE, &attempt);
-        applyCaBundle(easy);
-        if (piece.byteRange) {
-            const std::string range = std::to_string(piece.byteRange->first) + "-" +
-                                      std::to_string(piece.byteRange->first + piece.byteRange->second - 1);
-            curl_easy_setopt(easy, CURLOPT_RANGE, range.c_str());
-        }
-        curl_multi_add_handle(multi, easy);
-    };
-
-    while (true) {
-        if (stop.cancelled()) {
-            result = {SegmentFetchStatus::Stopped, {}};
-            break;
-        }
-        if (queue.empty() && running.empty()) break;
-        const auto now = Clock::now();
-        // Start what may start: a piece waiting out its retry delay lets later ones go first.
-        for (auto it = queue.begin(); it != queue.end() && static_cast<int>(running.size()) < settings.connections;) {
-            if (it->notBefore <= now) {
-                start(*it);
-                it = queue.erase(it);
-            } else {
-                ++it;
+    {
+        PieceFetch fetch(pieces, settings, stop, onBytes);
+        for (const auto index : wanted) fetch.want(index);
+        while (!fetch.idle()) {
+            if (stop.cancelled()) {
+                result = {SegmentFetchStatus::Stopped, {}};
+                break;
             }
-        }
-        onConnections(static_cast<int>(running.size()));
-        int stillRunning = 0;
-        curl_multi_perform(multi, &stillRunning);
-        int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
-            if (message->msg != CURLMSG_DONE) continue;
-            Attempt* attempt = nullptr;
-            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &attempt);
-            const CURLcode code = message->data.result;
-            curl_easy_getinfo(attempt->easy, CURLINFO_RESPONSE_CODE, &attempt->status);
-            curl_easy_getinfo(attempt->easy, CURLINFO_OS_ERRNO, &attempt->osErrno);
-            char* effective = nullptr;
-            if (curl_easy_getinfo(attempt->easy, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
-                attempt->effectiveUrl = effective;
-            curl_multi_remove_handle(multi, attempt->easy);
-            curl_easy_cleanup(attempt->easy);
-            attempt->easy = nullptr;
-            const PieceRequest& piece = pieces[attempt->index];
-            const bool good = code == CURLE_OK && !attempt->tooLarge &&
-                              (attempt->status == 200 || (attempt->status == 206 && piece.byteRange)) &&
-                              (!piece.byteRange || attempt->status == 206 ||
-                               attempt->body.size() >= piece.byteRange->first + piece.byteRange->second);
-            if (good) {
-                std::string body = std::move(attempt->body);
-                if (piece.byteRange && attempt->status == 200)  // the server ignored the range
-                    body = body.substr(static_cast<std::size_t>(piece.byteRange->first), static_cast<std::size_t>(piece.byteRange->second));
-                if (std::string error = onPiece(attempt->index, std::move(body)); !error.empty()) result = {SegmentFetchStatus::Failed, error};
-            } else {
-                onBytes(-static_cast<std::int64_t>(attempt->body.size()));
-                const int failed = ++failures[attempt->index];
-                if (permanent(*attempt, code) || failed >= settings.attempts) {
-                    result = {SegmentFetchStatus::Failed, describe(*attempt, code, piece.address)};
-                } else {
-                    const auto wait = settings.firstRetryWait * (1 << std::min(failed - 1, 10));
-                    queue.push_front({attempt->index, failed, Clock::now() + wait});
-                }
+            if (std::string error = fetch.launch(); !error.empty()) {
+                result = {SegmentFetchStatus::Failed, std::move(error)};
+                break;
             }
-            running.remove_if([attempt](const Attempt& a) { return &a == attempt; });
-            if (result.status == SegmentFetchStatus::Failed) break;
+            onConnections(fetch.running());
+            if (std::string error = fetch.turn(onPiece); !error.empty()) {
+                result = {SegmentFetchStatus::Failed, std::move(error)};
+                break;
+            }
+            tick();
+            fetch.wait();
         }
-        if (result.status == SegmentFetchStatus::Failed) break;
-        tick();
-        int ignored = 0;
-        curl_multi_poll(multi, nullptr, 0, 100, &ignored);
     }
-    cleanup();
+    onConnections(0);
     return result;
 }
 

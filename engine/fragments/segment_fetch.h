@@ -1,7 +1,10 @@
 #pragma once
-// Fetches many small resources (the segments of an HLS stream) over several connections at
-// once on one libcurl multi handle, each one whole into memory, with retries. A fetched
-// piece is handed over as soon as it is complete, in whatever order pieces finish.
+// Fetches many small resources (the segments of an HLS stream, its keys, its playlists) over
+// several connections at once on the transfer layer's multi loop, each one whole into memory.
+// A fetched piece is handed over as soon as it is complete, in whatever order pieces finish.
+// Failures are judged by the transfer layer's classifier and retried with a doubling wait; a
+// server that asks to wait (429, 503 with Retry-After) is waited out. Connections count
+// against the budget of each host over all downloads of the process.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -19,13 +22,23 @@ struct PieceRequest {
     std::optional<std::pair<std::uint64_t, std::uint64_t>> byteRange;  // offset, length
 };
 
+// What the answer of a piece said about it, beyond its body.
+struct PieceHead {
+    std::string etag;
+    std::string lastModified;
+    std::string contentType;
+    std::string finalAddress;  // after redirections
+};
+
 struct SegmentFetchSettings {
     int connections = 4;
     std::string userAgent;
     int attempts = 5;  // per piece, before the whole fetch fails
     std::chrono::milliseconds firstRetryWait{200};  // doubled after every failed attempt
-    std::chrono::seconds stallLimit{30};           // no byte for this long ends an attempt
     std::size_t maxPieceBytes = 256u * 1024u * 1024u;
+    // A piece must be media: a web page or text in its place is retried, then fails the fetch.
+    bool mediaOnly = true;
+    std::string pieceName = "A segment";  // how a failure names a piece
 };
 
 enum class SegmentFetchStatus { Complete, Failed, Stopped };
@@ -35,14 +48,14 @@ struct SegmentFetchResult {
     std::string error;  // why it failed
 };
 
-// `onPiece(index, body)` runs on the calling thread for every piece that came whole; a
+// `onPiece(index, body, head)` runs on the calling thread for every piece that came whole; a
 // non-empty text it returns fails the fetch with that reason. `onBytes(n)` counts bytes as
 // they arrive (a failed attempt's bytes are given back as a negative count); `tick` runs on
 // every turn of the loop.
+using PieceHandler = std::function<std::string(std::size_t index, std::string&& body, const PieceHead& head)>;
 SegmentFetchResult fetchPieces(const std::vector<PieceRequest>& pieces, const std::vector<std::size_t>& wanted,
-                               const SegmentFetchSettings& settings, CancelToken& stop,
-                               const std::function<std::string(std::size_t, std::string&&)>& onPiece,
-                               const std::function<void(std::int64_t)>& onBytes, const std::function<void(int)>& onConnections,
-                               const std::function<void()>& tick);
+                               const SegmentFetchSettings& settings, CancelToken& stop, const PieceHandler& onPiece,
+                               const std::function<void(std::int64_t)>& onBytes,
+                               const std::function<void(int)>& onConnections, const std::function<void()>& tick);
 
 }  // namespace zenvira::components

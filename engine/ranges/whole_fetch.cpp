@@ -1,5 +1,7 @@
 #include "engine/ranges/whole_fetch.h"
 
+#include "engine/journal/disk_room.h"
+
 namespace zenvira::components {
 
 namespace {
@@ -107,6 +109,11 @@ bool WholeFetch::acceptHead(const ResponseHead& head) {
     if (!fatal_.empty()) return false;
     size_ = head.contentLength.value_or(-1);
     context_.meter.setTotal(size_ >= 0 ? size_ : knownSize_);
+    // Refused before a byte is allocated: a size no disk here holds must not fill this one.
+    if (auto problem = diskRoomProblem(shownName_, size_)) {
+        fatal_ = *problem;
+        return false;
+    }
     std::string error;
     if (size_ > 0 && !file_.reserve(size_, error)) {
         fatal_ = "Cannot create the file " + shownName_ + ": " + error;

@@ -16,14 +16,15 @@
 namespace zenvira::components::media_module {
 
 inline constexpr const char* kEntryName = "zenvira_media_functions";
-inline constexpr int kVersion = 1;
+inline constexpr int kVersion = 2;
 
 struct Functions {
     int version = kVersion;
     std::size_t factsSize = sizeof(MediaFacts);
     std::size_t joinResultSize = sizeof(JoinResult);
     MediaFacts (*probe)(std::string_view firstBytes) = nullptr;
-    JoinResult (*join)(const std::vector<std::string>& pieces, const std::string& output) = nullptr;
+    JoinResult (*join)(const std::vector<std::string>& pieces, const std::string& output,
+                       const JoinCancelled& cancelled) = nullptr;
 };
 
 // The type of the exported entry.

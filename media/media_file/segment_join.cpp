@@ -4,11 +4,12 @@
 
 namespace zenvira::components {
 
-JoinResult joinIntoMp4(const std::vector<std::string>& pieces, const std::string& output) {
+JoinResult joinIntoMp4(const std::vector<std::string>& pieces, const std::string& output,
+                       const JoinCancelled& cancelled) {
     std::string error;
     const auto* module = media_module::loaded(error);
     if (!module) return {false, error};
-    return module->join(pieces, output);
+    return module->join(pieces, output, cancelled);
 }
 
 }  // namespace zenvira::components

@@ -2,6 +2,7 @@
 // Joins the pieces of one stream (HLS segments: MPEG-TS, or fMP4 after its initialisation
 // section) into one MP4 file without re-encoding, with FFmpeg's libraries (loaded on the first
 // call; when they cannot be, the join fails and says so).
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,14 @@ struct JoinResult {
     double seconds = 0;  // duration of the joined file
 };
 
+inline constexpr const char* kJoinStoppedText = "The join was stopped";
+
+// Asked before every read of the pieces; true ends the join at once, as failed.
+using JoinCancelled = std::function<bool()>;
+
 // Reads `pieces` one after the other as one byte stream and writes `output` (an MP4,
 // whatever its name ends in). `output` is overwritten.
-JoinResult joinIntoMp4(const std::vector<std::string>& pieces, const std::string& output);
+JoinResult joinIntoMp4(const std::vector<std::string>& pieces, const std::string& output,
+                       const JoinCancelled& cancelled = {});
 
 }  // namespace zenvira::components

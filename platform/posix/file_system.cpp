@@ -1,8 +1,9 @@
 #include "platform/file_system.h"
 
 #include <fcntl.h>
-#include <sys/xattr.h>
 #include <unistd.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +16,13 @@ std::size_t fileNameLimit(const std::string& folder) {
     errno = 0;
     const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+}
+
+std::optional<std::int64_t> freeDiskBytes(const std::string& folder) {
+    struct statvfs facts {};
+    if (::statvfs(folder.c_str(), &facts) != 0) return std::nullopt;
+    // f_bavail, not f_bfree: the blocks kept for the superuser are no room for a download.
+    return static_cast<std::int64_t>(facts.f_bavail) * static_cast<std::int64_t>(facts.f_frsize);
 }
 
 bool setFileMark(const std::string& path, const std::string& name, const std::string& value) {

@@ -10,6 +10,12 @@ std::size_t fileNameLimit(const std::string&) {
     return 255;
 }
 
+std::optional<std::int64_t> freeDiskBytes(const std::string& folder) {
+    ULARGE_INTEGER available{};  // what this user may write, quotas counted
+    if (!GetDiskFreeSpaceExW(win32::wide(folder).c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return static_cast<std::int64_t>(available.QuadPart);
+}
+
 bool setFileMark(const std::string& path, const std::string& name, const std::string& value) {
     const HANDLE stream = CreateFileW(win32::wide(path + ":" + name).c_str(), GENERIC_WRITE, 0, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -4,16 +4,24 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
+#include <random>
+#include <set>
 #include <thread>
 
 #include "engine/download_job.h"
 #include "engine/fragments/hls_job.h"
+#include "engine/journal/fragment_journal.h"
+#include "media/media_file/segment_join.h"
 #include "tests/any_page/today_site.h"
+#include "tests/media/web_media.h"
+#include "tests/support/run_command.h"
 
 using namespace zenvira;
 
@@ -26,17 +34,20 @@ std::string readAll(const QString& path) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+// Segments fetched whole; a rerun's check of the first bytes of a kept one asks for a range.
 int segmentRequests(const site::FixtureSite& site) {
     int count = 0;
-    for (const auto& request : site.requests()) count += request.path.ends_with(".ts");
+    for (const auto& request : site.requests())
+        count += request.path.ends_with(".ts") && !request.headers.count("range");
     return count;
 }
 
 // Serves the test media's 720p variant: its playlist at `playlistPath`, its segments in
 // `folder`, each after the delay `delayOf` gives it. Returns how many segments it has.
 int serveVariant(site::FixtureSite& site, const std::string& folder, const std::string& playlistPath,
-                 const std::function<std::chrono::milliseconds(const QString&)>& delayOf = {}) {
-    const QDir variant(testsite::todayMediaFolder() + "/hls/720p");
+                 const std::function<std::chrono::milliseconds(const QString&)>& delayOf = {},
+                 const QString& variantFolder = {}) {
+    const QDir variant(variantFolder.isEmpty() ? testsite::todayMediaFolder() + "/hls/720p" : variantFolder);
     int segments = 0;
     for (const QString& file : variant.entryList(QDir::Files)) {
         site::FixedResponse response;
@@ -48,6 +59,19 @@ int serveVariant(site::FixtureSite& site, const std::string& folder, const std::
         site.addFixed(list ? playlistPath : folder + file.toStdString(), response);
     }
     return segments;
+}
+
+// Stops `stop` once the first segment is on the disk and recorded in the journal.
+std::thread stopOnceTheFirstIsRecorded(const std::string& target, components::CancelToken& stop) {
+    return std::thread([target, &stop] {
+        for (int i = 0; i < 2000; ++i) {  // up to 20 s on a busy machine
+            std::ifstream state(target + ".part.hls");
+            std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
+            if (text.find("\ndone\t0\t") != std::string::npos) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        stop.cancel();
+    });
 }
 
 components::JobSettings settingsFor(const std::string& address, const QTemporaryDir& folder, const std::string& name) {
@@ -82,7 +106,7 @@ TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
         for (int i = 0; i < 2000; ++i) {  // up to 20 s on a busy machine
             std::ifstream state(target + ".part.hls");
             std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
-            if (text.find("\n0\n") != std::string::npos) break;
+            if (text.find("\ndone\t0\t") != std::string::npos) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         stop.cancel();
@@ -118,10 +142,20 @@ TEST(HlsFailures, ASegmentThatCannotBeHadSaysWhyInTheSharedWords) {
     site.addFixed("/broken/gone.m3u8", {.body = playlist("gone.ts"), .contentType = "application/vnd.apple.mpegurl"});
     site.addFixed("/broken/loop.m3u8", {.body = playlist("loop.ts"), .contentType = "application/vnd.apple.mpegurl"});
     site.addFixed("/broken/loop.ts", {.status = 302, .body = "", .headers = {{"Location", "/broken/loop.ts"}}});
+    // An error page in place of a segment, under status 200: never skipped, never joined.
+    site.addFixed("/broken/page.m3u8", {.body = playlist("page.ts"), .contentType = "application/vnd.apple.mpegurl"});
+    site.addFixed("/broken/page.ts", {.body = "<html><body><h1>Segment not available</h1></body></html>"});
+    // A segment on this machine's own disk: refused before anything is created.
+    site.addFixed("/broken/local.m3u8",
+                  {.body = playlist("file:///etc/hostname"), .contentType = "application/vnd.apple.mpegurl"});
     QTemporaryDir folder;
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"gone", "HTTP 404 Not Found (http://stream.example.com/broken/gone.ts)"},
         {"loop", "Too many redirects (more than 10) (http://stream.example.com/broken/loop.ts)"},
+        {"page", "A segment (http://stream.example.com/broken/page.ts) came as a web page instead of video"},
+        {"local",
+         "The playlist names a part of the stream that is not a web address, so it is not downloaded: "
+         "file:///etc/hostname"},
     };
     for (const auto& [name, text] : cases) {
         const auto settings = settingsFor("http://stream.example.com/broken/" + name + ".m3u8", folder, name + ".mp4");
@@ -130,7 +164,79 @@ TEST(HlsFailures, ASegmentThatCannotBeHadSaysWhyInTheSharedWords) {
         const auto result = components::runHlsJob(settings, meter, stop, [] {});
         EXPECT_EQ(result.outcome, components::JobOutcome::Failed);
         EXPECT_NE(result.text.find(text), std::string::npos) << result.text;
+        // Refused before its first segment came: nothing is left to go on with.
+        const std::string target = settings.folder + "/" + name + ".mp4";
+        for (const std::string leftover : {"", ".part", ".part.hls", ".part.segments"})
+            EXPECT_FALSE(std::filesystem::exists(target + leftover)) << name << leftover;
     }
+}
+
+TEST(HlsChange, AnotherVideoUnderTheSameNamesAfterAStopIsFetchedWholeNeverSpliced) {
+    ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
+    site::FixtureSite site;
+    // The 720p video, its later segments slow enough to stop after the first one.
+    serveVariant(site, "/change/", "/change/index.m3u8", [](const QString& file) {
+        return std::chrono::milliseconds(file.endsWith(".ts") && file != "seg000.ts" ? 4000 : 0);
+    });
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    QTemporaryDir folder;
+    const auto settings = settingsFor("http://stream.example.com/change/index.m3u8", folder, "Changed.mp4");
+    const std::string target = settings.folder + "/Changed.mp4";
+    components::ProgressMeter meter;
+    components::CancelToken stop;
+    std::thread stopper = stopOnceTheFirstIsRecorded(target, stop);
+    const auto first = components::runHlsJob(settings, meter, stop, [] {});
+    stopper.join();
+    ASSERT_EQ(first.outcome, components::JobOutcome::Stopped) << first.text;
+
+    // Now another video under the same names, its playlist's text the same to the byte.
+    QTemporaryDir other;
+    ASSERT_TRUE(testmedia::makeHlsLadder(other.path(), {{{640, 360, false, false}}, 6, 2}));
+    ASSERT_EQ(readAll(other.path() + "/360p/index.m3u8"),
+              readAll(testsite::todayMediaFolder() + "/hls/720p/index.m3u8"));
+    serveVariant(site, "/change/", "/change/index.m3u8", {}, other.path() + "/360p");
+    components::ProgressMeter again;
+    components::CancelToken noStop;
+    const auto second = components::runHlsJob(settings, again, noStop, [] {});
+    ASSERT_EQ(second.outcome, components::JobOutcome::Completed) << second.text;
+    EXPECT_EQ(again.snapshot().Notice, "The stream changed on the server; it is fetched again from its start");
+
+    // The file is the new video whole: the same as a download of it from nothing.
+    QTemporaryDir fresh;
+    const auto straight = settingsFor("http://stream.example.com/change/index.m3u8", fresh, "Changed.mp4");
+    components::ProgressMeter third;
+    ASSERT_EQ(components::runHlsJob(straight, third, noStop, [] {}).outcome, components::JobOutcome::Completed);
+    const std::string saved = readAll(QString::fromStdString(target));
+    EXPECT_FALSE(saved.empty());
+    EXPECT_TRUE(saved == readAll(QString::fromStdString(straight.folder + "/Changed.mp4")));
+    unsetenv("http_proxy");
+}
+
+TEST(HlsStop, StopEndsAPlaylistReadThatTakesItsTime) {
+    site::FixtureSite site;
+    site.addFixed("/late/index.m3u8", {.body = "#EXTM3U\n",
+                                       .contentType = "application/vnd.apple.mpegurl",
+                                       .delay = std::chrono::milliseconds(5000)});
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    QTemporaryDir folder;
+    const auto settings = settingsFor("http://stream.example.com/late/index.m3u8", folder, "Late.mp4");
+    components::ProgressMeter meter;
+    components::CancelToken stop;
+    std::chrono::steady_clock::time_point stoppedAt;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stoppedAt = std::chrono::steady_clock::now();
+        stop.cancel();
+    });
+    const auto result = components::runHlsJob(settings, meter, stop, [] {});
+    const auto endedAt = std::chrono::steady_clock::now();
+    stopper.join();
+    EXPECT_EQ(result.outcome, components::JobOutcome::Stopped) << result.text;
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(endedAt - stoppedAt);
+    std::printf("stop during a playlist read ended it in %lld ms\n", static_cast<long long>(took.count()));
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(std::filesystem::exists(settings.folder + "/Late.mp4.part"));
+    unsetenv("http_proxy");
 }
 
 TEST(HlsByType, APlaylistWhoseAddressDoesNotSaySoIsStillFetchedByItsSegments) {
@@ -152,4 +258,144 @@ TEST(HlsByType, APlaylistWhoseAddressDoesNotSaySoIsStillFetchedByItsSegments) {
     EXPECT_FALSE(std::filesystem::exists(target + ".part"));
     EXPECT_FALSE(std::filesystem::exists(target + ".part.state"));
     unsetenv("http_proxy");
+}
+
+TEST(HlsStop, AJoinEndsAtTheFirstReadAfterItIsCancelled) {
+    ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
+    const QString variant = testsite::todayMediaFolder() + "/hls/720p/";
+    const std::vector<std::string> pieces = {(variant + "seg000.ts").toStdString(), (variant + "seg001.ts").toStdString(),
+                                             (variant + "seg002.ts").toStdString()};
+    QTemporaryDir folder;
+    const std::string output = folder.path().toStdString() + "/joined.mp4";
+    ASSERT_TRUE(components::joinIntoMp4(pieces, output).ok);  // whole when nobody stops it
+    int asked = 0;
+    const auto stopped = components::joinIntoMp4(pieces, output, [&] { return ++asked > 2; });
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_EQ(stopped.error, components::kJoinStoppedText);
+    EXPECT_EQ(asked, 3);  // not asked again once it said stop
+}
+
+namespace {
+
+// The fragments a journal in `folder` records as done.
+std::set<int> recordedFragments(const QString& folder) {
+    std::set<int> done;
+    for (const QString& name : QDir(folder).entryList({"*.part.hls"}, QDir::Files)) {
+        std::ifstream journal((folder + "/" + name).toStdString());
+        for (std::string line; std::getline(journal, line);)
+            if (line.starts_with("done\t")) done.insert(std::stoi(line.substr(5)));
+    }
+    return done;
+}
+
+// Whole fetches of segments among `indices` ("/kill/seg007.ts" is segment 7).
+int wholeFetchesOf(const site::FixtureSite& site, const std::set<int>& indices) {
+    int count = 0;
+    for (const auto& request : site.requests()) {
+        const auto at = request.path.rfind("/seg");
+        if (at == std::string::npos || !request.path.ends_with(".ts") || request.headers.count("range")) continue;
+        count += indices.count(std::stoi(request.path.substr(at + 4))) > 0;
+    }
+    return count;
+}
+
+std::string framesOf(const std::string& path) {
+    return test::runCommand("ffmpeg -v error -nostdin -i '" + path + "' -map 0 -c copy -f framemd5 - 2>&1").out;
+}
+
+}  // namespace
+
+TEST(HlsKilled, KilledAtRandomMomentsItNeverFetchesARecordedFragmentAgainAndSavesTheSourcesPackets) {
+    QTemporaryDir source;
+    ASSERT_TRUE(testmedia::makeHlsLadder(source.path(), {{{320, 180, false, false}}, 40, 1}));
+    const QDir variant(source.path() + "/180p");
+    site::FixtureSite site;
+    std::vector<std::string> segmentFiles;
+    for (const QString& file : variant.entryList({"*.ts"}, QDir::Files, QDir::Name)) {
+        segmentFiles.push_back(variant.filePath(file).toStdString());
+        // Each connection capped, so the download lasts a second or two.
+        site.addMedia("/kill/" + file.toStdString(),
+                      {.filePath = segmentFiles.back(), .bytesPerSecond = 40 * 1024, .contentType = "video/mp2t"});
+    }
+    ASSERT_GE(segmentFiles.size(), 36u);
+    site.addFixed("/kill/index.m3u8",
+                  {.body = readAll(variant.filePath("index.m3u8")), .contentType = "application/vnd.apple.mpegurl"});
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    QTemporaryDir out;
+    const QStringList arguments = {"download", "http://stream.example.com/kill/index.m3u8", "-o", out.path()};
+
+    std::mt19937 dice(20261209);
+    std::uniform_int_distribution<int> moment(300, 2000);
+    std::set<int> recorded;
+    std::string journalled;  // fragments recorded after each kill, for the log
+    int kills = 0;
+    for (int i = 0; i < 10; ++i) {
+        site.clearRequests();
+        QProcess child;
+        child.start(ZENVIRA_CLI, arguments);
+        ASSERT_TRUE(child.waitForStarted());
+        const int wait = moment(dice);
+        const bool finished = child.waitForFinished(wait);
+        if (!finished) {
+            child.kill();  // SIGKILL: nothing gets written on the way out
+            ASSERT_TRUE(child.waitForFinished(5000));
+            ++kills;
+        }
+        EXPECT_EQ(wholeFetchesOf(site, recorded), 0) << "run " << i << " fetched again a fragment recorded before";
+        if (finished) break;
+        const std::set<int> now = recordedFragments(out.path());
+        EXPECT_TRUE(std::includes(now.begin(), now.end(), recorded.begin(), recorded.end())) << "run " << i;
+        recorded = now;
+        journalled += " " + std::to_string(recorded.size()) + "@" + std::to_string(wait);
+    }
+    std::printf("%d kills; fragments recorded after each:%s of %zu\n", kills, journalled.c_str(), segmentFiles.size());
+    site.clearRequests();
+    QProcess last;
+    last.start(ZENVIRA_CLI, arguments);
+    ASSERT_TRUE(last.waitForFinished(30000));
+    EXPECT_EQ(last.exitCode(), 0) << last.readAll().toStdString();
+    EXPECT_EQ(wholeFetchesOf(site, recorded), 0);
+    EXPECT_GT(kills, 3);
+
+    const QStringList saved = QDir(out.path()).entryList({"*.mp4"}, QDir::Files);
+    ASSERT_EQ(saved.size(), 1) << saved.join(", ").toStdString();
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size() == 1);
+    QTemporaryDir straight;
+    const std::string joined = straight.path().toStdString() + "/straight.mp4";
+    ASSERT_TRUE(components::joinIntoMp4(segmentFiles, joined).ok);
+    const std::string expected = framesOf(joined);
+    EXPECT_NE(expected.find("0,"), std::string::npos) << expected;
+    EXPECT_EQ(framesOf((out.path() + "/" + saved.front()).toStdString()), expected);
+    unsetenv("http_proxy");
+}
+
+TEST(HlsJournal, WhatAFinishedJournalNamesIsReadBackAndALineCutByACrashIsNot) {
+    QTemporaryDir folder;
+    const std::string journalPath = folder.path().toStdString() + "/clip.mp4.part.hls";
+    components::FragmentState start;
+    start.playlist = {"http://stream.example.com/a.m3u8", "\"e1\"", "Wed, 09 Dec 2026 03:00:00 GMT", "sha256:ab"};
+    start.done[0] = {0, 3, "\"s0\""};
+    std::ofstream(folder.path().toStdString() + "/0") << "abc";
+    std::ofstream(folder.path().toStdString() + "/2") << "defgh";
+    std::ofstream(folder.path().toStdString() + "/3") << "ij";
+    {
+        components::FragmentJournal journal;
+        std::string error;
+        ASSERT_TRUE(journal.begin(journalPath, start, error)) << error;
+        journal.add({2, 5, "modified Wed, 09 Dec 2026 03:00:01 GMT"}, folder.path().toStdString() + "/2");
+        journal.add({3, 7, ""}, folder.path().toStdString() + "/3");  // not as long as said: never recorded
+        journal.finish();
+    }
+    std::ofstream(journalPath, std::ios::app) << "done\t12\t4";  // a crash in the middle of a line
+    const auto read = components::readFragmentState(journalPath);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(read->playlist.sameAs(start.playlist));
+    ASSERT_EQ(read->done.size(), 2u);
+    EXPECT_EQ(read->done.at(0).validator, "\"s0\"");
+    EXPECT_EQ(read->done.at(2).length, 5);
+    EXPECT_EQ(read->done.at(2).validator, "modified Wed, 09 Dec 2026 03:00:01 GMT");
+    // The server's word that the playlist changed counts even when its text did not.
+    auto newer = start.playlist;
+    newer.etag = "\"e2\"";
+    EXPECT_FALSE(read->playlist.sameAs(newer));
 }

@@ -7,8 +7,9 @@
 
 #include <algorithm>
 
-#include "engine/transfer/transfer_errors.h"
 #include "engine/page_fetch/page_fetch.h"
+#include "engine/transfer/first_bytes.h"
+#include "engine/transfer/transfer_errors.h"
 #include "tests/downloader/download_harness.h"
 
 namespace zenvira::testing {
@@ -231,6 +232,76 @@ TEST(DownloaderTransferTest, FailuresComeWithTextsAPersonUnderstands) {
         const std::string text = h.downloader.ErrorInfo().ErrorText;
         EXPECT_FALSE(text.empty()) << address;
         EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+    }
+}
+
+// The check never turns real media away: every container's first bytes hold something no
+// text holds; pages and text in any dress are caught.
+TEST(DownloaderTransferTest, TheFirstBytesOfEveryContainerPassAndPagesAndTextDoNot) {
+    using std::string_literals::operator""s;
+    const std::string filler(600, 'A');  // text-like bytes after a binary start
+    for (const std::string& media :
+         {"FLV\x01\x05\0\0\0\x09"s,
+          "\0\0\0\x20"
+          "ftypisom"s,
+          "\x47\x40\x00\x10\x00"s, "\x1a\x45\xdf\xa3"s, "ID3\x04\0\0"s, "\xff\xf1\x50\x80"s, "OggS\0\x02"s})
+        EXPECT_FALSE(components::notMediaProblem(media + filler, "The file")) << media;
+    for (const std::string& page :
+         {"<!DOCTYPE html><html>"s, "\xef\xbb\xbf\r\n  <html lang=\"fr\">"s, "{\"error\":\"expired\"}"s,
+          "Erreur : la vidéo n'est plus disponible.\n"s, "<?xml version=\"1.0\"?><Error/>"s})
+        EXPECT_TRUE(components::notMediaProblem(page, "The file")) << page;
+    EXPECT_FALSE(components::notMediaProblem("", "The file"));  // an empty file is judged by its size, not here
+    EXPECT_TRUE(components::namesMedia("/down/Clip (2).MP4"));
+    EXPECT_FALSE(components::namesMedia("/down/avformat.zip.sha256"));
+    EXPECT_FALSE(components::namesMedia("/down.mp4/readme"));
+}
+
+// A server that lies about what it sends gets no file saved: a web page under a video's
+// type, or a size the disk cannot hold, fails with a sentence and leaves no part behind.
+TEST(DownloaderTransferTest, APageInPlaceOfTheFileOrASizeBeyondTheDiskIsRefusedAndLeavesNothing) {
+    DownloadHarness h;
+    std::string page = "<!DOCTYPE html>\n<html><head><title>Error</title></head><body>";
+    while (page.size() < 800) page += "<p>The video is not available in your country.</p>";
+    page += "</body></html>\n";
+    h.site.addFixed("/error-page.mp4", {.body = page, .contentType = "video/mp4"});
+    const std::string pageFile = h.driveFolder() + "/../page.html";
+    std::filesystem::create_directories(h.driveFolder());
+    writeText(pageFile, page);
+    h.site.addMedia("/error-page-in-parts.mp4", {.filePath = pageFile, .contentType = "video/mp4"});
+    h.site.addFixed("/plain-text.flv",
+                    {.body = "Access denied. Your token has expired.\n", .contentType = "video/x-flv"});
+    const auto free = std::filesystem::space(h.driveFolder()).available;
+    h.site.addStream("peta", {.size = 1000000000000000ull});
+    h.site.addStream("free-and-more", {.size = free + (10ull << 30), .acceptRanges = false});
+    h.site.addStream("gone", {.size = 1000, .status = 404});
+    const struct {
+        std::string address;
+        std::string sentence;
+        std::string served;  // the stream whose bytes must not have gone out, when one
+    } cases[] = {
+        {h.site.localAddress("/error-page.mp4"), " came as a web page instead of video", ""},
+        {h.site.localAddress("/error-page-in-parts.mp4"), " came as a web page instead of video", ""},
+        {h.site.localAddress("/plain-text.flv"), " came as text instead of video", ""},
+        {h.streamUrl("peta"), "There is not enough free space on the disk for ", "peta"},
+        {h.streamUrl("free-and-more"), "There is not enough free space on the disk for ", "free-and-more"},
+        {h.streamUrl("gone"), "HTTP 404 Not Found", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        h.site.clearRequests();
+        h.prepare(c.address);
+        const DownloadRecord record = h.run(std::chrono::seconds(30));
+        EXPECT_EQ(record.outcome(), 2);
+        EXPECT_NE(record.errorText.find(c.sentence), std::string::npos) << record.errorText;
+        if (c.sentence.find("instead of video") != std::string::npos) {
+            EXPECT_GE(h.site.requests().size(), 3u);  // retried first
+        }
+        if (!c.served.empty()) {
+            EXPECT_LT(h.site.bytesServed(c.served), 64u * kMiB);
+        }
+        EXPECT_FALSE(fileExists(target(h)));
+        EXPECT_FALSE(fileExists(target(h) + ".part"));
+        EXPECT_FALSE(fileExists(target(h) + ".part.state"));
     }
 }
 

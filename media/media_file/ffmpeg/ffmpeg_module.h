@@ -6,6 +6,6 @@
 namespace zenvira::components::ffmpeg {
 
 MediaFacts probe(std::string_view firstBytes);
-JoinResult join(const std::vector<std::string>& pieces, const std::string& output);
+JoinResult join(const std::vector<std::string>& pieces, const std::string& output, const JoinCancelled& cancelled);
 
 }  // namespace zenvira::components::ffmpeg

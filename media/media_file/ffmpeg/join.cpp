@@ -21,6 +21,8 @@ struct PieceReader {
     std::FILE* file = nullptr;
     bool failed = false;
     std::string failedPiece;
+    const JoinCancelled* cancelled = nullptr;
+    bool stopped = false;
 
     ~PieceReader() {
         if (file) std::fclose(file);
@@ -29,6 +31,10 @@ struct PieceReader {
 
 int readPieces(void* opaque, std::uint8_t* buffer, int size) {
     auto& reader = *static_cast<PieceReader*>(opaque);
+    if (*reader.cancelled && (*reader.cancelled)()) {
+        reader.stopped = true;
+        return AVERROR_EXIT;
+    }
     while (true) {
         if (!reader.file) {
             if (reader.next >= reader.pieces->size()) return AVERROR_EOF;
@@ -74,11 +80,12 @@ struct PacketDeleter {
 
 }  // namespace
 
-JoinResult join(const std::vector<std::string>& pieces, const std::string& output) {
+JoinResult join(const std::vector<std::string>& pieces, const std::string& output, const JoinCancelled& cancelled) {
     JoinResult result;
     av_log_set_level(AV_LOG_ERROR);
     PieceReader reader;
     reader.pieces = &pieces;
+    reader.cancelled = &cancelled;
     constexpr int kBuffer = 256 * 1024;
     auto* buffer = static_cast<unsigned char*>(av_malloc(kBuffer));
     if (!buffer) return {false, "Out of memory while joining the segments"};
@@ -128,6 +135,7 @@ JoinResult join(const std::vector<std::string>& pieces, const std::string& outpu
         const int rc = av_read_frame(in.get(), packet.get());
         if (rc == AVERROR_EOF) break;
         if (rc < 0) {
+            if (reader.stopped) return {false, kJoinStoppedText};
             if (reader.failed) return {false, "A segment went missing: " + reader.failedPiece};
             return {false, "The segments could not be read to their end (" + avText(rc) + ")"};
         }
