@@ -56,7 +56,9 @@ public:
         : settings_(settings), meter_(meter), stop_(stop), loop_(stop),
           context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{},
                    settings.maxBytesPerSecond > 0 ? std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr},
-          origin_{settings.address, settings.pageAddress, settings.quality} {}
+          origin_{settings.address, settings.pageAddress, settings.quality} {
+        loop_.setPacer(context_.pacer.get());
+    }
 
     JobResult run();
 

@@ -1,6 +1,6 @@
 #pragma once
-// One blocking HTTP transfer on a fresh libcurl easy handle, with everything a caller needs
-// to explain a failure afterwards.
+// One blocking page transfer on the transfer layer (an HttpTransfer on a MultiLoop of its
+// own), with everything a caller needs to explain a failure afterwards.
 #include <curl/curl.h>
 
 #include <string>
@@ -32,9 +32,6 @@ struct TransferOutcome {
 
 // Content-Types whose body is a media file or plain bytes rather than a page.
 bool isMediaType(std::string_view contentType);
-
-// Makes sure libcurl's process-wide setup has run, once, whatever thread gets here first.
-void ensureCurlReady();
 
 // Runs on a multi handle of its own, so that a cancel wakes its wait at once.
 TransferOutcome runTransfer(const std::string& url, const FetchOptions& options, CancelToken* cancel = nullptr);

@@ -8,6 +8,7 @@
 #include "engine/page_fetch/curl_transfer.h"
 #include "engine/page_fetch/fetch_address.h"
 #include "engine/page_fetch/fetch_failure.h"
+#include "engine/transfer/easy_setup.h"
 
 namespace zenvira::components {
 namespace {
@@ -22,7 +23,7 @@ FetchResult failure(std::string reason, long status = 0) {
 FetchResult fetch(const std::string& address, const FetchOptions& options, CancelToken* cancel) {
     const auto checked = pagefetch::checkAddress(address);
     if (!checked.ok) return failure(checked.error);
-    pagefetch::ensureCurlReady();
+    ensureCurlReady();
     auto outcome = pagefetch::runTransfer(checked.url, options, cancel);
     if (outcome.cancelled) {
         FetchResult stopped = failure(kFetchCancelledText, outcome.status);

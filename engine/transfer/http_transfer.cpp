@@ -1,14 +1,15 @@
 #include "engine/transfer/http_transfer.h"
 
-#include "engine/transfer/ca_bundle.h"
+#include <algorithm>
 
 namespace zenvira::components {
 
 namespace {
 
-// Few, large reads: fewer system calls and callbacks per gigabyte.
-constexpr long kReceiveBuffer = 512 * 1024;
-constexpr long kMaxRedirects = 10;
+// A transfer held to a rate reads in pieces of about this share of a second's allowance,
+// so that the allowance is spent evenly rather than in a few large gulps.
+constexpr std::int64_t kPacedReadsPerSecond = 20;
+constexpr std::int64_t kSmallestPacedBuffer = 16 * 1024;
 
 }  // namespace
 
@@ -25,40 +26,25 @@ std::string hostOfAddress(const std::string& url) {
     return host.empty() ? url : host;
 }
 
-HttpTransfer::HttpTransfer(const TransferRequest& request, BodyHandler onBody)
+HttpTransfer::HttpTransfer(const TransferRequest& request, BodyHandler onBody, const TransferLimits& limits)
     : easy_(curl_easy_init()), onBody_(std::move(onBody)), host_(hostOfAddress(request.url)) {
-    if (easy_) configure(request);
+    if (easy_) configure(request, limits);
 }
 
 HttpTransfer::~HttpTransfer() {
+    if (pacer_) pacer_->forget(easy_);
     if (easy_) curl_easy_cleanup(easy_);
     curl_slist_free_all(headers_);
 }
 
-void HttpTransfer::configure(const TransferRequest& request) {
-    curl_easy_setopt(easy_, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(easy_, CURLOPT_USERAGENT, request.userAgent.c_str());
-    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    // Parallel ranges only help over separate connections, never as streams of one.
-    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBuffer);
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, 20L);
-    // A connection that delivers nothing for 30 s is treated as broken and taken up again.
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, 30L);
-    curl_easy_setopt(easy_, CURLOPT_TCP_KEEPALIVE, 1L);
-    curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorBuffer_);
+void HttpTransfer::configure(const TransferRequest& request, const TransferLimits& limits) {
+    setUpEasy(easy_, EasySetup{request.url, request.userAgent, limits}, errorBuffer_);
+    maxRedirects_ = limits.maxRedirects;
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &HttpTransfer::onHeaderLine);
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HttpTransfer::onBodyData);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
-    applyCaBundle(easy_);
     if (request.range) {
         const std::string range = std::to_string(request.range->begin) + "-" +
                                   (request.toTheEnd ? std::string() : std::to_string(request.range->end - 1));
@@ -72,8 +58,21 @@ void HttpTransfer::configure(const TransferRequest& request) {
 
 std::size_t HttpTransfer::onHeaderLine(char* data, std::size_t size, std::size_t count, void* self) {
     auto* transfer = static_cast<HttpTransfer*>(self);
+    transfer->begun_ = true;
+    const bool wasComplete = transfer->head_.complete;
     transfer->head_.addLine(std::string_view(data, size * count));
+    if (transfer->onHead_ && transfer->head_.complete && !wasComplete && !transfer->onHead_(transfer->head_)) return 0;
     return size * count;
+}
+
+void HttpTransfer::setPacer(RatePacer* pacer) {
+    if (pacer_ && pacer_ != pacer) pacer_->forget(easy_);
+    pacer_ = pacer;
+    if (!pacer_ || begun_ || !easy_) return;
+    const std::int64_t share = pacer_->bytesPerSecond() / kPacedReadsPerSecond;
+    curl_easy_setopt(
+        easy_, CURLOPT_BUFFERSIZE,
+        static_cast<long>(std::clamp<std::int64_t>(share, kSmallestPacedBuffer, TransferLimits{}.receiveBuffer)));
 }
 
 std::size_t HttpTransfer::onBodyData(char* data, std::size_t size, std::size_t count, void* self) {
@@ -84,8 +83,11 @@ std::size_t HttpTransfer::onBodyData(char* data, std::size_t size, std::size_t c
         transfer->pausedAtBody_ = true;
         return CURL_WRITEFUNC_PAUSE;
     }
+    // Over the job's rate: libcurl keeps these bytes until the pacer lets it go on, and
+    // stops reading this connection meanwhile, so the server is held back by TCP.
+    if (transfer->pacer_ && !transfer->pacer_->admit(transfer->easy_)) return CURL_WRITEFUNC_PAUSE;
     const std::size_t taken = transfer->onBody_(data, size * count);
-    if (transfer->pacer_ && taken > 0) transfer->pacer_->pace(taken);
+    if (transfer->pacer_ && taken > 0) transfer->pacer_->spent(taken);
     return taken;
 }
 
@@ -108,7 +110,7 @@ CurlFailure HttpTransfer::failure(CURLcode code) const {
     failure.message = errorBuffer_;
     failure.host = host_;
     failure.effectiveUrl = effectiveUrl();
-    failure.maxRedirects = kMaxRedirects;
+    failure.maxRedirects = maxRedirects_;
     failure.headComplete = head_.complete;
     long connects = 0;
     failure.reusedConnection = curl_easy_getinfo(easy_, CURLINFO_NUM_CONNECTS, &connects) == CURLE_OK && connects == 0;

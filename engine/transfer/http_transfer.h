@@ -1,6 +1,7 @@
 #pragma once
-// One HTTP GET on a libcurl easy handle, set up for big downloads: large receive buffer,
-// body bytes handed straight to the caller, the response head parsed as it comes.
+// One HTTP GET on a libcurl easy handle, set up in easy_setup (big downloads by default:
+// large receive buffer, a stall limit), body bytes handed straight to the caller, the
+// response head parsed as it comes. Pages, ranges and fragments all go through it.
 #include <curl/curl.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "engine/policy/byte_ranges.h"
+#include "engine/transfer/easy_setup.h"
 #include "engine/transfer/rate_pacer.h"
 #include "engine/transfer/response_head.h"
 #include "engine/transfer/transfer_errors.h"
@@ -30,8 +32,11 @@ class HttpTransfer {
 public:
     // Gets each piece of the body; taking fewer bytes than offered ends the transfer.
     using BodyHandler = std::function<std::size_t(const char* data, std::size_t length)>;
+    // Told each time a head has come whole (a redirect's too); false ends the transfer.
+    using HeadHandler = std::function<bool(const ResponseHead& head)>;
 
-    HttpTransfer(const TransferRequest& request, BodyHandler onBody);
+    // The limits are a download's unless the caller says otherwise.
+    HttpTransfer(const TransferRequest& request, BodyHandler onBody, const TransferLimits& limits = {});
     ~HttpTransfer();
     HttpTransfer(const HttpTransfer&) = delete;
     HttpTransfer& operator=(const HttpTransfer&) = delete;
@@ -41,8 +46,10 @@ public:
     const ResponseHead& head() const { return head_; }
     std::string effectiveUrl() const;
     const std::string& host() const { return host_; }
-    // Counts the body against the job's rate (none: no limit).
-    void setPacer(RatePacer* pacer) { pacer_ = pacer; }
+    // Counts the body against the job's rate (none: no limit): over budget, the transfer
+    // pauses and the pacer resumes it from the loop.
+    void setPacer(RatePacer* pacer);
+    void setHeadHandler(HeadHandler onHead) { onHead_ = std::move(onHead); }
     // Hands the body to another reader from now on; bytes held by a pause go to it.
     void setBodyHandler(BodyHandler onBody) { onBody_ = std::move(onBody); }
     // Holds the body back as soon as its first bytes come, so that the head can be read and
@@ -55,16 +62,19 @@ public:
 private:
     static std::size_t onHeaderLine(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t onBodyData(char* data, std::size_t size, std::size_t count, void* self);
-    void configure(const TransferRequest& request);
+    void configure(const TransferRequest& request, const TransferLimits& limits);
 
     CURL* easy_ = nullptr;
     curl_slist* headers_ = nullptr;
     BodyHandler onBody_;
+    HeadHandler onHead_;
     RatePacer* pacer_ = nullptr;
+    bool begun_ = false;  // an answer has started coming: the receive buffer is fixed
     bool pauseAtBody_ = false;
     bool pausedAtBody_ = false;
     ResponseHead head_;
     std::string host_;
+    long maxRedirects_ = 10;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
 };
 

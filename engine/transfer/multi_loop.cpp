@@ -15,9 +15,13 @@ bool MultiLoop::add(HttpTransfer& transfer) {
     return multi_ && transfer.valid() && curl_multi_add_handle(multi_, transfer.handle()) == CURLM_OK;
 }
 
-void MultiLoop::remove(HttpTransfer& transfer) { curl_multi_remove_handle(multi_, transfer.handle()); }
+void MultiLoop::remove(HttpTransfer& transfer) {
+    if (pacer_) pacer_->forget(transfer.handle());
+    curl_multi_remove_handle(multi_, transfer.handle());
+}
 
 std::vector<std::pair<HttpTransfer*, CURLcode>> MultiLoop::perform() {
+    if (pacer_) pacer_->resumeDue();
     int running = 0;
     curl_multi_perform(multi_, &running);
     std::vector<std::pair<HttpTransfer*, CURLcode>> ended;
@@ -33,6 +37,7 @@ std::vector<std::pair<HttpTransfer*, CURLcode>> MultiLoop::perform() {
 
 void MultiLoop::wait(std::chrono::milliseconds longest) {
     if (stop_.cancelled()) return;
+    if (pacer_) longest = pacer_->untilDue(longest);
     curl_multi_poll(multi_, nullptr, 0, static_cast<int>(std::max<long long>(longest.count(), 0)), nullptr);
 }
 

@@ -21,6 +21,9 @@ public:
 
     bool add(HttpTransfer& transfer);
     void remove(HttpTransfer& transfer);
+    // The job's rate: transfers it held are resumed from here, and a wait ends when they may
+    // go on.
+    void setPacer(RatePacer* pacer) { pacer_ = pacer; }
 
     // Moves every transfer along; returns those that have ended, with their results.
     std::vector<std::pair<HttpTransfer*, CURLcode>> perform();
@@ -30,6 +33,7 @@ public:
 private:
     CURLM* multi_;
     CancelToken& stop_;
+    RatePacer* pacer_ = nullptr;
 };
 
 }  // namespace zenvira::components

@@ -1,11 +1,16 @@
 #pragma once
-// Holds the transfers of one job to a total rate: each piece of body that arrives is counted,
-// and when the job is ahead of its allowance the transfer thread waits (in short steps, so a
-// Stop is seen at once). While it waits, no transfer of the job reads, so TCP holds the
-// servers back: the total over all connections stays at the rate, however many there are.
+// Holds the transfers of one job to a total rate, as a token bucket: the allowance fills at
+// the rate, each piece of body taken spends it. A transfer that finds it spent pauses (libcurl
+// keeps the bytes and stops reading its connection, so TCP holds the server back) and the
+// loop resumes it when the allowance is there again. Nothing ever sleeps in a callback:
+// the other transfers, the retry timers and the progress figures go on meanwhile. The total
+// over all connections stays at the rate, however many there are.
+#include <curl/curl.h>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/transfer/cancel_token.h"
 
@@ -13,16 +18,31 @@ namespace zenvira::components {
 
 class RatePacer {
 public:
+    using Clock = std::chrono::steady_clock;
+
     RatePacer(std::int64_t bytesPerSecond, const CancelToken& stop);
-    // `bytes` have just arrived.
-    void pace(std::size_t bytes);
+    std::int64_t bytesPerSecond() const { return bytesPerSecond_; }
+
+    // Whether `easy` may take body now; when not, it is held until resumeDue() lets it go.
+    bool admit(CURL* easy, Clock::time_point now = Clock::now());
+    // `bytes` of body have just been taken.
+    void spent(std::size_t bytes);
+    // Lets the held transfers go on when the allowance is there again.
+    void resumeDue(Clock::time_point now = Clock::now());
+    // How long until a held transfer may go on; none held: `longest`.
+    std::chrono::milliseconds untilDue(std::chrono::milliseconds longest, Clock::time_point now = Clock::now());
+    // The transfer is going away or leaves the loop.
+    void forget(CURL* easy);
 
 private:
-    using Clock = std::chrono::steady_clock;
+    void refill(Clock::time_point now);
+
     std::int64_t bytesPerSecond_;
+    std::int64_t burst_;  // the most the allowance holds: an idle spell is not made up for
     const CancelToken& stop_;
-    Clock::time_point start_;
-    std::int64_t received_ = 0;
+    Clock::time_point filled_;
+    double allowance_ = 0;
+    std::vector<CURL*> held_;
 };
 
 }  // namespace zenvira::components

@@ -86,6 +86,15 @@ void ResponseHead::addLine(std::string_view line) {
     else if (name == "last-modified") lastModified = std::string(value);
     else if (name == "retry-after") retryAfter = std::string(value);
     else if (name == "content-type") contentType = std::string(value);
+    else if (name == "content-disposition")
+        contentDisposition = std::string(value);
+    else if (name == "content-encoding")
+        contentEncoding = std::string(value);
+}
+
+bool ResponseHead::encoded() const {
+    const std::string coding = text::lowerAscii(contentEncoding);
+    return !coding.empty() && coding != "identity";
 }
 
 std::optional<std::int64_t> retryAfterSeconds(const std::string& value, std::int64_t now) {

@@ -29,11 +29,16 @@ struct ResponseHead {
     std::string lastModified;
     std::string retryAfter;  // as sent: seconds or an HTTP date
     std::string contentType;
+    std::string contentDisposition;
+    std::string contentEncoding;  // as sent; libcurl decodes what it can
     bool complete = false;  // the blank line after the headers has come
 
     // Takes one header line as the transfer delivers it (CR LF included). A status line starts
     // a new head, so the final response wins after redirects and proxy answers.
     void addLine(std::string_view line);
+    // The body is sent compressed (gzip, deflate...): its parts and its length are those of
+    // the compressed bytes, not of the file.
+    bool encoded() const;
 };
 
 // How long a Retry-After value asks to wait from `now` (seconds since 1970); none when the
