@@ -256,6 +256,9 @@ bool RangeFetch::checkHead(Attempt& attempt) {
         attempt.problem = Problem::Changed;
     } else if (head.status != 206) {
         attempt.fatal = "Unexpected answer from the server: " + httpStatusText(head.status, head.reason);
+    } else if (head.encoded()) {
+        // A compressed part cannot be decoded apart from the bytes before it.
+        attempt.fatal = "The server sent a part of the file compressed, which cannot be joined to the others";
     } else if (!range || range->first != attempt.from) {
         attempt.fatal = "The server sent another part of the file than was asked for";
     } else if ((range->total && *range->total != identity_.size) ||

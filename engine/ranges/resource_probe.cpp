@@ -51,6 +51,13 @@ bool runToEnd(FetchContext& context, HttpTransfer& transfer, CURLcode& code) {
     return false;
 }
 
+// A compressed answer to "bytes=0-" that holds all of the compressed bytes: the whole file.
+bool wholeEncodedPart(const ResponseHead& head) {
+    const auto& range = head.contentRange;
+    return head.encoded() && head.status == 206 && range && range->first == 0 && range->total &&
+           range->last + 1 == *range->total;
+}
+
 // What the answer's head says about the resource.
 ProbeResult readAnswer(const ResponseHead& head) {
     ProbeResult result;
@@ -69,6 +76,12 @@ ProbeResult readAnswer(const ResponseHead& head) {
         return result;
     } else {
         return failed("Unexpected answer from the server: " + httpStatusText(head.status, head.reason));
+    }
+    if (head.encoded()) {
+        // Its parts and its length are those of the compressed bytes: the file comes whole,
+        // decoded, over one connection, and its size is what arrives.
+        result.ranges = false;
+        result.identity.size = -1;
     }
     result.status = PhaseStatus::Complete;
     result.playlist = hls::isPlaylistType(head.contentType);
@@ -123,7 +136,8 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address, ProbeK
         attempt.result.url = transfer.effectiveUrl().empty() ? address : transfer.effectiveUrl();
         // The answer goes on: as the first piece, or as the whole file from a server that
         // sends no parts.
-        if (transfer.pausedAtBody() && (attempt.result.ranges || transfer.head().status == 200))
+        if (transfer.pausedAtBody() &&
+            (attempt.result.ranges || transfer.head().status == 200 || wholeEncodedPart(transfer.head())))
             attempt.result.firstBytes = std::move(held);
         return attempt;
     }

@@ -104,10 +104,16 @@ std::size_t WholeFetch::takeBody(const char* data, std::size_t length) {
 }
 
 bool WholeFetch::acceptHead(const ResponseHead& head) {
+    // A compressed file may come as the part "bytes=0-" that holds all of it.
+    const bool wholePart = head.status == 206 && head.encoded() && head.contentRange && head.contentRange->first == 0 &&
+                           head.contentRange->total && head.contentRange->last + 1 == *head.contentRange->total;
     if (head.status >= 400) fatal_ = httpStatusText(head.status, head.reason);
-    else if (head.status != 200) fatal_ = "Unexpected answer from the server: " + httpStatusText(head.status, head.reason);
+    else if (head.status != 200 && !wholePart)
+        fatal_ = "Unexpected answer from the server: " + httpStatusText(head.status, head.reason);
     if (!fatal_.empty()) return false;
-    size_ = head.contentLength.value_or(-1);
+    // The length of a compressed body is not the file's: it is stored decoded.
+    size_ = head.encoded() ? -1 : head.contentLength.value_or(-1);
+    lengthChecked_ = head.encoded() && head.contentLength;
     context_.meter.setTotal(size_ >= 0 ? size_ : knownSize_);
     // Refused before a byte is allocated: a size no disk here holds must not fill this one.
     if (auto problem = diskRoomProblem(shownName_, size_)) {
@@ -140,7 +146,7 @@ WholeFetch::Ending WholeFetch::judge(const HttpTransfer& transfer, CURLcode code
 }
 
 std::string WholeFetch::completionWarning() const {
-    if (size_ >= 0) return {};
+    if (size_ >= 0 || lengthChecked_) return {};
     if (knownSize_ < 0) return kNoSizeText;
     if (received_ > knownSize_)
         return "The file came larger than the server first announced (" + std::to_string(knownSize_) +

@@ -41,6 +41,7 @@ private:
     std::string shownName_;
     std::int64_t knownSize_;
     std::int64_t size_ = -1;      // from Content-Length, -1 when the server sent none
+    bool lengthChecked_ = false;  // libcurl held the compressed body to its Content-Length
     std::int64_t received_ = 0;
     bool headAccepted_ = false;
     std::string fatal_;            // a reason that ends the download

@@ -98,6 +98,47 @@ TEST(DownloaderTransferTest, ServerWithoutRangesGetsOneConnection) {
     EXPECT_EQ(ranges[0], "bytes=0-");
 }
 
+// Media a server compresses is stored as the file, never as the gzip bytes; the parts of a
+// compressed body are of the compressed bytes, so it comes whole over one connection.
+TEST(DownloaderTransferTest, MediaSentCompressedIsSavedDecoded) {
+    DownloadHarness h;
+    const std::uint64_t size = 3 * kMiB + 777;
+    for (const bool ranges : {true, false}) {
+        SCOPED_TRACE(ranges ? "parts of the compressed bytes" : "no parts");
+        const std::string id = ranges ? "gzipParts" : "gzipWhole";
+        const std::string file = "\\" + id + ".flv";
+        h.site.clearRequests();
+        h.site.addStream(id, {.size = size, .acceptRanges = ranges, .gzipEncoded = true});
+        h.prepare(h.streamUrl(id), file, 4);
+        const DownloadRecord record = h.run();
+        ASSERT_EQ(record.outcome(), 1) << record.errorText;
+        EXPECT_TRUE(matchesStream(h.driveFolder() + "/" + id + ".flv", size));
+        EXPECT_EQ(record.atOutcome.BytesDone, static_cast<std::int64_t>(size));
+        EXPECT_EQ(h.rangeHeaders(), std::vector<std::string>{"bytes=0-"});
+        for (const auto& request : h.site.requests()) EXPECT_EQ(request.headers.at("accept-encoding"), "identity");
+    }
+}
+
+// A job held to a rate keeps its figures coming while its transfers wait for the allowance:
+// the limit pauses a transfer, it never stalls the job's loop.
+TEST(DownloaderTransferTest, ProgressKeepsComingWhileHeldToARate) {
+    DownloadHarness h;
+    const std::uint64_t size = 3 * kMiB / 2;
+    h.site.addStream("limited", {.size = size});
+    h.prepare(h.streamUrl("limited"), "\\clip.flv", 3);
+    h.downloader.setMaxBytesPerSecond(512 * 1024);
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> reports;
+    const DownloadRecord record = h.run(std::chrono::seconds(20), [&] { reports.push_back(Clock::now()); });
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_TRUE(matchesStream(target(h), size));
+    EXPECT_GE(record.seconds, 2.0) << "1.5 MiB at 512 KiB/s, over every connection together";
+    ASSERT_GE(reports.size(), 2u);
+    Clock::duration longestGap{};
+    for (std::size_t i = 1; i < reports.size(); ++i) longestGap = std::max(longestGap, reports[i] - reports[i - 1]);
+    EXPECT_LT(longestGap, std::chrono::milliseconds(450)) << "figures every tenth of a second or so";
+}
+
 TEST(DownloaderTransferTest, EventsFollowTheContract) {
     DownloadHarness h;
     const std::uint64_t size = 24 * kMiB;

@@ -80,6 +80,10 @@ struct StreamSpec {
     // A part (206) carries at most this many bytes, fewer than asked for, as some CDNs cut
     // long ranges.
     std::optional<std::uint64_t> longestPart;
+    // The body goes out gzip-compressed (Content-Encoding: gzip) whatever the request accepts,
+    // its ranges and length those of the compressed bytes, as a server that keeps a .gz of
+    // the file and sends it.
+    bool gzipEncoded = false;
 };
 
 struct FixedResponse {

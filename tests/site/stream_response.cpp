@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "tests/site/gzip_body.h"
 #include "tests/site/http_response.h"
 
 namespace zenvira::site {
@@ -20,11 +23,12 @@ public:
     explicit BodySource(const StreamSpec& stream) : seed_(stream.contentSeed) {
         if (stream.filePath.empty()) {
             size_ = stream.size;
-            return;
+        } else {
+            fd_ = ::open(stream.filePath.c_str(), O_RDONLY | O_CLOEXEC);
+            struct stat info {};
+            if (fd_ >= 0 && ::fstat(fd_, &info) == 0) size_ = static_cast<std::uint64_t>(info.st_size);
         }
-        fd_ = ::open(stream.filePath.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat info {};
-        if (fd_ >= 0 && ::fstat(fd_, &info) == 0) size_ = static_cast<std::uint64_t>(info.st_size);
+        if (stream.gzipEncoded && usable(stream)) compress();
     }
     ~BodySource() {
         if (fd_ >= 0) ::close(fd_);
@@ -36,6 +40,24 @@ public:
     std::uint64_t size() const { return size_; }
 
     bool read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
+        if (compressed_) {
+            if (offset + length > compressed_->size()) return false;
+            std::copy_n(compressed_->data() + offset, length, out);
+            return true;
+        }
+        return readPlain(offset, out, length);
+    }
+
+private:
+    // The whole resource compressed in memory: what is served from then on.
+    void compress() {
+        std::string plain(static_cast<std::size_t>(size_), '\0');
+        if (!readPlain(0, reinterpret_cast<std::uint8_t*>(plain.data()), plain.size())) return;
+        compressed_ = gzipCompress(plain);
+        size_ = compressed_->size();
+    }
+
+    bool readPlain(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
         if (fd_ < 0) {
             fillStreamBytes(offset, out, length, seed_);
             return true;
@@ -50,10 +72,10 @@ public:
         return true;
     }
 
-private:
     int fd_ = -1;
     std::uint64_t size_ = 0;
     std::uint64_t seed_ = 0;
+    std::optional<std::string> compressed_;
 };
 
 // Spreads a body over time at a fixed rate from the first body byte: a chunk goes out once
@@ -157,6 +179,7 @@ bool closeDelimited(const http::Request& request, const StreamSpec& stream) {
 http::ResponseHead streamHead(const StreamSpec& stream, const BodyPlan& plan, std::uint64_t size, bool unsized) {
     http::ResponseHead head(plan.status);
     head.add("Content-Type", stream.contentType);
+    if (stream.gzipEncoded) head.add("Content-Encoding", "gzip");
     if (stream.acceptRanges) head.add("Accept-Ranges", "bytes");
     if (plan.status == 206)
         head.add("Content-Range", "bytes " + std::to_string(plan.first) + "-" +
