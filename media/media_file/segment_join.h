@@ -12,15 +12,17 @@ struct JoinResult {
     bool ok = false;
     std::string error;  // one line a person understands
     double seconds = 0;  // duration of the joined file
+    bool stopped = false;  // ended because it was asked to: no output is left
 };
+
+// Asked between reads and packets of a join; true ends it within a read or a packet.
+using JoinCancelled = std::function<bool()>;
 
 inline constexpr const char* kJoinStoppedText = "The join was stopped";
 
-// Asked before every read of the pieces; true ends the join at once, as failed.
-using JoinCancelled = std::function<bool()>;
-
 // Reads `pieces` one after the other as one byte stream and writes `output` (an MP4,
-// whatever its name ends in). `output` is overwritten.
+// whatever its name ends in). `output` is overwritten. When `cancelled` says so, the join
+// ends, removes what it wrote and says it was stopped.
 JoinResult joinIntoMp4(const std::vector<std::string>& pieces, const std::string& output,
                        const JoinCancelled& cancelled = {});
 

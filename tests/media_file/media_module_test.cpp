@@ -1,9 +1,21 @@
 #include "media/media_file/media_module.h"
 #include "tests/media/flv_clip.h"
+#include "tests/media/web_media.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -47,6 +59,57 @@ TEST(MediaModule, TheFirstPlaceHoldingTheModuleIsUsedAndItReadsMedia) {
     EXPECT_EQ(facts.container, "flv");
     EXPECT_EQ(facts.height, 240);
     EXPECT_TRUE(facts.error.empty());
+}
+
+// A join of a long input that comes slowly (a pipe fed at about 1 MB/s) is asked to stop
+// 50 ms in: it ends within 0.2 s of that, says it was stopped, and leaves no file behind.
+TEST(MediaModule, AJoinAskedToStopEndsAtOnceAndLeavesNoFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(testmedia::makeHlsLadder(
+        dir.path(), {.variants = {{.width = 64, .height = 64}}, .seconds = 30, .segmentSeconds = 10}));
+    std::string stream;
+    for (const QString& name : QDir(dir.filePath("64p")).entryList({"seg*.ts"}, QDir::Files, QDir::Name)) {
+        std::ifstream in(dir.filePath("64p/" + name).toStdString(), std::ios::binary);
+        stream.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_GT(stream.size(), 256u * 1024);
+
+    const std::string pipe = dir.filePath("slow.ts").toStdString();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::signal(SIGPIPE, SIG_IGN);  // the join closes its end while the feed still writes
+    std::atomic<bool> over{false};
+    std::thread feed([&] {
+        std::FILE* out = std::fopen(pipe.c_str(), "wb");  // waits for the join to open it
+        if (!out) return;
+        constexpr std::size_t kStep = 4096;
+        for (std::size_t at = 0; at < stream.size() && !over; at += kStep) {
+            if (std::fwrite(stream.data() + at, 1, std::min(kStep, stream.size() - at), out) == 0 ||
+                std::fflush(out) != 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
+        }
+        std::fclose(out);
+    });
+
+    std::string error;
+    const auto* module = media_module::load({ZENVIRA_MEDIA_MODULE_IN_BUILD}, error);
+    ASSERT_NE(module, nullptr) << error;
+    const std::string output = dir.filePath("joined.mp4").toStdString();
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const auto stopAt = start + std::chrono::milliseconds(50);
+    const JoinResult joined = module->join({pipe}, output, [&] { return Clock::now() >= stopAt; });
+    const auto ended = Clock::now();
+    over = true;
+    // A feed still waiting for a reader is let go.
+    if (const int fd = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK); fd >= 0) ::close(fd);
+    feed.join();
+
+    EXPECT_FALSE(joined.ok);
+    EXPECT_TRUE(joined.stopped);
+    EXPECT_EQ(joined.error, kJoinStoppedText);
+    EXPECT_LT(ended - stopAt, std::chrono::milliseconds(200));
+    EXPECT_FALSE(std::filesystem::exists(output));
 }
 
 }  // namespace

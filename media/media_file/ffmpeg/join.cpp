@@ -8,21 +8,30 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace zenvira::components::ffmpeg {
 
 namespace {
 
+// A read is at most this long, so that a slow piece is asked about a stop often enough.
+constexpr std::size_t kLongestRead = 64 * 1024;
+
 // The pieces read back to back, as one stream.
 struct PieceReader {
     const std::vector<std::string>* pieces = nullptr;
+    const JoinCancelled* cancelled = nullptr;
     std::size_t next = 0;
     std::FILE* file = nullptr;
     bool failed = false;
-    std::string failedPiece;
-    const JoinCancelled* cancelled = nullptr;
     bool stopped = false;
+    std::string failedPiece;
+
+    bool stopAsked() {
+        if (!stopped && *cancelled && (*cancelled)()) stopped = true;
+        return stopped;
+    }
 
     ~PieceReader() {
         if (file) std::fclose(file);
@@ -31,11 +40,8 @@ struct PieceReader {
 
 int readPieces(void* opaque, std::uint8_t* buffer, int size) {
     auto& reader = *static_cast<PieceReader*>(opaque);
-    if (*reader.cancelled && (*reader.cancelled)()) {
-        reader.stopped = true;
-        return AVERROR_EXIT;
-    }
     while (true) {
+        if (reader.stopAsked()) return AVERROR_EXIT;
         if (!reader.file) {
             if (reader.next >= reader.pieces->size()) return AVERROR_EOF;
             const std::string& path = (*reader.pieces)[reader.next++];
@@ -46,7 +52,8 @@ int readPieces(void* opaque, std::uint8_t* buffer, int size) {
                 return AVERROR(EIO);
             }
         }
-        const std::size_t n = std::fread(buffer, 1, static_cast<std::size_t>(size), reader.file);
+        const std::size_t n =
+            std::fread(buffer, 1, std::min(static_cast<std::size_t>(size), kLongestRead), reader.file);
         if (n > 0) return static_cast<int>(n);
         std::fclose(reader.file);
         reader.file = nullptr;
@@ -78,14 +85,11 @@ struct PacketDeleter {
     void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
 
-}  // namespace
+// FFmpeg asks this between its own steps (probing the streams, waiting on input).
+int interrupted(void* opaque) { return static_cast<PieceReader*>(opaque)->stopAsked() ? 1 : 0; }
 
-JoinResult join(const std::vector<std::string>& pieces, const std::string& output, const JoinCancelled& cancelled) {
+JoinResult joinPieces(PieceReader& reader, const std::string& output) {
     JoinResult result;
-    av_log_set_level(AV_LOG_ERROR);
-    PieceReader reader;
-    reader.pieces = &pieces;
-    reader.cancelled = &cancelled;
     constexpr int kBuffer = 256 * 1024;
     auto* buffer = static_cast<unsigned char*>(av_malloc(kBuffer));
     if (!buffer) return {false, "Out of memory while joining the segments"};
@@ -97,11 +101,13 @@ JoinResult join(const std::vector<std::string>& pieces, const std::string& outpu
     AVFormatContext* rawIn = avformat_alloc_context();
     rawIn->pb = io.get();
     rawIn->flags |= AVFMT_FLAG_CUSTOM_IO;
+    rawIn->interrupt_callback = AVIOInterruptCB{interrupted, &reader};
     if (int rc = avformat_open_input(&rawIn, nullptr, nullptr, nullptr); rc < 0)
         return {false, "The segments are not a video FFmpeg can read (" + avText(rc) + ")"};
     std::unique_ptr<AVFormatContext, InputDeleter> in(rawIn);
     if (int rc = avformat_find_stream_info(in.get(), nullptr); rc < 0)
         return {false, "The segments' streams could not be read (" + avText(rc) + ")"};
+    if (reader.stopped) return result;  // what was read of the streams so far says too little
 
     AVFormatContext* rawOut = nullptr;
     if (int rc = avformat_alloc_output_context2(&rawOut, nullptr, "mp4", output.c_str()); rc < 0 || !rawOut)
@@ -131,11 +137,10 @@ JoinResult join(const std::vector<std::string>& pieces, const std::string& outpu
 
     std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
     std::int64_t lastEnd = 0;
-    while (true) {
+    while (!reader.stopAsked()) {
         const int rc = av_read_frame(in.get(), packet.get());
         if (rc == AVERROR_EOF) break;
         if (rc < 0) {
-            if (reader.stopped) return {false, kJoinStoppedText};
             if (reader.failed) return {false, "A segment went missing: " + reader.failedPiece};
             return {false, "The segments could not be read to their end (" + avText(rc) + ")"};
         }
@@ -154,11 +159,27 @@ JoinResult join(const std::vector<std::string>& pieces, const std::string& outpu
         if (int wrc = av_interleaved_write_frame(out.get(), packet.get()); wrc < 0)
             return {false, "Could not write the MP4 file (" + avText(wrc) + ")"};
     }
+    if (reader.stopped) return result;
     if (int rc = av_write_trailer(out.get()); rc < 0) return {false, "Could not finish the MP4 file (" + avText(rc) + ")"};
     if (int rc = avio_closep(&out->pb); rc < 0) return {false, "Could not write " + output + " (" + avText(rc) + ")"};
     result.ok = true;
     result.seconds = static_cast<double>(lastEnd) / AV_TIME_BASE;
     return result;
+}
+
+}  // namespace
+
+JoinResult join(const std::vector<std::string>& pieces, const std::string& output, const JoinCancelled& cancelled) {
+    av_log_set_level(AV_LOG_ERROR);
+    PieceReader reader;
+    reader.pieces = &pieces;
+    reader.cancelled = &cancelled;
+    JoinResult result = joinPieces(reader, output);
+    // Whatever step the stop ended, the file it leaves is no video: it goes.
+    if (!reader.stopped) return result;
+    std::error_code ignored;
+    std::filesystem::remove(output, ignored);
+    return {false, kJoinStoppedText, 0, true};
 }
 
 }  // namespace zenvira::components::ffmpeg
