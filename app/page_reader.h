@@ -10,10 +10,12 @@ namespace zenvira::app {
 
 using PageReader = std::function<components::FetchResult(const std::string& address, components::CancelToken* cancel)>;
 
-// A page address may turn out to be a video file: only its first bytes are read then.
+// A page address may turn out to be a video file: only its first bytes are read then, and
+// the answer is parked for the download of that address to go on with.
 inline components::FetchOptions pageOptions() {
     components::FetchOptions options;
     options.mediaPrefixBytes = 256 * 1024;
+    options.parkMedia = true;
     return options;
 }
 

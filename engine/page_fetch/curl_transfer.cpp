@@ -7,6 +7,7 @@
 #include "base/text_ops.h"
 #include "engine/transfer/http_transfer.h"
 #include "engine/transfer/multi_loop.h"
+#include "engine/transfer/parked_transfer.h"
 
 namespace zenvira::components::pagefetch {
 namespace {
@@ -29,9 +30,14 @@ std::string_view trimmed(std::string_view s) {
 class PageReader {
 public:
     PageReader(TransferOutcome& outcome, const FetchOptions& options)
-        : outcome_(outcome), maxBody_(options.maxBodyBytes), mediaPrefixBytes_(options.mediaPrefixBytes) {}
+        : outcome_(outcome),
+          maxBody_(options.maxBodyBytes),
+          mediaPrefixBytes_(options.mediaPrefixBytes),
+          parking_(options.parkMedia) {}
 
     bool mediaBody() const { return mediaBody_; }
+    // A parked media answer has all it needs to be told apart: the transfer may pause.
+    bool prefixComplete() const { return parking_ && outcome_.mediaPrefix; }
 
     // At the end of each head: a new response starts, what belonged to the previous one (a
     // redirect, a 100 Continue, a proxy's CONNECT answer) is forgotten; a success's body
@@ -62,6 +68,12 @@ public:
     std::size_t takeBody(const ResponseHead& head, const char* data, std::size_t bytes) {
         auto& body = outcome_.body;
         if (head.status >= 400) return 0;  // only the status matters: stop reading now
+        if (mediaBody_ && parking_) {
+            // Every byte is kept, for the download to write first; the text gets the prefix.
+            body.append(data, bytes);
+            outcome_.mediaPrefix = body.size() >= mediaPrefixBytes_;
+            return bytes;
+        }
         if (mediaBody_ && body.size() + bytes >= mediaPrefixBytes_) {
             body.append(data, mediaPrefixBytes_ - body.size());
             outcome_.mediaPrefix = true;
@@ -84,6 +96,7 @@ private:
     TransferOutcome& outcome_;
     std::size_t maxBody_;
     std::size_t mediaPrefixBytes_;
+    bool parking_;
     bool mediaBody_ = false;
 };
 
@@ -122,11 +135,11 @@ void readTransferInfo(const HttpTransfer& transfer, TransferOutcome& out) {
     if (out.status == 0 && curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) out.status = status;
 }
 
-// Runs the transfer on its loop until it ends or the token is cancelled.
+// Runs the transfer on its loop until it ends, pauses at its body or the token is cancelled.
 CURLcode runToEnd(MultiLoop& loop, HttpTransfer& transfer, const CancelToken& stop, bool& cancelled) {
     if (!loop.add(transfer)) return CURLE_FAILED_INIT;
     CURLcode result = CURLE_OK;
-    for (bool ended = false; !ended;) {
+    for (bool ended = false; !ended && !transfer.pausedAtBody();) {
         if (stop.cancelled()) {
             cancelled = true;
             result = CURLE_ABORTED_BY_CALLBACK;
@@ -137,11 +150,28 @@ CURLcode runToEnd(MultiLoop& loop, HttpTransfer& transfer, const CancelToken& st
             result = code;
             ended = true;
         }
-        if (!ended) loop.wait(kLongestWait);
+        if (!ended && !transfer.pausedAtBody()) loop.wait(kLongestWait);
     }
-    loop.remove(transfer);
+    if (!transfer.pausedAtBody() || cancelled) loop.remove(transfer);
     return result;
 }
+
+// Ties a cancel to the loop for as long as the page is read.
+class CancelWatch {
+public:
+    CancelWatch(CancelToken* cancel, CURLM* multi) : cancel_(cancel), multi_(multi) {
+        if (cancel_) cancel_->attach(multi_);
+    }
+    ~CancelWatch() {
+        if (cancel_) cancel_->detach(multi_);
+    }
+    CancelWatch(const CancelWatch&) = delete;
+    CancelWatch& operator=(const CancelWatch&) = delete;
+
+private:
+    CancelToken* cancel_;
+    CURLM* multi_;
+};
 
 }  // namespace
 
@@ -155,26 +185,46 @@ bool isMediaType(std::string_view contentType) {
 TransferOutcome runTransfer(const std::string& url, const FetchOptions& options, CancelToken* cancel) {
     TransferOutcome outcome;
     PageReader reader(outcome, options);
+    const bool parking = options.parkMedia && options.mediaPrefixBytes > 0;
     TransferRequest request;
     request.url = url;
     request.userAgent = options.userAgent;
-    HttpTransfer transfer(request, nullptr, pageLimits(options));
-    transfer.setBodyHandler([&reader, &transfer](const char* data, std::size_t length) {
-        return reader.takeBody(transfer.head(), data, length);
+    if (parking) {
+        request.range = ByteRange{0, 1};
+        request.toTheEnd = true;
+    }
+    auto transfer = std::make_shared<HttpTransfer>(request, nullptr, pageLimits(options));
+    HttpTransfer& page = *transfer;
+    page.setBodyHandler([&reader, &page](const char* data, std::size_t length) {
+        const std::size_t taken = reader.takeBody(page.head(), data, length);
+        if (reader.prefixComplete()) page.pauseAtBody();
+        return taken;
     });
-    transfer.setHeadHandler([&reader](const ResponseHead& head) { return reader.takeHead(head); });
-    CancelToken unused;  // a fetch nobody can cancel still runs on a loop
-    CancelToken& stop = cancel ? *cancel : unused;
-    MultiLoop loop(stop);
-    if (!transfer.valid()) {
+    page.setHeadHandler([&reader](const ResponseHead& head) { return reader.takeHead(head); });
+    // The loop keeps a stop of its own: a parked answer outlives the caller's token.
+    auto loop = std::make_unique<MultiLoop>();
+    if (!page.valid()) {
         outcome.code = CURLE_FAILED_INIT;
         return outcome;
     }
-    outcome.code = runToEnd(loop, transfer, stop, outcome.cancelled);
+    CancelToken unused;  // a fetch nobody can cancel
+    {
+        const CancelWatch watch(cancel, loop->handle());
+        outcome.code = runToEnd(*loop, page, cancel ? *cancel : unused, outcome.cancelled);
+    }
     if (outcome.mediaPrefix && outcome.code == CURLE_WRITE_ERROR) outcome.code = CURLE_OK;
     if (reader.mediaBody()) outcome.mediaPrefix = true;  // a short file ends before the prefix does
-    readTransferInfo(transfer, outcome);
+    readTransferInfo(page, outcome);
     if (outcome.code != CURLE_OK) outcome.body.clear();
+    if (page.pausedAtBody() && !outcome.cancelled) {
+        // The download of this address goes on from here, with what was read so far.
+        page.setHeadHandler(nullptr);
+        page.setBodyHandler(nullptr);
+        page.setTimeLimits(TransferLimits{});
+        page.holdBody(outcome.body);
+        outcome.body.resize(std::min(outcome.body.size(), options.mediaPrefixBytes));
+        parkTransfer({url, std::move(loop), std::move(transfer), std::chrono::steady_clock::now()});
+    }
     return outcome;
 }
 

@@ -38,6 +38,11 @@ struct FetchOptions {
     // application/octet-stream...) is read only this far: a page address that turns out to
     // be a video file is recognised without downloading it.
     std::size_t mediaPrefixBytes = 0;
+    // With mediaPrefixBytes: the media answer is not ended but paused and parked under its
+    // address (engine/transfer/parked_transfer.h), for the download that follows to go on
+    // with. The request asks for "bytes=0-" then, so that the answer says whether the server
+    // sends parts.
+    bool parkMedia = false;
 };
 
 class PageFetch {

@@ -1,6 +1,7 @@
 #include "engine/ranges/resource_probe.h"
 
 #include "engine/transfer/http_transfer.h"
+#include "engine/transfer/parked_transfer.h"
 #include "media/hls/hls_playlist.h"
 
 #include <algorithm>
@@ -147,9 +148,27 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address, ProbeK
     return attempt;
 }
 
+// The answer the page fetch parked for this address, when it can be the download's first
+// piece or whole file: its multi runs on the job's loop from now on.
+std::optional<ProbeResult> adoptParked(FetchContext& context, const std::string& address) {
+    auto parked = takeParkedTransfer(address);
+    if (!parked || !parked->transfer->pausedAtBody()) return std::nullopt;
+    const ResponseHead& head = parked->transfer->head();
+    ProbeResult result = readAnswer(head);
+    if (result.status != PhaseStatus::Complete || result.playlist ||
+        !(result.ranges || head.status == 200 || wholeEncodedPart(head)))
+        return std::nullopt;
+    result.url = parked->transfer->effectiveUrl().empty() ? address : parked->transfer->effectiveUrl();
+    context.loop.adoptGuest(std::move(parked->loop));
+    result.firstBytes = std::move(parked->transfer);
+    return result;
+}
+
 }  // namespace
 
 ProbeResult probeResource(FetchContext& context, const std::string& address, ProbeKind kind) {
+    if (kind == ProbeKind::WholeFile)
+        if (auto adopted = adoptParked(context, address)) return std::move(*adopted);
     for (int retries = 0;; ++retries) {
         ProbeAttempt attempt = probeOnce(context, address, kind);
         if (attempt.decided) return attempt.result;

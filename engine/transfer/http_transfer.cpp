@@ -77,6 +77,7 @@ void HttpTransfer::setPacer(RatePacer* pacer) {
 
 std::size_t HttpTransfer::onBodyData(char* data, std::size_t size, std::size_t count, void* self) {
     auto* transfer = static_cast<HttpTransfer*>(self);
+    if (transfer->refused_) return 0;
     if (transfer->pauseAtBody_) {
         // libcurl keeps these bytes and offers them again once resumed.
         transfer->pauseAtBody_ = false;
@@ -94,7 +95,20 @@ std::size_t HttpTransfer::onBodyData(char* data, std::size_t size, std::size_t c
 void HttpTransfer::resume() {
     if (!pausedAtBody_) return;
     pausedAtBody_ = false;
+    if (!heldBody_.empty()) {
+        const std::string held = std::move(heldBody_);
+        heldBody_.clear();
+        const std::size_t taken = onBody_(held.data(), held.size());
+        if (pacer_ && taken > 0) pacer_->spent(taken);
+        refused_ = taken < held.size();  // the transfer ends at its next bytes
+    }
     curl_easy_pause(easy_, CURLPAUSE_CONT);
+}
+
+void HttpTransfer::setTimeLimits(const TransferLimits& limits) {
+    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, limits.stallLimit.count() > 0 ? 1L : 0L);
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallLimit.count()));
 }
 
 std::string HttpTransfer::effectiveUrl() const {

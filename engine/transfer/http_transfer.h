@@ -56,7 +56,13 @@ public:
     // the transfer handed on without losing a byte; resume() lets them through.
     void pauseAtBody() { pauseAtBody_ = true; }
     bool pausedAtBody() const { return pausedAtBody_; }
+    // Body bytes taken before the pause that the next reader must get first: resume() hands
+    // them over before libcurl goes on.
+    void holdBody(std::string bytes) { heldBody_ = std::move(bytes); }
     void resume();
+    // The time-outs and stall limit from now on, for an answer that turns from a page's into
+    // a download's.
+    void setTimeLimits(const TransferLimits& limits);
     CurlFailure failure(CURLcode code) const;
 
 private:
@@ -72,6 +78,8 @@ private:
     bool begun_ = false;  // an answer has started coming: the receive buffer is fixed
     bool pauseAtBody_ = false;
     bool pausedAtBody_ = false;
+    std::string heldBody_;
+    bool refused_ = false;  // the reader took fewer of the held bytes than were offered
     ResponseHead head_;
     std::string host_;
     long maxRedirects_ = 10;

@@ -229,6 +229,23 @@ TEST_F(CliProcess, ConnectionsAndRateLimitReachTheDownload) {
     EXPECT_TRUE(holdsStream(path("b/Slow.flv"), small));
 }
 
+// The first read of a direct link, which tells that it is a video, goes on as the download:
+// one request, whatever the size.
+TEST_F(CliProcess, ADirectLinkIsFetchedWithOneRequest) {
+    const std::uint64_t size = 5 * 1024 * 1024 + 321;
+    site.addStream("cliDirect001", {.size = size});
+    const std::string address = site::streamAddress("cliDirect001");
+    CliRun r = run({"download", QString::fromStdString(address), "--connections", "1", "-o", "direct", "-q"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    int gets = 0;
+    for (const auto& request : site.requests())
+        if (request.path.find("/videoplayback") == 0) ++gets;
+    EXPECT_EQ(gets, 1);
+    const auto files = QDir(QString::fromStdString(path("direct"))).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+    EXPECT_TRUE(holdsStream(path("direct/" + files.front().toStdString()), size));
+}
+
 TEST_F(CliProcess, PrintGivesALineAShellRunsAsItReads) {
     const std::string name = "clip $(touch PWNED) `touch PWNED2` it's ; x.flv";
     const std::string source = path(name);
