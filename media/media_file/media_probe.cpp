@@ -1,11 +1,13 @@
 #include "media/media_file/media_probe.h"
 
 #include "media/media_file/media_module.h"
+#include "media/media_file/plain_header.h"
 
 namespace zenvira::components {
 
 MediaFacts probeMediaBytes(std::string_view bytes) {
     if (bytes.empty()) return {};
+    if (auto plain = readPlainHeader(bytes)) return *plain;
     std::string error;
     const auto* module = media_module::loaded(error);
     if (!module) {

@@ -1,4 +1,5 @@
 #include "media/media_file/media_module.h"
+#include "media/media_file/plain_header.h"
 #include "tests/media/flv_clip.h"
 #include "tests/media/web_media.h"
 
@@ -59,6 +60,38 @@ TEST(MediaModule, TheFirstPlaceHoldingTheModuleIsUsedAndItReadsMedia) {
     EXPECT_EQ(facts.container, "flv");
     EXPECT_EQ(facts.height, 240);
     EXPECT_TRUE(facts.error.empty());
+}
+
+std::string fileBytes(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// What the first bytes say plainly is what FFmpeg reads from them; where they do not say it
+// for sure, FFmpeg is asked.
+TEST(MediaModule, APlainHeaderReadsAsFfmpegReadsIt) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(testmedia::makeFlvClip(dir.filePath("clip.flv"), 320, 240, 1));
+    ASSERT_TRUE(testmedia::makeWebClip(dir.filePath("clip.mp4"), testmedia::WebFormat::Mp4, 640, 360, 1));
+    ASSERT_TRUE(testmedia::makeWebClip(dir.filePath("clip.webm"), testmedia::WebFormat::WebM, 426, 240, 1));
+    std::string error;
+    const auto* module = media_module::load({ZENVIRA_MEDIA_MODULE_IN_BUILD}, error);
+    ASSERT_NE(module, nullptr) << error;
+    for (const char* name : {"clip.flv", "clip.mp4"}) {
+        SCOPED_TRACE(name);
+        const std::string bytes = fileBytes(dir.filePath(name)).substr(0, 256 * 1024);
+        const auto plain = readPlainHeader(bytes);
+        ASSERT_TRUE(plain.has_value());
+        const MediaFacts ffmpeg = module->probe(bytes);
+        EXPECT_EQ(plain->recognised, ffmpeg.recognised);
+        EXPECT_EQ(plain->container, ffmpeg.container);
+        EXPECT_EQ(plain->width, ffmpeg.width);
+        EXPECT_EQ(plain->height, ffmpeg.height);
+        // Cut inside its index, the header says nothing for sure.
+        EXPECT_FALSE(readPlainHeader(bytes.substr(0, 40)).has_value());
+    }
+    EXPECT_FALSE(readPlainHeader(fileBytes(dir.filePath("clip.webm"))).has_value());
+    EXPECT_FALSE(readPlainHeader(std::string(4096, '\x5a')).has_value());
 }
 
 // A join of a long input that comes slowly (a pipe fed at about 1 MB/s) is asked to stop
