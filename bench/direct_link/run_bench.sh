@@ -2,7 +2,7 @@
 # A direct link served by nginx on 127.0.0.1, fetched by `zenvira-cli download URL` and by
 # `curl -o` side by side in one run: wall time (hyperfine, medians of RUNS) and peak memory
 # (/usr/bin/time's maximum resident set, medians of RUNS), for files of 8 MiB, 64 MiB and
-# 1 GiB.
+# 1 GiB. Needs nginx, curl, hyperfine and ffmpeg.
 #   bench/direct_link/run_bench.sh [BUILD_DIR] [RUNS]
 set -eu
 build=${1:-build}
@@ -13,7 +13,13 @@ trap 'kill "$(cat "$work/nginx.pid" 2>/dev/null)" 2>/dev/null || true; rm -rf "$
 
 mkdir -p "$work/www" "$work/logs" "$work/out"
 chmod 755 "$work"  # nginx's worker may run as another user
-for size in 8M 64M 1G; do head -c "$size" /dev/urandom > "$work/www/file-$size.bin"; done
+# Each file is a video as a direct link serves one: an MP4 whose index comes first (what the
+# resolver reads of it), then the rest of the size in random bytes.
+ffmpeg -v error -f lavfi -i testsrc=size=640x360:rate=25 -t 2 -c:v libx264 -preset ultrafast \
+    -movflags +faststart "$work/head.mp4"
+for size in 8M 64M 1G; do
+    { cat "$work/head.mp4"; head -c "$size" /dev/urandom; } | head -c "$size" > "$work/www/file-$size.bin"
+done
 
 # A free port: one the kernel hands out for a moment.
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
