@@ -4,8 +4,9 @@
 #   zenvira_target(LIBRARY name SOURCES a.cpp ... [LINKS ...] [PRIVATE_LINKS ...] [AUTOMOC])
 #       A static library of our own code: warnings on, the source root on its include path.
 #   zenvira_target(TEST name SOURCES a_test.cpp ... [LINKS ...] [AUTOMOC])
-#       A GoogleTest binary with tests/support, each case a ctest test that runs offscreen and
-#       never bypasses the fixture site's proxy.
+#       A GoogleTest binary with tests/support, each case a ctest test that runs offscreen,
+#       never bypasses the fixture site's proxy and remembers no server unless it asks to
+#       (tests/support/test_environment.cpp, compiled into each binary).
 #   zenvira_library(name ...) and zenvira_test(name ...) are the same; sources may also be
 #   given without the SOURCES keyword.
 #   zenvira_folders(a b ...)
@@ -22,7 +23,7 @@ function(zenvira_target kind name)
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${ARG_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
   elseif(kind STREQUAL "TEST")
-    add_executable(${name} ${sources})
+    add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/test_environment.cpp)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PRIVATE ${ARG_LINKS} ${ARG_PRIVATE_LINKS} zv_test_support GTest::gtest GTest::gtest_main)
     # Tests name only the fields a case is about (designated initializers); GCC 12 warns anyway.

@@ -3,8 +3,11 @@
 namespace zenvira::components {
 
 PartJournal::PartJournal(platform::RandomAccessFile& file, std::string statePath, PartState state)
-    : file_(file), statePath_(std::move(statePath)), state_(std::move(state)), lastOffer_(Clock::now()),
-      lastBytes_(state_.done.total()), writer_([this] { writerLoop(); }) {}
+    : file_(file),
+      statePath_(std::move(statePath)),
+      state_(std::move(state)),
+      cadence_(Clock::now(), state_.done.total()),
+      writer_([this] { writerLoop(); }) {}
 
 PartJournal::~PartJournal() { stop(); }
 

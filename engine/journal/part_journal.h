@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "engine/journal/part_state.h"
+#include "engine/policy/journal_cadence.h"
 #include "platform/random_access_file.h"
 
 namespace zenvira::components {
@@ -20,8 +21,8 @@ namespace zenvira::components {
 class PartJournal {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr auto kInterval = std::chrono::milliseconds(500);
-    static constexpr std::int64_t kIntervalBytes = 8 << 20;
+    static constexpr auto kInterval = JournalCadence::kInterval;
+    static constexpr std::int64_t kIntervalBytes = JournalCadence::kIntervalBytes;
 
     // `file` must stay open until the journal is destroyed or finish() has returned.
     PartJournal(platform::RandomAccessFile& file, std::string statePath, PartState state);
@@ -32,12 +33,10 @@ public:
     // Transfer thread, on every turn: `done` is asked for only when an entry is due.
     template <typename DoneRanges>
     void offer(std::int64_t doneBytes, const DoneRanges& done) {
-        const auto now = Clock::now();
-        if (now - lastOffer_ < kInterval && doneBytes - lastBytes_ < kIntervalBytes) return;
-        lastOffer_ = now;
-        lastBytes_ = doneBytes;
-        hand(done());
+        if (cadence_.due(Clock::now(), doneBytes)) hand(done());
     }
+    // Transfer thread: `done` is written now, whatever the cadence (the caller keeps its own).
+    void record(ByteRanges done) { hand(std::move(done)); }
     // Writes `done` now, data first, and returns once it is on the disk; stops the writer.
     void finish(const ByteRanges& done);
     // Stops the writer; the state on the disk stays as the last entry left it.
@@ -51,8 +50,7 @@ private:
     platform::RandomAccessFile& file_;
     std::string statePath_;
     PartState state_;
-    Clock::time_point lastOffer_;
-    std::int64_t lastBytes_ = 0;
+    JournalCadence cadence_;
 
     std::mutex mutex_;  // guards pending_ and quit_
     std::condition_variable wake_;

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "engine/transfer/host_connections.h"
+#include "engine/transfer/host_memory_file.h"
 
 namespace zenvira::components {
 
@@ -14,24 +15,11 @@ constexpr const char* kChangedText = "The file changed on the server during the 
 constexpr const char* kDisagreedText =
     "The server's Content-Length disagreed with the parts it sent; every byte of the file came";
 
-// Rates are sampled this often; a step of the ramp is judged over the last window once the
-// connections it added all deliver.
-constexpr auto kSampleEvery = std::chrono::milliseconds(10);
-// A connection's rate is what it brought over about the last kRateWindow, and is not
-// trusted before it has delivered for kShortestRateWindow.
-constexpr auto kRateWindow = std::chrono::milliseconds(150);
-constexpr auto kShortestRateWindow = std::chrono::milliseconds(10);
-constexpr auto kRampWindow = std::chrono::milliseconds(60);
-constexpr auto kSteadyWindow = std::chrono::milliseconds(150);
-// A racer slower than a quarter of the fastest connection over this long gives way, as does
-// one still without an answer this long after the usual wait for one.
-constexpr auto kRacerTrial = std::chrono::milliseconds(30);
-// The first connection's rate, what the first step is judged against, is read once it has
-// delivered this long.
-constexpr auto kFirstRateWindow = std::chrono::milliseconds(6);
-
-double secondsOf(std::chrono::steady_clock::duration duration) {
-    return std::chrono::duration<double>(duration).count();
+// Seconds from a request to its first byte, by libcurl's count (0: not known).
+double secondsToFirstByte(CURL* handle) {
+    curl_off_t micros = 0;
+    if (curl_easy_getinfo(handle, CURLINFO_STARTTRANSFER_TIME_T, &micros) != CURLE_OK || micros <= 0) return 0;
+    return static_cast<double>(micros) / 1e6;
 }
 
 // A weak ETag (W/"...") may not be used in If-Range: only a strong one, else the date.
@@ -48,23 +36,36 @@ bool answeredInFull(const ResponseHead& head, std::int64_t at) {
 }  // namespace
 
 RangeFetch::RangeFetch(FetchContext& context, platform::RandomAccessFile& file, std::string url,
-                       ResourceIdentity identity, std::string shownName)
-    : context_(context), file_(file), url_(std::move(url)), host_(hostOfAddress(url_)),
-      identity_(std::move(identity)), shownName_(std::move(shownName)) {
+                       ResourceIdentity identity, std::string shownName, HostMemory* hosts)
+    : context_(context),
+      file_(file),
+      url_(std::move(url)),
+      host_(hostOfAddress(url_)),
+      server_(serverOfAddress(url_)),
+      hosts_(hosts ? *hosts : HostMemoryFile::ofProcess()),
+      identity_(std::move(identity)),
+      shownName_(std::move(shownName)) {
     ifRange_ = rangeValidator(identity_);
     verifyOverlap_ = ifRange_.empty();
 }
 
 PhaseResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_t minSegment, PartJournal* journal,
                             std::shared_ptr<HttpTransfer> firstBytes) {
-    plan_.emplace(kept.missingWithin(identity_.size), connections, minSegment, context_.retry);
-    ramp_.emplace(plan_->connections(), HostConnections::kMostPerHost);
-    lastSample_ = Clock::now();
+    // A server seen lately starts where its last download settled. What it is worth is known
+    // then, so a piece at the start need only be worth its request.
+    const int most = HostConnections::kMostPerHost;
+    if (const auto remembered = hosts_.recall(server_, HostMemory::WallClock::now())) {
+        connections = std::clamp(*remembered, 1, most);
+        minSegment = std::min(minSegment, SegmentPlan::kSmallestSplit);
+    }
+    policy_.emplace(kept.missingWithin(identity_.size), connections, most, minSegment, context_.retry,
+                    context_.pacer != nullptr, Clock::now(), context_.meter.done());
     if (firstBytes && kept.items().empty()) adopt(std::move(firstBytes));
     while (true) {
-        if (context_.stop.cancelled()) return finish(PhaseStatus::Stopped);
+        if (context_.stop.cancelled()) policy_->cancel();
+        if (policy_->cancelled()) return finish(PhaseStatus::Stopped);
         if (!error_.empty()) return finish(PhaseStatus::Failed);
-        if (plan_->allFinished()) {
+        if (policy_->finished()) {
             checkLeads();
             return finish(error_.empty() ? PhaseStatus::Complete : PhaseStatus::Failed);
         }
@@ -74,32 +75,32 @@ PhaseResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_
             if (attempt != attempts_.end()) settle(*attempt, code, Clock::now());
         }
         dropOvertaken();
-        // Every turn until it is known: each millisecond earlier is one more at full speed.
-        if (!context_.pacer && ramp_->growing() && !ramp_->hasBaseline()) measureFirstRate(Clock::now());
-        sample(Clock::now());
+        const auto now = Clock::now();
+        if (policy_->sampleDue(now)) checkLeads();
+        policy_->turn(now, context_.meter.done());
         shedSlowest();
         launch(Clock::now());  // what the rates just read call for, without waiting a turn
         context_.meter.setConnections(static_cast<int>(attempts_.size()));
-        if (journal) journal->offer(context_.meter.done(), [this] { return done(); });
+        if (journal && policy_->journalDue(Clock::now(), context_.meter.done())) journal->record(done());
         context_.tick();
         // The last piece may just have come: nothing is left to wait for then.
-        if (!plan_->allFinished()) context_.loop.wait(nextWake(Clock::now()));
+        if (!policy_->finished()) context_.loop.wait(policy_->nextWake(Clock::now(), kLoopTick));
     }
 }
 
 ByteRanges RangeFetch::done() const {
     ByteRanges done;
-    if (!plan_) return done;
-    for (const auto& range : plan_->missing().missingWithin(identity_.size)) done.add(range);
+    if (!policy_) return done;
+    for (const auto& range : policy_->plan().missing().missingWithin(identity_.size)) done.add(range);
     return done;
 }
 
 // The probe's answer goes on as the first piece: its bytes from 0 are that piece's.
 void RangeFetch::adopt(std::shared_ptr<HttpTransfer> firstBytes) {
-    Segment* first = plan_->takeNext(Clock::now());
+    Segment* first = policy_->firstPiece(Clock::now());
     if (!first || first->next != 0 || !firstBytes->pausedAtBody()) return;
     HostConnections::take(host_, true);
-    Attempt& attempt = track(*first, 0, identity_.size);
+    Attempt& attempt = track(*first, 0, identity_.size, 0);
     attempt.http = std::move(firstBytes);
     attempt.http->setBodyHandler([this, &attempt](const char* data, std::size_t length) { return takeBody(attempt, data, length); });
     attempt.http->setPacer(context_.pacer.get());
@@ -107,40 +108,14 @@ void RangeFetch::adopt(std::shared_ptr<HttpTransfer> firstBytes) {
 }
 
 void RangeFetch::launch(Clock::time_point now) {
-    const int starting = ramp_->want() - static_cast<int>(attempts_.size());
-    if (starting <= 0) return;
-    // When the first byte of each connection still waiting for one is due, by what answers
-    // take now.
-    const auto wait = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(latency_));
-    for (auto& attempt : attempts_)
-        if (!attempt.firstByte) attempt.segment->answerDue = attempt.started + wait;
-    // Connections starting together are planned to end together with those running: by when
-    // all of them, each from its first byte at its rate, have brought what is left.
-    double together = 0;
-    std::int64_t fairShare = 0;
-    const double typical = typicalRate();
-    if (starting > 1 && typical > 0) {
-        double rates = starting * typical;
-        double lost = starting * typical * latency_;  // the newcomers' wait
-        for (const auto& attempt : attempts_) {
-            const Segment& segment = *attempt.segment;
-            const double rate = segment.rate >= 0 ? segment.rate : typical;
-            rates += rate;
-            lost += rate * segment.waitLeft(now);
-        }
-        together = (static_cast<double>(plan_->left()) + lost) / rates;
-        fairShare = static_cast<std::int64_t>(typical * std::max(0.0, together - latency_));
-    }
-    while (error_.empty() && static_cast<int>(attempts_.size()) < ramp_->want()) {
+    if (policy_->planStarts(now) <= 0) return;
+    while (error_.empty() && policy_->wantsMore()) {
         if (!HostConnections::take(host_, attempts_.empty())) return;
-        Newcomer newcomer{0, typicalRate(), latency_, fairShare, together};
-        if (!idleRates_.empty()) newcomer.rate = idleRates_.back();
-        Segment* segment = plan_->takeNext(now, newcomer);
-        if (!segment || !start(*segment, newcomer.rate)) {
+        const auto next = policy_->nextStart(now);
+        if (!next || !start(*next->segment, next->expectedRate)) {
             HostConnections::give(host_);
             return;
         }
-        if (!idleRates_.empty()) idleRates_.pop_back();
     }
 }
 
@@ -151,16 +126,15 @@ std::int64_t RangeFetch::doneJustBefore(std::int64_t offset) const {
     return 0;
 }
 
-RangeFetch::Attempt& RangeFetch::track(Segment& segment, std::int64_t from, std::int64_t requestEnd) {
+RangeFetch::Attempt& RangeFetch::track(Segment& segment, std::int64_t from, std::int64_t requestEnd,
+                                       double expectedRate) {
     Attempt& attempt = attempts_.emplace_back();
+    attempt.sent = Clock::now();
+    attempt.link = &policy_->opened(segment, requestEnd, expectedRate, attempt.sent);
     attempt.segment = &segment;
     attempt.verifyEnd = segment.next;
     attempt.from = from;
     attempt.at = from;
-    attempt.requestEnd = requestEnd;
-    attempt.started = Clock::now();
-    segment.active = true;
-    segment.rate = -1;
     return attempt;
 }
 
@@ -172,16 +146,14 @@ bool RangeFetch::start(Segment& segment, double expectedRate) {
         from = segment.next - (onDisk > 0 ? onDisk : std::min(kOverlap, segment.next));
         withLead = onDisk == 0;
     }
-    Attempt& attempt = track(segment, from, segment.end);
-    // Until it is measured, the piece goes by what its connection brought before.
-    if (expectedRate > 0) segment.rate = expectedRate;
+    Attempt& attempt = track(segment, from, segment.end, expectedRate);
     if (withLead) attempt.lead = &leads_.emplace_back(Lead{attempt.from, {}});
     const TransferRequest request{url_, context_.userAgent, ByteRange{attempt.from, segment.end}, ifRange_};
     attempt.http = std::make_shared<HttpTransfer>(
         request, [this, &attempt](const char* data, std::size_t length) { return takeBody(attempt, data, length); });
     attempt.http->setPacer(context_.pacer.get());
     if (context_.loop.add(*attempt.http)) return true;
-    segment.active = false;
+    policy_->dropped(*attempt.link);
     attempts_.pop_back();
     fail("Could not start a transfer");
     return false;
@@ -202,13 +174,10 @@ std::size_t RangeFetch::takeBody(Attempt& attempt, const char* data, std::size_t
     if (!attempt.headChecked) {
         if (!checkHead(attempt)) return 0;
         attempt.headChecked = true;
-        attempt.firstByte = Clock::now();
-        attempt.segment->answerDue = {};
-        attempt.firstChunk = static_cast<std::int64_t>(length);
-        attempt.seen.emplace_back(*attempt.firstByte, attempt.firstChunk);
-        noteLatency(attempt);
+        policy_->answered(*attempt.link, static_cast<std::int64_t>(length), secondsToFirstByte(attempt.http->handle()),
+                          Clock::now());
     }
-    attempt.bytes += static_cast<std::int64_t>(length);
+    policy_->delivered(*attempt.link, static_cast<std::int64_t>(length));
     std::size_t taken = 0;
     if (attempt.at < attempt.verifyEnd) {
         taken = static_cast<std::size_t>(std::min<std::int64_t>(attempt.verifyEnd - attempt.at, static_cast<std::int64_t>(length)));
@@ -276,14 +245,9 @@ void RangeFetch::settle(Attempt& attempt, CURLcode code, Clock::time_point now) 
     context_.loop.remove(*attempt.http);
     HostConnections::give(host_);
     Segment& segment = *attempt.segment;
-    // Its connection stays open for the next request when the answer ended whole. A piece
-    // that came too quickly for a rate to be measured still shows a fast connection.
-    if (code == CURLE_OK && attempt.firstByte && idleRates_.size() < HostConnections::kMostPerHost) {
-        const double lifetime = std::max(secondsOf(now - *attempt.firstByte), 0.001);
-        idleRates_.push_back(segment.rate > 0 ? segment.rate : static_cast<double>(attempt.bytes) / lifetime);
-    }
-    segment.active = false;
-    segment.rate = -1;
+    // Its connection stays open for the next request when the answer ended whole.
+    policy_->closed(*attempt.link, code == CURLE_OK, now);
+    attempt.link = nullptr;
     if (!attempt.headChecked && attempt.fatal.empty() && attempt.problem == Problem::None && attempt.http->head().complete)
         checkHead(attempt);
     if (attempt.problem == Problem::Busy) waitOut(attempt, now);
@@ -301,7 +265,7 @@ void RangeFetch::settle(Attempt& attempt, CURLcode code, Clock::time_point now) 
 
 void RangeFetch::waitOut(Attempt& attempt, Clock::time_point now) {
     // A busy server gets fewer connections from now on, and this piece waits as it asks.
-    ramp_->serverAskedForFewer();
+    policy_->serverBusy(attempt.sent, now);
     const ResponseHead& head = attempt.http->head();
     const std::string status = httpStatusText(head.status, head.reason);
     const std::int64_t seconds =
@@ -310,7 +274,7 @@ void RangeFetch::waitOut(Attempt& attempt, Clock::time_point now) {
         return fail("The server is busy (" + status + ") and asks to come back in " +
                     std::to_string((seconds + 59) / 60) + " minutes");
     const auto until = now + std::max<std::chrono::milliseconds>(std::chrono::seconds(seconds), context_.retry.firstBackOff);
-    if (!plan_->waitFor(*attempt.segment, until))
+    if (!policy_->plan().waitFor(*attempt.segment, until))
         fail("The server is busy: " + status + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)");
 }
 
@@ -321,143 +285,36 @@ void RangeFetch::retryOrFail(Attempt& attempt, CURLcode code, Clock::time_point 
     const std::string reason = describeCurlFailure(failure);
     if (!isRetryable(failure)) return fail(reason);
     const std::int64_t progressed = attempt.segment->next - attempt.verifyEnd;
-    if (!plan_->scheduleRetry(*attempt.segment, progressed, now))
+    if (!policy_->plan().scheduleRetry(*attempt.segment, progressed, now))
         fail(reason + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)");
 }
 
 void RangeFetch::drop(Attempt& attempt) {
     context_.loop.remove(*attempt.http);
     HostConnections::give(host_);
-    attempt.segment->active = false;
-    attempt.segment->rate = -1;
+    if (attempt.link) policy_->dropped(*attempt.link);
+    attempt.link = nullptr;
 }
 
 // Connections whose piece was taken over (a race lost, or the rest handed to another) end
 // at once rather than when their next bytes come, which for a slow one can take long.
 void RangeFetch::dropOvertaken() {
     attempts_.remove_if([this](Attempt& attempt) {
-        if (!attempt.segment->finished() || attempt.requestEnd <= attempt.segment->end) return false;
+        if (!policy_->overtaken(*attempt.link)) return false;
         drop(attempt);
         return true;
     });
 }
 
-void RangeFetch::sample(Clock::time_point now) {
-    if (now - lastSample_ < kSampleEvery) return;
-    lastSample_ = now;
-    checkLeads();
-    const auto answerWait = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(2 * latency_));
-    readRates(now, answerWait);
-    endSlowRaces(now, answerWait);
-    totals_.emplace_back(now, context_.meter.done());
-    while (totals_.size() > 2 && now - totals_[1].first >= std::chrono::seconds(1)) totals_.pop_front();
-    // A job held to a rate keeps the connections it started with: more cannot raise its total.
-    if (!context_.pacer) judgeConnectionCount(now);
-}
-
-void RangeFetch::readRates(Clock::time_point now, Clock::duration answerWait) {
-    for (auto& attempt : attempts_) {
-        if (!attempt.firstByte) {
-            // No answer long after the usual wait: as far as anyone knows, it brings nothing.
-            if (now - attempt.started >= kShortestRateWindow + answerWait) attempt.segment->rate = 0;
-            continue;
-        }
-        // The rate over the last window, counted from after the first delivery: that one
-        // holds what piled up while the head was on its way and says nothing of the rate.
-        auto& seen = attempt.seen;
-        seen.emplace_back(now, attempt.bytes);
-        while (seen.size() > 2 && now - seen[1].first >= kRateWindow) seen.pop_front();
-        const auto window = now - seen.front().first;
-        if (window < kShortestRateWindow) continue;
-        attempt.segment->rate = static_cast<double>(attempt.bytes - seen.front().second) / secondsOf(window);
-    }
-}
-
-// A racer that turns out far slower than the best connection gives way, so that another can
-// try.
-void RangeFetch::endSlowRaces(Clock::time_point now, Clock::duration answerWait) {
-    const double fastest = fastestRate();
-    for (auto& attempt : attempts_) {
-        Segment& segment = *attempt.segment;
-        if (!segment.racing) continue;
-        const bool slow = attempt.firstByte ? now - *attempt.firstByte >= kRacerTrial && segment.rate >= 0 && segment.rate * 4 < fastest
-                                            : now - attempt.started >= kRacerTrial + answerWait;
-        if (!slow) continue;
-        segment.racing->racer = nullptr;
-        segment.racing = nullptr;
-        segment.end = segment.next;  // dropped as overtaken
-    }
-}
-
-double RangeFetch::rateSinceFirstByte(const Attempt& attempt, Clock::time_point now) {
-    return static_cast<double>(attempt.bytes - attempt.firstChunk) / secondsOf(now - *attempt.firstByte);
-}
-
-// Once every connection delivers: a step is judged, or a doubt about a fallback settled.
-void RangeFetch::judgeConnectionCount(Clock::time_point now) {
-    const int active = static_cast<int>(attempts_.size());
-    if (active < ramp_->want() || (!ramp_->growing() && !ramp_->doubting())) return;
-    Clock::time_point newest{};
-    for (const auto& attempt : attempts_) {
-        if (!attempt.firstByte) return;
-        newest = std::max(newest, *attempt.firstByte);
-    }
-    if (now - newest < kRampWindow) return;
-    double rate = 0;
-    if (ramp_->growing()) {
-        // A step is judged by what each connection brought since its first byte: a server
-        // that lets answers burst and then holds them back evens out over that span, where a
-        // short window would catch the burst or the pause after it.
-        for (const auto& attempt : attempts_) rate += rateSinceFirstByte(attempt, now);
-    } else {
-        // A doubt is settled over a longer window of the whole job, which may hold the short
-        // hand-over of a piece.
-        const auto from = std::find_if(totals_.rbegin(), totals_.rend(), [&](const auto& t) { return now - t.first >= kSteadyWindow; });
-        if (from == totals_.rend() || from->first < countChanged_) return;
-        rate = static_cast<double>(context_.meter.done() - from->second) / secondsOf(now - from->first);
-    }
-    const int before = ramp_->want();
-    if (ramp_->growing()) ramp_->measured(active, rate);
-    else ramp_->steady(active, rate);
-    if (ramp_->want() != before) countChanged_ = now;
-}
-
 // Connections beyond what the path was found worth end, the slowest first; their pieces wait
 // for the faster ones.
 void RangeFetch::shedSlowest() {
-    while (static_cast<int>(attempts_.size()) > ramp_->want()) {
-        auto slowest = attempts_.end();
-        for (auto it = attempts_.begin(); it != attempts_.end(); ++it) {
-            const Segment& segment = *it->segment;
-            if (segment.racer || segment.racing) continue;
-            if (slowest == attempts_.end() || segment.rate < slowest->segment->rate) slowest = it;
-        }
-        if (slowest == attempts_.end()) return;
-        drop(*slowest);
-        attempts_.erase(slowest);
+    while (const SchedulingPolicy::Connection* slowest = policy_->toShed()) {
+        auto attempt =
+            std::find_if(attempts_.begin(), attempts_.end(), [&](const Attempt& a) { return a.link == slowest; });
+        drop(*attempt);
+        attempts_.erase(attempt);
     }
-}
-
-// The first step need not wait for every starting connection: the rate of those already
-// delivering, each since its first byte, is what the step is judged against.
-void RangeFetch::measureFirstRate(Clock::time_point now) {
-    int delivering = 0;
-    double rate = 0;
-    for (const auto& attempt : attempts_) {
-        if (!attempt.firstByte || now - *attempt.firstByte < kFirstRateWindow) continue;
-        ++delivering;
-        rate += rateSinceFirstByte(attempt, now);
-    }
-    if (delivering == 0) return;
-    ramp_->measured(delivering, rate);
-    countChanged_ = now;
-}
-
-void RangeFetch::noteLatency(const Attempt& attempt) {
-    curl_off_t micros = 0;
-    if (curl_easy_getinfo(attempt.http->handle(), CURLINFO_STARTTRANSFER_TIME_T, &micros) != CURLE_OK || micros <= 0) return;
-    const double seconds = static_cast<double>(micros) / 1e6;
-    latency_ = latency_ > 0 ? 0.7 * latency_ + 0.3 * seconds : seconds;
 }
 
 // Leads whose bytes are all on the disk now are compared with them.
@@ -486,27 +343,6 @@ void RangeFetch::checkLeads() {
     }
 }
 
-double RangeFetch::typicalRate() const {
-    double sum = 0;
-    int known = 0;
-    for (const auto& attempt : attempts_) {
-        if (attempt.segment->rate < 0) continue;
-        sum += attempt.segment->rate;
-        ++known;
-    }
-    for (const double rate : idleRates_) {
-        sum += rate;
-        ++known;
-    }
-    return known ? sum / known : 0;
-}
-
-double RangeFetch::fastestRate() const {
-    double fastest = idleRates_.empty() ? 0 : *std::max_element(idleRates_.begin(), idleRates_.end());
-    for (const auto& attempt : attempts_) fastest = std::max(fastest, attempt.segment->rate);
-    return fastest;
-}
-
 void RangeFetch::fail(const std::string& error, Problem problem) {
     if (!error_.empty()) return;
     error_ = error;
@@ -516,6 +352,7 @@ void RangeFetch::fail(const std::string& error, Problem problem) {
 PhaseResult RangeFetch::finish(PhaseStatus status) {
     for (auto& attempt : attempts_) drop(attempt);
     attempts_.clear();
+    rememberConnectionCount();
     context_.meter.setConnections(0);
     PhaseResult result;
     result.status = status;
@@ -526,14 +363,8 @@ PhaseResult RangeFetch::finish(PhaseStatus status) {
     return result;
 }
 
-std::chrono::milliseconds RangeFetch::nextWake(Clock::time_point now) const {
-    // While connections run, rates are read and pieces handed round on time even when a slow
-    // connection's bytes come seldom.
-    const std::chrono::milliseconds longest =
-        attempts_.empty() ? kLoopTick : std::chrono::duration_cast<std::chrono::milliseconds>(kSampleEvery);
-    const auto retry = plan_->earliestRetry();
-    if (!retry || *retry <= now) return longest;
-    return std::min(longest, std::chrono::ceil<std::chrono::milliseconds>(*retry - now));
+void RangeFetch::rememberConnectionCount() {
+    if (const auto settled = policy_->settledCount()) hosts_.remember(server_, *settled, HostMemory::WallClock::now());
 }
 
 }  // namespace zenvira::components

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/transfer/host_memory_file.h"
 #include "tests/downloader/download_harness.h"
 
 namespace zenvira::testing {
@@ -23,6 +24,41 @@ TEST(DownloaderLinksTest, ACapOnEachConnectionMakesTheJobAddConnections) {
     EXPECT_TRUE(matchesStream(h.driveFolder() + "/clip.flv", size));
     EXPECT_GT(most, 2);
     EXPECT_LE(most, 16);
+}
+
+TEST(DownloaderLinksTest, AServerSeenBeforeStartsWhereTheLastDownloadThereSettled) {
+    DownloadHarness h;
+    auto& memory = components::HostMemoryFile::ofProcess();
+    memory.setPath(h.driveFolder() + "/config/zenvira/hosts");
+    const std::uint64_t size = 12 * kMiB;
+    h.site.addStream(
+        "capped",
+        {.size = size, .bytesPerSecond = 2 * kMiB, .etag = "\"c1\"", .answerDelay = std::chrono::milliseconds(20)});
+    h.prepare(h.streamUrl("capped"), "\\clip.flv", 2, 4096);
+    DownloadRecord record = h.run(std::chrono::seconds(30));
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    const auto now = components::HostMemory::WallClock::now();
+    const auto settled = memory.recall(components::serverOfAddress(h.streamUrl("capped")), now);
+    ASSERT_TRUE(settled.has_value());
+    EXPECT_GT(*settled, 2);
+
+    // The next download there starts with that many even pieces, not with one that grows.
+    const std::uint64_t next = 3 * kMiB;
+    h.site.addStream("next", {.size = next, .etag = "\"n1\""});
+    const std::size_t before = h.rangeHeaders().size();
+    h.prepare(h.streamUrl("next"), "\\next.flv", 1, 0);
+    record = h.run();
+    ASSERT_EQ(record.outcome(), 1) << record.errorText;
+    EXPECT_TRUE(matchesStream(h.driveFolder() + "/next.flv", next));
+    const auto ranges = h.rangeHeaders();
+    const std::vector<std::string> asked(ranges.begin() + static_cast<std::ptrdiff_t>(before), ranges.end());
+    const std::uint64_t piece = (next + *settled - 1) / *settled;
+    for (std::uint64_t from = piece; from < next; from += piece) {
+        const std::string range =
+            "bytes=" + std::to_string(from) + "-" + std::to_string(std::min(from + piece, next) - 1);
+        EXPECT_NE(std::find(asked.begin(), asked.end(), range), asked.end()) << range;
+    }
+    memory.setPath("");
 }
 
 TEST(DownloaderLinksTest, AFarSlowerConnectionHandsBackItsPieceAndTheEndDoesNotWaitForIt) {

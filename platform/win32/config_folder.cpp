@@ -1,0 +1,12 @@
+#include "platform/config_folder.h"
+
+#include <cstdlib>
+
+namespace zenvira::platform {
+
+std::string userConfigFolder() {
+    const char* appData = std::getenv("APPDATA");
+    return appData ? std::string(appData) : std::string();
+}
+
+}  // namespace zenvira::platform
