@@ -3,10 +3,13 @@
 # and a plain copy of the served file. Prints medians of wall time, CPU time and peak memory.
 # Then the link shapes of zv-bench-site (a cap per connection, steady from the first byte,
 # with 40 ms before each answer; every other connection slow) against curl, aria2c -x2 -s2
-# -k1M and aria2c -x16 -s16 -k1M.
+# -k1M and aria2c -x16 -s16 -k1M; ours twice, as on a server it has not seen and as on one seen
+# before (the host memory of a run before it, in the bench's own ZENVIRA_HOSTS file).
 #   bench/downloader/run_bench.sh [BUILD_DIR] [RUNS]
 # ZV_BENCH_PARTS="local slow shapes" picks the parts (all by default).
 # The downloads go to a folder in /tmp; ZV_BENCH_OUT=/dev/shm/x measures without the disk.
+# ZV_BENCH_BASELINE=/path/to/another/zv-download-once adds its runs to the shapes' (a build
+# before a change, side by side with the one after it), as on a server it has not seen.
 # Needs nginx, curl, aria2c and GNU time; everything lives in a temporary folder that is
 # removed at the end, and nginx is stopped whatever happens.
 set -euo pipefail
@@ -16,6 +19,8 @@ runs=${2:-7}
 once="$build/bench/downloader/zv-download-once"
 shapes_site="$build/bench/downloader/zv-bench-site"
 parts=${ZV_BENCH_PARTS:-local slow shapes}
+baseline=${ZV_BENCH_BASELINE:-}
+with_baseline=${baseline:+baseline}
 [ -x "$once" ] || { echo "missing $once: build the target zv-download-once first" >&2; exit 1; }
 [ -x "$shapes_site" ] || { echo "missing $shapes_site: build the target zv-bench-site first" >&2; exit 1; }
 for tool in nginx curl aria2c /usr/bin/time; do
@@ -23,6 +28,8 @@ for tool in nginx curl aria2c /usr/bin/time; do
 done
 
 work=$(mktemp -d /tmp/zv-dl-bench.XXXXXX)
+# Never the user's own host memory: an empty file name remembers nothing.
+export ZENVIRA_HOSTS=
 chmod 755 "$work"  # nginx workers run as another user
 out=${ZV_BENCH_OUT:-$work/out}
 mkdir -p "$work/www" "$out" "$work/logs" "$work/tmp"
@@ -137,10 +144,15 @@ table() {  # PREFIX BYTES TOOLS...
 
 shape_set() {  # SHAPE RUNS WITH_CURL
   local shape=$1 n=$2 with_curl=$3 url="http://127.0.0.1:$site_port/videoplayback?id=$1"
+  # The shapes share one server: each starts from what a download of its own left.
+  rm -f "$work/hosts"
+  ZENVIRA_HOSTS="$work/hosts" "$once" "$url" "$out" zv.bin 2 4096 >/dev/null
   for i in $(seq "$n"); do
     echo "$shape run $i/$n ..." >&2
     measure "$shape-zenvira" "$once" "$url" "$out" zv.bin 2 4096
     [ "$i" = 1 ] && cp "$out/zv.bin" "$work/zv-first.bin"
+    measure "$shape-zenvira-seen" env ZENVIRA_HOSTS="$work/hosts" "$once" "$url" "$out" zv.bin 2 4096
+    [ -n "$baseline" ] && measure "$shape-baseline" "$baseline" "$url" "$out" zv.bin 2 4096
     [ "$with_curl" = yes ] && measure "$shape-curl" curl -s -o "$out/curl.bin" "$url"
     measure "$shape-aria2c-x2" aria2c -q -x2 -s2 -k1M --allow-overwrite=true --auto-file-renaming=false \
       -d "$out" -o aria.bin "$url"
@@ -152,18 +164,22 @@ shape_set() {  # SHAPE RUNS WITH_CURL
   done
 }
 
-shape_table() {  # SHAPE TOOLS...
-  local shape=$1; shift
-  printf "| %-16s | %8s | %s |\n" tool "wall s" "last 5 % of the bytes"
-  printf "|%s|%s|%s|\n" "------------------" "----------" "------"
+shape_table() {  # SHAPE FLOOR_SECONDS TOOLS... (FLOOR_SECONDS 0: none)
+  local shape=$1 floor=$2; shift 2
+  local x16
+  x16=$(median "$work/$shape-aria2c-x16.times" 1)
+  printf "| %-18s | %8s | %8s | %12s | %s |\n" tool "wall s" "x floor" "x aria2c-x16" "last 5 % of the bytes"
+  printf "|%s|%s|%s|%s|%s|\n" "--------------------" "----------" "----------" "--------------" "------"
   for tool in "$@"; do
-    local wall tail=""
+    local wall tail="" ratio="" vs
     wall=$(median "$work/$shape-$tool.times" 1)
-    if [ "$tool" = zenvira ]; then
-      tail=$(sed -n 's/.*last 5 % of the bytes \([0-9.]*\) % of the time.*/\1/p' "$work/$shape-zenvira.out" | sort -n |
+    [ "$floor" != 0 ] && ratio=$(awk -v w="$wall" -v f="$floor" 'BEGIN { printf "%.2f", w / f }')
+    vs=$(awk -v w="$wall" -v x="$x16" 'BEGIN { printf "%.2f", w / x }')
+    if [ "${tool#zenvira}" != "$tool" ] || [ "$tool" = baseline ]; then
+      tail=$(sed -n 's/.*last 5 % of the bytes \([0-9.]*\) % of the time.*/\1/p' "$work/$shape-$tool.out" | sort -n |
         awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] " % of the time" }')
     fi
-    printf "| %-16s | %8.3f | %s |\n" "$tool" "$wall" "$tail"
+    printf "| %-18s | %8.3f | %8s | %12s | %s |\n" "$tool" "$wall" "$ratio" "$vs" "$tail"
   done
 }
 
@@ -200,10 +216,11 @@ for part in $parts; do
       echo
       echo "32 MiB, 4 MB/s per connection from the first byte, 40 ms before each answer, medians of $shape_runs runs"
       echo
-      shape_table capped zenvira curl aria2c-x2 aria2c-x16
+      # The floor: 32 MiB at 16 x 4 MB/s.
+      shape_table capped 0.524288 zenvira zenvira-seen $with_baseline curl aria2c-x2 aria2c-x16
       echo
       echo "32 MiB, every other connection 0.5 MB/s, the rest 8 MB/s, medians of $shape_runs runs"
       echo
-      shape_table mixed zenvira aria2c-x2 aria2c-x16 ;;
+      shape_table mixed 0 zenvira zenvira-seen $with_baseline aria2c-x2 aria2c-x16 ;;
   esac
 done
