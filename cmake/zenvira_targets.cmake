@@ -29,7 +29,7 @@ function(zenvira_target kind name)
     # Tests name only the fields a case is about (designated initializers); GCC 12 warns anyway.
     target_compile_options(${name} PRIVATE -Wno-missing-field-initializers)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;no_proxy=;NO_PROXY=")
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   else()
     message(FATAL_ERROR "zenvira_target: unknown kind ${kind} for ${name} (LIBRARY or TEST)")
   endif()
