@@ -9,6 +9,7 @@
 #include "base/quality.h"
 #include "components/downloader/downloader.h"
 #include "components/msg_box/msg_box.h"
+#include "engine/transfer/parked_transfer.h"
 #include "platform/path_mapping.h"
 #include "resolve/page_resolver.h"
 
@@ -49,7 +50,11 @@ components::AddressRenewal renewalThrough(PageReader reader) {
                                         components::CancelToken& cancel) -> std::string {
         const auto fetched = reader(page, &cancel);
         if (!fetched.ok || cancel.cancelled()) return {};
-        return addressForQuality(page, fetched, quality, reader, cancel);
+        std::string renewed = addressForQuality(page, fetched, quality, reader, cancel);
+        // The job goes on from the bytes it kept: an answer from the first byte, parked by
+        // this read, would only hold a connection the server keeps filling.
+        if (!renewed.empty()) components::takeParkedTransfer(renewed);
+        return renewed;
     };
 }
 

@@ -192,7 +192,7 @@ TEST_F(CliProcess, JsonLinesEachParseAndNameTheirAddress) {
     // UTF-8 a JSON reader takes, and holds no control character.
     site::FixedResponse named;
     named.contentType = "video/x-flv";
-    named.body = std::string("FLV\x01\x05\0\0\0\x09", 13) + std::string(4096, '\0');
+    named.body = std::string("FLV\x01\x05\0\0\0\x09\0\0\0\0", 13) + std::string(4096, '\0');
     named.headers = {{"Content-Disposition",
                       "attachment; filename=\"Bad \xFF\xFE name \xC2\x9B"
                       "2J.flv\""}};
