@@ -225,7 +225,7 @@ PhaseResult DownloadJob::fetchInRanges(const ProbeResult& probe, ByteRanges kept
     meter_.setTotal(size);
     meter_.setResumed(kept.total());
     PartState state{origin_, probe.identity, kept};
-    writePartState(statePath_, state);  // a crash from here on leaves a state that is true
+    writeFirstPartState(statePath_, state);  // a crash from here on leaves a state that is true
     PartJournal journal(file_, statePath_, state);
 
     RangeFetch fetch(context_, file_, probe.url, probe.identity, path_);
@@ -308,6 +308,10 @@ JobResult DownloadJob::completeFile(const std::string& warning, std::int64_t siz
     if (file_.size() != size)
         return ended(JobOutcome::Failed, "The file " + path_ + " has " + std::to_string(file_.size()) +
                                              " bytes on the disk instead of " + std::to_string(size));
+    // Every byte on the disk before the name says the file is whole: a power cut after the
+    // rename must not leave a file with holes under it.
+    std::string error;
+    if (!file_.flush(error)) return ended(JobOutcome::Failed, "Cannot write to the file " + path_ + ": " + error);
     markOrigin(partPath_, origin_);  // the marks go with the file through the rename
     // Renamed while still open and locked where the system allows, so no other job can take
     // the part in between.

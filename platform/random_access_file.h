@@ -32,6 +32,9 @@ public:
     bool readAt(void* data, std::size_t length, std::int64_t offset, std::string& error) const;
     // Puts the written data on the disk. Safe to call from another thread while writes go on.
     bool flush(std::string& error);
+    // Starts writing `length` bytes at `offset` to the disk without waiting for them, so a
+    // later flush finds little left. A hint: where the system has no such call it does nothing.
+    void startWriteback(std::int64_t offset, std::int64_t length);
 
     // An exclusive advisory lock for as long as this object keeps the file open; the system
     // drops it when the process ends in any way. Another open of the same file, in this

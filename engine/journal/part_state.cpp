@@ -96,6 +96,15 @@ bool writePartState(const std::string& path, const PartState& state) {
     return platform::replaceFileDurably(path, serializePartState(state), error);
 }
 
+bool writeFirstPartState(const std::string& path, const PartState& state) {
+    std::error_code code;
+    if (!state.done.items().empty() || std::filesystem::exists(std::filesystem::symlink_status(path, code)))
+        return writePartState(path, state);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << serializePartState(state);
+    return static_cast<bool>(out.flush());
+}
+
 void removePartState(const std::string& path) {
     std::error_code code;
     std::filesystem::remove(path, code);

@@ -44,6 +44,10 @@ std::optional<PartState> readPartState(const std::string& path);
 // Replaces the file in one step, on the disk before it returns, so a crash or a power cut
 // leaves the old state or the new one.
 bool writePartState(const std::string& path, const PartState& state);
+// The state a job starts with. Where there was none and nothing is kept yet, it is written
+// without waiting for the disk: lost in a power cut, it leaves a part without a state, which
+// keeps nothing, as this one says. Otherwise as writePartState.
+bool writeFirstPartState(const std::string& path, const PartState& state);
 void removePartState(const std::string& path);
 
 // Whether kept bytes may be joined with what the server sends now: same size, and the same

@@ -81,7 +81,9 @@ PhaseResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_
         shedSlowest();
         launch(Clock::now());  // what the rates just read call for, without waiting a turn
         context_.meter.setConnections(static_cast<int>(attempts_.size()));
-        if (journal && policy_->journalDue(Clock::now(), context_.meter.done())) journal->record(done());
+        // A finished file is flushed whole before it takes its name: an entry now only adds a wait.
+        if (journal && !policy_->finished() && policy_->journalDue(Clock::now(), context_.meter.done()))
+            journal->record(done());
         context_.tick();
         // The last piece may just have come: nothing is left to wait for then.
         if (!policy_->finished()) context_.loop.wait(policy_->nextWake(Clock::now(), kLoopTick));
@@ -203,9 +205,19 @@ std::size_t RangeFetch::takeBody(Attempt& attempt, const char* data, std::size_t
                                               : static_cast<std::int64_t>(wanted);
     segment.next = end;
     attempt.at = end;
+    startWriteback(static_cast<std::int64_t>(wanted));
     context_.meter.addDone(fresh);
     SegmentPlan::settleRace(segment);
     return taken + wanted;
+}
+
+// The disk starts on what came while more arrives, so the flush before the file takes its
+// name waits only for the last bytes. Pieces are small and many: the whole file is sent on.
+void RangeFetch::startWriteback(std::int64_t written) {
+    writtenSinceWriteback_ += written;
+    if (writtenSinceWriteback_ < kWritebackBytes) return;
+    file_.startWriteback(0, identity_.size);
+    writtenSinceWriteback_ = 0;
 }
 
 bool RangeFetch::checkHead(Attempt& attempt) {

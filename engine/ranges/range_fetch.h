@@ -35,6 +35,8 @@ public:
     static constexpr std::int64_t kOverlap = 64 * 1024;
     // The longest Retry-After waited out; a server asking for more fails the download.
     static constexpr std::int64_t kLongestWaitSeconds = 300;
+    // Written bytes are sent on to the disk whenever this many more have come.
+    static constexpr std::int64_t kWritebackBytes = 1 << 20;
 
     // `hosts`: where the connection count a job settles on is kept for the next job on the
     // same server, which starts at it (the process's own memory unless one is given).
@@ -81,6 +83,7 @@ private:
     Attempt& track(Segment& segment, std::int64_t from, std::int64_t requestEnd, double expectedRate);
     std::size_t takeBody(Attempt& attempt, const char* data, std::size_t length);
     bool compareWithDisk(Attempt& attempt, const char* data, std::size_t length);
+    void startWriteback(std::int64_t written);
     bool checkHead(Attempt& attempt);
     void settle(Attempt& attempt, CURLcode code, Clock::time_point now);
     void waitOut(Attempt& attempt, Clock::time_point now);
@@ -96,6 +99,7 @@ private:
 
     FetchContext& context_;
     platform::RandomAccessFile& file_;
+    std::int64_t writtenSinceWriteback_ = 0;
     std::string url_;
     std::string host_;
     std::string server_;  // host and port: what the connection count is remembered for

@@ -6,6 +6,9 @@ namespace zenvira::components {
 
 namespace {
 
+// The written bytes are sent on to the disk in steps of this size.
+constexpr std::int64_t kWritebackBytes = 1 << 20;
+
 constexpr const char* kNoSizeText = "The server did not tell the size of the file, so it could not be checked";
 
 PhaseResult resultOf(PhaseStatus status, std::string error = {}, std::string warning = {}) {
@@ -49,6 +52,7 @@ WholeFetch::Ending WholeFetch::attempt(std::string& reason) {
     // Starting over: what the last attempt counted is written again from the first byte.
     context_.meter.takeBackDone(received_);
     received_ = 0;
+    writebackFrom_ = 0;
     headAccepted_ = false;
     auto onBody = [this](const char* data, std::size_t length) { return takeBody(data, length); };
     // The probe's answer serves the first attempt; a retry asks again.
@@ -99,6 +103,11 @@ std::size_t WholeFetch::takeBody(const char* data, std::size_t length) {
         return 0;
     }
     received_ += static_cast<std::int64_t>(length);
+    // The disk starts on what came while more arrives: the flush at the end waits for less.
+    if (received_ - writebackFrom_ >= kWritebackBytes) {
+        file_.startWriteback(writebackFrom_, received_ - writebackFrom_);
+        writebackFrom_ = received_;
+    }
     context_.meter.addDone(static_cast<std::int64_t>(length));
     return length;
 }

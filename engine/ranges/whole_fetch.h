@@ -43,6 +43,7 @@ private:
     std::int64_t size_ = -1;      // from Content-Length, -1 when the server sent none
     bool lengthChecked_ = false;  // libcurl held the compressed body to its Content-Length
     std::int64_t received_ = 0;
+    std::int64_t writebackFrom_ = 0;  // written bytes from here on are not yet on their way to the disk
     bool headAccepted_ = false;
     std::string fatal_;            // a reason that ends the download
     HttpTransfer* current_ = nullptr;

@@ -126,4 +126,15 @@ bool RandomAccessFile::flush(std::string& error) {
     return true;
 }
 
+void RandomAccessFile::startWriteback(std::int64_t offset, std::int64_t length) {
+#ifdef __linux__
+    if (handle_ >= 0 && length > 0)
+        ::sync_file_range(static_cast<int>(handle_), static_cast<off_t>(offset), static_cast<off_t>(length),
+                          SYNC_FILE_RANGE_WRITE);
+#else
+    (void)offset;
+    (void)length;
+#endif
+}
+
 }  // namespace zenvira::platform

@@ -121,4 +121,7 @@ bool RandomAccessFile::flush(std::string& error) {
     return true;
 }
 
+// Windows writes the cache back on its own schedule; the flush before the rename waits for it.
+void RandomAccessFile::startWriteback(std::int64_t, std::int64_t) {}
+
 }  // namespace zenvira::platform
