@@ -93,6 +93,7 @@ bool FragmentJournal::begin(const std::string& path, const FragmentState& state,
     if (!platform::replaceFileDurably(path, text, error)) return false;
     if (!journal_.open(path, false, error)) return false;
     lastHand_ = Clock::now();
+    quit_ = false;  // a journal begun again after finish() needs its writer to stay
     writer_ = std::thread([this] { writerLoop(); });
     return true;
 }
