@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "base/text_ops.h"
@@ -15,6 +16,7 @@
 #include "engine/journal/file_name.h"
 #include "engine/journal/fragment_journal.h"
 #include "engine/journal/target_claim.h"
+#include "engine/transfer/rate_pacer.h"
 #include "engine/transfer/shown_text.h"
 #include "media/hls/hls_playlist.h"
 #include "media/media_file/segment_join.h"
@@ -28,6 +30,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kFewestSegmentConnections = 8;
+// Reads of the playlist, the first and one for each renewed address.
+constexpr int kMostRounds = 4;
 constexpr const char* kLiveText = "This is a live stream; only complete recordings can be downloaded";
 constexpr std::size_t kLongestPlaylist = 16u * 1024u * 1024u;
 constexpr std::uint64_t kComparedBytes = 8 * 1024;  // of a kept fragment, asked for again on a rerun
@@ -88,69 +92,34 @@ std::optional<std::string> decryptAes128(const std::string& data, const std::str
 class HlsJob {
 public:
     HlsJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick)
-        : settings_(settings), meter_(meter), stop_(stop), tick_(std::move(tick)) {}
+        : settings_(settings), meter_(meter), stop_(stop), tick_(std::move(tick)), address_(settings.address),
+          pacer_(settings.maxBytesPerSecond > 0 ? std::make_unique<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr) {}
 
     JobResult run() {
         meter_.start(ProgressMeter::Clock::now());
         std::string error;
         // The playlist first: a live, unreadable or unsafe stream leaves nothing on the disk.
-        auto playlist = readMediaPlaylist(error);
+        auto playlist = readRenewing(error);
         if (!playlist) return ended(stop_.cancelled() ? JobOutcome::Stopped : JobOutcome::Failed, error);
-        if (!playlist->ended) return ended(JobOutcome::Failed, kLiveText);
-        if (playlist->segments.empty()) return ended(JobOutcome::Failed, "The playlist lists no segments");
-        for (const auto& segment : playlist->segments) {
-            if (segment.key.method == hls::SegmentKey::Method::Unsupported)
-                return ended(JobOutcome::Failed, "The stream is encrypted with " + segment.key.methodText + ", which cannot be read");
-            for (const std::string* address : {&segment.address, &segment.initAddress, &segment.key.address})
-                if (!address->empty() && !isWebAddress(*address))
-                    return ended(
-                        JobOutcome::Failed,
-                        "The playlist names a part of the stream that is not a web address, so it is not downloaded: " +
-                            shownText(*address));
-        }
+        if (auto refusal = refusalOf(*playlist)) return ended(JobOutcome::Failed, *refusal);
         if (auto early = claim()) return *early;
         statePath_ = partPath_ + ".hls";
         pieceFolder_ = partPath_ + ".segments";
-        buildPieces(*playlist);
-        FragmentState kept = keptState();
-        if (auto problem = fetchKeys(*playlist))
-            return leave(stop_.cancelled() ? JobOutcome::Stopped : JobOutcome::Failed, *problem);
-        if (!kept.done.empty() && !stillServed(kept)) {
-            if (stop_.cancelled()) return ended(JobOutcome::Stopped);
-            // Another video under the same names: nothing kept may be joined with it.
-            meter_.setNotice(kChangedText);
-            kept.done.clear();
-            done_.clear();
-            resumedBytes_ = 0;
+        for (int round = 1;; ++round) {
+            buildPieces(*playlist);
+            FragmentState kept = keptState();
+            const auto fetched = fetchRound(*playlist, kept);
+            if (fetched.status == SegmentFetchStatus::Complete) return join();
+            if (fetched.status == SegmentFetchStatus::Stopped) return ended(JobOutcome::Stopped);
+            if (!fetched.expired || round >= kMostRounds || !settings_.renewAddress)
+                return leave(JobOutcome::Failed, fetched.error);
+            // A signed address ran out mid-stream: the page gives a new one, and what is on the
+            // disk goes on with it only when the renewed playlist and its fragments agree.
+            error = fetched.error;
+            if (!renew(error) || !(playlist = readRenewing(error)))
+                return stop_.cancelled() ? leave(JobOutcome::Stopped, {}) : leave(JobOutcome::Failed, error);
+            if (auto refusal = refusalOf(*playlist)) return leave(JobOutcome::Failed, *refusal);
         }
-        if (!startJournal(kept, error)) return leave(JobOutcome::Failed, error);
-
-        std::vector<std::size_t> wanted;
-        for (std::size_t i = 0; i < pieces_.size(); ++i)
-            if (!done_.count(i)) wanted.push_back(i);
-        meter_.setResumed(resumedBytes_);
-        updateTotal();
-
-        SegmentFetchSettings fetchSettings;
-        // Segments are small: a request's round trip, not the bandwidth, sets the pace, so
-        // several are asked for at once whatever the job's own number of connections.
-        fetchSettings.connections = std::clamp(settings_.connections, kFewestSegmentConnections, 16);
-        fetchSettings.userAgent = settings_.userAgent;
-        const auto result = fetchPieces(
-            requests_, wanted, fetchSettings, stop_,
-            [this](std::size_t index, std::string&& body, const PieceHead& head) {
-                return takePiece(index, std::move(body), head);
-            },
-            [this](std::int64_t bytes) { meter_.addDone(bytes); }, [this](int count) { meter_.setConnections(count); },
-            [this] {
-                journal_.tick();
-                meter_.sample(ProgressMeter::Clock::now());
-                tick_();
-            });
-        journal_.finish();  // what came is on the disk and named, whatever happens next
-        if (result.status == SegmentFetchStatus::Stopped) return ended(JobOutcome::Stopped);
-        if (result.status == SegmentFetchStatus::Failed) return leave(JobOutcome::Failed, result.error);
-        return join();
     }
 
 private:
@@ -164,6 +133,96 @@ private:
         journal_.finish();
         if (outcome == JobOutcome::Failed && done_.empty()) removeCompanions(true);
         return ended(outcome, std::move(text));
+    }
+
+    // What makes a playlist one this job must not fetch: live, empty, or naming what it cannot read.
+    std::optional<std::string> refusalOf(const hls::Playlist& playlist) const {
+        if (!playlist.ended) return kLiveText;
+        if (playlist.segments.empty()) return "The playlist lists no segments";
+        for (const auto& segment : playlist.segments) {
+            if (segment.key.method == hls::SegmentKey::Method::Unsupported)
+                return "The stream is encrypted with " + segment.key.methodText + ", which cannot be read";
+            for (const std::string* address : {&segment.address, &segment.initAddress, &segment.key.address})
+                if (!address->empty() && !isWebAddress(*address))
+                    return "The playlist names a part of the stream that is not a web address, so it is not "
+                           "downloaded: " +
+                           shownText(*address);
+        }
+        return std::nullopt;
+    }
+
+    // The playlist at the current address; one that expired is renewed from its page first.
+    std::optional<hls::Playlist> readRenewing(std::string& error) {
+        for (int round = 1;; ++round) {
+            playlistExpired_ = false;
+            auto playlist = readMediaPlaylist(error);
+            if (playlist || !playlistExpired_ || round >= kMostRounds || !settings_.renewAddress) return playlist;
+            if (!renew(error)) return std::nullopt;
+        }
+    }
+
+    // Asks the page for a new address; false (with `error` saying why) when it has none.
+    bool renew(std::string& error) {
+        const std::string renewed = settings_.renewAddress(settings_.pageAddress, settings_.quality, stop_);
+        if (stop_.cancelled()) return false;
+        if (renewed.empty() || renewed == address_) {
+            error += " (the link expired and the page offers no new one)";
+            return false;
+        }
+        address_ = renewed;
+        origin_.address = renewed;
+        meter_.setNotice("The link expired and was renewed from the page");
+        return true;
+    }
+
+    // Keys, the check of what is kept, then every fragment not on the disk yet.
+    SegmentFetchResult fetchRound(const hls::Playlist& playlist, FragmentState& kept) {
+        if (auto problem = fetchKeys(playlist)) {
+            if (stop_.cancelled()) return {SegmentFetchStatus::Stopped, {}};
+            return {SegmentFetchStatus::Failed, *problem, keysExpired_};
+        }
+        if (!kept.done.empty() && !stillServed(kept)) {
+            if (stop_.cancelled()) return {SegmentFetchStatus::Stopped, {}};
+            // Another video under the same names: nothing kept may be joined with it.
+            meter_.setNotice(kChangedText);
+            kept.done.clear();
+            done_.clear();
+            resumedBytes_ = 0;
+        }
+        std::string error;
+        if (!startJournal(kept, error)) return {SegmentFetchStatus::Failed, error};
+
+        std::vector<std::size_t> wanted;
+        for (std::size_t i = 0; i < pieces_.size(); ++i)
+            if (!done_.count(i)) wanted.push_back(i);
+        meter_.setResumed(resumedBytes_);
+        updateTotal();
+
+        SegmentFetchSettings fetchSettings = readSettings();
+        // Segments are small: a request's round trip, not the bandwidth, sets the pace, so
+        // several are asked for at once whatever the job's own number of connections.
+        fetchSettings.connections = std::clamp(settings_.connections, kFewestSegmentConnections, 16);
+        const auto result = fetchPieces(
+            requests_, wanted, fetchSettings, stop_,
+            [this](std::size_t index, std::string&& body, const PieceHead& head) {
+                return takePiece(index, std::move(body), head);
+            },
+            [this](std::int64_t bytes) { meter_.addDone(bytes); }, [this](int count) { meter_.setConnections(count); },
+            [this] {
+                journal_.tick();
+                meter_.sample(ProgressMeter::Clock::now());
+                tick_();
+            });
+        journal_.finish();  // what came is on the disk and named, whatever happens next
+        return result;
+    }
+
+    // Every read of the job shares its user agent and its rate.
+    SegmentFetchSettings readSettings() const {
+        SegmentFetchSettings fetchSettings;
+        fetchSettings.userAgent = settings_.userAgent;
+        fetchSettings.pacer = pacer_.get();
+        return fetchSettings;
     }
 
     void removeCompanions(bool withPart) {
@@ -184,7 +243,7 @@ private:
         std::string error;
         if (!target.driveRoot.empty() && !platform::ensureFolder(target.driveRoot, error))
             return ended(JobOutcome::Failed, error);
-        origin_ = DownloadOrigin{settings_.address, settings_.pageAddress, settings_.quality};
+        origin_ = DownloadOrigin{address_, settings_.pageAddress, settings_.quality};
         const std::string name = safeFileName(target.path.substr(target.folder.size() + 1), settings_.fallbackName);
         const ClaimedTarget claimed = claimTarget(target.folder, name, origin_, part_);
         path_ = claimed.path;
@@ -200,9 +259,8 @@ private:
 
     // Read on the job's own loop, so Stop ends it at once; the answer's validators are kept.
     std::optional<hls::Playlist> fetchPlaylist(const std::string& address, std::string& error) {
-        SegmentFetchSettings fetchSettings;
+        SegmentFetchSettings fetchSettings = readSettings();
         fetchSettings.connections = 1;
-        fetchSettings.userAgent = settings_.userAgent;
         fetchSettings.maxPieceBytes = kLongestPlaylist;
         fetchSettings.mediaOnly = false;
         fetchSettings.pieceName = "The playlist";
@@ -219,6 +277,7 @@ private:
         if (result.status != SegmentFetchStatus::Complete) {
             error = result.status == SegmentFetchStatus::Stopped ? std::string()
                                                                  : "Could not read the playlist: " + result.error;
+            playlistExpired_ = result.expired;
             return std::nullopt;
         }
         trusted_ = {settings_.address, head.etag, head.lastModified, digestOf(text)};
@@ -229,7 +288,7 @@ private:
 
     // A master playlist stands for its best variant; the media playlist's validators are trusted.
     std::optional<hls::Playlist> readMediaPlaylist(std::string& error) {
-        auto playlist = fetchPlaylist(settings_.address, error);
+        auto playlist = fetchPlaylist(address_, error);
         if (!playlist || !playlist->master) return playlist;
         const hls::Variant* best = hls::bestVariant(*playlist);
         if (!best) {
@@ -253,6 +312,10 @@ private:
 
     // Piece 0 is the fMP4 initialisation section when there is one; the segments follow.
     void buildPieces(const hls::Playlist& playlist) {
+        requests_.clear();
+        segments_.clear();
+        done_.clear();
+        resumedBytes_ = 0;
         const auto& first = playlist.segments.front();
         hasInit_ = !first.initAddress.empty();
         if (hasInit_) requests_.push_back({first.initAddress, first.initRange});
@@ -303,8 +366,7 @@ private:
                 std::min<std::uint64_t>(kComparedBytes, static_cast<std::uint64_t>(record.length));
             request.byteRange = {request.byteRange ? request.byteRange->first : 0, length};
         }
-        SegmentFetchSettings fetchSettings;
-        fetchSettings.userAgent = settings_.userAgent;
+        SegmentFetchSettings fetchSettings = readSettings();
         fetchSettings.connections = 1;
         std::string served;
         bool validatorChanged = false;
@@ -354,8 +416,7 @@ private:
         if (keyRequests.empty()) return std::nullopt;
         std::vector<std::size_t> all(keyRequests.size());
         for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-        SegmentFetchSettings fetchSettings;
-        fetchSettings.userAgent = settings_.userAgent;
+        SegmentFetchSettings fetchSettings = readSettings();
         fetchSettings.maxPieceBytes = 1024;
         fetchSettings.mediaOnly = false;
         fetchSettings.pieceName = "The stream's key";
@@ -369,6 +430,7 @@ private:
             [](std::int64_t) {}, [](int) {}, tick_);
         if (result.status == SegmentFetchStatus::Complete) return std::nullopt;
         if (result.status == SegmentFetchStatus::Stopped) return std::string();
+        keysExpired_ = result.expired;
         return "Could not read the stream's key: " + result.error;
     }
 
@@ -429,6 +491,9 @@ private:
     ProgressMeter& meter_;
     CancelToken& stop_;
     std::function<void()> tick_;
+    std::string address_;  // the playlist's, renewed when it expires
+    std::unique_ptr<RatePacer> pacer_;  // the job's rate over all its reads
+    bool playlistExpired_ = false, keysExpired_ = false;
     DownloadOrigin origin_;
     platform::RandomAccessFile part_;  // open and locked while the job runs
     std::string path_, partPath_, statePath_, pieceFolder_;

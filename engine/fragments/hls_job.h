@@ -3,7 +3,9 @@
 // at once into `<target>.part.segments/`, decrypted when the playlist names an AES-128 key,
 // and are joined without re-encoding into `<target>.part`, renamed onto the target only when
 // whole. `<target>.part.hls` lists the segments on the disk, so a stopped or failed download
-// goes on where it stopped. A live playlist (no end) is refused.
+// goes on where it stopped. A live playlist (no end) is refused. Every read of the job is held
+// to its rate together. An address that expires (403, 410) is renewed from its page, and
+// the fragments on the disk go on with the renewed stream only when it is still the same one.
 #include <functional>
 #include <string>
 

@@ -43,6 +43,7 @@ struct Verdict {
     bool again = false;
     std::string reason;
     std::optional<std::int64_t> waitSeconds;  // the server's Retry-After
+    bool expired = false;  // 403 or 410
 };
 
 Verdict refused(std::string reason, bool again) {
@@ -58,7 +59,9 @@ class PieceFetch {
 public:
     PieceFetch(const std::vector<PieceRequest>& pieces, const SegmentFetchSettings& settings, CancelToken& stop,
                const std::function<void(std::int64_t)>& onBytes)
-        : pieces_(pieces), settings_(settings), loop_(stop), onBytes_(onBytes), failures_(pieces.size(), 0) {}
+        : pieces_(pieces), settings_(settings), loop_(stop), onBytes_(onBytes), failures_(pieces.size(), 0) {
+        loop_.setPacer(settings.pacer);
+    }
 
     ~PieceFetch() {
         for (auto& attempt : running_) {
@@ -71,6 +74,8 @@ public:
     void want(std::size_t index) { queue_.push_back({index, {}}); }
     bool idle() const { return queue_.empty() && running_.empty(); }
     int running() const { return static_cast<int>(running_.size()); }
+    // Whether the failure that ended the fetch was an address no longer served.
+    bool expired() const { return expired_; }
 
     // Starts what may start now: a piece waiting out its retry delay lets later ones go first.
     // A text: a transfer could not be set up.
@@ -146,6 +151,7 @@ private:
             onBytes_(static_cast<std::int64_t>(length));
             return length;
         });
+        attempt.http->setPacer(settings_.pacer);
         return loop_.add(*attempt.http);
     }
 
@@ -165,8 +171,11 @@ private:
             return busy;
         }
         const bool partial = head.status == 206 && piece.byteRange;
-        if (head.status != 200 && !partial)
-            return refused(httpStatusText(head.status, {}) + where, !permanentStatus(head.status));
+        if (head.status != 200 && !partial) {
+            Verdict failed = refused(httpStatusText(head.status, {}) + where, !permanentStatus(head.status));
+            failed.expired = head.status == 403 || head.status == 410;
+            return failed;
+        }
         if (piece.byteRange && !partial) {  // the server ignored the range: the piece is cut out of the whole
             const auto [offset, length] = *piece.byteRange;
             if (attempt.body.size() < offset + length)
@@ -183,7 +192,10 @@ private:
     // Another try after a doubling wait (or the server's own), or the fetch's reason to fail.
     std::string retryOrFail(std::size_t index, const Verdict& verdict) {
         const int failed = ++failures_[index];
-        if (!verdict.again || failed >= settings_.attempts) return verdict.reason;
+        if (!verdict.again || failed >= settings_.attempts) {
+            expired_ = verdict.expired;
+            return verdict.reason;
+        }
         auto wait = settings_.firstRetryWait * (1 << std::min(failed - 1, 10));
         if (verdict.waitSeconds) {
             if (*verdict.waitSeconds > kLongestWaitSeconds)
@@ -203,6 +215,7 @@ private:
     std::vector<int> failures_;
     std::deque<Waiting> queue_;
     std::list<Attempt> running_;  // a list: body handlers hold references to their attempt
+    bool expired_ = false;
 };
 
 }  // namespace
@@ -226,7 +239,7 @@ SegmentFetchResult fetchPieces(const std::vector<PieceRequest>& pieces, const st
             }
             onConnections(fetch.running());
             if (std::string error = fetch.turn(onPiece); !error.empty()) {
-                result = {SegmentFetchStatus::Failed, std::move(error)};
+                result = {SegmentFetchStatus::Failed, std::move(error), fetch.expired()};
                 break;
             }
             tick();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/transfer/cancel_token.h"
+#include "engine/transfer/rate_pacer.h"
 
 namespace zenvira::components {
 
@@ -39,6 +40,8 @@ struct SegmentFetchSettings {
     // A piece must be media: a web page or text in its place is retried, then fails the fetch.
     bool mediaOnly = true;
     std::string pieceName = "A segment";  // how a failure names a piece
+    // The job's rate, shared with every other fetch of the job; none: as fast as it comes.
+    RatePacer* pacer = nullptr;
 };
 
 enum class SegmentFetchStatus { Complete, Failed, Stopped };
@@ -46,6 +49,7 @@ enum class SegmentFetchStatus { Complete, Failed, Stopped };
 struct SegmentFetchResult {
     SegmentFetchStatus status = SegmentFetchStatus::Failed;
     std::string error;  // why it failed
+    bool expired = false;  // failed with 403 or 410: the address may be renewed
 };
 
 // `onPiece(index, body, head)` runs on the calling thread for every piece that came whole; a

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -398,4 +399,123 @@ TEST(HlsJournal, WhatAFinishedJournalNamesIsReadBackAndALineCutByACrashIsNot) {
     auto newer = start.playlist;
     newer.etag = "\"e2\"";
     EXPECT_FALSE(read->playlist.sameAs(newer));
+}
+
+TEST(HlsRate, AStreamHeldToARateTakesItsSizeOverTheRateAndItsFiguresKeepComing) {
+    ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
+    site::FixtureSite site;
+    serveVariant(site, "/rated/", "/rated/index.m3u8");
+    std::int64_t size = 0;
+    const QDir variant(testsite::todayMediaFolder() + "/hls/720p");
+    for (const QFileInfo& file : variant.entryInfoList({"*.ts"}, QDir::Files)) size += file.size();
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+    QTemporaryDir folder;
+    components::JobSettings settings = settingsFor("http://stream.example.com/rated/index.m3u8", folder, "Rated.mp4");
+    settings.maxBytesPerSecond = 160 * 1024;  // over every segment's connection together
+    components::ProgressMeter meter;
+    components::CancelToken stop;
+    using Clock = std::chrono::steady_clock;
+    std::vector<std::pair<Clock::time_point, std::int64_t>> reports;
+    const auto began = Clock::now();
+    const auto result = components::runHlsJob(settings, meter, stop, [&] {
+        reports.emplace_back(Clock::now(), meter.done());
+    });
+    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+    ASSERT_EQ(result.outcome, components::JobOutcome::Completed) << result.text;
+    // The allowance may start with a short burst, never more.
+    const double floor = static_cast<double>(size - 32 * 1024) / static_cast<double>(settings.maxBytesPerSecond);
+    EXPECT_GE(seconds, floor) << size << " bytes of segments";
+    ASSERT_GE(reports.size(), 2u);
+    Clock::duration longestGap{};
+    std::set<std::int64_t> figures;
+    for (std::size_t i = 1; i < reports.size(); ++i) {
+        longestGap = std::max(longestGap, reports[i].first - reports[i - 1].first);
+        figures.insert(reports[i].second);
+    }
+    EXPECT_LT(longestGap, std::chrono::milliseconds(450)) << "the limit holds a transfer, never the job's loop";
+    EXPECT_GE(figures.size(), 8u) << "the bytes done grow while held, not segment by segment";
+    unsetenv("http_proxy");
+}
+
+// A signed address that expires in the middle of a stream: the page gives a new one, and
+// the fragments on the disk go on with it only when the renewed stream is the same one.
+TEST(HlsRenewal, AnExpiredStreamIsRenewedFromItsPageAndKeepsOnlyWhatTheRenewedOneStillServes) {
+    ASSERT_TRUE(testsite::prepareTodayMedia(testsite::todayMediaFolder()));
+    site::FixtureSite site;
+    const std::string host = "http://stream.example.com";
+    // The first address serves its playlist and its first segment, then no more.
+    serveVariant(site, "/signed/a/", "/signed/a/index.m3u8");
+    for (const std::string later : {"seg001.ts", "seg002.ts"})
+        site.addFixed("/signed/a/" + later, {.status = 410, .body = "", .delay = std::chrono::milliseconds(1500)});
+    site.addFixed("/signed/gone/index.m3u8", {.status = 403, .body = ""});
+    serveVariant(site, "/signed/b/", "/signed/b/index.m3u8");
+    // Another video whose playlist reads the same to the byte.
+    QTemporaryDir other;
+    ASSERT_TRUE(testmedia::makeHlsLadder(other.path(), {{{640, 360, false, false}}, 6, 2}));
+    serveVariant(site, "/signed/other/", "/signed/other/index.m3u8", {}, other.path() + "/360p");
+    setenv("http_proxy", site.proxyAddress().c_str(), 1);
+
+    struct Case {
+        std::string name, first, renewed;
+        int keptSegments;    // of the first address, never fetched whole again
+        std::string notice;  // the last one shown
+        std::string sameAs;  // the folder whose stream the file must equal
+    };
+    const std::string renewedText = "The link expired and was renewed from the page";
+    const std::vector<Case> cases = {
+        {"same stream", "/signed/a/index.m3u8", "/signed/b/index.m3u8", 1, renewedText, "/signed/b/"},
+        {"playlist expired", "/signed/gone/index.m3u8", "/signed/b/index.m3u8", 0, renewedText, "/signed/b/"},
+        {"another video", "/signed/a/index.m3u8", "/signed/other/index.m3u8", 0,
+         "The stream changed on the server; it is fetched again from its start", "/signed/other/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        components::JobSettings settings = settingsFor(host + c.first, folder, "Renewed.mp4");
+        settings.pageAddress = "http://www.example.com/watch/renewed";
+        settings.quality = "720";
+        std::vector<std::string> asked;
+        settings.renewAddress = [&](const std::string& page, const std::string& quality, components::CancelToken&) {
+            asked.push_back(page + " " + quality);
+            return host + c.renewed;
+        };
+        site.clearRequests();
+        components::ProgressMeter meter;
+        components::CancelToken stop;
+        const auto result = components::runHlsJob(settings, meter, stop, [] {});
+        ASSERT_EQ(result.outcome, components::JobOutcome::Completed) << result.text;
+        EXPECT_EQ(asked, std::vector<std::string>{settings.pageAddress + " 720"});
+        EXPECT_EQ(meter.snapshot().Notice, c.notice);
+        int wholeOfRenewed = 0;
+        for (const auto& request : site.requests())
+            wholeOfRenewed += request.path.starts_with(c.sameAs) && request.path.ends_with(".ts") &&
+                              !request.headers.count("range");
+        EXPECT_EQ(wholeOfRenewed, 3 - c.keptSegments);
+
+        // The file is the renewed stream whole: the same as a download of it from nothing.
+        QTemporaryDir fresh;
+        const auto straight = settingsFor(host + c.sameAs + "index.m3u8", fresh, "Renewed.mp4");
+        components::ProgressMeter third;
+        ASSERT_EQ(components::runHlsJob(straight, third, stop, [] {}).outcome, components::JobOutcome::Completed);
+        const std::string saved = readAll(QString::fromStdString(result.path));
+        EXPECT_FALSE(saved.empty());
+        EXPECT_TRUE(saved == readAll(QString::fromStdString(straight.folder + "/Renewed.mp4")));
+        for (const std::string leftover : {".part", ".part.hls", ".part.segments"})
+            EXPECT_FALSE(std::filesystem::exists(result.path + leftover)) << leftover;
+    }
+
+    // A page that offers no new address: the download fails saying so, and keeps what came.
+    QTemporaryDir folder;
+    components::JobSettings settings = settingsFor(host + "/signed/a/index.m3u8", folder, "Lapsed.mp4");
+    settings.renewAddress = [&](const std::string&, const std::string&, components::CancelToken&) {
+        return host + "/signed/a/index.m3u8";
+    };
+    components::ProgressMeter meter;
+    components::CancelToken stop;
+    const auto lapsed = components::runHlsJob(settings, meter, stop, [] {});
+    EXPECT_EQ(lapsed.outcome, components::JobOutcome::Failed);
+    EXPECT_TRUE(lapsed.text.starts_with("HTTP 410 Gone (http://stream.example.com/signed/a/seg00")) << lapsed.text;
+    EXPECT_TRUE(lapsed.text.ends_with(" (the link expired and the page offers no new one)")) << lapsed.text;
+    EXPECT_TRUE(std::filesystem::exists(lapsed.path + ".part.segments/000000"));
+    unsetenv("http_proxy");
 }
