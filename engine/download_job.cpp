@@ -114,7 +114,7 @@ JobResult DownloadJob::run() {
             done = carried;
         } else if (!probe.ranges) {
             result = fetchWhole(probe, size);
-            if (result.status != PhaseStatus::Complete) return keepPart(result);
+            if (result.status != PhaseStatus::Complete && !result.notMedia) return keepPart(result);
         } else {
             ByteRanges kept = stateDecides ? keptRanges(probe)
                                            : (sameResource(carriedIdentity, probe.identity) ? carried : ByteRanges());
@@ -122,8 +122,9 @@ JobResult DownloadJob::run() {
             result = fetchInRanges(probe, std::move(kept), done);
             carriedIdentity = probe.identity;
         }
-        if (result.status == PhaseStatus::Complete) {
-            const auto wrong = notMedia(size);
+        // A page caught at its first bytes is judged as one caught once whole.
+        if (result.status == PhaseStatus::Complete || result.notMedia) {
+            const auto wrong = result.notMedia ? std::optional<std::string>(result.error) : notMedia(size);
             if (!wrong) return completeFile(result.warning, size);
             if (++wrongContent > kWrongContentRetries || round >= kMostRounds) return refuse(*wrong);
             // Nothing of a page can be kept: the next round starts from nothing.

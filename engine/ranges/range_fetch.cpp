@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/transfer/first_bytes.h"
 #include "engine/transfer/host_connections.h"
 #include "engine/transfer/host_memory_file.h"
 
@@ -173,6 +174,7 @@ bool RangeFetch::compareWithDisk(Attempt& attempt, const char* data, std::size_t
 }
 
 std::size_t RangeFetch::takeBody(Attempt& attempt, const char* data, std::size_t length) {
+    if (!attempt.fatal.empty()) return 0;  // refused once, refused for good
     if (!attempt.headChecked) {
         if (!checkHead(attempt)) return 0;
         attempt.headChecked = true;
@@ -208,6 +210,7 @@ std::size_t RangeFetch::takeBody(Attempt& attempt, const char* data, std::size_t
     startWriteback(static_cast<std::int64_t>(wanted));
     context_.meter.addDone(fresh);
     SegmentPlan::settleRace(segment);
+    if (!firstBytesJudged(end - static_cast<std::int64_t>(wanted), attempt)) return 0;
     return taken + wanted;
 }
 
@@ -218,6 +221,24 @@ void RangeFetch::startWriteback(std::int64_t written) {
     if (writtenSinceWriteback_ < kWritebackBytes) return;
     file_.startWriteback(0, identity_.size);
     writtenSinceWriteback_ = 0;
+}
+
+// A page in place of the video is caught as soon as the first bytes are in, not once all of
+// it is: judged when a write below them leaves them all on the disk.
+bool RangeFetch::firstBytesJudged(std::int64_t writtenFrom, Attempt& attempt) {
+    const auto checked = std::min(static_cast<std::int64_t>(kFirstBytesChecked), identity_.size);
+    if (writtenFrom >= checked || !namesMedia(shownName_)) return true;
+    const ByteRanges written = done();
+    if (written.items().empty() || written.items().front().begin > 0 || written.items().front().end < checked)
+        return true;
+    std::string first(static_cast<std::size_t>(checked), '\0');
+    std::string error;
+    if (!file_.readAt(first.data(), first.size(), 0, error)) return true;
+    const auto wrong = notMediaProblem(first, "The file " + shownName_);
+    if (!wrong) return true;
+    attempt.fatal = *wrong;
+    attempt.problem = Problem::NotMedia;
+    return false;
 }
 
 bool RangeFetch::checkHead(Attempt& attempt) {
@@ -371,6 +392,7 @@ PhaseResult RangeFetch::finish(PhaseStatus status) {
     result.error = error_;
     result.resourceChanged = problem_ == Problem::Changed;
     result.expired = problem_ == Problem::Expired;
+    result.notMedia = problem_ == Problem::NotMedia;
     if (status == PhaseStatus::Complete && lengthDisagreed_) result.warning = kDisagreedText;
     return result;
 }

@@ -55,7 +55,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    enum class Problem { None, Changed, Expired, Busy };
+    enum class Problem { None, Changed, Expired, Busy, NotMedia };
     // Bytes a request got ahead of its piece, before another connection has written them.
     struct Lead {
         std::int64_t from = 0;
@@ -84,6 +84,7 @@ private:
     std::size_t takeBody(Attempt& attempt, const char* data, std::size_t length);
     bool compareWithDisk(Attempt& attempt, const char* data, std::size_t length);
     void startWriteback(std::int64_t written);
+    bool firstBytesJudged(std::int64_t writtenFrom, Attempt& attempt);
     bool checkHead(Attempt& attempt);
     void settle(Attempt& attempt, CURLcode code, Clock::time_point now);
     void waitOut(Attempt& attempt, Clock::time_point now);

@@ -1,6 +1,7 @@
 #include "engine/ranges/whole_fetch.h"
 
 #include "engine/journal/disk_room.h"
+#include "engine/transfer/first_bytes.h"
 
 namespace zenvira::components {
 
@@ -34,8 +35,11 @@ PhaseResult WholeFetch::run() {
         switch (attempt(reason)) {
         case Ending::Complete:
             return resultOf(PhaseStatus::Complete, {}, completionWarning());
-        case Ending::Failed:
-            return resultOf(PhaseStatus::Failed, reason);
+        case Ending::Failed: {
+            PhaseResult failed = resultOf(PhaseStatus::Failed, reason);
+            failed.notMedia = notMedia_;
+            return failed;
+        }
         case Ending::Stopped:
             return resultOf(PhaseStatus::Stopped);
         case Ending::Retry:
@@ -54,6 +58,7 @@ WholeFetch::Ending WholeFetch::attempt(std::string& reason) {
     received_ = 0;
     writebackFrom_ = 0;
     headAccepted_ = false;
+    notMedia_ = false;
     auto onBody = [this](const char* data, std::size_t length) { return takeBody(data, length); };
     // The probe's answer serves the first attempt; a retry asks again.
     std::shared_ptr<HttpTransfer> transfer = std::move(firstBytes_);
@@ -93,6 +98,9 @@ bool WholeFetch::runToEnd(HttpTransfer& transfer, CURLcode& code, bool onTheLoop
 }
 
 std::size_t WholeFetch::takeBody(const char* data, std::size_t length) {
+    // Refused once, refused for good: bytes libcurl still hands over (as when a paused
+    // transfer is resumed) are not taken.
+    if (!fatal_.empty()) return 0;
     if (!headAccepted_) {
         if (!acceptHead(current_->head())) return 0;
         headAccepted_ = true;
@@ -102,6 +110,7 @@ std::size_t WholeFetch::takeBody(const char* data, std::size_t length) {
         fatal_ = "Cannot write to the file " + shownName_ + ": " + error;
         return 0;
     }
+    const bool judged = received_ >= static_cast<std::int64_t>(kFirstBytesChecked);
     received_ += static_cast<std::int64_t>(length);
     // The disk starts on what came while more arrives: the flush at the end waits for less.
     if (received_ - writebackFrom_ >= kWritebackBytes) {
@@ -109,6 +118,16 @@ std::size_t WholeFetch::takeBody(const char* data, std::size_t length) {
         writebackFrom_ = received_;
     }
     context_.meter.addDone(static_cast<std::int64_t>(length));
+    // A page in place of the video is caught at its first bytes, not once all of it is in.
+    if (!judged && received_ >= static_cast<std::int64_t>(kFirstBytesChecked) && namesMedia(shownName_)) {
+        std::string first(kFirstBytesChecked, '\0');
+        if (file_.readAt(first.data(), first.size(), 0, error))
+            if (auto wrong = notMediaProblem(first, "The file " + shownName_)) {
+                fatal_ = *wrong;
+                notMedia_ = true;
+                return 0;
+            }
+    }
     return length;
 }
 

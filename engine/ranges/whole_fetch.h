@@ -46,6 +46,7 @@ private:
     std::int64_t writebackFrom_ = 0;  // written bytes from here on are not yet on their way to the disk
     bool headAccepted_ = false;
     std::string fatal_;            // a reason that ends the download
+    bool notMedia_ = false;        // ... because the first bytes are a page or text
     HttpTransfer* current_ = nullptr;
     std::shared_ptr<HttpTransfer> firstBytes_;
 };

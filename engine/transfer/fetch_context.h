@@ -33,6 +33,7 @@ struct PhaseResult {
     std::string warning;          // complete, but something could not be checked or disagreed
     bool resourceChanged = false; // the kept bytes no longer belong to what the server sends
     bool expired = false;         // the address is no longer served (403, 410): worth renewing
+    bool notMedia = false;        // the first bytes are a page or text, not the media named: `error` says so
 };
 
 // Waits out a back-off while keeping progress reports going; false when stopped meanwhile.

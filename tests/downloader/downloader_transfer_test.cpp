@@ -309,6 +309,16 @@ TEST(DownloaderTransferTest, APageInPlaceOfTheFileOrASizeBeyondTheDiskIsRefusedA
     std::filesystem::create_directories(h.driveFolder());
     writeText(pageFile, page);
     h.site.addMedia("/error-page-in-parts.mp4", {.filePath = pageFile, .contentType = "video/mp4"});
+    // A long page, coming slowly, is refused at its first bytes, not once all of it is in.
+    std::string longPage = page;
+    while (longPage.size() < 16 * kMiB) longPage += "<p>The video is not available in your country.</p>\n";
+    const std::string longPageFile = h.driveFolder() + "/../long-page.html";
+    writeText(longPageFile, longPage);
+    h.site.addMedia("/long-page-in-parts.mp4",
+                    {.filePath = longPageFile, .bytesPerSecond = 4 * kMiB, .contentType = "video/mp4"});
+    h.site.addMedia(
+        "/long-page.mp4",
+        {.filePath = longPageFile, .acceptRanges = false, .bytesPerSecond = 4 * kMiB, .contentType = "video/mp4"});
     h.site.addFixed("/plain-text.flv",
                     {.body = "Access denied. Your token has expired.\n", .contentType = "video/x-flv"});
     const auto free = std::filesystem::space(h.driveFolder()).available;
@@ -323,6 +333,8 @@ TEST(DownloaderTransferTest, APageInPlaceOfTheFileOrASizeBeyondTheDiskIsRefusedA
         {h.site.localAddress("/error-page.mp4"), " came as a web page instead of video", ""},
         {h.site.localAddress("/error-page-in-parts.mp4"), " came as a web page instead of video", ""},
         {h.site.localAddress("/plain-text.flv"), " came as text instead of video", ""},
+        {h.site.localAddress("/long-page-in-parts.mp4"), " came as a web page instead of video", ""},
+        {h.site.localAddress("/long-page.mp4"), " came as a web page instead of video", ""},
         {h.streamUrl("peta"), "There is not enough free space on the disk for ", "peta"},
         {h.streamUrl("free-and-more"), "There is not enough free space on the disk for ", "free-and-more"},
         {h.streamUrl("gone"), "HTTP 404 Not Found", ""},
@@ -336,6 +348,7 @@ TEST(DownloaderTransferTest, APageInPlaceOfTheFileOrASizeBeyondTheDiskIsRefusedA
         EXPECT_NE(record.errorText.find(c.sentence), std::string::npos) << record.errorText;
         if (c.sentence.find("instead of video") != std::string::npos) {
             EXPECT_GE(h.site.requests().size(), 3u);  // retried first
+            EXPECT_LT(record.atOutcome.BytesDone, static_cast<std::int64_t>(4 * kMiB)) << "over every try";
         }
         if (!c.served.empty()) {
             EXPECT_LT(h.site.bytesServed(c.served), 64u * kMiB);
