@@ -92,7 +92,7 @@ bool FragmentJournal::begin(const std::string& path, const FragmentState& state,
     // The fragments kept are on the disk already: the run that recorded them synced them.
     if (!platform::replaceFileDurably(path, text, error)) return false;
     if (!journal_.open(path, false, error)) return false;
-    lastHand_ = Clock::now();
+    cadence_ = JournalCadence(Clock::now(), addedBytes_);
     quit_ = false;  // a journal begun again after finish() needs its writer to stay
     writer_ = std::thread([this] { writerLoop(); });
     return true;
@@ -100,19 +100,15 @@ bool FragmentJournal::begin(const std::string& path, const FragmentState& state,
 
 void FragmentJournal::add(const FragmentRecord& record, const std::string& file) {
     unhanded_.push_back({record, file});
-    unhandedBytes_ += record.length;
+    addedBytes_ += record.length;
     tick();
 }
 
 void FragmentJournal::tick() {
-    if (unhanded_.empty()) return;
-    if (Clock::now() - lastHand_ < kInterval && unhandedBytes_ < kIntervalBytes) return;
-    hand();
+    if (!unhanded_.empty() && cadence_.due(Clock::now(), addedBytes_)) hand();
 }
 
 void FragmentJournal::hand() {
-    lastHand_ = Clock::now();
-    unhandedBytes_ = 0;
     {
         std::lock_guard lock(mutex_);
         pending_.insert(pending_.end(), unhanded_.begin(), unhanded_.end());

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/policy/journal_cadence.h"
 #include "platform/random_access_file.h"
 
 namespace zenvira::components {
@@ -52,8 +53,6 @@ std::optional<FragmentState> readFragmentState(const std::string& path);
 class FragmentJournal {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr auto kInterval = std::chrono::milliseconds(500);
-    static constexpr std::int64_t kIntervalBytes = 8 << 20;
 
     FragmentJournal() = default;
     ~FragmentJournal();
@@ -81,8 +80,8 @@ private:
 
     platform::RandomAccessFile journal_;
     std::vector<Entry> unhanded_;  // transfer thread only
-    Clock::time_point lastHand_{};
-    std::int64_t unhandedBytes_ = 0;
+    JournalCadence cadence_{Clock::now(), 0};  // the part journal's: half a second or 8 MiB
+    std::int64_t addedBytes_ = 0;
 
     std::mutex mutex_;  // guards pending_ and quit_
     std::condition_variable wake_;
