@@ -102,16 +102,7 @@ TEST(HlsResume, AStoppedDownloadGoesOnWithTheSegmentsItLacks) {
 
     components::ProgressMeter meter;
     components::CancelToken stop;
-    std::thread stopper([&] {
-        // Stop once the quick first segment is on the disk and listed.
-        for (int i = 0; i < 2000; ++i) {  // up to 20 s on a busy machine
-            std::ifstream state(target + ".part.hls");
-            std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
-            if (text.find("\ndone\t0\t") != std::string::npos) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        stop.cancel();
-    });
+    std::thread stopper = stopOnceTheFirstIsRecorded(target, stop);  // the quick first segment
     const auto first = components::runHlsJob(settings, meter, stop, [] {});
     stopper.join();
     EXPECT_EQ(first.outcome, components::JobOutcome::Stopped) << first.text;
