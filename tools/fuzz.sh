@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the resolver fuzzer with clang (libFuzzer + AddressSanitizer) and runs it.
-# usage: tools/fuzz.sh [SECONDS]   (default 60)
+# Builds the resolver and DASH manifest fuzzers with clang (libFuzzer + AddressSanitizer) and runs each.
+# usage: tools/fuzz.sh [SECONDS]   (default 60, for each)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -13,3 +13,8 @@ mkdir -p "$corpus"
 cp -n tests/fuzz/seeds/* "$corpus"/ 2>/dev/null || true
 build-fuzz/tests/fuzz/fuzz_resolve -max_total_time="$seconds" -max_len=65536 \
   -dict=tests/fuzz/resolve.dict -print_final_stats=1 "$corpus" 2>&1 | tail -n 15
+mpd_corpus=build-fuzz/mpd-corpus
+mkdir -p "$mpd_corpus"
+cp -n tests/fuzz/mpd_seeds/* "$mpd_corpus"/ 2>/dev/null || true
+build-fuzz/tests/fuzz/fuzz_mpd -max_total_time="$seconds" -max_len=65536 \
+  -dict=tests/fuzz/mpd.dict -print_final_stats=1 "$mpd_corpus" 2>&1 | tail -n 15

@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libssl-dev zlib1g-dev curl
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  libgumbo-dev libmpv-dev ffmpeg libzip-dev libopencore-amrnb-dev zip unzip
+  libgumbo-dev libxml2-dev libmpv-dev ffmpeg libzip-dev libopencore-amrnb-dev zip unzip
   nlohmann-json3-dev libavformat-dev libavcodec-dev libavutil-dev libssl-dev
   xdg-utils shared-mime-info desktop-file-utils imagemagick
   appstream lintian bash-completion file dpkg-dev

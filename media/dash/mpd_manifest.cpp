@@ -245,6 +245,7 @@ bool looksLikeManifest(std::string_view text) {
         std::string_view close;
         if (text.starts_with("<?")) close = "?>";
         else if (text.starts_with("<!--")) close = "-->";
+        else if (text.starts_with("<!DOCTYPE") && text.find('[') < text.find('>')) close = "]>";
         else if (text.starts_with("<!")) close = ">";
         else break;
         const auto end = text.find(close);

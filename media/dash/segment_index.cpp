@@ -106,14 +106,15 @@ bool readIndexBox(IndexReading& reading, std::size_t boxStart, std::size_t boxSi
         if (size == 0) return reading.result.error = kNotAnIndex, false;
         const ByteSpan span{offset, offset + size - 1};
         if (toIndex) {
-            // Followed only when the referred box lies inside the bytes already read.
-            if (span.first < reading.bytesOffset || span.last - reading.bytesOffset >= reading.bytes.size()) {
+            // The reference spans that index and the media it lists; followed only when the
+            // index box itself lies inside the bytes already read.
+            if (span.first < reading.bytesOffset || span.first - reading.bytesOffset >= reading.bytes.size()) {
                 reading.result.error = "The video's index (sidx) refers to further indexes outside the part that was read";
                 return false;
             }
             const auto start = static_cast<std::size_t>(span.first - reading.bytesOffset);
-            const Box box = findIndexBox(reading.bytes.substr(0, start + size), start);
-            if (!box.found || box.start != start || !readIndexBox(reading, box.start, box.size, depth + 1)) {
+            const Box box = findIndexBox(reading.bytes, start);
+            if (!box.found || box.start != start || box.size > size || !readIndexBox(reading, box.start, box.size, depth + 1)) {
                 if (reading.result.error.empty()) reading.result.error = kNotAnIndex;
                 return false;
             }
