@@ -137,11 +137,16 @@ std::vector<PeriodTiming> timingsOf(const std::vector<const XmlElement*>& period
     for (std::size_t i = 0; i < periods.size(); ++i)
         if (const auto* start = periods[i]->attribute("start")) starts[i] = durationSeconds(*start);
     for (std::size_t i = 0; i < periods.size(); ++i) {
-        if (starts[i]) timings[i].start = *starts[i];
-        else if (i > 0) timings[i].start = timings[i - 1].start + timings[i - 1].seconds.value_or(0);
-        if (const auto* duration = periods[i]->attribute("duration")) timings[i].seconds = durationSeconds(*duration);
-        else if (i + 1 < periods.size() && starts[i + 1]) timings[i].seconds = *starts[i + 1] - timings[i].start;
-        else if (i + 1 == periods.size() && total) timings[i].seconds = *total - timings[i].start;
+        if (starts[i])
+            timings[i].start = *starts[i];
+        else if (i > 0)
+            timings[i].start = timings[i - 1].start + timings[i - 1].seconds.value_or(0);
+        if (const auto* duration = periods[i]->attribute("duration"))
+            timings[i].seconds = durationSeconds(*duration);
+        else if (i + 1 < periods.size() && starts[i + 1])
+            timings[i].seconds = *starts[i + 1] - timings[i].start;
+        else if (i + 1 == periods.size() && total)
+            timings[i].seconds = *total - timings[i].start;
         if (timings[i].seconds && *timings[i].seconds < 0) timings[i].seconds.reset();
     }
     return timings;
@@ -209,8 +214,10 @@ std::vector<Representation> joinPeriods(std::vector<std::vector<PeriodTrack>>& p
             // A file cut by its own index is one period's; several of them are not joined.
             if (several && part.indexToRead) joinable = false;
             const int period = part.fragments.empty() ? -1 : part.fragments.front().period;
-            if (period >= 0) joined.initialisations[period] = link->initialisation;
-            else if (part.indexToRead && !part.initialisations.empty()) joined.initialisations = part.initialisations;
+            if (period >= 0)
+                joined.initialisations[period] = link->initialisation;
+            else if (part.indexToRead && !part.initialisations.empty())
+                joined.initialisations = part.initialisations;
             joined.fragments.insert(joined.fragments.end(), part.fragments.begin(), part.fragments.end());
             joined.seconds += part.seconds;
         }
@@ -243,11 +250,16 @@ bool looksLikeManifest(std::string_view text) {
         if (first == std::string_view::npos) return false;
         text.remove_prefix(first);
         std::string_view close;
-        if (text.starts_with("<?")) close = "?>";
-        else if (text.starts_with("<!--")) close = "-->";
-        else if (text.starts_with("<!DOCTYPE") && text.find('[') < text.find('>')) close = "]>";
-        else if (text.starts_with("<!")) close = ">";
-        else break;
+        if (text.starts_with("<?"))
+            close = "?>";
+        else if (text.starts_with("<!--"))
+            close = "-->";
+        else if (text.starts_with("<!DOCTYPE") && text.find('[') < text.find('>'))
+            close = "]>";
+        else if (text.starts_with("<!"))
+            close = ">";
+        else
+            break;
         const auto end = text.find(close);
         if (end == std::string_view::npos) return false;
         text.remove_prefix(end + close.size());
@@ -341,9 +353,12 @@ ReadResult readManifest(std::string_view text, const std::string& address) {
                     if (t) context.templates.push_back(t);
                     if (l) context.lists.push_back(l);
                     if (b) context.segmentBases.push_back(b);
-                    if (t) context.kind = SegmentContext::Kind::Template;
-                    else if (l) context.kind = SegmentContext::Kind::List;
-                    else if (b) context.kind = SegmentContext::Kind::Base;
+                    if (t)
+                        context.kind = SegmentContext::Kind::Template;
+                    else if (l)
+                        context.kind = SegmentContext::Kind::List;
+                    else if (b)
+                        context.kind = SegmentContext::Kind::Base;
                 }
                 auto pieces = periodPieces(context);
                 fragments += pieces.fragments.size();
@@ -381,7 +396,8 @@ ReadResult readManifest(std::string_view text, const std::string& address) {
                                             : "The DASH manifest lists no video or audio to download";
         return result;
     }
-    if (total) manifest.seconds = *total;
+    if (total)
+        manifest.seconds = *total;
     else
         for (const auto& timing : timings) manifest.seconds += timing.seconds.value_or(0);
     if (manifest.seconds == 0) manifest.seconds = manifest.representations.front().seconds;

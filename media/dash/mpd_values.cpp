@@ -9,7 +9,8 @@ namespace zenvira::components::dash {
 namespace {
 
 std::string_view trimmedView(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' || text.front() == '\n'))
+    while (!text.empty() &&
+           (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' || text.front() == '\n'))
         text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
         text.remove_suffix(1);
@@ -63,14 +64,22 @@ std::optional<double> durationSeconds(std::string_view text) {
         if (parsed.ec != std::errc() || parsed.ptr != text.data() + length) return std::nullopt;
         const char unit = text[length];
         double factor = 0;
-        if (!inTime && unit == 'Y') factor = 365 * 86400.0;
-        else if (!inTime && unit == 'M') factor = 30 * 86400.0;
-        else if (!inTime && unit == 'W') factor = 7 * 86400.0;
-        else if (!inTime && unit == 'D') factor = 86400;
-        else if (inTime && unit == 'H') factor = 3600;
-        else if (inTime && unit == 'M') factor = 60;
-        else if (inTime && unit == 'S') factor = 1;
-        else return std::nullopt;
+        if (!inTime && unit == 'Y')
+            factor = 365 * 86400.0;
+        else if (!inTime && unit == 'M')
+            factor = 30 * 86400.0;
+        else if (!inTime && unit == 'W')
+            factor = 7 * 86400.0;
+        else if (!inTime && unit == 'D')
+            factor = 86400;
+        else if (inTime && unit == 'H')
+            factor = 3600;
+        else if (inTime && unit == 'M')
+            factor = 60;
+        else if (inTime && unit == 'S')
+            factor = 1;
+        else
+            return std::nullopt;
         total += value * factor;
         anyPart = true;
         text.remove_prefix(length + 1);

@@ -72,17 +72,23 @@ std::string timelineOf(const XmlElement& timeline, const Timing& timing, const S
             std::optional<std::uint64_t> nextTime;
             if (i + 1 < entries.size() && entries[i + 1]->attribute("t"))
                 nextTime = unsignedValue(*entries[i + 1]->attribute("t"));
-            if (nextTime) end = static_cast<double>(*nextTime);
+            if (nextTime)
+                end = static_cast<double>(*nextTime);
             else if (context.periodSeconds)
-                end = static_cast<double>(timing.offset) + *context.periodSeconds * static_cast<double>(timing.timescale);
-            else return "repeats a timeline entry to an end the manifest does not give";
+                end =
+                    static_cast<double>(timing.offset) + *context.periodSeconds * static_cast<double>(timing.timescale);
+            else
+                return "repeats a timeline entry to an end the manifest does not give";
             const double repeats = std::ceil((end - static_cast<double>(time)) / static_cast<double>(*duration) - 1e-9);
-            count = repeats < 1 ? 1 : repeats > kMostFragmentsPerTrack ? kMostFragmentsPerTrack + 1 : static_cast<std::uint64_t>(repeats);
+            count = repeats < 1                        ? 1
+                    : repeats > kMostFragmentsPerTrack ? kMostFragmentsPerTrack + 1
+                                                       : static_cast<std::uint64_t>(repeats);
         } else {
             count = static_cast<std::uint64_t>(*repeat) + 1;
         }
         if (count > kMostFragmentsPerTrack - out.size()) return "lists too many fragments";
-        if (*duration > (kLargestFileOffset - std::min(time, kLargestFileOffset)) / count) return "has timeline times out of range";
+        if (*duration > (kLargestFileOffset - std::min(time, kLargestFileOffset)) / count)
+            return "has timeline times out of range";
         for (std::uint64_t k = 0; k < count; ++k) {
             out.push_back({time, *duration});
             time += *duration;
@@ -91,7 +97,8 @@ std::string timelineOf(const XmlElement& timeline, const Timing& timing, const S
     return {};
 }
 
-Fragment fragmentAt(const SegmentContext& context, const Timing& timing, const Timed& timed, std::vector<std::string> addresses) {
+Fragment fragmentAt(const SegmentContext& context, const Timing& timing, const Timed& timed,
+                    std::vector<std::string> addresses) {
     Fragment fragment;
     fragment.piece.addresses = std::move(addresses);
     const double scale = static_cast<double>(timing.timescale);
@@ -117,15 +124,16 @@ std::string evenSegments(const SegmentLevels& levels, const Timing& timing, cons
     const auto duration = unsignedValue(*inherited(levels, "duration"));
     if (!duration || *duration == 0) return "has a bad segment duration";
     if (!context.periodSeconds) return "gives segment durations but not how long the video is";
-    const double count = std::ceil(*context.periodSeconds * static_cast<double>(timing.timescale) /
-                                   static_cast<double>(*duration) - 1e-9);
+    const double count = std::ceil(
+        *context.periodSeconds * static_cast<double>(timing.timescale) / static_cast<double>(*duration) - 1e-9);
     if (!(count <= static_cast<double>(kMostFragmentsPerTrack))) return "lists too many fragments";
     if (*duration > kLargestFileOffset / std::max(1.0, count)) return "has segment times out of range";
     const double periodTicks = *context.periodSeconds * static_cast<double>(timing.timescale);
     for (std::uint64_t k = 0; k < static_cast<std::uint64_t>(count); ++k) {
         Timed timed{timing.offset + k * *duration, *duration};
         const double left = periodTicks - static_cast<double>(k * *duration);
-        if (left < static_cast<double>(*duration)) timed.duration = static_cast<std::uint64_t>(std::max(1.0, std::round(left)));
+        if (left < static_cast<double>(*duration))
+            timed.duration = static_cast<std::uint64_t>(std::max(1.0, std::round(left)));
         out.push_back(timed);
     }
     return {};
@@ -151,13 +159,17 @@ std::string templatePieces(const SegmentContext& context, PeriodPieces& pieces) 
         if (const auto* source = init->attribute("sourceURL")) initReference = *source;
         if (const auto* range = init->attribute("range")) initRange = byteSpanValue(*range);
     }
-    if (!initReference.empty() || initRange) pieces.initialisation = {addressesOf(context.bases, initReference), initRange};
+    if (!initReference.empty() || initRange)
+        pieces.initialisation = {addressesOf(context.bases, initReference), initRange};
 
     std::vector<Timed> segments;
     std::string error;
-    if (const auto* timeline = inheritedChild(levels, "SegmentTimeline")) error = timelineOf(*timeline, timing, context, segments);
-    else if (inherited(levels, "duration")) error = evenSegments(levels, timing, context, segments);
-    else error = "has a segment template without durations";
+    if (const auto* timeline = inheritedChild(levels, "SegmentTimeline"))
+        error = timelineOf(*timeline, timing, context, segments);
+    else if (inherited(levels, "duration"))
+        error = evenSegments(levels, timing, context, segments);
+    else
+        error = "has a segment template without durations";
     if (!error.empty()) return error;
 
     for (std::size_t k = 0; k < segments.size(); ++k) {
@@ -184,7 +196,8 @@ std::string listPieces(const SegmentContext& context, PeriodPieces& pieces) {
         pieces.initialisation = {addressesOf(context.bases, source ? *source : std::string()), range};
     }
     std::vector<const XmlElement*> urls;
-    for (auto level = levels.rbegin(); level != levels.rend() && urls.empty(); ++level) urls = (*level)->childrenNamed("SegmentURL");
+    for (auto level = levels.rbegin(); level != levels.rend() && urls.empty(); ++level)
+        urls = (*level)->childrenNamed("SegmentURL");
     if (urls.size() > kMostFragmentsPerTrack) return "lists too many fragments";
 
     std::vector<Timed> segments;
@@ -197,9 +210,10 @@ std::string listPieces(const SegmentContext& context, PeriodPieces& pieces) {
         for (std::size_t k = 0; k < urls.size(); ++k) segments.push_back({timing.offset + k * *duration, *duration});
     }
     // Without durations the period is shared out evenly (or each fragment's length is unknown).
-    const double evenTicks = context.periodSeconds && !urls.empty()
-                                 ? *context.periodSeconds * static_cast<double>(timing.timescale) / static_cast<double>(urls.size())
-                                 : 0;
+    const double evenTicks =
+        context.periodSeconds && !urls.empty()
+            ? *context.periodSeconds * static_cast<double>(timing.timescale) / static_cast<double>(urls.size())
+            : 0;
     for (std::size_t k = 0; k < urls.size(); ++k) {
         const auto* media = urls[k]->attribute("media");
         std::optional<ByteSpan> range;
@@ -207,9 +221,10 @@ std::string listPieces(const SegmentContext& context, PeriodPieces& pieces) {
             range = byteSpanValue(*text);
             if (!range) return "has a segment with a bad byte range";
         }
-        Timed timed = k < segments.size() ? segments[k]
-                                          : Timed{timing.offset + static_cast<std::uint64_t>(evenTicks * static_cast<double>(k)),
-                                                  static_cast<std::uint64_t>(evenTicks)};
+        Timed timed = k < segments.size()
+                          ? segments[k]
+                          : Timed{timing.offset + static_cast<std::uint64_t>(evenTicks * static_cast<double>(k)),
+                                  static_cast<std::uint64_t>(evenTicks)};
         auto fragment = fragmentAt(context, timing, timed, addressesOf(context.bases, media ? *media : std::string()));
         fragment.piece.range = range;
         pieces.fragments.push_back(std::move(fragment));

@@ -95,7 +95,8 @@ bool readIndexBox(IndexReading& reading, std::size_t boxStart, std::size_t boxSi
     }
     // Offsets count from the first byte after this box.
     const std::uint64_t anchor = reading.bytesOffset + boxStart + boxSize;
-    if (firstOffset > kLargestFileOffset || anchor > kLargestFileOffset) return reading.result.error = kNotAnIndex, false;
+    if (firstOffset > kLargestFileOffset || anchor > kLargestFileOffset)
+        return reading.result.error = kNotAnIndex, false;
     std::uint64_t offset = anchor + firstOffset;
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint64_t word = reader.take(4);
@@ -109,12 +110,14 @@ bool readIndexBox(IndexReading& reading, std::size_t boxStart, std::size_t boxSi
             // The reference spans that index and the media it lists; followed only when the
             // index box itself lies inside the bytes already read.
             if (span.first < reading.bytesOffset || span.first - reading.bytesOffset >= reading.bytes.size()) {
-                reading.result.error = "The video's index (sidx) refers to further indexes outside the part that was read";
+                reading.result.error =
+                    "The video's index (sidx) refers to further indexes outside the part that was read";
                 return false;
             }
             const auto start = static_cast<std::size_t>(span.first - reading.bytesOffset);
             const Box box = findIndexBox(reading.bytes, start);
-            if (!box.found || box.start != start || box.size > size || !readIndexBox(reading, box.start, box.size, depth + 1)) {
+            if (!box.found || box.start != start || box.size > size ||
+                !readIndexBox(reading, box.start, box.size, depth + 1)) {
                 if (reading.result.error.empty()) reading.result.error = kNotAnIndex;
                 return false;
             }
@@ -150,8 +153,10 @@ IndexResult fragmentsFromIndex(const Representation& representation, std::string
         reading.result.error = kNotAnIndex;
         return reading.result;
     }
-    if (!readIndexBox(reading, box.start, box.size, 0)) reading.result.fragments.clear();
-    else if (reading.result.fragments.empty()) reading.result.error = "The video's index lists no fragment";
+    if (!readIndexBox(reading, box.start, box.size, 0))
+        reading.result.fragments.clear();
+    else if (reading.result.fragments.empty())
+        reading.result.error = "The video's index lists no fragment";
     return reading.result;
 }
 

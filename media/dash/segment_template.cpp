@@ -49,13 +49,19 @@ std::optional<std::string> expandTemplate(std::string_view pattern, const Templa
         }
         const auto percent = identifier.find('%');
         const auto name = identifier.substr(0, percent);
-        const auto width = paddingOf(percent == std::string_view::npos ? std::string_view() : identifier.substr(percent));
+        const auto width =
+            paddingOf(percent == std::string_view::npos ? std::string_view() : identifier.substr(percent));
         if (!width) return std::nullopt;
-        if (name == "RepresentationID" && percent == std::string_view::npos) out.append(values.representationId);
-        else if (name == "Bandwidth") appendPadded(out, values.bandwidth, *width);
-        else if (name == "Number" && values.number) appendPadded(out, *values.number, *width);
-        else if (name == "Time" && values.time) appendPadded(out, *values.time, *width);
-        else return std::nullopt;
+        if (name == "RepresentationID" && percent == std::string_view::npos)
+            out.append(values.representationId);
+        else if (name == "Bandwidth")
+            appendPadded(out, values.bandwidth, *width);
+        else if (name == "Number" && values.number)
+            appendPadded(out, *values.number, *width);
+        else if (name == "Time" && values.time)
+            appendPadded(out, *values.time, *width);
+        else
+            return std::nullopt;
     }
     return out;
 }

@@ -40,8 +40,10 @@ void copyOwnParts(const xmlNode* node, XmlElement& element) {
     }
     std::size_t elements = 0;
     for (const xmlNode* c = node->children; c; c = c->next) {
-        if (c->type == XML_ELEMENT_NODE) ++elements;
-        else if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) element.text += textOf(c->content);
+        if (c->type == XML_ELEMENT_NODE)
+            ++elements;
+        else if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE)
+            element.text += textOf(c->content);
     }
     element.children.resize(elements);
 }

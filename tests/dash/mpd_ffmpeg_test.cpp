@@ -26,13 +26,41 @@ QString muxed(const QString& name, const QStringList& options) {
     QDir().mkpath(folder);
     QProcess ffmpeg;
     ffmpeg.setWorkingDirectory(folder);
-    ffmpeg.start("ffmpeg", QStringList{"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                       "testsrc=size=320x180:rate=25", "-f", "lavfi", "-i",
-                                       "sine=frequency=440:sample_rate=48000", "-t", "4", "-c:v", "libx264", "-preset",
-                                       "ultrafast", "-pix_fmt", "yuv420p", "-g", "25", "-keyint_min", "25",
-                                       "-sc_threshold", "0", "-c:a", "aac", "-b:a", "64k", "-f", "dash",
-                                       "-seg_duration", "1"} +
-                 options + QStringList{"part.mpd"});
+    ffmpeg.start("ffmpeg", QStringList{"-nostdin",
+                                       "-loglevel",
+                                       "error",
+                                       "-y",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "testsrc=size=320x180:rate=25",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=440:sample_rate=48000",
+                                       "-t",
+                                       "4",
+                                       "-c:v",
+                                       "libx264",
+                                       "-preset",
+                                       "ultrafast",
+                                       "-pix_fmt",
+                                       "yuv420p",
+                                       "-g",
+                                       "25",
+                                       "-keyint_min",
+                                       "25",
+                                       "-sc_threshold",
+                                       "0",
+                                       "-c:a",
+                                       "aac",
+                                       "-b:a",
+                                       "64k",
+                                       "-f",
+                                       "dash",
+                                       "-seg_duration",
+                                       "1"} +
+                               options + QStringList{"part.mpd"});
     if (!ffmpeg.waitForFinished(180000) || ffmpeg.exitCode() != 0) return {};
     QFile::rename(folder + "/part.mpd", folder + "/manifest.mpd");
     return folder;

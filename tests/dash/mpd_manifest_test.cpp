@@ -13,9 +13,10 @@ namespace {
 
 const std::string kAt = "https://cdn.example.com/v/manifest.mpd";
 
-std::string mpd(const std::string& body, const std::string& attributes = R"(type="static" mediaPresentationDuration="PT8S")") {
-    return "<?xml version=\"1.0\"?>\n<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" " + attributes +
-           ">" + body + "</MPD>";
+std::string mpd(const std::string& body,
+                const std::string& attributes = R"(type="static" mediaPresentationDuration="PT8S")") {
+    return "<?xml version=\"1.0\"?>\n<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" " + attributes + ">" + body +
+           "</MPD>";
 }
 
 struct Expected {
@@ -23,10 +24,10 @@ struct Expected {
     std::vector<std::string> fragmentAddresses;  // the first address of each, in order (up to as many as given)
     std::size_t fragmentCount = 0;
     std::vector<std::optional<ByteSpan>> ranges;  // of the first fragments, when given
-    std::vector<double> seconds;                  // of the first fragments, when given
+    std::vector<double> seconds;  // of the first fragments, when given
     std::vector<double> starts;
     std::vector<std::string> initAddresses;  // each period's, first address ("" for none)
-    std::optional<ByteSpan> initRange;       // of the first period's
+    std::optional<ByteSpan> initRange;  // of the first period's
 };
 
 struct Case {
@@ -103,7 +104,9 @@ std::vector<Case> cases() {
          mpd(R"(<Period><AdaptationSet mimeType="video/mp4"><Representation id="v" bandwidth="1"><BaseURL>file.mp4</BaseURL>
               <SegmentBase indexRange="900-1011"/></Representation></AdaptationSet></Period>)"),
          "",
-         {{.fragmentCount = 0, .initAddresses = {"https://cdn.example.com/v/file.mp4"}, .initRange = ByteSpan{0, 899}}}},
+         {{.fragmentCount = 0,
+           .initAddresses = {"https://cdn.example.com/v/file.mp4"},
+           .initRange = ByteSpan{0, 899}}}},
         {"PlainFileIsOneFragment",
          mpd(R"(<Period><AdaptationSet mimeType="text/vtt" lang="en"><Representation id="s" bandwidth="1">
               <BaseURL>subs/en.vtt</BaseURL></Representation></AdaptationSet></Period>)"),
@@ -198,7 +201,8 @@ TEST(MpdManifest, EachShapeGivesItsAddressesRangesAndTimes) {
             for (std::size_t i = 0; i < e.fragmentAddresses.size(); ++i)
                 EXPECT_EQ(r.fragments[i].piece.addresses.front(), e.fragmentAddresses[i]) << i;
             for (std::size_t i = 0; i < e.ranges.size(); ++i) EXPECT_EQ(r.fragments[i].piece.range, e.ranges[i]) << i;
-            for (std::size_t i = 0; i < e.seconds.size(); ++i) EXPECT_NEAR(r.fragments[i].seconds, e.seconds[i], 1e-9) << i;
+            for (std::size_t i = 0; i < e.seconds.size(); ++i)
+                EXPECT_NEAR(r.fragments[i].seconds, e.seconds[i], 1e-9) << i;
             for (std::size_t i = 0; i < e.starts.size(); ++i)
                 EXPECT_NEAR(r.fragments[i].startSeconds, e.starts[i], 1e-9) << i;
             for (std::size_t p = 0; p < e.initAddresses.size(); ++p) {
@@ -215,8 +219,8 @@ TEST(MpdManifest, EachShapeGivesItsAddressesRangesAndTimes) {
 }
 
 TEST(MpdManifest, InheritedFieldsTypesRolesAndFailoverAddresses) {
-    const auto read = readManifest(
-        mpd(R"(<BaseURL>https://one.example.com/d/</BaseURL><BaseURL>https://two.example.com/d/</BaseURL>
+    const auto read =
+        readManifest(mpd(R"(<BaseURL>https://one.example.com/d/</BaseURL><BaseURL>https://two.example.com/d/</BaseURL>
           <Period><AdaptationSet mimeType="video/mp4" codecs="avc1.64001f" width="1920" height="1080">
             <Role schemeIdUri="urn:mpeg:dash:role:2011" value="main"/>
             <SegmentTemplate duration="4" media="$RepresentationID$/$Number$.m4s"/>
@@ -230,7 +234,7 @@ TEST(MpdManifest, InheritedFieldsTypesRolesAndFailoverAddresses) {
           <AdaptationSet mimeType="application/mp4" codecs="stpp"><Representation id="ttml" bandwidth="1"><BaseURL>t.mp4</BaseURL></Representation></AdaptationSet>
           <AdaptationSet mimeType="image/jpeg"><Representation id="thumbs" bandwidth="1"><BaseURL>t.jpg</BaseURL></Representation></AdaptationSet>
           </Period>)"),
-        kAt);
+                     kAt);
     ASSERT_TRUE(read.manifest) << read.error;
     const auto& reps = read.manifest->representations;
     ASSERT_EQ(reps.size(), 5u);
@@ -317,7 +321,8 @@ TEST(MpdManifest, IndexBoxCutsTheFileIntoRangesWithDurations) {
     ASSERT_TRUE(chained.error.empty()) << chained.error;
     ASSERT_EQ(chained.fragments.size(), 2u);
     EXPECT_EQ(chained.fragments[0].piece.range, (ByteSpan{outerSize + inner.size(), outerSize + inner.size() + 69}));
-    EXPECT_EQ(chained.fragments[1].piece.range, (ByteSpan{outerSize + inner.size() + 70, outerSize + inner.size() + 99}));
+    EXPECT_EQ(chained.fragments[1].piece.range,
+              (ByteSpan{outerSize + inner.size() + 70, outerSize + inner.size() + 99}));
     // Broken indexes are refused with a sentence, never read past their end.
     for (const std::string& broken : {std::string("xxxx"), sidx(0, 0, 0, 0, {{0, 1, 1}}), sidx(0, 1, 0, 0, {{0, 0, 1}}),
                                       sidx(2, 1, 0, 0, {{0, 1, 1}}), sidx(0, 1, 0, 0, {{0, 1, 1}}).substr(0, 30),

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& r : read.manifest->representations) {
         for (const auto& fragment : r.fragments) {
             checkPiece(fragment.piece);
-            if (fragment.period < 0 || static_cast<std::size_t>(fragment.period) >= r.initialisations.size()) std::abort();
+            if (fragment.period < 0 || static_cast<std::size_t>(fragment.period) >= r.initialisations.size())
+                std::abort();
         }
         if (!r.indexToRead) continue;
         checkPiece(*r.indexToRead);
