@@ -351,9 +351,17 @@ JobResult runAnyJob(const JobSettings& settings, ProgressMeter& meter, CancelTok
 JobResult runAnyJob(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop,
                     std::function<void()> tick) {
     if (request.tracks.empty()) return {JobOutcome::Failed, "No address was given for the download", {}};
-    if (request.tracks.size() > 1)
-        return {JobOutcome::Failed, "A download of several tracks to be joined cannot be made yet", {}};
     const Track& track = request.tracks.front();
+    if (request.tracks.size() > 1) {
+        // Tracks of fragments are fetched together over one set of connections and joined.
+        std::vector<std::string> companions;
+        for (std::size_t i = 1; i < request.tracks.size(); ++i) {
+            if (request.tracks[i].kind != TrackKind::Hls || track.kind != TrackKind::Hls)
+                return {JobOutcome::Failed, "Only tracks of HLS playlists can be joined into one file", {}};
+            companions.push_back(request.tracks[i].address);
+        }
+        return runHlsTracksJob(jobSettingsOf(request, track), companions, meter, stop, std::move(tick));
+    }
     const JobSettings settings = jobSettingsOf(request, track);
     switch (track.kind) {
     case TrackKind::Hls: return runHlsJob(settings, meter, stop, tick);

@@ -18,8 +18,8 @@ JobResult runDownloadJob(const JobSettings& settings, ProgressMeter& meter, Canc
                          std::function<void()> tick);
 
 // The job a request calls for, picked by the kind of its track: a progressive file in byte
-// ranges, an HLS media playlist by its segments. A request of several tracks is refused for
-// now (joining tracks comes with DASH).
+// ranges, an HLS media playlist by its segments. Several tracks (a video and its sound) are
+// fetched together and joined into one file.
 JobResult runAnyJob(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop,
                     std::function<void()> tick);
 

@@ -16,6 +16,7 @@
 #include "engine/journal/file_name.h"
 #include "engine/journal/fragment_journal.h"
 #include "engine/journal/target_claim.h"
+#include "engine/policy/fragment_total.h"
 #include "engine/transfer/rate_pacer.h"
 #include "engine/transfer/shown_text.h"
 #include "media/hls/hls_playlist.h"
@@ -62,6 +63,14 @@ std::string validatorOf(const PieceHead& head) {
     return head.lastModified.empty() ? std::string() : "modified " + head.lastModified;
 }
 
+// The container tracks are joined into, as the target's name says it.
+std::string containerOfTarget(const std::string& path) {
+    const std::string extension = text::lowerAscii(fs::path(path).extension().string());
+    if (extension == ".webm") return "webm";
+    if (extension == ".mkv") return "mkv";
+    return "mp4";
+}
+
 bool isWebAddress(const std::string& address) {
     const std::string lower = text::lowerAscii(address.substr(0, 8));
     return lower.starts_with("http://") || lower.starts_with("https://");
@@ -91,8 +100,10 @@ std::optional<std::string> decryptAes128(const std::string& data, const std::str
 
 class HlsJob {
 public:
-    HlsJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick)
+    HlsJob(const JobSettings& settings, std::vector<std::string> companions, ProgressMeter& meter, CancelToken& stop,
+           std::function<void()> tick)
         : settings_(settings), meter_(meter), stop_(stop), tick_(std::move(tick)), address_(settings.address),
+          companions_(std::move(companions)),
           pacer_(settings.maxBytesPerSecond > 0 ? std::make_unique<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr) {}
 
     JobResult run() {
@@ -101,7 +112,7 @@ public:
         // The playlist first: a live, unreadable or unsafe stream leaves nothing on the disk.
         auto playlist = readRenewing(error);
         if (!playlist) return ended(stop_.cancelled() ? JobOutcome::Stopped : JobOutcome::Failed, error);
-        if (auto refusal = refusalOf(*playlist)) return ended(JobOutcome::Failed, *refusal);
+        if (auto refusal = refusalOfAll(*playlist)) return ended(JobOutcome::Failed, *refusal);
         if (auto early = claim()) return *early;
         statePath_ = partPath_ + ".hls";
         pieceFolder_ = partPath_ + ".segments";
@@ -118,7 +129,7 @@ public:
             error = fetched.error;
             if (!renew(error) || !(playlist = readRenewing(error)))
                 return stop_.cancelled() ? leave(JobOutcome::Stopped, {}) : leave(JobOutcome::Failed, error);
-            if (auto refusal = refusalOf(*playlist)) return leave(JobOutcome::Failed, *refusal);
+            if (auto refusal = refusalOfAll(*playlist)) return leave(JobOutcome::Failed, *refusal);
         }
     }
 
@@ -148,6 +159,14 @@ private:
                            "downloaded: " +
                            shownText(*address);
         }
+        return std::nullopt;
+    }
+
+    // The main track and every track joined with it (its sound, when apart).
+    std::optional<std::string> refusalOfAll(const hls::Playlist& main) const {
+        if (auto refusal = refusalOf(main)) return refusal;
+        for (const auto& companion : companionLists_)
+            if (auto refusal = refusalOf(companion)) return refusal;
         return std::nullopt;
     }
 
@@ -287,7 +306,35 @@ private:
     }
 
     // A master playlist stands for its best variant; the media playlist's validators are trusted.
+    // The tracks joined with it (a sound rendition) are read after it, their digests kept with its.
     std::optional<hls::Playlist> readMediaPlaylist(std::string& error) {
+        companionLists_.clear();
+        auto playlist = readMainPlaylist(error);
+        if (!playlist) return playlist;
+        const TrustedPlaylist main = trusted_;
+        std::string digests = main.digest;
+        for (const auto& address : trackAddresses_) {
+            if (!isWebAddress(address)) {
+                error = "The playlist names a track that is not a web address, so it is not downloaded: " +
+                        shownText(address);
+                return std::nullopt;
+            }
+            auto companion = fetchPlaylist(address, error);
+            if (!companion) return std::nullopt;
+            if (companion->master) {
+                error = "The playlist names another list of variants instead of segments";
+                return std::nullopt;
+            }
+            digests += " " + trusted_.digest;
+            companionLists_.push_back(std::move(*companion));
+        }
+        trusted_ = main;
+        trusted_.digest = digests;  // another sound chosen is another download
+        return playlist;
+    }
+
+    std::optional<hls::Playlist> readMainPlaylist(std::string& error) {
+        trackAddresses_ = companions_;
         auto playlist = fetchPlaylist(address_, error);
         if (!playlist || !playlist->master) return playlist;
         const hls::Variant* best = hls::bestVariant(*playlist);
@@ -300,6 +347,10 @@ private:
                     shownText(best->address);
             return std::nullopt;
         }
+        // A variant of video alone is downloaded with its sound.
+        if (const hls::Rendition* sound = hls::audioRenditionOf(*playlist, *best); sound && companions_.empty())
+            trackAddresses_ = {sound->address};
+        bandwidth_ = best->bandwidth;
         const std::string masterDigest = trusted_.digest;
         auto media = fetchPlaylist(best->address, error);
         trusted_.digest = masterDigest + " " + trusted_.digest;  // another variant chosen is another stream
@@ -310,21 +361,39 @@ private:
         return media;
     }
 
-    // Piece 0 is the fMP4 initialisation section when there is one; the segments follow.
+    // Track by track: the fMP4 initialisation section first when there is one, then the
+    // segments. The main track's pieces come first.
     void buildPieces(const hls::Playlist& playlist) {
         requests_.clear();
         segments_.clear();
+        pieceSeconds_.clear();
+        trackEnds_.clear();
         done_.clear();
         resumedBytes_ = 0;
+        totalSeconds_ = 0;
+        addTrackPieces(playlist);
+        for (const auto& companion : companionLists_) addTrackPieces(companion);
+        pieces_.resize(requests_.size());
+        pieceBytes_.assign(requests_.size(), 0);
+        for (std::size_t i = 0; i < pieces_.size(); ++i) pieces_[i] = (fs::path(pieceFolder_) / pieceName(i)).string();
+    }
+
+    void addTrackPieces(const hls::Playlist& playlist) {
         const auto& first = playlist.segments.front();
-        hasInit_ = !first.initAddress.empty();
-        if (hasInit_) requests_.push_back({first.initAddress, first.initRange});
+        if (!first.initAddress.empty()) {
+            requests_.push_back({first.initAddress, first.initRange});
+            segments_.emplace_back();
+            pieceSeconds_.push_back(0);
+        }
+        double seconds = 0;
         for (const auto& segment : playlist.segments) {
             requests_.push_back({segment.address, segment.byteRange});
             segments_.push_back(segment);
+            pieceSeconds_.push_back(segment.seconds);
+            seconds += segment.seconds;
         }
-        pieces_.resize(requests_.size());
-        for (std::size_t i = 0; i < pieces_.size(); ++i) pieces_[i] = (fs::path(pieceFolder_) / pieceName(i)).string();
+        totalSeconds_ = std::max(totalSeconds_, seconds);
+        trackEnds_.push_back(requests_.size());
     }
 
     // What an earlier run left of the same playlist, as it was then: a playlist that changed,
@@ -348,6 +417,7 @@ private:
             }
             state.done[index] = record;
             done_.insert(index);
+            pieceBytes_[index] = record.length;
             resumedBytes_ += record.length;
         }
         return state;
@@ -359,8 +429,7 @@ private:
     bool stillServed(const FragmentState& kept) {
         const auto& [index, record] = *kept.done.rbegin();
         PieceRequest request = requests_[index];
-        const bool encrypted = !(hasInit_ && index == 0) &&
-                               segments_[hasInit_ ? index - 1 : index].key.method == hls::SegmentKey::Method::Aes128;
+        const bool encrypted = segments_[index] && segments_[index]->key.method == hls::SegmentKey::Method::Aes128;
         if (!encrypted) {
             const std::uint64_t length =
                 std::min<std::uint64_t>(kComparedBytes, static_cast<std::uint64_t>(record.length));
@@ -404,15 +473,18 @@ private:
         return true;
     }
 
-    std::optional<std::string> fetchKeys(const hls::Playlist& playlist) {
+    // The keys of every track's segments, each asked for once.
+    std::optional<std::string> fetchKeys(const hls::Playlist&) {
         std::vector<PieceRequest> keyRequests;
         std::vector<std::string> keyAddresses;
-        for (const auto& segment : playlist.segments)
-            if (segment.key.method == hls::SegmentKey::Method::Aes128 && !keys_.count(segment.key.address) &&
-                std::find(keyAddresses.begin(), keyAddresses.end(), segment.key.address) == keyAddresses.end()) {
-                keyAddresses.push_back(segment.key.address);
-                keyRequests.push_back({segment.key.address, std::nullopt});
-            }
+        for (const auto& piece : segments_) {
+            if (!piece || piece->key.method != hls::SegmentKey::Method::Aes128) continue;
+            const std::string& key = piece->key.address;
+            if (keys_.count(key) || std::find(keyAddresses.begin(), keyAddresses.end(), key) != keyAddresses.end())
+                continue;
+            keyAddresses.push_back(key);
+            keyRequests.push_back({key, std::nullopt});
+        }
         if (keyRequests.empty()) return std::nullopt;
         std::vector<std::size_t> all(keyRequests.size());
         for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
@@ -436,11 +508,9 @@ private:
 
     // Decrypts `bytes` in place when the playlist names a key for the piece.
     std::string takeDecrypted(std::size_t index, std::string& bytes) {
-        const std::size_t segmentIndex = hasInit_ ? index - 1 : index;
-        const bool isInit = hasInit_ && index == 0;
-        if (isInit || segments_[segmentIndex].key.method != hls::SegmentKey::Method::Aes128) return {};
-        const auto& key = segments_[segmentIndex].key;
-        const auto iv = key.iv ? *key.iv : hls::sequenceIv(segments_[segmentIndex].sequence);
+        if (!segments_[index] || segments_[index]->key.method != hls::SegmentKey::Method::Aes128) return {};
+        const auto& key = segments_[index]->key;
+        const auto iv = key.iv ? *key.iv : hls::sequenceIv(segments_[index]->sequence);
         auto plain = decryptAes128(bytes, keys_[key.address], iv);
         if (!plain) return "A segment could not be decrypted with the stream's key: " + requests_[index].address;
         bytes = std::move(*plain);
@@ -455,17 +525,35 @@ private:
         std::string error;
         if (!writeFile(pieces_[index], bytes, error)) return "Could not write " + pieces_[index] + ": " + error;
         done_.insert(index);
+        pieceBytes_[index] = static_cast<std::int64_t>(bytes.size());
         journal_.add({index, static_cast<std::int64_t>(bytes.size()), validatorOf(head)}, pieces_[index]);
         updateTotal();
         return {};
     }
 
-    // The total is not known before every segment has come: it is estimated from those done.
+    // The total is not known before every segment has come: the playlists' durations at the
+    // variant's bandwidth say it first, then the bytes of the segments done for the seconds
+    // they hold.
     void updateTotal() {
-        const auto done = done_.size();
-        if (done == 0) return;
-        const auto bytes = meter_.done();
-        meter_.setTotal(done == pieces_.size() ? bytes : bytes / static_cast<std::int64_t>(done) * static_cast<std::int64_t>(pieces_.size()));
+        std::vector<TrackFigures> tracks;
+        std::size_t begin = 0;
+        for (const std::size_t end : trackEnds_) {
+            TrackFigures track;
+            track.complete = true;
+            for (std::size_t i = begin; i < end; ++i) {
+                track.allSeconds += pieceSeconds_[i];
+                if (!done_.count(i)) {
+                    track.complete = false;
+                    continue;
+                }
+                track.doneBytes += pieceBytes_[i];
+                track.doneSeconds += pieceSeconds_[i];
+            }
+            tracks.push_back(track);
+            begin = end;
+        }
+        const auto announced = static_cast<std::int64_t>(static_cast<double>(bandwidth_) / 8 * totalSeconds_);
+        meter_.setTotal(estimatedFragmentTotal(tracks, announced));
     }
 
     JobResult join() {
@@ -474,7 +562,9 @@ private:
         std::error_code ec;
         for (const auto& piece : pieces_) fragmentBytes += static_cast<std::int64_t>(fs::file_size(piece, ec));
         if (auto problem = diskRoomProblem(partPath_, fragmentBytes)) return ended(JobOutcome::Failed, *problem);
-        const auto joined = joinIntoMp4(pieces_, partPath_, [this] { return stop_.cancelled(); });
+        const auto joined = trackEnds_.size() > 1 ? joinTracks(piecesByTrack(), partPath_, containerOfTarget(path_),
+                                                                [this] { return stop_.cancelled(); })
+                                                  : joinIntoMp4(pieces_, partPath_, [this] { return stop_.cancelled(); });
         if (!joined.ok && stop_.cancelled()) return ended(JobOutcome::Stopped);
         if (!joined.ok) return ended(JobOutcome::Failed, joined.error);
         markOrigin(partPath_, origin_);  // the marks go with the file through the rename
@@ -487,11 +577,30 @@ private:
         return ended(JobOutcome::Completed);
     }
 
+    std::vector<std::vector<std::string>> piecesByTrack() const {
+        std::vector<std::vector<std::string>> tracks;
+        std::size_t begin = 0;
+        for (const std::size_t end : trackEnds_) {
+            tracks.emplace_back(pieces_.begin() + static_cast<std::ptrdiff_t>(begin),
+                                pieces_.begin() + static_cast<std::ptrdiff_t>(end));
+            begin = end;
+        }
+        return tracks;
+    }
+
     const JobSettings& settings_;
     ProgressMeter& meter_;
     CancelToken& stop_;
     std::function<void()> tick_;
     std::string address_;  // the playlist's, renewed when it expires
+    std::vector<std::string> companions_;  // the tracks the request joins with it
+    std::vector<std::string> trackAddresses_;  // ... or that the master playlist names for its variant
+    std::vector<hls::Playlist> companionLists_;
+    std::int64_t bandwidth_ = 0;  // bits a second of the variant, 0 when not known
+    double totalSeconds_ = 0;
+    std::vector<double> pieceSeconds_;
+    std::vector<std::int64_t> pieceBytes_;  // of each piece on the disk, 0 for one not yet there
+    std::vector<std::size_t> trackEnds_;  // one past each track's last piece
     std::unique_ptr<RatePacer> pacer_;  // the job's rate over all its reads
     bool playlistExpired_ = false, keysExpired_ = false;
     DownloadOrigin origin_;
@@ -499,8 +608,7 @@ private:
     std::string path_, partPath_, statePath_, pieceFolder_;
     std::vector<PieceRequest> requests_;
     std::vector<std::string> pieces_;
-    std::vector<hls::Segment> segments_;
-    bool hasInit_ = false;
+    std::vector<std::optional<hls::Segment>> segments_;  // none for an initialisation section
     TrustedPlaylist trusted_;
     std::set<std::size_t> done_;
     FragmentJournal journal_;
@@ -516,7 +624,12 @@ bool isPlaylistAddress(const std::string& address) {
 }
 
 JobResult runHlsJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick) {
-    return HlsJob(settings, meter, stop, std::move(tick)).run();
+    return HlsJob(settings, {}, meter, stop, std::move(tick)).run();
+}
+
+JobResult runHlsTracksJob(const JobSettings& settings, const std::vector<std::string>& companions, ProgressMeter& meter,
+                          CancelToken& stop, std::function<void()> tick) {
+    return HlsJob(settings, companions, meter, stop, std::move(tick)).run();
 }
 
 }  // namespace zenvira::components

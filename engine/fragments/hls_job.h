@@ -8,6 +8,7 @@
 // the fragments on the disk go on with the renewed stream only when it is still the same one.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/request/download_request.h"
 #include "engine/transfer/progress_meter.h"
@@ -19,5 +20,12 @@ namespace zenvira::components {
 bool isPlaylistAddress(const std::string& address);
 
 JobResult runHlsJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick);
+
+// The playlist of `settings` with the tracks to be joined with it (its sound, a playlist of
+// its own): every track's segments come over the same connections, recorded in one journal,
+// and are joined into the container the target's name says ("mp4", "webm", "mkv").
+// A master playlist's variant whose sound is a rendition of its own gets it the same way.
+JobResult runHlsTracksJob(const JobSettings& settings, const std::vector<std::string>& companions, ProgressMeter& meter,
+                          CancelToken& stop, std::function<void()> tick);
 
 }  // namespace zenvira::components

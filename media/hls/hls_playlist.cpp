@@ -173,7 +173,24 @@ ParseResult parsePlaylist(std::string_view text, const std::string& address) {
             std::tie(variant.width, variant.height) = resolutionOf(attribute(attrs, "RESOLUTION"));
             variant.bandwidth = number<std::int64_t>(attribute(attrs, "BANDWIDTH"));
             variant.codecs = attribute(attrs, "CODECS");
+            variant.audioGroup = attribute(attrs, "AUDIO");
+            variant.subtitlesGroup = attribute(attrs, "SUBTITLES");
             pendingVariant = variant;
+        } else if (tag == "#EXT-X-MEDIA") {
+            list.master = true;
+            const auto attrs = attributesOf(value);
+            Rendition rendition;
+            const std::string type = attribute(attrs, "TYPE");
+            rendition.type = type == "AUDIO"       ? Rendition::Type::Audio
+                             : type == "SUBTITLES" ? Rendition::Type::Subtitles
+                                                   : Rendition::Type::Other;
+            rendition.group = attribute(attrs, "GROUP-ID");
+            rendition.name = attribute(attrs, "NAME");
+            rendition.language = attribute(attrs, "LANGUAGE");
+            rendition.isDefault = attribute(attrs, "DEFAULT") == "YES";
+            const std::string uri = attribute(attrs, "URI");
+            if (!uri.empty()) rendition.address = joinAddress(address, cleanAddress(uri));
+            list.renditions.push_back(std::move(rendition));
         } else if (tag == "#EXTINF") {
             nextSeconds = seconds(value.substr(0, value.find(',')));
         } else if (tag == "#EXT-X-MEDIA-SEQUENCE") {
@@ -217,6 +234,27 @@ const Variant* bestVariant(const Playlist& master) {
             (variant.height == best->height && variant.bandwidth > best->bandwidth))
             best = &variant;
     return best;
+}
+
+const Rendition* audioRenditionOf(const Playlist& master, const Variant& variant) {
+    if (variant.audioGroup.empty()) return nullptr;
+    const Rendition* chosen = nullptr;
+    for (const auto& rendition : master.renditions) {
+        if (rendition.type != Rendition::Type::Audio || rendition.group != variant.audioGroup) continue;
+        if (!chosen || (rendition.isDefault && !chosen->isDefault)) chosen = &rendition;
+    }
+    // A group whose chosen member has no playlist plays the sound muxed into the variant.
+    return chosen && !chosen->address.empty() ? chosen : nullptr;
+}
+
+std::vector<const Rendition*> subtitleRenditionsOf(const Playlist& master, const Variant& variant) {
+    std::vector<const Rendition*> found;
+    if (variant.subtitlesGroup.empty()) return found;
+    for (const auto& rendition : master.renditions)
+        if (rendition.type == Rendition::Type::Subtitles && rendition.group == variant.subtitlesGroup &&
+            !rendition.address.empty())
+            found.push_back(&rendition);
+    return found;
 }
 
 std::array<std::uint8_t, 16> sequenceIv(std::uint64_t sequence) {

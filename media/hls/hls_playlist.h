@@ -15,6 +15,19 @@ struct Variant {
     int width = 0, height = 0;  // from RESOLUTION, 0 when absent
     std::int64_t bandwidth = 0;
     std::string codecs;
+    std::string audioGroup;      // AUDIO: the group of renditions its sound comes from, empty when muxed
+    std::string subtitlesGroup;  // SUBTITLES
+};
+
+// An EXT-X-MEDIA rendition: a track of its own (sound in another language, subtitles) that
+// variants name by their group.
+struct Rendition {
+    enum class Type { Audio, Subtitles, Other } type = Type::Other;
+    std::string group;
+    std::string name;
+    std::string language;
+    std::string address;  // absolute; empty when the rendition is in the variant's own stream
+    bool isDefault = false;
 };
 
 struct SegmentKey {
@@ -37,6 +50,7 @@ struct Segment {
 struct Playlist {
     bool master = false;
     std::vector<Variant> variants;  // master only, in playlist order
+    std::vector<Rendition> renditions;  // master only, in playlist order
     std::vector<Segment> segments;  // media only
     bool ended = false;             // EXT-X-ENDLIST: the list is complete (not live)
     std::string type;               // EXT-X-PLAYLIST-TYPE: VOD, EVENT or empty
@@ -57,6 +71,13 @@ bool looksLikePlaylist(std::string_view text);
 // The variant a download takes when it is handed a master playlist: the tallest, then the
 // highest bandwidth.
 const Variant* bestVariant(const Playlist& master);
+
+// The sound a variant is downloaded with: the default rendition of its AUDIO group (else the
+// first), when it is a playlist of its own; nullptr when the variant carries its own sound.
+const Rendition* audioRenditionOf(const Playlist& master, const Variant& variant);
+
+// The subtitle renditions of a variant's SUBTITLES group that have a playlist of their own.
+std::vector<const Rendition*> subtitleRenditionsOf(const Playlist& master, const Variant& variant);
 
 // The AES-128 IV of a segment without an explicit IV: its sequence number, big-endian.
 std::array<std::uint8_t, 16> sequenceIv(std::uint64_t sequence);

@@ -16,7 +16,7 @@
 namespace zenvira::components::media_module {
 
 inline constexpr const char* kEntryName = "zenvira_media_functions";
-inline constexpr int kVersion = 2;
+inline constexpr int kVersion = 3;
 
 struct Functions {
     int version = kVersion;
@@ -25,6 +25,8 @@ struct Functions {
     MediaFacts (*probe)(std::string_view firstBytes) = nullptr;
     JoinResult (*join)(const std::vector<std::string>& pieces, const std::string& output,
                        const JoinCancelled& cancelled) = nullptr;
+    JoinResult (*joinTracks)(const std::vector<std::vector<std::string>>& tracks, const std::string& output,
+                             const std::string& container, const JoinCancelled& cancelled) = nullptr;
 };
 
 // The type of the exported entry.

@@ -74,3 +74,41 @@ TEST(HlsPlaylist, LiveListsAndThingsThatAreNotPlaylists) {
     EXPECT_TRUE(isPlaylistType("Application/X-MpegURL; charset=utf-8"));
     EXPECT_FALSE(isPlaylistType("video/mp4"));
 }
+
+TEST(HlsPlaylist, VariantsTakeTheirSoundAndSubtitlesFromTheirGroups) {
+    const auto parsed = parsePlaylist(
+        "#EXTM3U\n"
+        "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"aac\",NAME=\"English\",LANGUAGE=\"en\",DEFAULT=NO,URI=\"audio/en.m3u8\"\n"
+        "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"aac\",NAME=\"Deutsch\",LANGUAGE=\"de\",DEFAULT=YES,URI=\"audio/de.m3u8\"\n"
+        "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"muxed\",NAME=\"Main\",DEFAULT=YES\n"
+        "#EXT-X-MEDIA:TYPE=SUBTITLES,GROUP-ID=\"subs\",NAME=\"English\",LANGUAGE=\"en\",URI=\"subs/en.m3u8\"\n"
+        "#EXT-X-MEDIA:TYPE=SUBTITLES,GROUP-ID=\"subs\",NAME=\"Français\",LANGUAGE=\"fr\",URI=\"subs/fr.m3u8\"\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=2000000,RESOLUTION=1280x720,CODECS=\"avc1.64001f\",AUDIO=\"aac\",SUBTITLES=\"subs\"\n"
+        "720/video.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=900000,RESOLUTION=640x360,AUDIO=\"muxed\"\n"
+        "360/index.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=300000,RESOLUTION=426x240,AUDIO=\"missing\"\n"
+        "240/index.m3u8\n",
+        "http://h/v/master.m3u8");
+    ASSERT_TRUE(parsed.playlist) << parsed.error;
+    const auto& list = *parsed.playlist;
+    ASSERT_EQ(list.variants.size(), 3u);
+    ASSERT_EQ(list.renditions.size(), 5u);
+    EXPECT_EQ(list.variants[0].audioGroup, "aac");
+    EXPECT_EQ(list.variants[0].subtitlesGroup, "subs");
+    // The default of the group wins over the first; its address is joined to the master's.
+    const Rendition* sound = audioRenditionOf(list, list.variants[0]);
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(sound->address, "http://h/v/audio/de.m3u8");
+    EXPECT_EQ(sound->language, "de");
+    EXPECT_EQ(sound->name, "Deutsch");
+    // A rendition without a playlist is the variant's own sound; an unknown group is none.
+    EXPECT_EQ(audioRenditionOf(list, list.variants[1]), nullptr);
+    EXPECT_EQ(audioRenditionOf(list, list.variants[2]), nullptr);
+    const auto subtitles = subtitleRenditionsOf(list, list.variants[0]);
+    ASSERT_EQ(subtitles.size(), 2u);
+    EXPECT_EQ(subtitles[1]->address, "http://h/v/subs/fr.m3u8");
+    EXPECT_EQ(subtitles[1]->language, "fr");
+    EXPECT_TRUE(subtitleRenditionsOf(list, list.variants[1]).empty());
+    EXPECT_EQ(bestVariant(list), &list.variants[0]);
+}

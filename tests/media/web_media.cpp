@@ -33,6 +33,17 @@ bool writeText(const QString& path, const QByteArray& text) {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
 }
 
+QStringList hlsOutput(const QString& dir, double segmentSeconds, bool fmp4) {
+    QStringList args{"-f", "hls", "-hls_time", QString::number(segmentSeconds), "-hls_playlist_type", "vod",
+                     "-hls_list_size", "0"};
+    if (fmp4)
+        args << "-hls_segment_type" << "fmp4" << "-hls_fmp4_init_filename" << "init.mp4" << "-hls_segment_filename"
+             << dir + "/seg%03d.m4s";
+    else
+        args << "-hls_segment_filename" << dir + "/seg%03d.ts";
+    return args;
+}
+
 }  // namespace
 
 bool makeWebClip(const QString& path, WebFormat format, int width, int height, double seconds) {
@@ -48,18 +59,24 @@ bool makeWebClip(const QString& path, WebFormat format, int width, int height, d
 
 bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
     QByteArray master = "#EXTM3U\n#EXT-X-VERSION:7\n";
+    if (ladder.audioApart && !ladder.variants.empty()) {
+        const QString dir = folder + "/audio";
+        QDir().mkpath(dir);
+        QStringList args{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", QString::number(ladder.seconds),
+                         "-c:a", "aac", "-b:a", "64k"};
+        if (!runFfmpeg(args << hlsOutput(dir, ladder.segmentSeconds, ladder.variants.front().fmp4) << dir + "/index.m3u8"))
+            return false;
+        master += "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"sound\",NAME=\"English\",LANGUAGE=\"en\",DEFAULT=YES,"
+                  "AUTOSELECT=YES,URI=\"audio/index.m3u8\"\n";
+    }
     for (const auto& variant : ladder.variants) {
         const QString name = QString::number(variant.height) + "p";
         const QString dir = folder + "/" + name;
         QDir().mkpath(dir);
         QStringList args = sources(variant.width, variant.height, ladder.seconds);
-        args << h264(ladder.segmentSeconds) << "-f" << "hls" << "-hls_time" << QString::number(ladder.segmentSeconds)
-             << "-hls_playlist_type" << "vod" << "-hls_list_size" << "0";
-        if (variant.fmp4)
-            args << "-hls_segment_type" << "fmp4" << "-hls_fmp4_init_filename" << "init.mp4" << "-hls_segment_filename"
-                 << dir + "/seg%03d.m4s";
-        else
-            args << "-hls_segment_filename" << dir + "/seg%03d.ts";
+        args << h264(ladder.segmentSeconds);
+        if (ladder.audioApart) args << "-an";
+        args << hlsOutput(dir, ladder.segmentSeconds, variant.fmp4);
         if (variant.encrypted) {
             QByteArray key(16, '\0');
             for (int i = 0; i < 16; ++i) key[i] = static_cast<char>(0x30 + i * 7);
@@ -72,10 +89,42 @@ bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
         if (!runFfmpeg(args << dir + "/index.m3u8")) return false;
         QFile::remove(dir + "/keyinfo");
         master += "#EXT-X-STREAM-INF:BANDWIDTH=" + QByteArray::number(variant.height * 2000) +
-                  ",RESOLUTION=" + QByteArray::number(variant.width) + "x" + QByteArray::number(variant.height) + "\n" +
+                  ",RESOLUTION=" + QByteArray::number(variant.width) + "x" + QByteArray::number(variant.height) +
+                  (ladder.audioApart ? ",AUDIO=\"sound\"" : "") + "\n" +
                   name.toUtf8() + "/index.m3u8\n";
     }
     return writeText(folder + "/master.m3u8", master);
+}
+
+bool makeTrackFile(const QString& path, TrackMedia media, int height, double seconds) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString time = QString::number(seconds);
+    const QString video = QStringLiteral("testsrc=size=%1x%2:rate=25").arg(height * 16 / 9 / 2 * 2).arg(height);
+    const QString sound = "sine=frequency=440:sample_rate=48000";
+    switch (media) {
+    case TrackMedia::H264Video:
+        return runFfmpeg(QStringList{"-f", "lavfi", "-i", video, "-t", time} + h264(1) + QStringList{"-an", "-f", "mp4", path});
+    case TrackMedia::AacAudio:
+        return runFfmpeg({"-f", "lavfi", "-i", sound, "-t", time, "-c:a", "aac", "-b:a", "64k", "-f", "mp4", path});
+    case TrackMedia::Vp9Video:
+        return runFfmpeg({"-f", "lavfi", "-i", video, "-t", time, "-c:v", "libvpx-vp9", "-deadline", "realtime",
+                          "-cpu-used", "8", "-b:v", "200k", "-an", "-f", "webm", path});
+    case TrackMedia::OpusAudio:
+        return runFfmpeg({"-f", "lavfi", "-i", sound, "-t", time, "-c:a", "libopus", "-f", "webm", path});
+    }
+    return false;
+}
+
+std::vector<std::string> packetHashes(const QString& path, const char* streams) {
+    QProcess ffprobe;
+    ffprobe.start("ffprobe", {"-v", "error", "-select_streams", streams, "-show_entries", "packet=data_hash",
+                              "-show_data_hash", "md5", "-of", "csv=p=0", path});
+    std::vector<std::string> hashes;
+    if (!ffprobe.waitForFinished(kFfmpegTimeoutMs) || ffprobe.exitCode() != 0) return hashes;
+    // A packet with side data prints an empty field before its hash.
+    for (const QByteArray& line : ffprobe.readAllStandardOutput().split('\n'))
+        if (const auto at = line.indexOf("MD5:"); at >= 0) hashes.push_back(line.mid(at).trimmed().toStdString());
+    return hashes;
 }
 
 }  // namespace zenvira::testmedia

@@ -23,10 +23,21 @@ struct HlsLadderSpec {
     std::vector<HlsVariantSpec> variants;
     double seconds = 6;
     double segmentSeconds = 2;
+    // The variants are video alone; the sound is an EXT-X-MEDIA audio rendition of its own
+    // ("audio/index.m3u8", fMP4 when the first variant is).
+    bool audioApart = false;
 };
 
 // Writes `folder`/master.m3u8 and one folder per variant ("<height>p/index.m3u8" and its
 // segments). False when ffmpeg is missing or fails.
 bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder);
+
+// A track alone, as a site serving video and sound apart keeps it: H.264 video without
+// sound, or AAC sound alone (in MP4), or VP9 / Opus alone (in WebM).
+enum class TrackMedia { H264Video, AacAudio, Vp9Video, OpusAudio };
+bool makeTrackFile(const QString& path, TrackMedia media, int height, double seconds);
+
+// The MD5 of every packet of the file's video ("v") or audio ("a") streams, in order, by ffprobe.
+std::vector<std::string> packetHashes(const QString& path, const char* streams);
 
 }  // namespace zenvira::testmedia

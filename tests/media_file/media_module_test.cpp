@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QFile>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -143,6 +145,66 @@ TEST(MediaModule, AJoinAskedToStopEndsAtOnceAndLeavesNoFile) {
     EXPECT_EQ(joined.error, kJoinStoppedText);
     EXPECT_LT(ended - stopAt, std::chrono::milliseconds(200));
     EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+double durationOf(const QString& path) {
+    QProcess ffprobe;
+    ffprobe.start("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
+    ffprobe.waitForFinished(60000);
+    return ffprobe.readAllStandardOutput().trimmed().toDouble();
+}
+
+// Video and sound that come apart become one file of the container their codecs call for,
+// every packet of each track in it unchanged; a container that cannot hold a codec is refused.
+TEST(MediaModule, TracksApartJoinIntoOneFileWithTheirPacketsUnchanged) {
+    using testmedia::TrackMedia;
+    struct Case {
+        TrackMedia video, audio;
+        std::vector<std::string> codecs;  // as a manifest names them
+        std::string container;
+    };
+    const std::vector<Case> cases = {
+        {TrackMedia::H264Video, TrackMedia::AacAudio, {"avc1.64001f", "mp4a.40.2"}, "mp4"},
+        {TrackMedia::Vp9Video, TrackMedia::OpusAudio, {"vp09.00.10.08", "opus"}, "webm"},
+        {TrackMedia::H264Video, TrackMedia::OpusAudio, {"avc1.4d401e", "vorbis"}, "mkv"},
+    };
+    QTemporaryDir dir;
+    std::string error;
+    const auto* module = media_module::load({ZENVIRA_MEDIA_MODULE_IN_BUILD}, error);
+    ASSERT_NE(module, nullptr) << error;
+    const auto fileOf = [&](TrackMedia media) {
+        const QString path = dir.filePath(QString::number(static_cast<int>(media)) + ".track");
+        if (!QFile::exists(path)) {
+            EXPECT_TRUE(testmedia::makeTrackFile(path, media, 144, 2));
+        }
+        return path;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.container);
+        EXPECT_EQ(containerForCodecs(c.codecs), c.container);
+        const QString video = fileOf(c.video), audio = fileOf(c.audio);
+        const QString output = dir.filePath(QString::fromStdString("joined." + c.container));
+        const JoinResult joined =
+            module->joinTracks({{video.toStdString()}, {audio.toStdString()}}, output.toStdString(), c.container, {});
+        ASSERT_TRUE(joined.ok) << joined.error;
+        EXPECT_NEAR(joined.seconds, 2, 0.2);
+        EXPECT_NEAR(durationOf(output), 2, 0.5);
+        const auto videoHashes = testmedia::packetHashes(output, "v");
+        EXPECT_EQ(videoHashes.size(), testmedia::packetHashes(video, "v").size());
+        EXPECT_EQ(videoHashes, testmedia::packetHashes(video, "v"));
+        EXPECT_EQ(testmedia::packetHashes(output, "a"), testmedia::packetHashes(audio, "a"));
+        EXPECT_FALSE(videoHashes.empty());
+    }
+    EXPECT_EQ(containerForCodecs({}), "mp4");
+    EXPECT_EQ(containerForCodecs({"hvc1.1.6.L93.B0", ""}), "mp4");
+    EXPECT_EQ(containerForCodecs({"vp8", "Vorbis"}), "webm");
+    EXPECT_EQ(containerForCodecs({"avc1.64001f,ac-3"}), "mp4");
+    EXPECT_EQ(containerForCodecs({"avc1.64001f", "dtsc"}), "mkv");
+
+    const QString refused = dir.filePath("refused.webm");
+    const JoinResult wrong = module->joinTracks({{fileOf(TrackMedia::H264Video).toStdString()}}, refused.toStdString(), "webm", {});
+    EXPECT_FALSE(wrong.ok);
+    EXPECT_NE(wrong.error.find("h264"), std::string::npos) << wrong.error;
 }
 
 }  // namespace

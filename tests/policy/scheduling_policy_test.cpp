@@ -14,6 +14,7 @@
 #include <list>
 #include <sstream>
 
+#include "engine/policy/fragment_total.h"
 #include "engine/policy/host_memory.h"
 #include "engine/policy/journal_cadence.h"
 #include "engine/policy/scheduling_policy.h"
@@ -388,6 +389,29 @@ TEST(HostMemoryTest, TheFileIsSharedBetweenInstancesAndAnEmptyPathRemembersNothi
     EXPECT_EQ(serverOfAddress("http://video.example/watch?v=1"), "video.example:80");
     EXPECT_EQ(serverOfAddress("https://video.example:8443/x"), "video.example:8443");
     EXPECT_EQ(serverOfAddress("http://[::1]:9000/x"), "[::1]:9000");
+}
+
+// A download of fragments knows its size from the start, and it tracks the real sizes as
+// they come: never "of ?" once anything says it, never less than what has come.
+TEST(FragmentTotal, TheAnnouncedSizeFirstThenEachTracksOwnBytesPerSecond) {
+    struct Case {
+        const char* name;
+        std::vector<TrackFigures> tracks;
+        std::int64_t announced;
+        std::int64_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"nothing come, nothing announced", {{0, 0, 60, false}}, 0, -1},
+        {"nothing come, the bandwidth says it", {{0, 0, 60, false}}, 6'000'000, 6'000'000},
+        {"a third of the seconds", {{2'000'000, 20, 60, false}}, 9'000'000, 6'000'000},
+        {"complete is exact", {{5'555'555, 60, 60, true}}, 9'000'000, 5'555'555},
+        // Video and sound weigh differently a second: each track is stretched on its own.
+        {"two tracks", {{1'000'000, 10, 60, false}, {40'000, 30, 60, false}}, 0, 6'080'000},
+        {"sound done, video not begun", {{0, 0, 60, false}, {80'000, 60, 60, true}}, 7'000'000, 7'000'000},
+        {"more came than announced", {{0, 0, 60, false}, {80'000, 60, 60, true}}, 50'000, 80'000},
+        {"without durations", {{300'000, 0, 0, false}}, 0, 300'000},
+    };
+    for (const auto& c : cases) EXPECT_EQ(estimatedFragmentTotal(c.tracks, c.announced), c.expected) << c.name;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "media/media_file/ffmpeg/ffmpeg_module.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
 #include <libavutil/mem.h>
@@ -10,6 +11,8 @@ extern "C" {
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <climits>
 
 namespace zenvira::components::ffmpeg {
 
@@ -167,6 +170,137 @@ JoinResult joinPieces(PieceReader& reader, const std::string& output) {
     return result;
 }
 
+// One track of a join: its pieces read as one stream, and the packet read ahead of the others.
+struct TrackInput {
+    PieceReader reader;
+    std::unique_ptr<AVIOContext, IoDeleter> io;  // declared before `in`: the input goes first
+    std::unique_ptr<AVFormatContext, InputDeleter> in;
+    std::vector<int> outIndex;
+    std::unique_ptr<AVPacket, PacketDeleter> next{av_packet_alloc()};
+    bool ended = false;
+};
+
+std::optional<std::string> openTrack(TrackInput& track) {
+    constexpr int kBuffer = 256 * 1024;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kBuffer));
+    if (!buffer) return "Out of memory while joining the tracks";
+    track.io.reset(avio_alloc_context(buffer, kBuffer, 0, &track.reader, readPieces, nullptr, nullptr));
+    if (!track.io) {
+        av_free(buffer);
+        return "Out of memory while joining the tracks";
+    }
+    AVFormatContext* rawIn = avformat_alloc_context();
+    rawIn->pb = track.io.get();
+    rawIn->flags |= AVFMT_FLAG_CUSTOM_IO;
+    rawIn->interrupt_callback = AVIOInterruptCB{interrupted, &track.reader};
+    if (int rc = avformat_open_input(&rawIn, nullptr, nullptr, nullptr); rc < 0)
+        return "A track is not a video or a sound FFmpeg can read (" + avText(rc) + ")";
+    track.in.reset(rawIn);
+    if (int rc = avformat_find_stream_info(track.in.get(), nullptr); rc < 0)
+        return "A track's streams could not be read (" + avText(rc) + ")";
+    return std::nullopt;
+}
+
+// Reads the track's next packet of a stream that goes across; false at its end.
+std::optional<std::string> readAhead(TrackInput& track) {
+    while (!track.ended) {
+        const int rc = av_read_frame(track.in.get(), track.next.get());
+        if (rc == AVERROR_EOF) {
+            track.ended = true;
+            break;
+        }
+        if (rc < 0) {
+            if (track.reader.failed) return "A piece of a track went missing: " + track.reader.failedPiece;
+            if (track.reader.stopped) return std::nullopt;
+            return "A track could not be read to its end (" + avText(rc) + ")";
+        }
+        if (track.outIndex[static_cast<std::size_t>(track.next->stream_index)] >= 0) return std::nullopt;
+        av_packet_unref(track.next.get());
+    }
+    return std::nullopt;
+}
+
+// Where the packet read ahead stands on the common timeline.
+std::int64_t aheadTime(const TrackInput& track) {
+    const AVPacket* packet = track.next.get();
+    const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+    if (ts == AV_NOPTS_VALUE) return INT64_MIN;
+    return av_rescale_q(ts, track.in->streams[packet->stream_index]->time_base, AV_TIME_BASE_Q);
+}
+
+const char* muxerOf(const std::string& container) {
+    if (container == "webm") return "webm";
+    if (container == "mkv") return "matroska";
+    return "mp4";
+}
+
+JoinResult joinTrackInputs(std::vector<std::unique_ptr<TrackInput>>& tracks, const std::string& output,
+                           const std::string& container) {
+    JoinResult result;
+    for (auto& track : tracks) {
+        if (auto problem = openTrack(*track)) return {false, *problem};
+        if (track->reader.stopped) return result;
+    }
+    AVFormatContext* rawOut = nullptr;
+    if (int rc = avformat_alloc_output_context2(&rawOut, nullptr, muxerOf(container), output.c_str()); rc < 0 || !rawOut)
+        return {false, "Could not set up the " + container + " file (" + avText(rc) + ")"};
+    std::unique_ptr<AVFormatContext, OutputDeleter> out(rawOut);
+    for (auto& track : tracks) {
+        track->outIndex.assign(track->in->nb_streams, -1);
+        for (unsigned i = 0; i < track->in->nb_streams; ++i) {
+            const AVCodecParameters* par = track->in->streams[i]->codecpar;
+            if (par->codec_type != AVMEDIA_TYPE_VIDEO && par->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+            if (avformat_query_codec(out->oformat, par->codec_id, FF_COMPLIANCE_NORMAL) != 1)
+                return {false, std::string("A ") + container + " file cannot hold the codec " +
+                                   avcodec_get_name(par->codec_id) + " of a track"};
+            AVStream* stream = avformat_new_stream(out.get(), nullptr);
+            if (!stream || avcodec_parameters_copy(stream->codecpar, par) < 0)
+                return {false, "Out of memory while joining the tracks"};
+            stream->codecpar->codec_tag = 0;
+            track->outIndex[i] = stream->index;
+        }
+    }
+    if (out->nb_streams == 0) return {false, "The tracks hold neither video nor sound"};
+    if (int rc = avio_open(&out->pb, output.c_str(), AVIO_FLAG_WRITE); rc < 0)
+        return {false, "Could not write " + output + " (" + avText(rc) + ")"};
+    out->avoid_negative_ts = AVFMT_AVOID_NEG_TS_MAKE_ZERO;
+    if (int rc = avformat_write_header(out.get(), nullptr); rc < 0)
+        return {false, "Could not start the " + container + " file (" + avText(rc) + ")"};
+
+    const auto anyStopped = [&] {
+        return std::any_of(tracks.begin(), tracks.end(), [](const auto& t) { return t->reader.stopAsked(); });
+    };
+    for (auto& track : tracks)
+        if (auto problem = readAhead(*track)) return {false, *problem};
+    std::int64_t lastEnd = 0;
+    // The earliest packet of all tracks goes next, so the muxer never holds a whole track.
+    while (!anyStopped()) {
+        TrackInput* earliest = nullptr;
+        for (auto& track : tracks)
+            if (!track->ended && (!earliest || aheadTime(*track) < aheadTime(*earliest))) earliest = track.get();
+        if (!earliest) break;
+        AVPacket* packet = earliest->next.get();
+        const int target = earliest->outIndex[static_cast<std::size_t>(packet->stream_index)];
+        AVStream* inStream = earliest->in->streams[packet->stream_index];
+        AVStream* outStream = out->streams[target];
+        av_packet_rescale_ts(packet, inStream->time_base, outStream->time_base);
+        packet->stream_index = target;
+        packet->pos = -1;
+        if (packet->pts != AV_NOPTS_VALUE)
+            lastEnd = std::max(lastEnd, av_rescale_q(packet->pts + packet->duration, outStream->time_base, AV_TIME_BASE_Q));
+        if (int wrc = av_interleaved_write_frame(out.get(), packet); wrc < 0)
+            return {false, "Could not write the " + container + " file (" + avText(wrc) + ")"};
+        if (auto problem = readAhead(*earliest)) return {false, *problem};
+    }
+    if (anyStopped()) return result;
+    if (int rc = av_write_trailer(out.get()); rc < 0)
+        return {false, "Could not finish the " + container + " file (" + avText(rc) + ")"};
+    if (int rc = avio_closep(&out->pb); rc < 0) return {false, "Could not write " + output + " (" + avText(rc) + ")"};
+    result.ok = true;
+    result.seconds = static_cast<double>(lastEnd) / AV_TIME_BASE;
+    return result;
+}
+
 }  // namespace
 
 JoinResult join(const std::vector<std::string>& pieces, const std::string& output, const JoinCancelled& cancelled) {
@@ -177,6 +311,29 @@ JoinResult join(const std::vector<std::string>& pieces, const std::string& outpu
     JoinResult result = joinPieces(reader, output);
     // Whatever step the stop ended, the file it leaves is no video: it goes.
     if (!reader.stopped) return result;
+    std::error_code ignored;
+    std::filesystem::remove(output, ignored);
+    return {false, kJoinStoppedText, 0, true};
+}
+
+}  // namespace zenvira::components::ffmpeg
+
+namespace zenvira::components::ffmpeg {
+
+JoinResult joinTracks(const std::vector<std::vector<std::string>>& pieces, const std::string& output,
+                      const std::string& container, const JoinCancelled& cancelled) {
+    av_log_set_level(AV_LOG_ERROR);
+    std::vector<std::unique_ptr<TrackInput>> tracks;
+    for (const auto& list : pieces) {
+        auto track = std::make_unique<TrackInput>();
+        track->reader.pieces = &list;
+        track->reader.cancelled = &cancelled;
+        tracks.push_back(std::move(track));
+    }
+    JoinResult result = joinTrackInputs(tracks, output, container);
+    const bool stopped = std::any_of(tracks.begin(), tracks.end(), [](const auto& t) { return t->reader.stopped; });
+    tracks.clear();
+    if (!stopped) return result;
     std::error_code ignored;
     std::filesystem::remove(output, ignored);
     return {false, kJoinStoppedText, 0, true};
