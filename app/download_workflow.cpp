@@ -58,11 +58,14 @@ components::AddressRenewal renewalThrough(PageReader reader) {
     };
 }
 
-// What the job fetches for a stream the resolver found: its kind and container go with it.
-components::Track trackOf(const resolve::Stream& stream) {
+// What the job fetches for a stream the resolver found: its kind and container go with it,
+// and the sound it is joined with when that comes apart.
+std::vector<components::Track> tracksOf(const resolve::Stream& stream) {
     const auto kind =
         stream.kind == resolve::StreamKind::Hls ? components::TrackKind::Hls : components::TrackKind::Progressive;
-    return {kind, stream.address, stream.container};
+    std::vector<components::Track> tracks{{kind, stream.address, stream.container}};
+    if (!stream.audioAddress.empty()) tracks.push_back({kind, stream.audioAddress, stream.container});
+    return tracks;
 }
 
 std::string batchSummary(int saved, int failed, int skipped) {
@@ -176,9 +179,18 @@ void DownloadWorkflow::QualityDownload(int index) {
     jobPage_ = extractedPage_;
     jobQuality_ = index < base::kQualityCount ? std::string(base::kQualities[static_cast<std::size_t>(index)].caption) : "";
     const auto& stream = buttonStreams_[static_cast<std::size_t>(index)];
-    startDownload(stream
-                      ? trackOf(*stream)
-                      : components::Track{components::TrackKind::Unknown, List4_[static_cast<std::size_t>(index)], ""});
+    startDownload(stream ? tracksOf(*stream)
+                         : std::vector<components::Track>{
+                               {components::TrackKind::Unknown, List4_[static_cast<std::size_t>(index)], ""}});
+}
+
+bool DownloadWorkflow::AudioDownload() {
+    const auto sound = resolve::bestAudio(resolution_.streams);
+    if (!sound) return false;
+    jobPage_ = extractedPage_;
+    jobQuality_.clear();  // no button stands for it, so nothing renews its address
+    startDownload(tracksOf(*sound));
+    return true;
 }
 
 // Each row keeps a mark of how its run ended, so a failure stays visible after the next row
@@ -227,7 +239,7 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         job = jobs_.size();  // commands run during the wait add their own after it
         jobPage_ = row;
         jobQuality_ = kBestQuality;
-        startDownload(trackOf(*best));
+        startDownload(tracksOf(*best));
         const auto outcome = jobs_[job].outcome;
         if (!outcome) {
             mark(index, BatchRowOutcome::Skipped, "Another download was running");
@@ -260,9 +272,10 @@ std::string DownloadWorkflow::savedPathOf(const JobRecord& job) const {
     return platform::mapLocalTarget(job.folder, job.fileName).path;
 }
 
-components::DownloadRequest DownloadWorkflow::requestFor(const components::Track& track, const std::string& fileName) {
+components::DownloadRequest DownloadWorkflow::requestFor(const std::vector<components::Track>& tracks,
+                                                         const std::string& fileName) {
     components::DownloadRequest request;
-    request.tracks.push_back(track);
+    request.tracks = tracks;
     request.target = {localFolder(), fileName, videoIdOf(jobPage_)};
     request.source = {jobPage_, jobQuality_};
     request.options.connections = connections_;
@@ -272,12 +285,13 @@ components::DownloadRequest DownloadWorkflow::requestFor(const components::Track
     return request;
 }
 
-void DownloadWorkflow::startDownload(const components::Track& track) {
+void DownloadWorkflow::startDownload(const std::vector<components::Track>& tracks) {
+    const components::Track& track = tracks.front();
     if (!downloader_.Busy()) lastFigures_ = {};
     videoTitle_ = sanitiseTitle(videoTitle_);
     const std::string extension = track.container.empty() ? "mp4" : track.container;
     const std::string fileName = fileName_.empty() ? localFileName(videoTitle_, extension) : "\\" + fileName_;
-    auto request = requestFor(track, fileName);
+    auto request = requestFor(tracks, fileName);
     jobPage_.clear();
     jobQuality_.clear();
     view_.setCaption("Zenvira : " + videoTitle_);

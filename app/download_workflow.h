@@ -45,6 +45,8 @@ public:
 
     void Extract(const std::string& address);              // PushButton2
     void QualityDownload(int index);                       // PushButton1(index)
+    // The best sound of the page alone (when it offers sound apart); false when it offers none.
+    bool AudioDownload();
     void BatchDownload(const std::vector<std::string>& rows);  // PushButton4, the rows of ListBox1
     // PushButton6: cancels the pages being read and the running download; a batch ends.
     void Stop();
@@ -89,9 +91,10 @@ private:
     // Reads the page and resolves it (on the worker thread: a resolver may read a playlist or
     // a stream's first bytes); `resolution` is set when the page came.
     components::FetchResult readPage(const std::string& address, bool forExtract, resolve::Resolution& resolution);
-    // Starts the download of one track, saved under the title with the track's container.
-    void startDownload(const components::Track& track);
-    components::DownloadRequest requestFor(const components::Track& track, const std::string& fileName);
+    // Starts the download of a stream's tracks (the first one's container names the file),
+    // saved under the title.
+    void startDownload(const std::vector<components::Track>& tracks);
+    components::DownloadRequest requestFor(const std::vector<components::Track>& tracks, const std::string& fileName);
     void tellPageFailed(const std::string& address, const std::string& reason);
     void recordOutcome(components::JobOutcome outcome);
     void markRow(std::size_t row, BatchRowOutcome outcome, const std::string& reason, const std::string& savedFile = {});

@@ -82,6 +82,14 @@ int probedPlaylistHeight(const components::hls::Playlist& playlist, ExtraReads& 
     return components::probeMediaBytes(bytes->text).height;
 }
 
+// Codecs that name sound alone ("mp4a.40.2", "opus", "ac-3"...).
+bool isSoundOnly(const std::string& codecs) {
+    if (codecs.empty()) return false;
+    for (const char* video : {"avc", "hvc", "hev", "av01", "vp0", "vp8", "vp9", "dvh", "dvav"})
+        if (codecs.find(video) != std::string::npos) return false;
+    return true;
+}
+
 // The variants of a master playlist become streams; a media playlist is one stream.
 std::vector<Stream> playlistStreams(const std::string& address, const std::string& text, int knownHeight,
                                     ExtraReads& reads) {
@@ -90,12 +98,35 @@ std::vector<Stream> playlistStreams(const std::string& address, const std::strin
     if (!parsed.playlist->master) {
         int height = knownHeight ? knownHeight : heightFromAddress(address);
         if (height == 0) height = probedPlaylistHeight(*parsed.playlist, reads);
-        return {Stream{address, height, "mp4", StreamKind::Hls, ""}};
+        return {makeStream(address, height, "mp4", StreamKind::Hls)};
     }
     std::vector<Stream> streams;
-    for (const auto& variant : parsed.playlist->variants)
-        streams.push_back({variant.address, variant.height ? variant.height : heightFromAddress(variant.address), "mp4",
-                           StreamKind::Hls, ""});
+    const auto& master = *parsed.playlist;
+    for (const auto& variant : master.variants) {
+        Stream stream = makeStream(variant.address, variant.height ? variant.height : heightFromAddress(variant.address),
+                                   "mp4", StreamKind::Hls);
+        stream.codecs = variant.codecs;
+        stream.bandwidth = variant.bandwidth;
+        if (const auto* sound = components::hls::audioRenditionOf(master, variant)) {
+            stream.type = StreamType::Video;
+            stream.audioAddress = sound->address;
+            stream.language = sound->language;
+        } else if (variant.height == 0 && isSoundOnly(variant.codecs)) {
+            stream.type = StreamType::Audio;
+            stream.container = "m4a";
+        }
+        streams.push_back(std::move(stream));
+    }
+    // The sound renditions are tracks of their own: the default ones first.
+    for (const bool defaults : {true, false})
+        for (const auto& rendition : master.renditions)
+            if (rendition.type == components::hls::Rendition::Type::Audio && !rendition.address.empty() &&
+                rendition.isDefault == defaults) {
+                Stream sound = makeStream(rendition.address, 0, "m4a", StreamKind::Hls);
+                sound.type = StreamType::Audio;
+                sound.language = rendition.language;
+                streams.push_back(std::move(sound));
+            }
     return streams;
 }
 
@@ -139,8 +170,8 @@ Resolution directMedia(const std::string& address, const components::FetchResult
             if (stream.address == page.finalAddress) stream.address = address;
     } else {
         const auto facts = components::probeMediaBytes(page.text);
-        Stream stream{address, facts.height ? facts.height : heightFromAddress(address), containerOf(page.contentType, address),
-                      StreamKind::Progressive, page.contentType};
+        Stream stream = makeStream(address, facts.height ? facts.height : heightFromAddress(address),
+                                   containerOf(page.contentType, address), StreamKind::Progressive, page.contentType);
         if (stream.container.empty()) stream.container = facts.recognised ? facts.container : "mp4";
         result.streams.push_back(stream);
     }
@@ -228,7 +259,7 @@ Resolution resolveFetchedPage(const std::string& address, const components::Fetc
             const auto onButton = std::find_if(result.streams.begin(), result.streams.end(),
                                                [&](const Stream& s) { return s.address == *best; });
             result.best =
-                onButton != result.streams.end() ? *onButton : Stream{*best, 0, "flv", StreamKind::Progressive, ""};
+                onButton != result.streams.end() ? *onButton : makeStream(*best, 0, "flv", StreamKind::Progressive);
         }
     } else {
         result = resolveGeneric(address, page, fetch);

@@ -1,10 +1,17 @@
 #pragma once
-// One stream a page offers, as every resolver reports it.
+// One stream a page offers, as every resolver reports it: a file or a playlist, of video and
+// sound together, or of one of them alone; with the sound to be fetched and joined with it
+// when the page serves it apart.
+#include <cstdint>
 #include <string>
+#include <utility>
 
 namespace zenvira::resolve {
 
-enum class StreamKind { Progressive, Hls };
+enum class StreamKind { Progressive, Hls, Dash };
+
+// What a stream holds.
+enum class StreamType { Muxed, Video, Audio };
 
 struct Stream {
     std::string address;
@@ -12,10 +19,45 @@ struct Stream {
     std::string container;   // extension of the file it is saved as: "mp4", "webm", "flv", "mkv"; empty when unknown
     StreamKind kind = StreamKind::Progressive;
     std::string mimeType;    // as the page declared it, empty when it did not
+    StreamType type = StreamType::Muxed;
+    std::string codecs;          // as the playlist or manifest names them ("avc1.64001f,mp4a.40.2"), empty when not said
+    std::int64_t bandwidth = 0;  // bits a second, 0 when not said
+    std::string language;        // of its sound, empty when not said
+    // The sound fetched with a video-only stream and joined with it (of the same kind); empty
+    // when the stream has its own sound.
+    std::string audioAddress;
 
     bool operator==(const Stream&) const = default;
 };
 
-inline const char* kindName(StreamKind kind) { return kind == StreamKind::Hls ? "hls" : "progressive"; }
+// A stream as most resolvers first know it; the rest is filled in where known.
+inline Stream makeStream(std::string address, int height, std::string container, StreamKind kind,
+                         std::string mimeType = {}) {
+    Stream stream;
+    stream.address = std::move(address);
+    stream.height = height;
+    stream.container = std::move(container);
+    stream.kind = kind;
+    stream.mimeType = std::move(mimeType);
+    return stream;
+}
+
+inline const char* kindName(StreamKind kind) {
+    switch (kind) {
+    case StreamKind::Hls: return "hls";
+    case StreamKind::Dash: return "dash";
+    case StreamKind::Progressive: break;
+    }
+    return "progressive";
+}
+
+inline const char* typeName(StreamType type) {
+    switch (type) {
+    case StreamType::Video: return "video";
+    case StreamType::Audio: return "audio";
+    case StreamType::Muxed: break;
+    }
+    return "muxed";
+}
 
 }  // namespace zenvira::resolve

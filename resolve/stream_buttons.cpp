@@ -9,10 +9,27 @@ namespace zenvira::resolve {
 ButtonStreams streamsOnButtons(const std::vector<Stream>& streams) {
     ButtonStreams buttons;
     for (const auto& stream : streams) {
+        if (stream.type == StreamType::Audio) continue;
         auto& slot = buttons[static_cast<std::size_t>(buttonOfHeight(stream.height))];
-        if (!slot || stream.height > slot->height) slot = stream;
+        if (!slot || stream.height > slot->height ||
+            (stream.height == slot->height && stream.bandwidth > slot->bandwidth))
+            slot = stream;
     }
+    const auto sound = bestAudio(streams);
+    for (auto& slot : buttons)
+        if (slot && slot->type == StreamType::Video && slot->audioAddress.empty() && sound && sound->kind == slot->kind)
+            slot->audioAddress = sound->address;
     return buttons;
+}
+
+std::optional<Stream> bestAudio(const std::vector<Stream>& streams) {
+    std::optional<Stream> best;
+    for (const auto& stream : streams) {
+        if (stream.type != StreamType::Audio) continue;
+        if (!best) best = stream;
+        else if (stream.language == best->language && stream.bandwidth > best->bandwidth) best = stream;
+    }
+    return best;
 }
 
 std::vector<Stream> watchPageStreams(const std::vector<std::string>& List2) {
@@ -25,7 +42,7 @@ std::vector<Stream> watchPageStreams(const std::vector<std::string>& List2) {
         const auto address = base::offeredEntry(List2[static_cast<std::size_t>(button - first)]);
         if (!address) continue;
         const int height = base::kQualities[static_cast<std::size_t>(button)].height;
-        streams.push_back({*address, height, "flv", StreamKind::Progressive, ""});
+        streams.push_back(makeStream(*address, height, "flv", StreamKind::Progressive));
     }
     return streams;
 }

@@ -50,6 +50,7 @@ struct Options {
                                    "Connections a download starts with (1 to 16); more are added while they raise the rate.",
                                    "N"};
     QCommandLineOption limitRate{"limit-rate", "At most RATE bytes a second over all connections (K, M suffixes).", "RATE"};
+    QCommandLineOption audioOnly{"audio-only", "Save the best sound alone, when the page offers sound apart."};
     QCommandLineOption quiet{{"q", "quiet"}, "No progress, no messages but errors."};
     QCommandLineOption json{"json", "One JSON object per line on standard output: progress, saved, failed."};
     QCommandLineOption print{"print", "Print the encoder's command line instead of running it."};
@@ -59,7 +60,7 @@ struct Options {
 std::vector<const QCommandLineOption*> optionsOf(const Options& o, Command command) {
     switch (command) {
         case Command::Download:
-            return {&o.output, &o.quality, &o.connections, &o.limitRate, &o.quiet, &o.json};
+            return {&o.output, &o.quality, &o.audioOnly, &o.connections, &o.limitRate, &o.quiet, &o.json};
         case Command::Batch:
             return {&o.output, &o.connections, &o.limitRate, &o.quiet, &o.json};
         case Command::Convert:
@@ -153,7 +154,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     // the command, wherever the options stand.
     QCommandLineParser finder;
     finder.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    finder.addOptions({o.help, o.version, o.output, o.quality, o.connections, o.limitRate, o.quiet, o.json, o.print});
+    finder.addOptions({o.help, o.version, o.output, o.quality, o.audioOnly, o.connections, o.limitRate, o.quiet, o.json, o.print});
     const bool understood = finder.parse(arguments);
     const QStringList words = finder.positionalArguments();
     const CommandInfo* info = words.isEmpty() ? nullptr : findCommand(words.first());
@@ -204,6 +205,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
                                   parser.value(o.quality) + "'",
                               helpCommand);
         request.quality = height;
+    }
+    if (has(o.audioOnly)) {
+        if (request.quality) return usageError("--audio-only and --quality cannot go together", helpCommand);
+        request.audioOnly = true;
     }
     if (has(o.connections)) {
         bool ok = false;

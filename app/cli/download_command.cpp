@@ -183,6 +183,19 @@ std::optional<int> chooseButton(const std::vector<std::string>& List4, const Dow
     return std::nullopt;
 }
 
+// How the one download of a page ended, told the way the options ask.
+int finishDownload(Session& session, const std::string& address) {
+    session.view.finishLine();
+    if (!session.session.allSaved(1) || interrupted()) {
+        session.view.failed(address, interrupted()                 ? std::string("Stopped")
+                                     : !session.lastReason.empty() ? session.lastReason
+                                                                   : std::string("Not saved"));
+        return 1;
+    }
+    session.view.saved(address, session.session.savedFiles().back());
+    return 0;
+}
+
 }  // namespace
 
 std::optional<int> qualityButtonOf(int height) { return base::qualityIndexOfHeight(height); }
@@ -208,6 +221,13 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
         session.view.failed(address, session.lastReason.empty() ? "The page could not be read" : session.lastReason);
         return 1;
     }
+    if (options.audioOnly) {
+        if (!session.workflow.AudioDownload()) {
+            session.view.failed(address, "This page offers no sound apart from its video");
+            return 1;
+        }
+        return finishDownload(session, address);
+    }
     const auto button = chooseButton(List4, options);
     if (!button) {
         session.view.failed(address, (options.quality ? std::to_string(*options.quality) + " is not offered by this page"
@@ -216,15 +236,7 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
         return 1;
     }
     session.workflow.QualityDownload(*button);
-    session.view.finishLine();
-    if (!session.session.allSaved(1) || interrupted()) {
-        session.view.failed(address, interrupted()                 ? std::string("Stopped")
-                                     : !session.lastReason.empty() ? session.lastReason
-                                                                   : std::string("Not saved"));
-        return 1;
-    }
-    session.view.saved(address, session.session.savedFiles().back());
-    return 0;
+    return finishDownload(session, address);
 }
 
 int runBatch(const std::string& listFile, const DownloadOptions& options) {

@@ -31,6 +31,7 @@ int run(const CliRequest& request) {
         case Command::Batch: {
             zenvira::cli::DownloadOptions options;
             options.quality = request.quality;
+            options.audioOnly = request.audioOnly;
             options.output = request.output;
             options.connections = request.connections;
             options.limitRate = request.limitRate;

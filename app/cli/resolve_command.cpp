@@ -17,6 +17,11 @@ std::string streamJson(const resolve::Stream& stream) {
         .add("height", std::to_string(stream.height))
         .add("container", jsonString(stream.container))
         .add("kind", jsonString(resolve::kindName(stream.kind)))
+        .add("type", jsonString(resolve::typeName(stream.type)))
+        .add("codecs", jsonString(stream.codecs))
+        .add("bandwidth", std::to_string(stream.bandwidth))
+        .add("language", jsonString(stream.language))
+        .add("audio", jsonOptional(stream.audioAddress.empty() ? std::nullopt : std::optional(stream.audioAddress)))
         .str();
 }
 

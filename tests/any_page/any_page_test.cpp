@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/any_page/today_site.h"
+#include "tests/media/web_media.h"
 #include "tests/support/run_command.h"
 
 using namespace zenvira;
@@ -27,6 +28,7 @@ RunResult run(const std::string& command) { return test::runCommand(command); }
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
 struct Probe {
+    int videoStreams = 0, audioStreams = 0;
     int height = 0;
     double seconds = 0;
     bool decodes = false;
@@ -34,12 +36,14 @@ struct Probe {
 
 Probe probe(const std::string& path) {
     Probe p;
-    const auto info = run("ffprobe -v error -select_streams v:0 -show_entries stream=height:format=duration -of "
+    const auto info = run("ffprobe -v error -show_entries stream=codec_type,height:format=duration -of "
                           "default=nw=1 " + quoted(path));
     for (std::size_t at = 0; at < info.out.size();) {
         const auto end = info.out.find('\n', at);
         const std::string line = info.out.substr(at, end - at);
-        if (line.starts_with("height=")) p.height = std::stoi(line.substr(7));
+        if (line == "codec_type=video") ++p.videoStreams;
+        if (line == "codec_type=audio") ++p.audioStreams;
+        if (line.starts_with("height=") && p.height == 0 && line != "height=N/A") p.height = std::stoi(line.substr(7));
         if (line.starts_with("duration=")) p.seconds = std::stod(line.substr(9));
         at = end == std::string::npos ? info.out.size() : end + 1;
     }
@@ -90,7 +94,8 @@ TEST_F(AnyPage, ResolveReportsTheGenericResolverItsTitleButtonsAndStreams) {
         EXPECT_EQ(resolution["List1"], Json::array({"no", "no", "no", "no", "no"})) << page.name;
         for (const auto& stream : resolution["streams"]) {
             EXPECT_TRUE(stream["address"].get<std::string>().starts_with("http")) << page.name;
-            EXPECT_GT(stream["height"].get<int>(), 0) << page.name << " " << stream;
+            // Sound alone has no frame height.
+            if (stream["type"] != "audio") EXPECT_GT(stream["height"].get<int>(), 0) << page.name << " " << stream;
             EXPECT_FALSE(stream["container"].get<std::string>().empty()) << page.name;
         }
     }
@@ -98,6 +103,19 @@ TEST_F(AnyPage, ResolveReportsTheGenericResolverItsTitleButtonsAndStreams) {
     const Json ladder = Json::parse(cli("resolve " + quoted(testsite::kLadderAddress)).out);
     ASSERT_EQ(ladder["streams"].size(), 3u);
     for (const auto& stream : ladder["streams"]) EXPECT_EQ(stream["kind"], "hls");
+    // Video alone names the sound it is joined with; the sound is listed as a track of its own.
+    const Json apart = Json::parse(cli("resolve " + quoted(testsite::kSoundApartAddress)).out);
+    ASSERT_EQ(apart["streams"].size(), 3u) << apart;
+    for (int i : {0, 1}) {
+        EXPECT_EQ(apart["streams"][i]["type"], "video") << apart;
+        EXPECT_EQ(apart["streams"][i]["language"], "en") << apart;
+        EXPECT_EQ(apart["streams"][i]["audio"], "http://stream.example.com/hls-sound/audio/index.m3u8") << apart;
+        EXPECT_GT(apart["streams"][i]["bandwidth"].get<int>(), 0) << apart;
+    }
+    EXPECT_EQ(apart["streams"][2]["type"], "audio");
+    EXPECT_EQ(apart["streams"][2]["address"], "http://stream.example.com/hls-sound/audio/index.m3u8");
+    EXPECT_EQ(ladder["streams"][0]["type"], "muxed");
+    EXPECT_TRUE(ladder["streams"][0]["audio"].is_null());
 
     const auto none = cli("resolve " + quoted(testsite::kNoVideoAddress));
     ASSERT_EQ(none.status, 0) << none.out;
@@ -121,6 +139,19 @@ TEST_F(AnyPage, DownloadSavesTheBestStreamOfEachPageUnderItsTitle) {
         EXPECT_EQ(facts.height, page.bestHeight) << page.name;
         EXPECT_NEAR(facts.seconds, page.seconds, 0.5) << page.name;
         EXPECT_TRUE(facts.decodes) << page.name;
+        // One picture and its sound: never a silent video reported saved.
+        EXPECT_EQ(facts.videoStreams, 1) << page.name;
+        EXPECT_EQ(facts.audioStreams, 1) << page.name;
+        if (!page.videoSource.empty()) {
+            const QDir media(testsite::todayMediaFolder());
+            const QString saved = QString::fromStdString(file);
+            EXPECT_EQ(testmedia::packetHashes(saved, "v"),
+                      testmedia::packetHashes(media.filePath(QString::fromStdString(page.videoSource)), "v"))
+                << page.name;
+            EXPECT_EQ(testmedia::packetHashes(saved, "a"),
+                      testmedia::packetHashes(media.filePath(QString::fromStdString(page.soundSource)), "a"))
+                << page.name;
+        }
         // Nothing is left beside the file: no .part, no segments, no state.
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1) << page.name;
     }

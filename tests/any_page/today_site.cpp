@@ -45,14 +45,14 @@ std::string typeOf(const QString& name) {
     return "application/octet-stream";
 }
 
-// Every file of the ladder under /hls/, as a stream server would serve them.
-void serveLadder(site::FixtureSite& site, const QString& folder) {
-    const QDir root(folder + "/hls");
+// Every file of a ladder under /NAME/, as a stream server would serve them.
+void serveLadder(site::FixtureSite& site, const QString& folder, const std::string& name = "hls") {
+    const QDir root(folder + "/" + QString::fromStdString(name));
     for (const QString& sub : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         for (const QString& file : QDir(root.filePath(sub)).entryList(QDir::Files))
-            site.addFixed("/hls/" + sub.toStdString() + "/" + file.toStdString(),
+            site.addFixed("/" + name + "/" + sub.toStdString() + "/" + file.toStdString(),
                           document(readAll(root.filePath(sub + "/" + file)), typeOf(file)));
-    site.addFixed("/hls/master.m3u8", document(readAll(root.filePath("master.m3u8")), typeOf("master.m3u8")));
+    site.addFixed("/" + name + "/master.m3u8", document(readAll(root.filePath("master.m3u8")), typeOf("master.m3u8")));
 }
 
 }  // namespace
@@ -65,16 +65,18 @@ bool prepareTodayMedia(const QString& folder) {
     const int lock = ::open((folder + "/.lock").toLocal8Bit().constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     if (lock < 0) return false;
     ::flock(lock, LOCK_EX);
-    bool ok = QFile::exists(folder + "/.done");
+    bool ok = QFile::exists(folder + "/.done-2");
     if (!ok) {
         const QString hls = folder + "/hls";
         QDir(hls).removeRecursively();
+        QDir(folder + "/hls-sound").removeRecursively();
         ok = testmedia::makeWebClip(folder + "/harbour_720p.mp4", WebFormat::Mp4, 1280, 720, 2) &&
              testmedia::makeWebClip(folder + "/harbour-360.webm", WebFormat::WebM, 640, 360, 2) &&
              testmedia::makeWebClip(folder + "/low.mp4", WebFormat::Mp4, 320, 240, 2) &&
              testmedia::makeWebClip(folder + "/direct.mp4", WebFormat::Mp4, 854, 480, 2) &&
-             testmedia::makeHlsLadder(hls, {{{426, 240, true, false}, {640, 360, false, true}, {1280, 720, false, false}}, 6, 2});
-        if (ok) QFile(folder + "/.done").open(QIODevice::WriteOnly);
+             testmedia::makeHlsLadder(hls, {{{426, 240, true, false}, {640, 360, false, true}, {1280, 720, false, false}}, 6, 2}) &&
+             testmedia::makeHlsLadder(folder + "/hls-sound", {{{640, 360, true, false}, {1280, 720, true, false}}, 6, 2, true});
+        if (ok) QFile(folder + "/.done-2").open(QIODevice::WriteOnly);
     }
     ::flock(lock, LOCK_UN);
     ::close(lock);
@@ -89,6 +91,7 @@ void serveToday(site::FixtureSite& site, const QString& folder) {
     site.addMedia("/v/ld.mp4", fileStream(folder + "/harbour_720p.mp4", "video/mp4"));
     site.addMedia("/files/get/8f3a2c", fileStream(folder + "/direct.mp4", "video/mp4"));
     serveLadder(site, folder);
+    serveLadder(site, folder, "hls-sound");
     site.addFixed("/channel/live.m3u8", document("#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n/hls/720p/seg000.ts\n",
                                                  "application/vnd.apple.mpegurl"));
 
@@ -113,6 +116,8 @@ std::vector<PageCase> todayCases() {
         {"player script with HLS", "http://www.example.com/live/88", "Mountain Timelapse", {720, 360, 240}, 720, "mp4", 6},
         {"direct link", "http://files.example.com/files/get/8f3a2c", "8f3a2c", {480}, 480, "mp4", 2},
         {"HLS master link", kLadderAddress, "master", {720, 360, 240}, 720, "mp4", 6},
+        {"HLS master with its sound apart", kSoundApartAddress, "master", {720, 360}, 720, "mp4", 6,
+         "hls-sound/720p/index.m3u8", "hls-sound/audio/index.m3u8"},
     };
 }
 
