@@ -95,7 +95,9 @@ TEST_F(AnyPage, ResolveReportsTheGenericResolverItsTitleButtonsAndStreams) {
         for (const auto& stream : resolution["streams"]) {
             EXPECT_TRUE(stream["address"].get<std::string>().starts_with("http")) << page.name;
             // Sound alone has no frame height.
-            if (stream["type"] != "audio") EXPECT_GT(stream["height"].get<int>(), 0) << page.name << " " << stream;
+            if (stream["type"] != "audio") {
+                EXPECT_GT(stream["height"].get<int>(), 0) << page.name << " " << stream;
+            }
             EXPECT_FALSE(stream["container"].get<std::string>().empty()) << page.name;
         }
     }
@@ -155,6 +157,24 @@ TEST_F(AnyPage, DownloadSavesTheBestStreamOfEachPageUnderItsTitle) {
         // Nothing is left beside the file: no .part, no segments, no state.
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1) << page.name;
     }
+}
+
+// The sound alone, where a page serves it apart; a page whose sound is in its video says so.
+TEST_F(AnyPage, AudioOnlySavesTheSoundTrackAlone) {
+    QTemporaryDir folder;
+    const auto result =
+        cli("download " + quoted(testsite::kSoundApartAddress) + " --audio-only -o " + quoted(folder.path().toStdString()));
+    ASSERT_EQ(result.status, 0) << result.out;
+    const QString file = QDir(folder.path()).filePath("master.m4a");
+    const auto facts = probe(file.toStdString());
+    EXPECT_EQ(facts.videoStreams, 0) << result.out;
+    EXPECT_EQ(facts.audioStreams, 1) << result.out;
+    EXPECT_NEAR(facts.seconds, 6, 0.5);
+    EXPECT_EQ(testmedia::packetHashes(file, "a"),
+              testmedia::packetHashes(QDir(testsite::todayMediaFolder()).filePath("hls-sound/audio/index.m3u8"), "a"));
+    const auto none = cli("download " + quoted(testsite::kLadderAddress) + " --audio-only -o " + quoted(folder.path().toStdString()));
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.out.find("This page offers no sound apart from its video"), std::string::npos) << none.out;
 }
 
 TEST_F(AnyPage, QualityPicksOneVariantEncryptedOrFragmented) {

@@ -39,6 +39,10 @@ TEST(CliCommandLine, OptionsStandBeforeOrAfterTheOperandsInEveryForm) {
         EXPECT_TRUE(r.quiet);
         EXPECT_TRUE(r.json);
     }
+    const auto sound = parse({"download", address, "--audio-only"});
+    ASSERT_EQ(sound.action, Action::Run) << sound.text;
+    EXPECT_TRUE(sound.request.audioOnly);
+    EXPECT_FALSE(parse({"download", address}).request.audioOnly);
     const auto batch = parse({"batch", "-", "--connections", "2"});
     ASSERT_EQ(batch.action, Action::Run) << batch.text;
     EXPECT_EQ(batch.request.operands, std::vector<std::string>{"-"});
@@ -91,6 +95,8 @@ TEST(CliCommandLine, MistakesAreOneLineNamingWhatIsWrong) {
              {{"download", "x", "--limit-rate", "fast"}, "--limit-rate takes a rate"},
              {{"download", "x", "--limit-rate"}, "limit-rate"},
              {{"download", "x", "-o", ""}, "-o takes"},
+             {{"download", "x", "--audio-only", "--quality", "720"}, "--audio-only and --quality cannot go together"},
+             {{"batch", "-", "--audio-only"}, "audio-only"},
          }) {
         const auto parsed = parse(c.words);
         EXPECT_EQ(parsed.action, Action::UsageError) << c.says;
