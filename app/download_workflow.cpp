@@ -61,10 +61,12 @@ components::AddressRenewal renewalThrough(PageReader reader) {
 // What the job fetches for a stream the resolver found: its kind and container go with it,
 // and the sound it is joined with when that comes apart.
 std::vector<components::Track> tracksOf(const resolve::Stream& stream) {
-    const auto kind =
-        stream.kind == resolve::StreamKind::Hls ? components::TrackKind::Hls : components::TrackKind::Progressive;
-    std::vector<components::Track> tracks{{kind, stream.address, stream.container}};
-    if (!stream.audioAddress.empty()) tracks.push_back({kind, stream.audioAddress, stream.container});
+    const auto kind = stream.kind == resolve::StreamKind::Hls    ? components::TrackKind::Hls
+                      : stream.kind == resolve::StreamKind::Dash ? components::TrackKind::Dash
+                                                                 : components::TrackKind::Progressive;
+    std::vector<components::Track> tracks{{kind, stream.address, stream.container, stream.representation}};
+    if (!stream.audioAddress.empty())
+        tracks.push_back({kind, stream.audioAddress, stream.container, stream.audioRepresentation});
     return tracks;
 }
 

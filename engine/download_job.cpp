@@ -72,7 +72,7 @@ private:
     bool hasKeptBytes() const;
     std::optional<std::string> preparePart(bool discard, ByteRanges& kept, std::int64_t size);
     JobResult keepPart(const PhaseResult& result);
-    JobResult handOverPlaylist();
+    JobResult handOverPlaylist(bool manifest);
     JobResult completeFile(const std::string& warning, std::int64_t size);
     JobResult ended(JobOutcome outcome, std::string text = {});
     std::string cannotCreate(const std::string& reason) const { return "Cannot create the file " + path_ + ": " + reason; }
@@ -104,7 +104,7 @@ JobResult DownloadJob::run() {
         const bool fromNothing = carried.items().empty() && (!stateDecides || !hasKeptBytes());
         ProbeResult probe = probeResource(context_, address, fromNothing ? ProbeKind::WholeFile : ProbeKind::FirstByte);
         if (probe.status == PhaseStatus::Stopped) return ended(JobOutcome::Stopped);
-        if (probe.status == PhaseStatus::Complete && probe.playlist) return handOverPlaylist();
+        if (probe.status == PhaseStatus::Complete && probe.playlist) return handOverPlaylist(probe.manifest);
         PhaseResult result;
         ByteRanges done;
         std::int64_t size = probe.identity.size;
@@ -281,7 +281,7 @@ JobResult DownloadJob::refuse(const std::string& reason) {
 
 // A playlist is fetched by its segments under its own companions: the part claimed for it
 // goes, unless something was kept in it before.
-JobResult DownloadJob::handOverPlaylist() {
+JobResult DownloadJob::handOverPlaylist(bool manifest) {
     const bool empty = file_.size() == 0;
     file_.close();
     std::error_code code;
@@ -291,6 +291,7 @@ JobResult DownloadJob::handOverPlaylist() {
     }
     JobResult result = ended(JobOutcome::Failed);
     result.playlist = true;
+    result.manifest = manifest;
     return result;
 }
 
@@ -344,7 +345,9 @@ JobResult runDownloadJob(const JobSettings& settings, ProgressMeter& meter, Canc
 
 JobResult runAnyJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick) {
     if (isPlaylistAddress(settings.address)) return runHlsJob(settings, meter, stop, tick);
+    if (isManifestAddress(settings.address)) return runDashJob(settings, {}, meter, stop, tick);
     const JobResult result = runDownloadJob(settings, meter, stop, tick);
+    if (result.manifest) return runDashJob(settings, {}, meter, stop, tick);
     return result.playlist ? runHlsJob(settings, meter, stop, tick) : result;
 }
 
@@ -352,6 +355,15 @@ JobResult runAnyJob(const DownloadRequest& request, ProgressMeter& meter, Cancel
                     std::function<void()> tick) {
     if (request.tracks.empty()) return {JobOutcome::Failed, "No address was given for the download", {}};
     const Track& track = request.tracks.front();
+    if (track.kind == TrackKind::Dash) {
+        std::vector<std::string> representations;
+        for (const auto& each : request.tracks) {
+            if (each.kind != TrackKind::Dash || each.address != track.address)
+                return {JobOutcome::Failed, "Only tracks of one DASH manifest can be joined into one file", {}};
+            if (!each.representation.empty()) representations.push_back(each.representation);
+        }
+        return runDashJob(jobSettingsOf(request, track), representations, meter, stop, std::move(tick));
+    }
     if (request.tracks.size() > 1) {
         // Tracks of fragments are fetched together over one set of connections and joined.
         std::vector<std::string> companions;
@@ -365,10 +377,12 @@ JobResult runAnyJob(const DownloadRequest& request, ProgressMeter& meter, Cancel
     const JobSettings settings = jobSettingsOf(request, track);
     switch (track.kind) {
     case TrackKind::Hls: return runHlsJob(settings, meter, stop, tick);
+    case TrackKind::Dash: break;  // taken above
     case TrackKind::Progressive: {
         JobResult result = runDownloadJob(settings, meter, stop, tick);
         // The page said a file, the server sent a playlist: nothing was kept, and what the
         // server says is what the bytes are.
+        if (result.manifest) return runDashJob(settings, {}, meter, stop, tick);
         return result.playlist ? runHlsJob(settings, meter, stop, tick) : result;
     }
     case TrackKind::Unknown: break;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "media/dash/mpd_manifest.h"
 #include "media/hls/hls_playlist.h"
+#include "media/media_file/segment_join.h"
 #include "media/media_file/media_probe.h"
 #include "base/web_address/address_text.h"
 #include "resolve/generic/generic_page.h"
@@ -130,10 +132,48 @@ std::vector<Stream> playlistStreams(const std::string& address, const std::strin
     return streams;
 }
 
+// Every representation of a DASH manifest is a stream of its own: video, sound or both, told
+// apart by its representation; the sound of the main role first.
+std::vector<Stream> manifestStreams(const std::string& address, const std::string& text) {
+    const auto read = components::dash::readManifest(text, address);
+    if (!read.manifest) return {};
+    std::vector<Stream> videos, sounds;
+    for (const auto& representation : read.manifest->representations) {
+        using components::dash::TrackType;
+        if (representation.type == TrackType::Text) continue;
+        Stream stream = makeStream(address, representation.height, components::containerForCodecs({representation.codecs}),
+                                   StreamKind::Dash, representation.mimeType);
+        stream.codecs = representation.codecs;
+        stream.bandwidth = representation.bandwidth;
+        stream.language = representation.language;
+        stream.representation = representation.id;
+        if (representation.type == TrackType::Audio) {
+            stream.type = StreamType::Audio;
+            if (stream.container == "mp4") stream.container = "m4a";
+            sounds.insert(representation.isMain ? sounds.begin() : sounds.end(), std::move(stream));
+        } else {
+            stream.type = representation.type == TrackType::Video ? StreamType::Video : StreamType::Muxed;
+            videos.push_back(std::move(stream));
+        }
+    }
+    videos.insert(videos.end(), sounds.begin(), sounds.end());
+    return videos;
+}
+
+bool isManifest(const components::FetchResult& page) {
+    return components::dash::isManifestType(page.contentType) || components::dash::looksLikeManifest(page.text);
+}
+
 // Reads a playlist or a stream's first bytes to learn what the page did not say. A stream
 // that turns out to be a page (an embeddable player, say) or unreadable is dropped; once the
 // reads are spent, a stream stands as the page said it.
 std::vector<Stream> completeStream(const Stream& stream, ExtraReads& reads) {
+    if (stream.kind == StreamKind::Dash) {
+        const auto manifest = reads.read(stream.address);
+        if (!manifest) return {};  // nothing says what the manifest holds
+        if (!manifest->ok) return {};
+        return manifestStreams(manifest->finalAddress.empty() ? stream.address : manifest->finalAddress, manifest->text);
+    }
     if (stream.kind == StreamKind::Hls) {
         const auto list = reads.read(stream.address);
         if (!list) return {stream};
@@ -148,6 +188,8 @@ std::vector<Stream> completeStream(const Stream& stream, ExtraReads& reads) {
     if (components::hls::isPlaylistType(head->contentType) || components::hls::looksLikePlaylist(head->text))
         return playlistStreams(head->finalAddress.empty() ? stream.address : head->finalAddress, head->text,
                                stream.height, reads);
+    if (isManifest(*head))
+        return manifestStreams(head->finalAddress.empty() ? stream.address : head->finalAddress, head->text);
     if (!head->mediaPrefix && !isMediaMagic(head->text)) return {};
     Stream known = stream;
     const auto facts = components::probeMediaBytes(head->text);
@@ -162,7 +204,13 @@ Resolution directMedia(const std::string& address, const components::FetchResult
     result.resolver = "generic";
     result.videoTitle = dispositionName(page.contentDisposition);
     if (result.videoTitle.empty()) result.videoTitle = nameFromAddress(address);
-    if (components::hls::isPlaylistType(page.contentType) || components::hls::looksLikePlaylist(page.text)) {
+    if (isManifest(page)) {
+        result.streams = manifestStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text);
+        for (auto& stream : result.streams) stream.address = address;
+        // A manifest that cannot be downloaded (protected, live) stays one stream, so that the
+        // download says why.
+        if (result.streams.empty()) result.streams.push_back(makeStream(address, 0, "mp4", StreamKind::Dash));
+    } else if (components::hls::isPlaylistType(page.contentType) || components::hls::looksLikePlaylist(page.text)) {
         ExtraReads reads(fetch);
         result.streams = playlistStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text, 0, reads);
         // The address the user gave stands for a media playlist; variants keep their own.
@@ -228,7 +276,7 @@ std::string nameFromAddress(const std::string& address) {
 
 Resolution resolveGeneric(const std::string& address, const components::FetchResult& page, const Fetcher& fetch) {
     if (page.mediaPrefix || isMediaMagic(page.text) || components::hls::isPlaylistType(page.contentType) ||
-        components::hls::looksLikePlaylist(page.text))
+        components::hls::looksLikePlaylist(page.text) || isManifest(page))
         return directMedia(address, page, fetch);
     Resolution result;
     result.resolver = "generic";
@@ -239,7 +287,7 @@ Resolution resolveGeneric(const std::string& address, const components::FetchRes
     std::unordered_set<std::string> seen;
     for (const auto& stream : found.streams)
         for (auto& complete : completeStream(stream, reads))
-            if (seen.insert(complete.address).second) {
+            if (seen.insert(complete.address + "\n" + complete.representation).second) {
                 if (complete.container.empty()) complete.container = "mp4";
                 result.streams.push_back(std::move(complete));
             }

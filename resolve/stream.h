@@ -26,6 +26,9 @@ struct Stream {
     // The sound fetched with a video-only stream and joined with it (of the same kind); empty
     // when the stream has its own sound.
     std::string audioAddress;
+    // A DASH stream's representation in its manifest (`address`), and its sound's.
+    std::string representation;
+    std::string audioRepresentation;
 
     bool operator==(const Stream&) const = default;
 };

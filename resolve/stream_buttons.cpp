@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "media/media_file/segment_join.h"
 #include "resolve/generic/stream_height.h"
 
 namespace zenvira::resolve {
@@ -18,7 +19,12 @@ ButtonStreams streamsOnButtons(const std::vector<Stream>& streams) {
     const auto sound = bestAudio(streams);
     for (auto& slot : buttons)
         if (slot && slot->type == StreamType::Video && slot->audioAddress.empty() && sound && sound->kind == slot->kind)
+        {
             slot->audioAddress = sound->address;
+            slot->audioRepresentation = sound->representation;
+            // Joined, video and sound go where both their codecs fit.
+            if (slot->kind == StreamKind::Dash) slot->container = components::containerForCodecs({slot->codecs, sound->codecs});
+        }
     return buttons;
 }
 

@@ -19,6 +19,7 @@
 #include "engine/policy/fragment_total.h"
 #include "engine/transfer/rate_pacer.h"
 #include "engine/transfer/shown_text.h"
+#include "media/dash/mpd_manifest.h"
 #include "media/hls/hls_playlist.h"
 #include "media/media_file/segment_join.h"
 #include "platform/path_mapping.h"
@@ -71,6 +72,47 @@ std::string containerOfTarget(const std::string& path) {
     return "mp4";
 }
 
+// The first address of a piece of a manifest, and its range as a fetch asks for it.
+PieceRequest requestOf(const dash::Piece& piece) {
+    PieceRequest request{piece.addresses.empty() ? std::string() : piece.addresses.front(), std::nullopt};
+    if (piece.range) request.byteRange = std::make_pair(piece.range->first, piece.range->length());
+    return request;
+}
+
+bool isVisual(const dash::Representation& representation) {
+    return representation.type == dash::TrackType::Video || representation.type == dash::TrackType::Muxed;
+}
+
+// The representations asked for by id, in that order; with none asked for, the tallest video
+// (then the highest bandwidth) and, when it has no sound of its own, the best sound (the main
+// role's, then of the first language, the highest bandwidth).
+std::vector<const dash::Representation*> chooseRepresentations(const dash::Manifest& manifest,
+                                                               const std::vector<std::string>& ids) {
+    std::vector<const dash::Representation*> chosen;
+    if (!ids.empty()) {
+        for (const auto& id : ids) {
+            const auto found = std::find_if(manifest.representations.begin(), manifest.representations.end(),
+                                            [&](const dash::Representation& r) { return r.id == id; });
+            if (found == manifest.representations.end()) return {};
+            chosen.push_back(&*found);
+        }
+        return chosen;
+    }
+    const dash::Representation *video = nullptr, *sound = nullptr;
+    for (const auto& r : manifest.representations) {
+        if (isVisual(r) && (!video || r.height > video->height ||
+                            (r.height == video->height && r.bandwidth > video->bandwidth)))
+            video = &r;
+        if (r.type != dash::TrackType::Audio) continue;
+        if (!sound || (r.isMain && !sound->isMain) ||
+            (r.isMain == sound->isMain && r.language == sound->language && r.bandwidth > sound->bandwidth))
+            sound = &r;
+    }
+    if (video) chosen.push_back(video);
+    if (sound && (!video || video->type == dash::TrackType::Video)) chosen.push_back(sound);
+    return chosen;
+}
+
 bool isWebAddress(const std::string& address) {
     const std::string lower = text::lowerAscii(address.substr(0, 8));
     return lower.starts_with("http://") || lower.starts_with("https://");
@@ -105,6 +147,12 @@ public:
         : settings_(settings), meter_(meter), stop_(stop), tick_(std::move(tick)), address_(settings.address),
           companions_(std::move(companions)),
           pacer_(settings.maxBytesPerSecond > 0 ? std::make_unique<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr) {}
+
+    // Reads the address as a DASH manifest, of which these representations are fetched.
+    void readManifest(std::vector<std::string> representations) {
+        dash_ = true;
+        representations_ = std::move(representations);
+    }
 
     JobResult run() {
         meter_.start(ProgressMeter::Clock::now());
@@ -278,15 +326,25 @@ private:
 
     // Read on the job's own loop, so Stop ends it at once; the answer's validators are kept.
     std::optional<hls::Playlist> fetchPlaylist(const std::string& address, std::string& error) {
+        std::string text;
+        PieceHead head;
+        if (!fetchText({address, std::nullopt}, "playlist", text, head, error)) return std::nullopt;
+        trusted_ = {settings_.address, head.etag, head.lastModified, digestOf(text)};
+        auto parsed = hls::parsePlaylist(text, head.finalAddress.empty() ? address : head.finalAddress);
+        if (!parsed.playlist) error = parsed.error;
+        return parsed.playlist;
+    }
+
+    // A playlist, a manifest or an index, whole into memory on the job's loop.
+    bool fetchText(const PieceRequest& request, const std::string& what, std::string& text, PieceHead& head,
+                   std::string& error, bool media = false) {
         SegmentFetchSettings fetchSettings = readSettings();
         fetchSettings.connections = 1;
         fetchSettings.maxPieceBytes = kLongestPlaylist;
-        fetchSettings.mediaOnly = false;
-        fetchSettings.pieceName = "The playlist";
-        std::string text;
-        PieceHead head;
+        fetchSettings.mediaOnly = media;
+        fetchSettings.pieceName = "The " + what;
         const auto result = fetchPieces(
-            {{address, std::nullopt}}, {0}, fetchSettings, stop_,
+            {request}, {0}, fetchSettings, stop_,
             [&](std::size_t, std::string&& body, const PieceHead& answer) {
                 text = std::move(body);
                 head = answer;
@@ -295,14 +353,88 @@ private:
             [](std::int64_t) {}, [](int) {}, tick_);
         if (result.status != SegmentFetchStatus::Complete) {
             error = result.status == SegmentFetchStatus::Stopped ? std::string()
-                                                                 : "Could not read the playlist: " + result.error;
+                                                                 : "Could not read the " + what + ": " + result.error;
             playlistExpired_ = result.expired;
+            return false;
+        }
+        return true;
+    }
+
+    // A DASH manifest: the representations asked for (else the best video and the best sound
+    // for it), each as a list of fragments; the first is the main track, the rest are joined.
+    std::optional<hls::Playlist> readManifestTracks(std::string& error) {
+        std::string text;
+        PieceHead head;
+        if (!fetchText({address_, std::nullopt}, "manifest", text, head, error)) return std::nullopt;
+        const auto read = dash::readManifest(text, head.finalAddress.empty() ? address_ : head.finalAddress);
+        if (!read.manifest) {
+            error = read.error;
             return std::nullopt;
         }
-        trusted_ = {settings_.address, head.etag, head.lastModified, digestOf(text)};
-        auto parsed = hls::parsePlaylist(text, head.finalAddress.empty() ? address : head.finalAddress);
-        if (!parsed.playlist) error = parsed.error;
-        return parsed.playlist;
+        const auto chosen = chooseRepresentations(*read.manifest, representations_);
+        if (chosen.empty()) {
+            error = representations_.empty() ? "The manifest offers no video or sound"
+                                             : "The manifest no longer offers the track asked for";
+            return std::nullopt;
+        }
+        std::string digest = digestOf(text);
+        bandwidth_ = 0;
+        std::vector<hls::Playlist> lists;
+        for (const auto* representation : chosen) {
+            auto list = fragmentsOf(*representation, error);
+            if (!list) return std::nullopt;
+            lists.push_back(std::move(*list));
+            digest += " " + representation->id;  // another track chosen is another download
+            bandwidth_ += representation->bandwidth;
+        }
+        trusted_ = {settings_.address, head.etag, head.lastModified, digest};
+        companionLists_.assign(lists.begin() + 1, lists.end());
+        return lists.front();
+    }
+
+    // A representation's fragments as a list like a media playlist's. A SegmentBase file's
+    // index is read first, so its fragments come as ranges over many connections.
+    std::optional<hls::Playlist> fragmentsOf(const dash::Representation& representation, std::string& error) {
+        std::vector<dash::Fragment> fragments = representation.fragments;
+        if (fragments.empty() && representation.indexToRead) {
+            const dash::Piece& index = *representation.indexToRead;
+            std::string bytes;
+            PieceHead head;
+            if (!fetchText(requestOf(index), "index of a track", bytes, head, error, true)) return std::nullopt;
+            auto cut = dash::fragmentsFromIndex(representation, bytes);
+            if (!cut.error.empty()) {
+                error = cut.error;
+                return std::nullopt;
+            }
+            fragments = std::move(cut.fragments);
+        }
+        hls::Playlist list;
+        list.ended = true;
+        const dash::Piece* init = nullptr;
+        for (const auto& piece : representation.initialisations)
+            if (!piece.addresses.empty()) {
+                if (init && !(piece == *init)) {
+                    error = "The manifest's periods start a track anew, which cannot be joined into one file";
+                    return std::nullopt;
+                }
+                init = &piece;
+            }
+        std::uint64_t sequence = 0;
+        for (const auto& fragment : fragments) {
+            hls::Segment segment;
+            const PieceRequest request = requestOf(fragment.piece);
+            segment.address = request.address;
+            segment.byteRange = request.byteRange;
+            segment.seconds = fragment.seconds;
+            segment.sequence = sequence++;
+            if (init) {
+                const PieceRequest initRequest = requestOf(*init);
+                segment.initAddress = initRequest.address;
+                segment.initRange = initRequest.byteRange;
+            }
+            list.segments.push_back(std::move(segment));
+        }
+        return list;
     }
 
     // A master playlist stands for its best variant; the media playlist's validators are trusted.
@@ -310,7 +442,7 @@ private:
     std::optional<hls::Playlist> readMediaPlaylist(std::string& error) {
         companionLists_.clear();
         auto playlist = readMainPlaylist(error);
-        if (!playlist) return playlist;
+        if (!playlist || dash_) return playlist;
         const TrustedPlaylist main = trusted_;
         std::string digests = main.digest;
         for (const auto& address : trackAddresses_) {
@@ -334,6 +466,10 @@ private:
     }
 
     std::optional<hls::Playlist> readMainPlaylist(std::string& error) {
+        if (dash_) {
+            trackAddresses_.clear();
+            return readManifestTracks(error);
+        }
         trackAddresses_ = companions_;
         auto playlist = fetchPlaylist(address_, error);
         if (!playlist || !playlist->master) return playlist;
@@ -594,6 +730,8 @@ private:
     std::function<void()> tick_;
     std::string address_;  // the playlist's, renewed when it expires
     std::vector<std::string> companions_;  // the tracks the request joins with it
+    bool dash_ = false;                    // the address is a DASH manifest
+    std::vector<std::string> representations_;  // ... and these of its representations are fetched
     std::vector<std::string> trackAddresses_;  // ... or that the master playlist names for its variant
     std::vector<hls::Playlist> companionLists_;
     std::int64_t bandwidth_ = 0;  // bits a second of the variant, 0 when not known
@@ -623,8 +761,17 @@ bool isPlaylistAddress(const std::string& address) {
     return ext == "m3u8" || ext == "m3u";
 }
 
+bool isManifestAddress(const std::string& address) { return addressExtension(address) == "mpd"; }
+
 JobResult runHlsJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick) {
     return HlsJob(settings, {}, meter, stop, std::move(tick)).run();
+}
+
+JobResult runDashJob(const JobSettings& settings, const std::vector<std::string>& representations, ProgressMeter& meter,
+                      CancelToken& stop, std::function<void()> tick) {
+    HlsJob job(settings, {}, meter, stop, std::move(tick));
+    job.readManifest(representations);
+    return job.run();
 }
 
 JobResult runHlsTracksJob(const JobSettings& settings, const std::vector<std::string>& companions, ProgressMeter& meter,

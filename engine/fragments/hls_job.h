@@ -19,12 +19,22 @@ namespace zenvira::components {
 // True for an address whose path ends in ".m3u8" (or ".m3u").
 bool isPlaylistAddress(const std::string& address);
 
+// True for an address whose path ends in ".mpd" (a DASH manifest).
+bool isManifestAddress(const std::string& address);
+
 JobResult runHlsJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick);
 
 // The playlist of `settings` with the tracks to be joined with it (its sound, a playlist of
 // its own): every track's segments come over the same connections, recorded in one journal,
 // and are joined into the container the target's name says ("mp4", "webm", "mkv").
 // A master playlist's variant whose sound is a rendition of its own gets it the same way.
+// A DASH manifest at `settings.address`: the representations of these ids (the first the
+// main track; none given: the best video and its sound) fetched and joined as the tracks of
+// runHlsTracksJob, under the same names, journal, resume and stop. A live or protected
+// manifest is refused with its sentence.
+JobResult runDashJob(const JobSettings& settings, const std::vector<std::string>& representations, ProgressMeter& meter,
+                     CancelToken& stop, std::function<void()> tick);
+
 JobResult runHlsTracksJob(const JobSettings& settings, const std::vector<std::string>& companions, ProgressMeter& meter,
                           CancelToken& stop, std::function<void()> tick);
 

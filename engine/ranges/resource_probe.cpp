@@ -2,6 +2,7 @@
 
 #include "engine/transfer/http_transfer.h"
 #include "engine/transfer/parked_transfer.h"
+#include "media/dash/mpd_manifest.h"
 #include "media/hls/hls_playlist.h"
 
 #include <algorithm>
@@ -85,7 +86,8 @@ ProbeResult readAnswer(const ResponseHead& head) {
         result.identity.size = -1;
     }
     result.status = PhaseStatus::Complete;
-    result.playlist = hls::isPlaylistType(head.contentType);
+    result.manifest = dash::isManifestType(head.contentType);
+    result.playlist = hls::isPlaylistType(head.contentType) || result.manifest;
     result.identity.etag = head.etag;
     result.identity.lastModified = head.lastModified;
     return result;

@@ -21,7 +21,8 @@ struct ProbeResult {
     ResourceIdentity identity;
     bool ranges = false;      // size known and parts are sent: parallel, resumable ranges
     bool expired = false;     // failed with 403 or 410: the address may be renewed
-    bool playlist = false;    // the server says it is an HLS playlist, whatever the address
+    bool playlist = false;    // the server says it is an HLS playlist or a DASH manifest, whatever the address
+    bool manifest = false;    // ... a DASH manifest
     // The answer of a whole-file probe, paused at its first body byte and still on the
     // loop: bytes 0 onwards, a part (206) or the whole file (200). Leaving it unused removes
     // it from the loop.

@@ -17,6 +17,7 @@ class CancelToken;
 enum class TrackKind {
     Progressive,  // one file, fetched in byte ranges
     Hls,          // an HLS media playlist, fetched by its segments and joined
+    Dash,         // a representation of a DASH manifest, fetched by its fragments and joined
     Unknown,      // an address given without a resolution: its server's answer decides
 };
 
@@ -24,6 +25,7 @@ struct Track {
     TrackKind kind = TrackKind::Unknown;
     std::string address;
     std::string container;  // the extension it is saved as ("flv", "mp4", "webm"), empty when unknown
+    std::string representation;  // Dash: the manifest's id of the representation; empty: the job picks
 };
 
 // Where a download's file goes.
@@ -97,7 +99,8 @@ struct JobResult {
     JobOutcome outcome = JobOutcome::Failed;
     std::string text;  // why it failed, or the warning
     std::string path;  // where the file is (or would be): "NAME (2).flv" when NAME.flv was another's
-    bool playlist = false;  // the address is an HLS playlist: nothing was fetched or kept
+    bool playlist = false;  // the address is an HLS playlist or a DASH manifest: nothing was fetched or kept
+    bool manifest = false;  // ... a DASH manifest
 };
 
 }  // namespace zenvira::components

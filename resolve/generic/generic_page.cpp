@@ -62,8 +62,8 @@ public:
         Stream stream;
         stream.address = address;
         stream.height = height > 0 ? height : heightFromAddress(address);
-        stream.kind = container == "hls" ? StreamKind::Hls : StreamKind::Progressive;
-        stream.container = container == "hls" ? "mp4" : container;
+        stream.kind = container == "hls" ? StreamKind::Hls : container == "dash" ? StreamKind::Dash : StreamKind::Progressive;
+        stream.container = container == "hls" || container == "dash" ? "mp4" : container;
         stream.mimeType = std::string(mimeType);
         if (const auto known = places_.find(address); known != places_.end()) {
             Stream& first = streams_[known->second];
@@ -208,12 +208,14 @@ std::string baseOf(const HtmlDocument& doc, const std::string& pageAddress) {
 std::string containerOf(std::string_view mimeType, std::string_view address) {
     const std::string type = lowerText(mimeType.substr(0, mimeType.find(';')));
     if (type.find("mpegurl") != std::string::npos) return "hls";
+    if (type == "application/dash+xml") return "dash";
     if (type == "video/mp4" || type == "video/quicktime" || type == "video/x-m4v") return "mp4";
     if (type == "video/webm") return "webm";
     if (type == "video/x-flv" || type == "video/flv") return "flv";
     if (type == "video/x-matroska" || type == "video/matroska") return "mkv";
     const std::string ext = components::addressExtension(address);
     if (ext == "m3u8" || ext == "m3u") return "hls";
+    if (ext == "mpd") return "dash";
     if (ext == "mp4" || ext == "m4v" || ext == "mov") return "mp4";
     if (ext == "webm" || ext == "flv" || ext == "mkv") return ext;
     return {};
@@ -230,6 +232,7 @@ GenericPage readGenericPage(std::string_view pageText, const std::string& pageAd
     readJsonLd(doc, streams, jsonName);
     readMetaTags(doc, streams, tags);
     for (const auto& address : excerpt.playlistAddresses) streams.add(address, 0, "application/vnd.apple.mpegurl");
+    for (const auto& address : excerpt.manifestAddresses) streams.add(address, 0, "application/dash+xml");
     page.streams = streams.take();
     page.title = tags.ogTitle;
     if (page.title.empty()) page.title = jsonName;

@@ -65,16 +65,17 @@ bool isQuote(char c) { return c == '"' || c == '\'' || c == '`'; }
 // Characters that cannot stand in an address written in a page.
 bool breaksAddress(char c) { return c == '<' || c == '>' || c == '\n' || c == '\r' || c == ' ' || c == '\t'; }
 
-// Every quoted text that holds ".m3u8": from the quote before it to the same quote after.
-void findPlaylistAddresses(std::string_view page, std::vector<std::string>& out) {
+// Every quoted text that holds `mark` (".m3u8", ".mpd"): from the quote before it to the same
+// quote after.
+void findQuotedAddresses(std::string_view page, std::string_view mark, std::vector<std::string>& out) {
     constexpr std::size_t kLongest = 4096;
-    for (std::size_t hit = page.find(".m3u8"); hit != std::string_view::npos; hit = page.find(".m3u8", hit + 5)) {
+    for (std::size_t hit = page.find(mark); hit != std::string_view::npos; hit = page.find(mark, hit + mark.size())) {
         std::size_t open = hit;
         const std::size_t limit = hit > kLongest ? hit - kLongest : 0;
         while (open > limit && !isQuote(page[open - 1]) && !breaksAddress(page[open - 1])) --open;
         if (open == 0 || !isQuote(page[open - 1])) continue;
         const char quote = page[open - 1];
-        std::size_t close = hit + 5;
+        std::size_t close = hit + mark.size();
         while (close < page.size() && close - open < kLongest && page[close] != quote && !breaksAddress(page[close]))
             ++close;
         if (close >= page.size() || page[close] != quote) continue;
@@ -119,7 +120,8 @@ PageExcerpt excerptPage(std::string_view page) {
         }
     }
     excerpt.html = "<!DOCTYPE html><html><head>" + head + "</head><body>" + body + "</body></html>";
-    findPlaylistAddresses(page, excerpt.playlistAddresses);
+    findQuotedAddresses(page, ".m3u8", excerpt.playlistAddresses);
+    findQuotedAddresses(page, ".mpd", excerpt.manifestAddresses);
     return excerpt;
 }
 

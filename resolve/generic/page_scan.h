@@ -15,6 +15,7 @@ struct PageExcerpt {
     std::string html;
     // Quoted addresses that name an HLS playlist, as written (not yet decoded).
     std::vector<std::string> playlistAddresses;
+    std::vector<std::string> manifestAddresses;  // quoted ".mpd" addresses (DASH manifests)
 };
 
 PageExcerpt excerptPage(std::string_view page);

@@ -177,6 +177,16 @@ TEST_F(AnyPage, AudioOnlySavesTheSoundTrackAlone) {
     EXPECT_NE(none.out.find("This page offers no sound apart from its video"), std::string::npos) << none.out;
 }
 
+// A protected manifest is refused with its reason, and leaves nothing behind.
+TEST_F(AnyPage, AProtectedManifestIsRefusedAndLeavesNothing) {
+    QTemporaryDir folder;
+    const auto result =
+        cli("download " + quoted(testsite::kProtectedDashAddress) + " -o " + quoted(folder.path().toStdString()));
+    EXPECT_EQ(result.status, 1) << result.out;
+    EXPECT_NE(result.out.find("ncrypt"), std::string::npos) << result.out;
+    EXPECT_TRUE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+}
+
 TEST_F(AnyPage, QualityPicksOneVariantEncryptedOrFragmented) {
     struct Pick {
         int quality;

@@ -40,6 +40,7 @@ site::FixedResponse document(std::string body, std::string type = "text/html; ch
 
 std::string typeOf(const QString& name) {
     if (name.endsWith(".m3u8")) return "application/vnd.apple.mpegurl";
+    if (name.endsWith(".mpd")) return "application/dash+xml";
     if (name.endsWith(".ts")) return "video/mp2t";
     if (name.endsWith(".m4s") || name.endsWith(".mp4")) return "video/mp4";
     return "application/octet-stream";
@@ -55,6 +56,22 @@ void serveLadder(site::FixtureSite& site, const QString& folder, const std::stri
     site.addFixed("/" + name + "/master.m3u8", document(readAll(root.filePath("master.m3u8")), typeOf("master.m3u8")));
 }
 
+// Every file of a DASH presentation under /NAME/.
+void serveFlat(site::FixtureSite& site, const QString& folder, const std::string& name) {
+    const QDir root(folder + "/" + QString::fromStdString(name));
+    for (const QString& file : root.entryList({"*.mpd", "*.m4s"}, QDir::Files))
+        site.addFixed("/" + name + "/" + file.toStdString(), document(readAll(root.filePath(file)), typeOf(file)));
+}
+
+// A manifest that names a protection scheme: its fragments cannot be read without a licence.
+constexpr const char* kProtectedManifest =
+    "<?xml version=\"1.0\"?>\n<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" type=\"static\" "
+    "mediaPresentationDuration=\"PT6S\"><Period><AdaptationSet mimeType=\"video/mp4\">"
+    "<ContentProtection schemeIdUri=\"urn:mpeg:dash:mp4protection:2011\" value=\"cenc\"/>"
+    "<Representation id=\"v\" bandwidth=\"300000\" width=\"1280\" height=\"720\" codecs=\"avc1.64001f\">"
+    "<SegmentTemplate initialization=\"init.m4s\" media=\"$Number$.m4s\" duration=\"2\"/></Representation>"
+    "</AdaptationSet></Period></MPD>\n";
+
 }  // namespace
 
 QString todayMediaFolder() { return QStringLiteral(ZENVIRA_TODAY_MEDIA); }
@@ -65,7 +82,7 @@ bool prepareTodayMedia(const QString& folder) {
     const int lock = ::open((folder + "/.lock").toLocal8Bit().constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     if (lock < 0) return false;
     ::flock(lock, LOCK_EX);
-    bool ok = QFile::exists(folder + "/.done-2");
+    bool ok = QFile::exists(folder + "/.done-3");
     if (!ok) {
         const QString hls = folder + "/hls";
         QDir(hls).removeRecursively();
@@ -76,7 +93,13 @@ bool prepareTodayMedia(const QString& folder) {
              testmedia::makeWebClip(folder + "/direct.mp4", WebFormat::Mp4, 854, 480, 2) &&
              testmedia::makeHlsLadder(hls, {{{426, 240, true, false}, {640, 360, false, true}, {1280, 720, false, false}}, 6, 2}) &&
              testmedia::makeHlsLadder(folder + "/hls-sound", {{{640, 360, true, false}, {1280, 720, true, false}}, 6, 2, true});
-        if (ok) QFile(folder + "/.done-2").open(QIODevice::WriteOnly);
+        using testmedia::DashShape;
+        for (const auto& [name, shape] : {std::pair{"dash-timeline", DashShape::Timeline},
+                                          std::pair{"dash-template", DashShape::Template}, std::pair{"dash-list", DashShape::List}})
+            ok = ok && testmedia::makeDashSet(folder + "/" + name, shape, {720, 360}, 6) &&
+                 !testmedia::dashTrackFile(folder + "/" + name, 0).isEmpty() &&
+                 !testmedia::dashTrackFile(folder + "/" + name, 2).isEmpty();
+        if (ok) QFile(folder + "/.done-3").open(QIODevice::WriteOnly);
     }
     ::flock(lock, LOCK_UN);
     ::close(lock);
@@ -92,6 +115,11 @@ void serveToday(site::FixtureSite& site, const QString& folder) {
     site.addMedia("/files/get/8f3a2c", fileStream(folder + "/direct.mp4", "video/mp4"));
     serveLadder(site, folder);
     serveLadder(site, folder, "hls-sound");
+    for (const char* name : {"dash-timeline", "dash-template", "dash-list"}) serveFlat(site, folder, name);
+    site.addFixed("/dash-protected/manifest.mpd", document(kProtectedManifest, "application/dash+xml"));
+    site.addFixed("/shows/dash-evening",
+                  document(site::videoSourcesPage("Evening Show", {{"/dash-template/manifest.mpd", "application/dash+xml", "", ""}})));
+    site.addFixed("/embed/dash-player", document(site::playerScriptPage("Player of DASH", "http://www.example.com/dash-list/manifest.mpd")));
     site.addFixed("/channel/live.m3u8", document("#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n/hls/720p/seg000.ts\n",
                                                  "application/vnd.apple.mpegurl"));
 
@@ -118,6 +146,12 @@ std::vector<PageCase> todayCases() {
         {"HLS master link", kLadderAddress, "master", {720, 360, 240}, 720, "mp4", 6},
         {"HLS master with its sound apart", kSoundApartAddress, "master", {720, 360}, 720, "mp4", 6,
          "hls-sound/720p/index.m3u8", "hls-sound/audio/index.m3u8"},
+        {"DASH manifest link", kDashAddress, "manifest", {720, 360}, 720, "mp4", 6, "dash-timeline/track-0.mp4",
+         "dash-timeline/track-2.mp4"},
+        {"DASH video source", "http://www.example.com/shows/dash-evening", "Evening Show", {720, 360}, 720, "mp4", 6,
+         "dash-template/track-0.mp4", "dash-template/track-2.mp4"},
+        {"DASH in a player script", "http://www.example.com/embed/dash-player", "Player of DASH", {720, 360}, 720, "mp4", 6,
+         "dash-list/track-0.mp4", "dash-list/track-2.mp4"},
     };
 }
 

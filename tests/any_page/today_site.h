@@ -36,6 +36,8 @@ std::vector<PageCase> todayCases();
 inline const std::string kNoVideoAddress = "http://www.example.org/blog/no-video-here";
 inline const std::string kLiveAddress = "http://live.example.com/channel/live.m3u8";
 inline const std::string kLadderAddress = "http://stream.example.com/hls/master.m3u8";
+inline const std::string kDashAddress = "http://dash.example.com/dash-timeline/manifest.mpd";
+inline const std::string kProtectedDashAddress = "http://dash.example.com/dash-protected/manifest.mpd";
 inline const std::string kSoundApartAddress = "http://stream.example.com/hls-sound/master.m3u8";
 
 // The build's media folder for these tests.

@@ -96,6 +96,40 @@ bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
     return writeText(folder + "/master.m3u8", master);
 }
 
+bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>& heights, double seconds) {
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    QStringList args{"-f", "lavfi", "-i", QStringLiteral("testsrc=size=1280x720:rate=25"), "-f", "lavfi", "-i",
+                     "sine=frequency=440:sample_rate=48000", "-t", QString::number(seconds)};
+    QString videoStreams;
+    for (std::size_t i = 0; i < heights.size(); ++i) {
+        const QString k = QString::number(i);
+        args << "-map" << "0:v" << "-s:v:" + k << QStringLiteral("%1x%2").arg(heights[i] * 16 / 9 / 2 * 2).arg(heights[i]);
+        videoStreams += (i ? "," : "") + k;
+    }
+    args << "-map" << "1:a" << h264(2) << "-f" << "dash" << "-seg_duration" << "2"
+         << "-use_template" << (shape == DashShape::List ? "0" : "1") << "-use_timeline"
+         << (shape == DashShape::Timeline ? "1" : "0") << "-adaptation_sets"
+         << "id=0,streams=" + videoStreams + " id=1,streams=" + QString::number(heights.size())
+         << folder + "/manifest.mpd";
+    return runFfmpeg(args);
+}
+
+QString dashTrackFile(const QString& folder, int representation) {
+    const QString path = folder + QStringLiteral("/track-%1.mp4").arg(representation);
+    if (QFile::exists(path)) return path;
+    const QDir dir(folder);
+    QByteArray bytes;
+    QStringList names{QStringLiteral("init-stream%1.m4s").arg(representation)};
+    names += dir.entryList({QStringLiteral("chunk-stream%1-*.m4s").arg(representation)}, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        QFile piece(dir.filePath(name));
+        if (!piece.open(QIODevice::ReadOnly)) return {};
+        bytes += piece.readAll();
+    }
+    return writeText(path, bytes) ? path : QString();
+}
+
 bool makeTrackFile(const QString& path, TrackMedia media, int height, double seconds) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QString time = QString::number(seconds);

@@ -32,6 +32,15 @@ struct HlsLadderSpec {
 // segments). False when ffmpeg is missing or fails.
 bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder);
 
+// A DASH presentation made by ffmpeg's own dash muxer: `folder`/manifest.mpd with a video
+// representation per height (H.264) and one of sound (AAC), in 2-second fragments.
+enum class DashShape { Template, Timeline, List };
+bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>& heights, double seconds);
+
+// The file that the given representation's initialisation and fragments make read back to
+// back, as a player reads them: written once beside them as "track-ID.mp4".
+QString dashTrackFile(const QString& folder, int representation);
+
 // A track alone, as a site serving video and sound apart keeps it: H.264 video without
 // sound, or AAC sound alone (in MP4), or VP9 / Opus alone (in WebM).
 enum class TrackMedia { H264Video, AacAudio, Vp9Video, OpusAudio };
