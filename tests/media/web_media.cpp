@@ -96,7 +96,8 @@ bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
     return writeText(folder + "/master.m3u8", master);
 }
 
-bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>& heights, double seconds) {
+bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>& heights, double seconds,
+                 double segmentSeconds) {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
     QStringList args{"-f", "lavfi", "-i", QStringLiteral("testsrc=size=1280x720:rate=25"), "-f", "lavfi", "-i",
@@ -107,7 +108,7 @@ bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>&
         args << "-map" << "0:v" << "-s:v:" + k << QStringLiteral("%1x%2").arg(heights[i] * 16 / 9 / 2 * 2).arg(heights[i]);
         videoStreams += (i ? "," : "") + k;
     }
-    args << "-map" << "1:a" << h264(2) << "-f" << "dash" << "-seg_duration" << "2"
+    args << "-map" << "1:a" << h264(segmentSeconds) << "-f" << "dash" << "-seg_duration" << QString::number(segmentSeconds)
          << "-use_template" << (shape == DashShape::List ? "0" : "1") << "-use_timeline"
          << (shape == DashShape::Timeline ? "1" : "0") << "-adaptation_sets"
          << "id=0,streams=" + videoStreams + " id=1,streams=" + QString::number(heights.size())

@@ -33,9 +33,10 @@ struct HlsLadderSpec {
 bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder);
 
 // A DASH presentation made by ffmpeg's own dash muxer: `folder`/manifest.mpd with a video
-// representation per height (H.264) and one of sound (AAC), in 2-second fragments.
+// representation per height (H.264) and one of sound (AAC), in fragments of `segmentSeconds`.
 enum class DashShape { Template, Timeline, List };
-bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>& heights, double seconds);
+bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>& heights, double seconds,
+                 double segmentSeconds = 2);
 
 // The file that the given representation's initialisation and fragments make read back to
 // back, as a player reads them: written once beside them as "track-ID.mp4".
