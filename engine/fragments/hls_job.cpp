@@ -74,7 +74,8 @@ std::string containerOfTarget(const std::string& path) {
 
 // The first address of a piece of a manifest, and its range as a fetch asks for it.
 PieceRequest requestOf(const dash::Piece& piece) {
-    PieceRequest request{piece.addresses.empty() ? std::string() : piece.addresses.front(), std::nullopt};
+    PieceRequest request{piece.addresses.empty() ? std::string() : piece.addresses.front(), std::nullopt, {}};
+    if (piece.addresses.size() > 1) request.fallbacks.assign(piece.addresses.begin() + 1, piece.addresses.end());
     if (piece.range) request.byteRange = std::make_pair(piece.range->first, piece.range->length());
     return request;
 }
@@ -328,7 +329,7 @@ private:
     std::optional<hls::Playlist> fetchPlaylist(const std::string& address, std::string& error) {
         std::string text;
         PieceHead head;
-        if (!fetchText({address, std::nullopt}, "playlist", text, head, error)) return std::nullopt;
+        if (!fetchText({address, std::nullopt, {}}, "playlist", text, head, error)) return std::nullopt;
         trusted_ = {settings_.address, head.etag, head.lastModified, digestOf(text)};
         auto parsed = hls::parsePlaylist(text, head.finalAddress.empty() ? address : head.finalAddress);
         if (!parsed.playlist) error = parsed.error;
@@ -365,7 +366,7 @@ private:
     std::optional<hls::Playlist> readManifestTracks(std::string& error) {
         std::string text;
         PieceHead head;
-        if (!fetchText({address_, std::nullopt}, "manifest", text, head, error)) return std::nullopt;
+        if (!fetchText({address_, std::nullopt, {}}, "manifest", text, head, error)) return std::nullopt;
         const auto read = dash::readManifest(text, head.finalAddress.empty() ? address_ : head.finalAddress);
         if (!read.manifest) {
             error = read.error;
@@ -425,12 +426,14 @@ private:
             const PieceRequest request = requestOf(fragment.piece);
             segment.address = request.address;
             segment.byteRange = request.byteRange;
+            segment.fallbacks = request.fallbacks;
             segment.seconds = fragment.seconds;
             segment.sequence = sequence++;
             if (init) {
                 const PieceRequest initRequest = requestOf(*init);
                 segment.initAddress = initRequest.address;
                 segment.initRange = initRequest.byteRange;
+                segment.initFallbacks = initRequest.fallbacks;
             }
             list.segments.push_back(std::move(segment));
         }
@@ -517,13 +520,13 @@ private:
     void addTrackPieces(const hls::Playlist& playlist) {
         const auto& first = playlist.segments.front();
         if (!first.initAddress.empty()) {
-            requests_.push_back({first.initAddress, first.initRange});
+            requests_.push_back({first.initAddress, first.initRange, first.initFallbacks});
             segments_.emplace_back();
             pieceSeconds_.push_back(0);
         }
         double seconds = 0;
         for (const auto& segment : playlist.segments) {
-            requests_.push_back({segment.address, segment.byteRange});
+            requests_.push_back({segment.address, segment.byteRange, segment.fallbacks});
             segments_.push_back(segment);
             pieceSeconds_.push_back(segment.seconds);
             seconds += segment.seconds;
@@ -619,7 +622,7 @@ private:
             if (keys_.count(key) || std::find(keyAddresses.begin(), keyAddresses.end(), key) != keyAddresses.end())
                 continue;
             keyAddresses.push_back(key);
-            keyRequests.push_back({key, std::nullopt});
+            keyRequests.push_back({key, std::nullopt, {}});
         }
         if (keyRequests.empty()) return std::nullopt;
         std::vector<std::size_t> all(keyRequests.size());

@@ -59,7 +59,8 @@ class PieceFetch {
 public:
     PieceFetch(const std::vector<PieceRequest>& pieces, const SegmentFetchSettings& settings, CancelToken& stop,
                const std::function<void(std::int64_t)>& onBytes)
-        : pieces_(pieces), settings_(settings), loop_(stop), onBytes_(onBytes), failures_(pieces.size(), 0) {
+        : pieces_(pieces), settings_(settings), loop_(stop), onBytes_(onBytes), failures_(pieces.size(), 0),
+          place_(pieces.size(), 0) {
         loop_.setPacer(settings.pacer);
     }
 
@@ -86,12 +87,12 @@ public:
                 ++it;
                 continue;
             }
-            const std::string host = hostOfAddress(pieces_[it->index].address);
+            const std::string host = hostOfAddress(addressOf(it->index));
             // The host's budget is shared by every download; one connection always goes on.
             if (!HostConnections::take(host, running_.empty())) break;
             const std::size_t index = it->index;
             it = queue_.erase(it);
-            if (!start(index, host)) return "Could not start a transfer for " + shownText(pieces_[index].address);
+            if (!start(index, host)) return "Could not start a transfer for " + shownText(addressOf(index));
         }
         return {};
     }
@@ -133,12 +134,18 @@ public:
     }
 
 private:
+    // The address a piece is asked at now: its first, or the fallback it has come to.
+    const std::string& addressOf(std::size_t index) const {
+        const PieceRequest& piece = pieces_[index];
+        return place_[index] == 0 ? piece.address : piece.fallbacks[place_[index] - 1];
+    }
+
     bool start(std::size_t index, const std::string& host) {
         const PieceRequest& piece = pieces_[index];
         Attempt& attempt = running_.emplace_back();
         attempt.index = index;
         attempt.host = host;
-        TransferRequest request{piece.address, settings_.userAgent, std::nullopt, {}};
+        TransferRequest request{addressOf(index), settings_.userAgent, std::nullopt, {}};
         if (piece.byteRange)
             request.range = ByteRange{static_cast<std::int64_t>(piece.byteRange->first),
                                       static_cast<std::int64_t>(piece.byteRange->first + piece.byteRange->second)};
@@ -157,7 +164,7 @@ private:
 
     Verdict judge(Attempt& attempt, CURLcode code) const {
         const PieceRequest& piece = pieces_[attempt.index];
-        const std::string where = " (" + shownText(piece.address) + ")";
+        const std::string where = " (" + shownText(addressOf(attempt.index)) + ")";
         const ResponseHead& head = attempt.http->head();
         if (attempt.tooLarge)
             return refused(settings_.pieceName + " is larger than any such piece should be" + where, false);
@@ -191,6 +198,13 @@ private:
 
     // Another try after a doubling wait (or the server's own), or the fetch's reason to fail.
     std::string retryOrFail(std::size_t index, const Verdict& verdict) {
+        // A place that fails is left for the next at once; a busy server is waited out.
+        if (!verdict.waitSeconds && place_[index] < pieces_[index].fallbacks.size()) {
+            ++place_[index];
+            failures_[index] = 0;
+            queue_.push_front({index, {}});
+            return {};
+        }
         const int failed = ++failures_[index];
         if (!verdict.again || failed >= settings_.attempts) {
             expired_ = verdict.expired;
@@ -213,6 +227,7 @@ private:
     MultiLoop loop_;
     const std::function<void(std::int64_t)>& onBytes_;
     std::vector<int> failures_;
+    std::vector<std::size_t> place_;  // of each piece: 0 its address, then its fallbacks in turn
     std::deque<Waiting> queue_;
     std::list<Attempt> running_;  // a list: body handlers hold references to their attempt
     bool expired_ = false;

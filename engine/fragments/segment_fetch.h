@@ -21,6 +21,9 @@ namespace zenvira::components {
 struct PieceRequest {
     std::string address;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> byteRange;  // offset, length
+    // The same piece at other places (a manifest's further BaseURLs), asked in turn once the
+    // one before fails.
+    std::vector<std::string> fallbacks;
 };
 
 // What the answer of a piece said about it, beyond its body.

@@ -45,6 +45,9 @@ struct Segment {
     SegmentKey key;
     std::string initAddress;  // EXT-X-MAP: the fMP4 initialisation section, empty for TS
     std::optional<std::pair<std::uint64_t, std::uint64_t>> initRange;
+    // The same segment and section at other places, asked when the first fails (a list of
+    // fragments read from a DASH manifest with several BaseURLs; a playlist names none).
+    std::vector<std::string> fallbacks, initFallbacks;
 };
 
 struct Playlist {
