@@ -70,6 +70,32 @@ std::vector<components::Track> tracksOf(const resolve::Stream& stream) {
     return tracks;
 }
 
+std::string lowerText(std::string text) {
+    for (auto& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// A language asked for takes the page's subtitles of it and of its regions ("en" takes
+// "en-GB"); "all" takes every one.
+std::vector<components::SubtitleTrack> subtitlesAskedFor(const std::vector<resolve::Subtitle>& offered,
+                                                         const std::vector<std::string>& languages) {
+    std::vector<components::SubtitleTrack> chosen;
+    std::vector<std::string> taken;
+    for (const auto& subtitle : offered) {
+        const std::string language = lowerText(subtitle.language);
+        const bool asked = std::any_of(languages.begin(), languages.end(), [&](const std::string& want) {
+            const std::string wanted = lowerText(want);
+            return wanted == "all" || wanted == language || language.starts_with(wanted + "-");
+        });
+        // One file per language: the first the page names.
+        if (!asked || std::find(taken.begin(), taken.end(), language) != taken.end()) continue;
+        taken.push_back(language);
+        chosen.push_back({subtitle.language, subtitle.address, subtitle.kind == resolve::StreamKind::Hls});
+    }
+    return chosen;
+}
+
 std::string batchSummary(int saved, int failed, int skipped) {
     std::string text = "Batch done: " + std::to_string(saved) + " saved, " + std::to_string(failed) + " failed";
     if (skipped > 0) text += ", " + std::to_string(skipped) + " skipped";
@@ -183,7 +209,7 @@ void DownloadWorkflow::QualityDownload(int index) {
     const auto& stream = buttonStreams_[static_cast<std::size_t>(index)];
     startDownload(stream ? tracksOf(*stream)
                          : std::vector<components::Track>{
-                               {components::TrackKind::Unknown, List4_[static_cast<std::size_t>(index)], ""}});
+                               {components::TrackKind::Unknown, List4_[static_cast<std::size_t>(index)], "", ""}});
 }
 
 bool DownloadWorkflow::AudioDownload() {
@@ -278,6 +304,7 @@ components::DownloadRequest DownloadWorkflow::requestFor(const std::vector<compo
                                                          const std::string& fileName) {
     components::DownloadRequest request;
     request.tracks = tracks;
+    if (!subtitleLanguages_.empty()) request.subtitles = subtitlesAskedFor(resolution_.subtitles, subtitleLanguages_);
     request.target = {localFolder(), fileName, videoIdOf(jobPage_)};
     request.source = {jobPage_, jobQuality_};
     request.options.connections = connections_;

@@ -74,6 +74,9 @@ public:
     void setConnections(int connections) { connections_ = connections; }
     void setMaxBytesPerSecond(std::int64_t bytesPerSecond) { maxBytesPerSecond_ = bytesPerSecond; }
     void setFileName(std::string name) { fileName_ = std::move(name); }
+    // The subtitles saved beside each video, by language ("en", "pt-BR"; "all" for every one
+    // the page offers); none by default.
+    void setSubtitleLanguages(std::vector<std::string> languages) { subtitleLanguages_ = std::move(languages); }
 
     // How each download and each failed page read ended, as they end (the window's boxes and
     // texts come besides).
@@ -128,6 +131,7 @@ private:
     int connections_ = 2;
     std::int64_t maxBytesPerSecond_ = 0;
     std::string fileName_;
+    std::vector<std::string> subtitleLanguages_;
     std::vector<std::function<void(const DownloadEnded&)>> downloadEnded_;
     std::vector<std::function<void(const PageFailed&)>> pageFailed_;
 };

@@ -11,6 +11,7 @@
 #include "engine/journal/disk_room.h"
 #include "engine/journal/file_name.h"
 #include "engine/fragments/hls_job.h"
+#include "engine/fragments/subtitle_save.h"
 #include "engine/transfer/multi_loop.h"
 #include "engine/journal/part_journal.h"
 #include "engine/journal/part_state.h"
@@ -351,8 +352,27 @@ JobResult runAnyJob(const JobSettings& settings, ProgressMeter& meter, CancelTok
     return result.playlist ? runHlsJob(settings, meter, stop, tick) : result;
 }
 
+namespace {
+
+JobResult runTracks(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick);
+
+}  // namespace
+
 JobResult runAnyJob(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop,
                     std::function<void()> tick) {
+    JobResult result = runTracks(request, meter, stop, tick);
+    const bool saved = result.outcome == JobOutcome::Completed || result.outcome == JobOutcome::CompletedWithWarnings;
+    if (!saved || request.subtitles.empty()) return result;
+    const std::string missing = saveSubtitles(request.subtitles, result.path, request.options.userAgent, stop, tick);
+    if (missing.empty()) return result;
+    result.outcome = JobOutcome::CompletedWithWarnings;
+    result.text = result.text.empty() ? missing : result.text + "; " + missing;
+    return result;
+}
+
+namespace {
+
+JobResult runTracks(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick) {
     if (request.tracks.empty()) return {JobOutcome::Failed, "No address was given for the download", {}};
     const Track& track = request.tracks.front();
     if (track.kind == TrackKind::Dash) {
@@ -389,5 +409,7 @@ JobResult runAnyJob(const DownloadRequest& request, ProgressMeter& meter, Cancel
     }
     return runAnyJob(settings, meter, stop, std::move(tick));
 }
+
+}  // namespace
 
 }  // namespace zenvira::components

@@ -84,6 +84,12 @@ int probedPlaylistHeight(const components::hls::Playlist& playlist, ExtraReads& 
     return components::probeMediaBytes(bytes->text).height;
 }
 
+void addSubtitle(std::vector<Subtitle>& subtitles, Subtitle subtitle) {
+    for (const auto& known : subtitles)
+        if (known.address == subtitle.address) return;
+    subtitles.push_back(std::move(subtitle));
+}
+
 // Codecs that name sound alone ("mp4a.40.2", "opus", "ac-3"...).
 bool isSoundOnly(const std::string& codecs) {
     if (codecs.empty()) return false;
@@ -94,7 +100,7 @@ bool isSoundOnly(const std::string& codecs) {
 
 // The variants of a master playlist become streams; a media playlist is one stream.
 std::vector<Stream> playlistStreams(const std::string& address, const std::string& text, int knownHeight,
-                                    ExtraReads& reads) {
+                                    ExtraReads& reads, std::vector<Subtitle>& subtitles) {
     const auto parsed = components::hls::parsePlaylist(text, address);
     if (!parsed.playlist) return {};
     if (!parsed.playlist->master) {
@@ -119,6 +125,9 @@ std::vector<Stream> playlistStreams(const std::string& address, const std::strin
         }
         streams.push_back(std::move(stream));
     }
+    for (const auto& rendition : master.renditions)
+        if (rendition.type == components::hls::Rendition::Type::Subtitles && !rendition.address.empty())
+            addSubtitle(subtitles, {rendition.language, rendition.address, StreamKind::Hls});
     // The sound renditions are tracks of their own: the default ones first.
     for (const bool defaults : {true, false})
         for (const auto& rendition : master.renditions)
@@ -134,13 +143,21 @@ std::vector<Stream> playlistStreams(const std::string& address, const std::strin
 
 // Every representation of a DASH manifest is a stream of its own: video, sound or both, told
 // apart by its representation; the sound of the main role first.
-std::vector<Stream> manifestStreams(const std::string& address, const std::string& text) {
+std::vector<Stream> manifestStreams(const std::string& address, const std::string& text, std::vector<Subtitle>& subtitles) {
     const auto read = components::dash::readManifest(text, address);
     if (!read.manifest) return {};
     std::vector<Stream> videos, sounds;
     for (const auto& representation : read.manifest->representations) {
         using components::dash::TrackType;
-        if (representation.type == TrackType::Text) continue;
+        if (representation.type == TrackType::Text) {
+            // A WebVTT file whole; subtitles in fragments are not joined.
+            const bool vtt = representation.mimeType == "text/vtt" || representation.codecs == "wvtt";
+            const auto& whole = representation.fragments.size() == 1 && !representation.fragments[0].piece.range
+                                    ? representation.fragments[0].piece.addresses
+                                    : representation.wholeFile.addresses;
+            if (vtt && !whole.empty()) addSubtitle(subtitles, {representation.language, whole.front(), StreamKind::Progressive});
+            continue;
+        }
         Stream stream = makeStream(address, representation.height, components::containerForCodecs({representation.codecs}),
                                    StreamKind::Dash, representation.mimeType);
         stream.codecs = representation.codecs;
@@ -167,19 +184,19 @@ bool isManifest(const components::FetchResult& page) {
 // Reads a playlist or a stream's first bytes to learn what the page did not say. A stream
 // that turns out to be a page (an embeddable player, say) or unreadable is dropped; once the
 // reads are spent, a stream stands as the page said it.
-std::vector<Stream> completeStream(const Stream& stream, ExtraReads& reads) {
+std::vector<Stream> completeStream(const Stream& stream, ExtraReads& reads, std::vector<Subtitle>& subtitles) {
     if (stream.kind == StreamKind::Dash) {
         const auto manifest = reads.read(stream.address);
         if (!manifest) return {};  // nothing says what the manifest holds
         if (!manifest->ok) return {};
-        return manifestStreams(manifest->finalAddress.empty() ? stream.address : manifest->finalAddress, manifest->text);
+        return manifestStreams(manifest->finalAddress.empty() ? stream.address : manifest->finalAddress, manifest->text, subtitles);
     }
     if (stream.kind == StreamKind::Hls) {
         const auto list = reads.read(stream.address);
         if (!list) return {stream};
         if (!list->ok) return {};
         return playlistStreams(list->finalAddress.empty() ? stream.address : list->finalAddress, list->text,
-                               stream.height, reads);
+                               stream.height, reads, subtitles);
     }
     if (stream.height > 0 && !stream.container.empty()) return {stream};
     const auto head = reads.read(stream.address);
@@ -187,9 +204,9 @@ std::vector<Stream> completeStream(const Stream& stream, ExtraReads& reads) {
     if (!head->ok) return {};
     if (components::hls::isPlaylistType(head->contentType) || components::hls::looksLikePlaylist(head->text))
         return playlistStreams(head->finalAddress.empty() ? stream.address : head->finalAddress, head->text,
-                               stream.height, reads);
+                               stream.height, reads, subtitles);
     if (isManifest(*head))
-        return manifestStreams(head->finalAddress.empty() ? stream.address : head->finalAddress, head->text);
+        return manifestStreams(head->finalAddress.empty() ? stream.address : head->finalAddress, head->text, subtitles);
     if (!head->mediaPrefix && !isMediaMagic(head->text)) return {};
     Stream known = stream;
     const auto facts = components::probeMediaBytes(head->text);
@@ -205,14 +222,15 @@ Resolution directMedia(const std::string& address, const components::FetchResult
     result.videoTitle = dispositionName(page.contentDisposition);
     if (result.videoTitle.empty()) result.videoTitle = nameFromAddress(address);
     if (isManifest(page)) {
-        result.streams = manifestStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text);
+        result.streams = manifestStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text, result.subtitles);
         for (auto& stream : result.streams) stream.address = address;
         // A manifest that cannot be downloaded (protected, live) stays one stream, so that the
         // download says why.
         if (result.streams.empty()) result.streams.push_back(makeStream(address, 0, "mp4", StreamKind::Dash));
     } else if (components::hls::isPlaylistType(page.contentType) || components::hls::looksLikePlaylist(page.text)) {
         ExtraReads reads(fetch);
-        result.streams = playlistStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text, 0, reads);
+        result.streams = playlistStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text, 0, reads,
+                                         result.subtitles);
         // The address the user gave stands for a media playlist; variants keep their own.
         for (auto& stream : result.streams)
             if (stream.address == page.finalAddress) stream.address = address;
@@ -283,10 +301,11 @@ Resolution resolveGeneric(const std::string& address, const components::FetchRes
     const std::string base = page.finalAddress.empty() ? address : page.finalAddress;
     auto found = readGenericPage(page.text, base);
     result.videoTitle = std::move(found.title);
+    result.subtitles = std::move(found.subtitles);
     ExtraReads reads(fetch);
     std::unordered_set<std::string> seen;
     for (const auto& stream : found.streams)
-        for (auto& complete : completeStream(stream, reads))
+        for (auto& complete : completeStream(stream, reads, result.subtitles))
             if (seen.insert(complete.address + "\n" + complete.representation).second) {
                 if (complete.container.empty()) complete.container = "mp4";
                 result.streams.push_back(std::move(complete));

@@ -24,6 +24,7 @@ struct Resolution {
     std::string resolver;  // its name, only for `zenvira-cli resolve` to print
     std::string videoTitle;
     std::vector<Stream> streams;
+    std::vector<Subtitle> subtitles;  // page order, each address once
     // The window's hidden lists, cut from the page text by the watch-page resolver whatever
     // page it is (five "no" entries where it found nothing), and what the batch downloads:
     // the watch page's best address, else the stream on the best button.

@@ -45,6 +45,15 @@ inline Stream makeStream(std::string address, int height, std::string container,
     return stream;
 }
 
+// Subtitles a page offers beside its video: one WebVTT file, or an HLS playlist of WebVTT
+// segments (kind Hls).
+struct Subtitle {
+    std::string language;  // as the page names it ("en", "pt-BR"), empty when it does not
+    std::string address;
+    StreamKind kind = StreamKind::Progressive;
+    bool operator==(const Subtitle&) const = default;
+};
+
 inline const char* kindName(StreamKind kind) {
     switch (kind) {
     case StreamKind::Hls: return "hls";

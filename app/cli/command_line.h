@@ -17,6 +17,7 @@ struct CliRequest {
     std::vector<std::string> operands;  // ADDRESS; FILE or "-"; FILE PROFILE
     std::optional<int> quality;         // a frame height of the quality table
     bool audioOnly = false;             // --audio-only
+    std::vector<std::string> subtitles;  // --subtitles: languages, or "all"
     std::optional<std::string> output;  // -o as given
     std::optional<int> connections;     // 1..16
     std::optional<std::int64_t> limitRate;  // bytes a second over all connections

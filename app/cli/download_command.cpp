@@ -132,6 +132,7 @@ public:
         });
         session.onPageFailed(
             [this](const app::PageFailed& failed) { lastReason = "Could not read the page: " + failed.reason; });
+        workflow.setSubtitleLanguages(options.subtitles);
         platform::catchInterrupts();
         QObject::connect(&interruptWatch_, &QTimer::timeout, [this] {
             if (interrupted()) session.Stop();

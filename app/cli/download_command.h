@@ -10,6 +10,7 @@ namespace zenvira::cli {
 struct DownloadOptions {
     std::optional<int> quality;             // 1080, 720, 480, 360 or 240; best offered when absent
     bool audioOnly = false;                 // the best sound alone
+    std::vector<std::string> subtitles;     // languages saved beside the video ("all": every one)
     std::optional<std::string> output;      // -o: a folder, or (download) a file with an extension
     std::optional<int> connections;         // where a job starts; the window's number when absent
     std::optional<std::int64_t> limitRate;  // bytes a second over all connections

@@ -32,6 +32,7 @@ int run(const CliRequest& request) {
             zenvira::cli::DownloadOptions options;
             options.quality = request.quality;
             options.audioOnly = request.audioOnly;
+            options.subtitles = request.subtitles;
             options.output = request.output;
             options.connections = request.connections;
             options.limitRate = request.limitRate;

@@ -104,7 +104,7 @@ DownloadProgress clDownLoader::ProgressInfo() const { return meter_->snapshot();
 
 DownloadRequest clDownLoader::currentRequest() const {
     DownloadRequest request;
-    request.tracks.push_back({TrackKind::Unknown, sourceAddress_, ""});
+    request.tracks.push_back({TrackKind::Unknown, sourceAddress_, "", ""});
     request.target = {localFolder_, localFileName_, fallbackName_};
     request.source = {pageAddress_, quality_};
     request.options.userAgent = internetAgent_;

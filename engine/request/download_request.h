@@ -28,6 +28,13 @@ struct Track {
     std::string representation;  // Dash: the manifest's id of the representation; empty: the job picks
 };
 
+// Subtitles saved beside the file once it is whole, as `NAME.LANG.vtt`.
+struct SubtitleTrack {
+    std::string language;  // empty: "und"
+    std::string address;
+    bool playlist = false;  // an HLS playlist of WebVTT segments, else one WebVTT file
+};
+
 // Where a download's file goes.
 struct DownloadTarget {
     std::string folder;        // "c:\" or a full path of this system
@@ -57,6 +64,7 @@ using AddressRenewal =
 // tracks. Several tracks (video and audio apart) are fetched together and joined.
 struct DownloadRequest {
     std::vector<Track> tracks;
+    std::vector<SubtitleTrack> subtitles;
     DownloadTarget target;
     DownloadSource source;
     DownloadOptions options;

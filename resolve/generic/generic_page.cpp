@@ -93,8 +93,19 @@ int labelledHeight(const HtmlElement& element) {
     return 0;
 }
 
-void readVideoElements(const HtmlDocument& doc, StreamList& streams) {
+void readVideoElements(const HtmlDocument& doc, StreamList& streams, const std::string& base,
+                       std::vector<Subtitle>& subtitles) {
     for (const auto& video : doc.getElementsByTagName("video")) {
+        for (const auto& track : video.getElementsByTagName("track")) {
+            const std::string kind = lowerText(attr(track, "kind"));
+            const auto src = track.getAttribute("src");
+            // A track without a kind is subtitles; chapters and metadata are not for reading.
+            if (!src || !(kind.empty() || kind == "subtitles" || kind == "captions")) continue;
+            const std::string address = components::joinAddress(base, components::cleanAddress(*src));
+            if (address.empty() || !usableAddress(address)) continue;
+            if (std::none_of(subtitles.begin(), subtitles.end(), [&](const Subtitle& s) { return s.address == address; }))
+                subtitles.push_back({attr(track, "srclang"), address, StreamKind::Progressive});
+        }
         if (const auto src = video.getAttribute("src")) streams.add(*src, labelledHeight(video), attr(video, "type"));
         for (const auto& source : video.getElementsByTagName("source"))
             if (const auto src = source.getAttribute("src")) streams.add(*src, labelledHeight(source), attr(source, "type"));
@@ -228,7 +239,7 @@ GenericPage readGenericPage(std::string_view pageText, const std::string& pageAd
     GenericPage page;
     std::string jsonName;
     MetaTags tags;
-    readVideoElements(doc, streams);
+    readVideoElements(doc, streams, baseOf(doc, pageAddress), page.subtitles);
     readJsonLd(doc, streams, jsonName);
     readMetaTags(doc, streams, tags);
     for (const auto& address : excerpt.playlistAddresses) streams.add(address, 0, "application/vnd.apple.mpegurl");

@@ -13,6 +13,7 @@ namespace zenvira::resolve {
 struct GenericPage {
     std::string title;             // og:title, else JSON-LD name, else <title>
     std::vector<Stream> streams;   // page order, each address once
+    std::vector<Subtitle> subtitles;  // the <video>'s subtitle and caption <track>s
 };
 
 // `pageAddress` is the address the page came from (after redirects): relative addresses are

@@ -177,6 +177,31 @@ TEST_F(AnyPage, AudioOnlySavesTheSoundTrackAlone) {
     EXPECT_NE(none.out.find("This page offers no sound apart from its video"), std::string::npos) << none.out;
 }
 
+// Subtitles asked for are saved beside the video as NAME.LANG.vtt: an HLS rendition's
+// segments joined under one header, a page's caption track whole; chapters are not subtitles.
+TEST_F(AnyPage, SubtitlesAreSavedBesideTheVideo) {
+    QTemporaryDir folder;
+    const QDir out(folder.path());
+    const auto hls = cli("download " + quoted(testsite::kSoundApartAddress) + " --subtitles EN -o " +
+                         quoted(folder.path().toStdString()));
+    ASSERT_EQ(hls.status, 0) << hls.out;
+    QFile english(out.filePath("master.en.vtt"));
+    ASSERT_TRUE(english.open(QIODevice::ReadOnly)) << hls.out;
+    const QByteArray text = english.readAll();
+    EXPECT_TRUE(text.startsWith("WEBVTT")) << text.toStdString();
+    EXPECT_EQ(text.count("WEBVTT"), 1) << text.toStdString();
+    EXPECT_LT(text.indexOf("First words"), text.indexOf("Last words")) << text.toStdString();
+    EXPECT_GT(text.indexOf("First words"), 0) << text.toStdString();
+
+    const auto page = cli("download " + quoted("http://www.example.com/clips/with-captions") + " --subtitles all -o " +
+                          quoted(folder.path().toStdString()));
+    ASSERT_EQ(page.status, 0) << page.out;
+    QFile german(out.filePath("Captions page.de.vtt"));
+    ASSERT_TRUE(german.open(QIODevice::ReadOnly)) << page.out;
+    EXPECT_TRUE(german.readAll().contains("Erste Worte"));
+    EXPECT_EQ(out.entryList(QDir::Files).size(), 4) << out.entryList(QDir::Files).join(", ").toStdString();
+}
+
 // A protected manifest is refused with its reason, and leaves nothing behind.
 TEST_F(AnyPage, AProtectedManifestIsRefusedAndLeavesNothing) {
     QTemporaryDir folder;

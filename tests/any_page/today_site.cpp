@@ -41,6 +41,7 @@ site::FixedResponse document(std::string body, std::string type = "text/html; ch
 std::string typeOf(const QString& name) {
     if (name.endsWith(".m3u8")) return "application/vnd.apple.mpegurl";
     if (name.endsWith(".mpd")) return "application/dash+xml";
+    if (name.endsWith(".vtt")) return "text/vtt";
     if (name.endsWith(".ts")) return "video/mp2t";
     if (name.endsWith(".m4s") || name.endsWith(".mp4")) return "video/mp4";
     return "application/octet-stream";
@@ -82,7 +83,7 @@ bool prepareTodayMedia(const QString& folder) {
     const int lock = ::open((folder + "/.lock").toLocal8Bit().constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     if (lock < 0) return false;
     ::flock(lock, LOCK_EX);
-    bool ok = QFile::exists(folder + "/.done-3");
+    bool ok = QFile::exists(folder + "/.done-4");
     if (!ok) {
         const QString hls = folder + "/hls";
         QDir(hls).removeRecursively();
@@ -99,7 +100,7 @@ bool prepareTodayMedia(const QString& folder) {
             ok = ok && testmedia::makeDashSet(folder + "/" + name, shape, {720, 360}, 6) &&
                  !testmedia::dashTrackFile(folder + "/" + name, 0).isEmpty() &&
                  !testmedia::dashTrackFile(folder + "/" + name, 2).isEmpty();
-        if (ok) QFile(folder + "/.done-3").open(QIODevice::WriteOnly);
+        if (ok) QFile(folder + "/.done-4").open(QIODevice::WriteOnly);
     }
     ::flock(lock, LOCK_UN);
     ::close(lock);
@@ -116,6 +117,13 @@ void serveToday(site::FixtureSite& site, const QString& folder) {
     serveLadder(site, folder);
     serveLadder(site, folder, "hls-sound");
     for (const char* name : {"dash-timeline", "dash-template", "dash-list"}) serveFlat(site, folder, name);
+    site.addFixed("/clips/with-captions",
+                  document("<!doctype html><html><head><title>Captions page</title></head><body><video controls>"
+                           "<source src=\"/media/low.mp4\" type=\"video/mp4\">"
+                           "<track kind=\"chapters\" srclang=\"en\" src=\"/subs/chapters.vtt\">"
+                           "<track kind=\"captions\" srclang=\"de\" label=\"Deutsch\" src=\"/subs/de.vtt\">"
+                           "</video></body></html>"));
+    site.addFixed("/subs/de.vtt", document("WEBVTT\n\n00:00:00.200 --> 00:00:01.000\nErste Worte\n", "text/vtt"));
     site.addFixed("/dash-protected/manifest.mpd", document(kProtectedManifest, "application/dash+xml"));
     site.addFixed("/shows/dash-evening",
                   document(site::videoSourcesPage("Evening Show", {{"/dash-template/manifest.mpd", "application/dash+xml", "", ""}})));

@@ -68,6 +68,15 @@ bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
             return false;
         master += "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"sound\",NAME=\"English\",LANGUAGE=\"en\",DEFAULT=YES,"
                   "AUTOSELECT=YES,URI=\"audio/index.m3u8\"\n";
+        const QString subs = folder + "/subs";
+        QDir().mkpath(subs);
+        const QByteArray header = "WEBVTT\nX-TIMESTAMP-MAP=MPEGTS:900000,LOCAL:00:00:00.000\n\n";
+        if (!writeText(subs + "/en0.vtt", header + "00:00:00.500 --> 00:00:01.500\nFirst words\n") ||
+            !writeText(subs + "/en1.vtt", header + "00:00:03.500 --> 00:00:04.500\nLast words\n") ||
+            !writeText(subs + "/en.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXT-X-PLAYLIST-TYPE:VOD\n#EXTINF:3,\nen0.vtt\n"
+                                          "#EXTINF:3,\nen1.vtt\n#EXT-X-ENDLIST\n"))
+            return false;
+        master += "#EXT-X-MEDIA:TYPE=SUBTITLES,GROUP-ID=\"subs\",NAME=\"English\",LANGUAGE=\"en\",URI=\"subs/en.m3u8\"\n";
     }
     for (const auto& variant : ladder.variants) {
         const QString name = QString::number(variant.height) + "p";
@@ -90,7 +99,7 @@ bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
         QFile::remove(dir + "/keyinfo");
         master += "#EXT-X-STREAM-INF:BANDWIDTH=" + QByteArray::number(variant.height * 2000) +
                   ",RESOLUTION=" + QByteArray::number(variant.width) + "x" + QByteArray::number(variant.height) +
-                  (ladder.audioApart ? ",AUDIO=\"sound\"" : "") + "\n" +
+                  (ladder.audioApart ? ",AUDIO=\"sound\",SUBTITLES=\"subs\"" : "") + "\n" +
                   name.toUtf8() + "/index.m3u8\n";
     }
     return writeText(folder + "/master.m3u8", master);

@@ -24,7 +24,8 @@ struct HlsLadderSpec {
     double seconds = 6;
     double segmentSeconds = 2;
     // The variants are video alone; the sound is an EXT-X-MEDIA audio rendition of its own
-    // ("audio/index.m3u8", fMP4 when the first variant is).
+    // ("audio/index.m3u8", fMP4 when the first variant is), and English subtitles are a
+    // rendition of two WebVTT segments ("subs/en.m3u8": cues "First words", "Last words").
     bool audioApart = false;
 };
 
