@@ -43,6 +43,9 @@ TEST(CliCommandLine, OptionsStandBeforeOrAfterTheOperandsInEveryForm) {
     ASSERT_EQ(sound.action, Action::Run) << sound.text;
     EXPECT_TRUE(sound.request.audioOnly);
     EXPECT_FALSE(parse({"download", address}).request.audioOnly);
+    EXPECT_EQ(parse({"download", address, "--subtitles", "en, pt-BR"}).request.subtitles,
+              (std::vector<std::string>{"en", "pt-BR"}));
+    EXPECT_EQ(parse({"batch", "-", "--subtitles=all"}).request.subtitles, std::vector<std::string>{"all"});
     const auto batch = parse({"batch", "-", "--connections", "2"});
     ASSERT_EQ(batch.action, Action::Run) << batch.text;
     EXPECT_EQ(batch.request.operands, std::vector<std::string>{"-"});
@@ -97,6 +100,7 @@ TEST(CliCommandLine, MistakesAreOneLineNamingWhatIsWrong) {
              {{"download", "x", "-o", ""}, "-o takes"},
              {{"download", "x", "--audio-only", "--quality", "720"}, "--audio-only and --quality cannot go together"},
              {{"batch", "-", "--audio-only"}, "audio-only"},
+             {{"download", "x", "--subtitles", ","}, "--subtitles takes languages"},
          }) {
         const auto parsed = parse(c.words);
         EXPECT_EQ(parsed.action, Action::UsageError) << c.says;
