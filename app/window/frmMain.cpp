@@ -55,6 +55,7 @@ frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
     wireControls();
     enforceFixedSize();
     applyDownloadFolder();
+    applySubtitles();
 }
 
 frmMain::~frmMain() = default;
@@ -260,7 +261,39 @@ void frmMain::showStatusMenu(const QPoint& pos) {
                                      this, &frmMain::chooseDownloadFolder);
     // ZENVIRA_DRIVE_C names the folder for this run; a choice would not be followed.
     choose->setEnabled(!qEnvironmentVariableIsSet("ZENVIRA_DRIVE_C"));
+    // Beside the folder, the subtitles saved with each video: none, all, or the languages
+    // the page in the window offers.
+    QMenu* subtitles = menu.addMenu(tr("Subtitles"));
+    const QString current = settings_()->value(QString::fromLatin1(kSubtitlesKey)).toString();
+    QStringList choices{QString(), QStringLiteral("all")};
+    for (const auto& offered : workflow_.resolution().subtitles) {
+        const QString language = QString::fromStdString(offered.language);
+        if (!language.isEmpty() && !choices.contains(language)) choices << language;
+    }
+    if (!choices.contains(current)) choices << current;
+    for (const QString& choice : choices) {
+        QAction* action = subtitles->addAction(choice.isEmpty() ? tr("None") : choice == "all" ? tr("All") : choice, this,
+                                               [this, choice] { chooseSubtitles(choice); });
+        action->setCheckable(true);
+        action->setChecked(choice == current);
+    }
     menu.exec(STBar->mapToGlobal(pos));
+}
+
+void frmMain::chooseSubtitles(const QString& choice) {
+    const auto settings = settings_();
+    settings->setValue(QString::fromLatin1(kSubtitlesKey), choice);
+    settings->sync();
+    applySubtitles();
+    setStatusText(choice.isEmpty() ? std::string("No subtitles are saved")
+                                   : "Subtitles saved beside each video: " + choice.toStdString());
+}
+
+void frmMain::applySubtitles() {
+    std::vector<std::string> languages;
+    for (const QString& language : settings_()->value(QString::fromLatin1(kSubtitlesKey)).toString().split(u',', Qt::SkipEmptyParts))
+        languages.push_back(language.trimmed().toStdString());
+    workflow_.setSubtitleLanguages(std::move(languages));
 }
 
 QString frmMain::downloadFolder() const {

@@ -52,6 +52,8 @@ struct FrmMainSetup {
 
 // The settings key of the download folder the user chose.
 inline constexpr const char* kDownloadFolderKey = "Settings/DownloadFolder";
+// The subtitles saved beside each video: empty for none, "all", or languages ("en,de").
+inline constexpr const char* kSubtitlesKey = "Settings/Subtitles";
 // What a ListBox1 row carries beside its text: its saved file and its last outcome's name.
 inline constexpr int kSavedFileRole = Qt::UserRole + 1;
 inline constexpr int kOutcomeRole = Qt::UserRole + 2;
@@ -107,6 +109,8 @@ private:
     void LoadSkin();
     void Form_Unload();
     void applyDownloadFolder();
+    void chooseSubtitles(const QString& choice);
+    void applySubtitles();
     void showBatchMenu(const QPoint& pos);
     void showStatusMenu(const QPoint& pos);
 
