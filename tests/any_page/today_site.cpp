@@ -124,6 +124,12 @@ void serveToday(site::FixtureSite& site, const QString& folder) {
                            "<track kind=\"captions\" srclang=\"de\" label=\"Deutsch\" src=\"/subs/de.vtt\">"
                            "</video></body></html>"));
     site.addFixed("/subs/de.vtt", document("WEBVTT\n\n00:00:00.200 --> 00:00:01.000\nErste Worte\n", "text/vtt"));
+    // The template's manifest with a dead place first: every fragment falls over to the next.
+    std::string failover = readAll(folder + "/dash-template/manifest.mpd");
+    if (const auto period = failover.find("<Period"); period != std::string::npos)
+        failover.insert(period, "<BaseURL>http://dead.example.com/gone/</BaseURL>\n"
+                                "<BaseURL>http://dash.example.com/dash-template/</BaseURL>\n");
+    site.addFixed("/dash-failover/manifest.mpd", document(failover, "application/dash+xml"));
     site.addFixed("/dash-protected/manifest.mpd", document(kProtectedManifest, "application/dash+xml"));
     site.addFixed("/shows/dash-evening",
                   document(site::videoSourcesPage("Evening Show", {{"/dash-template/manifest.mpd", "application/dash+xml", "", ""}})));
@@ -158,6 +164,8 @@ std::vector<PageCase> todayCases() {
          "dash-timeline/track-2.mp4"},
         {"DASH video source", "http://www.example.com/shows/dash-evening", "Evening Show", {720, 360}, 720, "mp4", 6,
          "dash-template/track-0.mp4", "dash-template/track-2.mp4"},
+        {"DASH with a dead first BaseURL", "http://dash.example.com/dash-failover/manifest.mpd", "manifest", {720, 360},
+         720, "mp4", 6, "dash-template/track-0.mp4", "dash-template/track-2.mp4"},
         {"DASH in a player script", "http://www.example.com/embed/dash-player", "Player of DASH", {720, 360}, 720, "mp4", 6,
          "dash-list/track-0.mp4", "dash-list/track-2.mp4"},
     };
