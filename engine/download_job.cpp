@@ -7,21 +7,21 @@
 #include <optional>
 #include <system_error>
 
-#include "engine/transfer/fetch_context.h"
-#include "engine/journal/disk_room.h"
-#include "engine/journal/file_name.h"
+#include "base/text_ops.h"
 #include "engine/fragments/hls_job.h"
 #include "engine/fragments/subtitle_save.h"
-#include "engine/transfer/multi_loop.h"
+#include "engine/journal/disk_room.h"
+#include "engine/journal/file_name.h"
 #include "engine/journal/part_journal.h"
 #include "engine/journal/part_state.h"
+#include "engine/journal/target_claim.h"
 #include "engine/ranges/range_fetch.h"
 #include "engine/ranges/resource_probe.h"
-#include "engine/journal/target_claim.h"
 #include "engine/ranges/whole_fetch.h"
+#include "engine/transfer/fetch_context.h"
 #include "engine/transfer/first_bytes.h"
+#include "engine/transfer/multi_loop.h"
 #include "engine/transfer/shown_text.h"
-#include "base/text_ops.h"
 #include "platform/path_mapping.h"
 #include "platform/random_access_file.h"
 
@@ -354,7 +354,8 @@ JobResult runAnyJob(const JobSettings& settings, ProgressMeter& meter, CancelTok
 
 namespace {
 
-JobResult runTracks(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick);
+JobResult runTracks(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop,
+                    std::function<void()> tick);
 
 }  // namespace
 
@@ -372,7 +373,8 @@ JobResult runAnyJob(const DownloadRequest& request, ProgressMeter& meter, Cancel
 
 namespace {
 
-JobResult runTracks(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick) {
+JobResult runTracks(const DownloadRequest& request, ProgressMeter& meter, CancelToken& stop,
+                    std::function<void()> tick) {
     if (request.tracks.empty()) return {JobOutcome::Failed, "No address was given for the download", {}};
     const Track& track = request.tracks.front();
     if (track.kind == TrackKind::Dash) {

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "base/web_address/address_text.h"
 #include "media/dash/mpd_manifest.h"
 #include "media/hls/hls_playlist.h"
-#include "media/media_file/segment_join.h"
 #include "media/media_file/media_probe.h"
-#include "base/web_address/address_text.h"
+#include "media/media_file/segment_join.h"
 #include "resolve/generic/generic_page.h"
 #include "resolve/generic/stream_height.h"
 #include "resolve/page_resolver.h"
@@ -111,8 +111,9 @@ std::vector<Stream> playlistStreams(const std::string& address, const std::strin
     std::vector<Stream> streams;
     const auto& master = *parsed.playlist;
     for (const auto& variant : master.variants) {
-        Stream stream = makeStream(variant.address, variant.height ? variant.height : heightFromAddress(variant.address),
-                                   "mp4", StreamKind::Hls);
+        Stream stream =
+            makeStream(variant.address, variant.height ? variant.height : heightFromAddress(variant.address), "mp4",
+                       StreamKind::Hls);
         stream.codecs = variant.codecs;
         stream.bandwidth = variant.bandwidth;
         if (const auto* sound = components::hls::audioRenditionOf(master, variant)) {
@@ -143,7 +144,8 @@ std::vector<Stream> playlistStreams(const std::string& address, const std::strin
 
 // Every representation of a DASH manifest is a stream of its own: video, sound or both, told
 // apart by its representation; the sound of the main role first.
-std::vector<Stream> manifestStreams(const std::string& address, const std::string& text, std::vector<Subtitle>& subtitles) {
+std::vector<Stream> manifestStreams(const std::string& address, const std::string& text,
+                                    std::vector<Subtitle>& subtitles) {
     const auto read = components::dash::readManifest(text, address);
     if (!read.manifest) return {};
     std::vector<Stream> videos, sounds;
@@ -155,11 +157,13 @@ std::vector<Stream> manifestStreams(const std::string& address, const std::strin
             const auto& whole = representation.fragments.size() == 1 && !representation.fragments[0].piece.range
                                     ? representation.fragments[0].piece.addresses
                                     : representation.wholeFile.addresses;
-            if (vtt && !whole.empty()) addSubtitle(subtitles, {representation.language, whole.front(), StreamKind::Progressive});
+            if (vtt && !whole.empty())
+                addSubtitle(subtitles, {representation.language, whole.front(), StreamKind::Progressive});
             continue;
         }
-        Stream stream = makeStream(address, representation.height, components::containerForCodecs({representation.codecs}),
-                                   StreamKind::Dash, representation.mimeType);
+        Stream stream =
+            makeStream(address, representation.height, components::containerForCodecs({representation.codecs}),
+                       StreamKind::Dash, representation.mimeType);
         stream.codecs = representation.codecs;
         stream.bandwidth = representation.bandwidth;
         stream.language = representation.language;
@@ -189,7 +193,8 @@ std::vector<Stream> completeStream(const Stream& stream, ExtraReads& reads, std:
         const auto manifest = reads.read(stream.address);
         if (!manifest) return {};  // nothing says what the manifest holds
         if (!manifest->ok) return {};
-        return manifestStreams(manifest->finalAddress.empty() ? stream.address : manifest->finalAddress, manifest->text, subtitles);
+        return manifestStreams(manifest->finalAddress.empty() ? stream.address : manifest->finalAddress, manifest->text,
+                               subtitles);
     }
     if (stream.kind == StreamKind::Hls) {
         const auto list = reads.read(stream.address);
@@ -222,7 +227,8 @@ Resolution directMedia(const std::string& address, const components::FetchResult
     result.videoTitle = dispositionName(page.contentDisposition);
     if (result.videoTitle.empty()) result.videoTitle = nameFromAddress(address);
     if (isManifest(page)) {
-        result.streams = manifestStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text, result.subtitles);
+        result.streams =
+            manifestStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text, result.subtitles);
         for (auto& stream : result.streams) stream.address = address;
         // A manifest that cannot be downloaded (protected, live) stays one stream, so that the
         // download says why.

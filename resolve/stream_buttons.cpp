@@ -18,12 +18,13 @@ ButtonStreams streamsOnButtons(const std::vector<Stream>& streams) {
     }
     const auto sound = bestAudio(streams);
     for (auto& slot : buttons)
-        if (slot && slot->type == StreamType::Video && slot->audioAddress.empty() && sound && sound->kind == slot->kind)
-        {
+        if (slot && slot->type == StreamType::Video && slot->audioAddress.empty() && sound &&
+            sound->kind == slot->kind) {
             slot->audioAddress = sound->address;
             slot->audioRepresentation = sound->representation;
             // Joined, video and sound go where both their codecs fit.
-            if (slot->kind == StreamKind::Dash) slot->container = components::containerForCodecs({slot->codecs, sound->codecs});
+            if (slot->kind == StreamKind::Dash)
+                slot->container = components::containerForCodecs({slot->codecs, sound->codecs});
         }
     return buttons;
 }
@@ -32,8 +33,10 @@ std::optional<Stream> bestAudio(const std::vector<Stream>& streams) {
     std::optional<Stream> best;
     for (const auto& stream : streams) {
         if (stream.type != StreamType::Audio) continue;
-        if (!best) best = stream;
-        else if (stream.language == best->language && stream.bandwidth > best->bandwidth) best = stream;
+        if (!best)
+            best = stream;
+        else if (stream.language == best->language && stream.bandwidth > best->bandwidth)
+            best = stream;
     }
     return best;
 }

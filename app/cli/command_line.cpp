@@ -51,8 +51,8 @@ struct Options {
                                    "N"};
     QCommandLineOption limitRate{"limit-rate", "At most RATE bytes a second over all connections (K, M suffixes).", "RATE"};
     QCommandLineOption audioOnly{"audio-only", "Save the best sound alone, when the page offers sound apart."};
-    QCommandLineOption subtitles{"subtitles", "Save the page's subtitles in these languages (en,de) or all, as NAME.LANG.vtt.",
-                                 "LANGS"};
+    QCommandLineOption subtitles{
+        "subtitles", "Save the page's subtitles in these languages (en,de) or all, as NAME.LANG.vtt.", "LANGS"};
     QCommandLineOption quiet{{"q", "quiet"}, "No progress, no messages but errors."};
     QCommandLineOption json{"json", "One JSON object per line on standard output: progress, saved, failed."};
     QCommandLineOption print{"print", "Print the encoder's command line instead of running it."};
@@ -63,8 +63,7 @@ std::vector<const QCommandLineOption*> optionsOf(const Options& o, Command comma
     switch (command) {
         case Command::Download:
             return {&o.output, &o.quality, &o.audioOnly, &o.subtitles, &o.connections, &o.limitRate, &o.quiet, &o.json};
-        case Command::Batch:
-            return {&o.output, &o.subtitles, &o.connections, &o.limitRate, &o.quiet, &o.json};
+        case Command::Batch: return {&o.output, &o.subtitles, &o.connections, &o.limitRate, &o.quiet, &o.json};
         case Command::Convert:
             return {&o.print};
         default:
@@ -156,7 +155,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     // the command, wherever the options stand.
     QCommandLineParser finder;
     finder.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    finder.addOptions({o.help, o.version, o.output, o.quality, o.audioOnly, o.subtitles, o.connections, o.limitRate, o.quiet, o.json, o.print});
+    finder.addOptions({o.help, o.version, o.output, o.quality, o.audioOnly, o.subtitles, o.connections, o.limitRate,
+                       o.quiet, o.json, o.print});
     const bool understood = finder.parse(arguments);
     const QStringList words = finder.positionalArguments();
     const CommandInfo* info = words.isEmpty() ? nullptr : findCommand(words.first());

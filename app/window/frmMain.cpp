@@ -272,8 +272,10 @@ void frmMain::showStatusMenu(const QPoint& pos) {
     }
     if (!choices.contains(current)) choices << current;
     for (const QString& choice : choices) {
-        QAction* action = subtitles->addAction(choice.isEmpty() ? tr("None") : choice == "all" ? tr("All") : choice, this,
-                                               [this, choice] { chooseSubtitles(choice); });
+        QAction* action = subtitles->addAction(choice.isEmpty()  ? tr("None")
+                                               : choice == "all" ? tr("All")
+                                                                 : choice,
+                                               this, [this, choice] { chooseSubtitles(choice); });
         action->setCheckable(true);
         action->setChecked(choice == current);
     }
@@ -291,7 +293,8 @@ void frmMain::chooseSubtitles(const QString& choice) {
 
 void frmMain::applySubtitles() {
     std::vector<std::string> languages;
-    for (const QString& language : settings_()->value(QString::fromLatin1(kSubtitlesKey)).toString().split(u',', Qt::SkipEmptyParts))
+    for (const QString& language :
+         settings_()->value(QString::fromLatin1(kSubtitlesKey)).toString().split(u',', Qt::SkipEmptyParts))
         languages.push_back(language.trimmed().toStdString());
     workflow_.setSubtitleLanguages(std::move(languages));
 }

@@ -107,13 +107,15 @@ int main(int argc, char** argv) {
         if (haveYtDlp) theirs.push_back(commandRun(ytDlp, other));
         ffmpegTimes.push_back(commandRun(ffmpeg, other));
     }
-    std::printf("fragments: %d, answer delay: %lld ms, runs: %d\n", fragments, static_cast<long long>(kRoundTrip.count()),
-                kRuns);
+    std::printf("fragments: %d, answer delay: %lld ms, runs: %d\n", fragments,
+                static_cast<long long>(kRoundTrip.count()), kRuns);
     std::printf("| way | median | ratio to Zenvira |\n|---|---|---|\n");
-    std::printf("| Zenvira DASH job (both tracks' fragments at once, joined into MP4) | %.2f s | 1.0 |\n", median(ours));
+    std::printf("| Zenvira DASH job (both tracks' fragments at once, joined into MP4) | %.2f s | 1.0 |\n",
+                median(ours));
     if (haveYtDlp)
         std::printf("| yt-dlp --concurrent-fragments 8 (joined by ffmpeg) | %.2f s | %.1f |\n", median(theirs),
                     median(theirs) / median(ours));
-    std::printf("| ffmpeg -i manifest -c copy | %.2f s | %.1f |\n", median(ffmpegTimes), median(ffmpegTimes) / median(ours));
+    std::printf("| ffmpeg -i manifest -c copy | %.2f s | %.1f |\n", median(ffmpegTimes),
+                median(ffmpegTimes) / median(ours));
     return 0;
 }

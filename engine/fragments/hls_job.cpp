@@ -101,8 +101,8 @@ std::vector<const dash::Representation*> chooseRepresentations(const dash::Manif
     }
     const dash::Representation *video = nullptr, *sound = nullptr;
     for (const auto& r : manifest.representations) {
-        if (isVisual(r) && (!video || r.height > video->height ||
-                            (r.height == video->height && r.bandwidth > video->bandwidth)))
+        if (isVisual(r) &&
+            (!video || r.height > video->height || (r.height == video->height && r.bandwidth > video->bandwidth)))
             video = &r;
         if (r.type != dash::TrackType::Audio) continue;
         if (!sound || (r.isMain && !sound->isMain) ||
@@ -145,9 +145,14 @@ class HlsJob {
 public:
     HlsJob(const JobSettings& settings, std::vector<std::string> companions, ProgressMeter& meter, CancelToken& stop,
            std::function<void()> tick)
-        : settings_(settings), meter_(meter), stop_(stop), tick_(std::move(tick)), address_(settings.address),
+        : settings_(settings),
+          meter_(meter),
+          stop_(stop),
+          tick_(std::move(tick)),
+          address_(settings.address),
           companions_(std::move(companions)),
-          pacer_(settings.maxBytesPerSecond > 0 ? std::make_unique<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr) {}
+          pacer_(settings.maxBytesPerSecond > 0 ? std::make_unique<RatePacer>(settings.maxBytesPerSecond, stop)
+                                                : nullptr) {}
 
     // Reads the address as a DASH manifest, of which these representations are fetched.
     void readManifest(std::vector<std::string> representations) {
@@ -701,9 +706,10 @@ private:
         std::error_code ec;
         for (const auto& piece : pieces_) fragmentBytes += static_cast<std::int64_t>(fs::file_size(piece, ec));
         if (auto problem = diskRoomProblem(partPath_, fragmentBytes)) return ended(JobOutcome::Failed, *problem);
-        const auto joined = trackEnds_.size() > 1 ? joinTracks(piecesByTrack(), partPath_, containerOfTarget(path_),
-                                                                [this] { return stop_.cancelled(); })
-                                                  : joinIntoMp4(pieces_, partPath_, [this] { return stop_.cancelled(); });
+        const auto joined =
+            trackEnds_.size() > 1
+                ? joinTracks(piecesByTrack(), partPath_, containerOfTarget(path_), [this] { return stop_.cancelled(); })
+                : joinIntoMp4(pieces_, partPath_, [this] { return stop_.cancelled(); });
         if (!joined.ok && stop_.cancelled()) return ended(JobOutcome::Stopped);
         if (!joined.ok) return ended(JobOutcome::Failed, joined.error);
         markOrigin(partPath_, origin_);  // the marks go with the file through the rename
@@ -733,7 +739,7 @@ private:
     std::function<void()> tick_;
     std::string address_;  // the playlist's, renewed when it expires
     std::vector<std::string> companions_;  // the tracks the request joins with it
-    bool dash_ = false;                    // the address is a DASH manifest
+    bool dash_ = false;  // the address is a DASH manifest
     std::vector<std::string> representations_;  // ... and these of its representations are fetched
     std::vector<std::string> trackAddresses_;  // ... or that the master playlist names for its variant
     std::vector<hls::Playlist> companionLists_;
@@ -771,7 +777,7 @@ JobResult runHlsJob(const JobSettings& settings, ProgressMeter& meter, CancelTok
 }
 
 JobResult runDashJob(const JobSettings& settings, const std::vector<std::string>& representations, ProgressMeter& meter,
-                      CancelToken& stop, std::function<void()> tick) {
+                     CancelToken& stop, std::function<void()> tick) {
     HlsJob job(settings, {}, meter, stop, std::move(tick));
     job.readManifest(representations);
     return job.run();

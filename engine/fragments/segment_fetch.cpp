@@ -59,7 +59,11 @@ class PieceFetch {
 public:
     PieceFetch(const std::vector<PieceRequest>& pieces, const SegmentFetchSettings& settings, CancelToken& stop,
                const std::function<void(std::int64_t)>& onBytes)
-        : pieces_(pieces), settings_(settings), loop_(stop), onBytes_(onBytes), failures_(pieces.size(), 0),
+        : pieces_(pieces),
+          settings_(settings),
+          loop_(stop),
+          onBytes_(onBytes),
+          failures_(pieces.size(), 0),
           place_(pieces.size(), 0) {
         loop_.setPacer(settings.pacer);
     }

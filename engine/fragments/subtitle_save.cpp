@@ -78,7 +78,8 @@ std::string joinWebVtt(const std::vector<std::string>& segments) {
             // The header runs to the first blank line.
             const auto blank = text.find("\n\n");
             const auto blankCr = text.find("\r\n\r\n");
-            const auto end = std::min(blank == text.npos ? text.npos : blank + 2, blankCr == text.npos ? text.npos : blankCr + 4);
+            const auto end =
+                std::min(blank == text.npos ? text.npos : blank + 2, blankCr == text.npos ? text.npos : blankCr + 4);
             text = end == text.npos ? std::string_view() : text.substr(end);
         }
         joined += text;
@@ -100,8 +101,10 @@ std::string saveSubtitles(const std::vector<SubtitleTrack>& tracks, const std::s
             const std::string part = path + ".part";
             std::ofstream(part, std::ios::binary | std::ios::trunc) << text;
             std::error_code code;
-            if (fs::file_size(part, code) != text.size() || code) problem = "they could not be written";
-            else fs::rename(part, path, code);
+            if (fs::file_size(part, code) != text.size() || code)
+                problem = "they could not be written";
+            else
+                fs::rename(part, path, code);
             if (code) problem = "they could not be written: " + code.message();
             fs::remove(part, code);
         }

@@ -62,8 +62,8 @@ std::string containerForCodecs(const std::vector<std::string>& codecs) {
     });
     if (allWebm) return "webm";
     const bool allMp4 = std::all_of(families.begin(), families.end(), [](const std::string& f) {
-        return oneOf(f, {"avc1", "avc3", "hvc1", "hev1", "av01", "vp09", "mp4a", "opus", "flac", "ac-3", "ec-3",
-                         "mp3", "alac", "stpp", "wvtt"});
+        return oneOf(f, {"avc1", "avc3", "hvc1", "hev1", "av01", "vp09", "mp4a", "opus", "flac", "ac-3", "ec-3", "mp3",
+                         "alac", "stpp", "wvtt"});
     });
     return allMp4 ? "mp4" : "mkv";
 }

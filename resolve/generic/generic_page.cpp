@@ -62,7 +62,9 @@ public:
         Stream stream;
         stream.address = address;
         stream.height = height > 0 ? height : heightFromAddress(address);
-        stream.kind = container == "hls" ? StreamKind::Hls : container == "dash" ? StreamKind::Dash : StreamKind::Progressive;
+        stream.kind = container == "hls"    ? StreamKind::Hls
+                      : container == "dash" ? StreamKind::Dash
+                                            : StreamKind::Progressive;
         stream.container = container == "hls" || container == "dash" ? "mp4" : container;
         stream.mimeType = std::string(mimeType);
         if (const auto known = places_.find(address); known != places_.end()) {
@@ -103,7 +105,8 @@ void readVideoElements(const HtmlDocument& doc, StreamList& streams, const std::
             if (!src || !(kind.empty() || kind == "subtitles" || kind == "captions")) continue;
             const std::string address = components::joinAddress(base, components::cleanAddress(*src));
             if (address.empty() || !usableAddress(address)) continue;
-            if (std::none_of(subtitles.begin(), subtitles.end(), [&](const Subtitle& s) { return s.address == address; }))
+            if (std::none_of(subtitles.begin(), subtitles.end(),
+                             [&](const Subtitle& s) { return s.address == address; }))
                 subtitles.push_back({attr(track, "srclang"), address, StreamKind::Progressive});
         }
         if (const auto src = video.getAttribute("src")) streams.add(*src, labelledHeight(video), attr(video, "type"));

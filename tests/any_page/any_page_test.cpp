@@ -36,8 +36,10 @@ struct Probe {
 
 Probe probe(const std::string& path) {
     Probe p;
-    const auto info = run("ffprobe -v error -show_entries stream=codec_type,height:format=duration -of "
-                          "default=nw=1 " + quoted(path));
+    const auto info =
+        run("ffprobe -v error -show_entries stream=codec_type,height:format=duration -of "
+            "default=nw=1 " +
+            quoted(path));
     for (std::size_t at = 0; at < info.out.size();) {
         const auto end = info.out.find('\n', at);
         const std::string line = info.out.substr(at, end - at);
@@ -162,8 +164,8 @@ TEST_F(AnyPage, DownloadSavesTheBestStreamOfEachPageUnderItsTitle) {
 // The sound alone, where a page serves it apart; a page whose sound is in its video says so.
 TEST_F(AnyPage, AudioOnlySavesTheSoundTrackAlone) {
     QTemporaryDir folder;
-    const auto result =
-        cli("download " + quoted(testsite::kSoundApartAddress) + " --audio-only -o " + quoted(folder.path().toStdString()));
+    const auto result = cli("download " + quoted(testsite::kSoundApartAddress) + " --audio-only -o " +
+                            quoted(folder.path().toStdString()));
     ASSERT_EQ(result.status, 0) << result.out;
     const QString file = QDir(folder.path()).filePath("master.m4a");
     const auto facts = probe(file.toStdString());
@@ -172,7 +174,8 @@ TEST_F(AnyPage, AudioOnlySavesTheSoundTrackAlone) {
     EXPECT_NEAR(facts.seconds, 6, 0.5);
     EXPECT_EQ(testmedia::packetHashes(file, "a"),
               testmedia::packetHashes(QDir(testsite::todayMediaFolder()).filePath("hls-sound/audio/index.m3u8"), "a"));
-    const auto none = cli("download " + quoted(testsite::kLadderAddress) + " --audio-only -o " + quoted(folder.path().toStdString()));
+    const auto none =
+        cli("download " + quoted(testsite::kLadderAddress) + " --audio-only -o " + quoted(folder.path().toStdString()));
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.out.find("This page offers no sound apart from its video"), std::string::npos) << none.out;
 }

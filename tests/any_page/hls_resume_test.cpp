@@ -518,8 +518,9 @@ TEST(DashKilled, AKilledDownloadGoesOnWithTheFragmentsItLacksAndJoinsBothTracks)
     ASSERT_TRUE(testmedia::makeDashSet(source.path(), testmedia::DashShape::Template, {180}, 20, 1));
     site::FixtureSite site;
     for (const QString& file : QDir(source.path()).entryList({"*.m4s"}, QDir::Files))
-        site.addMedia("/killdash/" + file.toStdString(),
-                      {.filePath = source.filePath(file).toStdString(), .bytesPerSecond = 30 * 1024, .contentType = "video/mp4"});
+        site.addMedia(
+            "/killdash/" + file.toStdString(),
+            {.filePath = source.filePath(file).toStdString(), .bytesPerSecond = 30 * 1024, .contentType = "video/mp4"});
     site.addFixed("/killdash/manifest.mpd",
                   {.body = readAll(source.filePath("manifest.mpd")), .contentType = "application/dash+xml"});
     setenv("http_proxy", site.proxyAddress().c_str(), 1);
@@ -544,14 +545,17 @@ TEST(DashKilled, AKilledDownloadGoesOnWithTheFragmentsItLacksAndJoinsBothTracks)
     ASSERT_TRUE(last.waitForFinished(60000));
     EXPECT_EQ(last.exitCode(), 0) << last.readAll().toStdString();
     int fetched = 0;
-    for (const auto& request : site.requests()) fetched += request.path.ends_with(".m4s") && !request.headers.count("range");
+    for (const auto& request : site.requests())
+        fetched += request.path.ends_with(".m4s") && !request.headers.count("range");
     const int fragments = static_cast<int>(QDir(source.path()).entryList({"*.m4s"}, QDir::Files).size());
     // Only what the journal lacked came again (a kept fragment is checked by a range).
     EXPECT_EQ(fetched, fragments - static_cast<int>(recorded.size()));
     const QString saved = out.filePath("manifest.mp4");
     ASSERT_TRUE(QFile::exists(saved)) << QDir(out.path()).entryList().join(", ").toStdString();
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
-    EXPECT_EQ(testmedia::packetHashes(saved, "v"), testmedia::packetHashes(testmedia::dashTrackFile(source.path(), 0), "v"));
-    EXPECT_EQ(testmedia::packetHashes(saved, "a"), testmedia::packetHashes(testmedia::dashTrackFile(source.path(), 1), "a"));
+    EXPECT_EQ(testmedia::packetHashes(saved, "v"),
+              testmedia::packetHashes(testmedia::dashTrackFile(source.path(), 0), "v"));
+    EXPECT_EQ(testmedia::packetHashes(saved, "a"),
+              testmedia::packetHashes(testmedia::dashTrackFile(source.path(), 1), "a"));
     unsetenv("http_proxy");
 }

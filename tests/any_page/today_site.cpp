@@ -92,11 +92,14 @@ bool prepareTodayMedia(const QString& folder) {
              testmedia::makeWebClip(folder + "/harbour-360.webm", WebFormat::WebM, 640, 360, 2) &&
              testmedia::makeWebClip(folder + "/low.mp4", WebFormat::Mp4, 320, 240, 2) &&
              testmedia::makeWebClip(folder + "/direct.mp4", WebFormat::Mp4, 854, 480, 2) &&
-             testmedia::makeHlsLadder(hls, {{{426, 240, true, false}, {640, 360, false, true}, {1280, 720, false, false}}, 6, 2}) &&
-             testmedia::makeHlsLadder(folder + "/hls-sound", {{{640, 360, true, false}, {1280, 720, true, false}}, 6, 2, true});
+             testmedia::makeHlsLadder(
+                 hls, {{{426, 240, true, false}, {640, 360, false, true}, {1280, 720, false, false}}, 6, 2}) &&
+             testmedia::makeHlsLadder(folder + "/hls-sound",
+                                      {{{640, 360, true, false}, {1280, 720, true, false}}, 6, 2, true});
         using testmedia::DashShape;
-        for (const auto& [name, shape] : {std::pair{"dash-timeline", DashShape::Timeline},
-                                          std::pair{"dash-template", DashShape::Template}, std::pair{"dash-list", DashShape::List}})
+        for (const auto& [name, shape] :
+             {std::pair{"dash-timeline", DashShape::Timeline}, std::pair{"dash-template", DashShape::Template},
+              std::pair{"dash-list", DashShape::List}})
             ok = ok && testmedia::makeDashSet(folder + "/" + name, shape, {720, 360}, 6) &&
                  !testmedia::dashTrackFile(folder + "/" + name, 0).isEmpty() &&
                  !testmedia::dashTrackFile(folder + "/" + name, 2).isEmpty();
@@ -127,13 +130,16 @@ void serveToday(site::FixtureSite& site, const QString& folder) {
     // The template's manifest with a dead place first: every fragment falls over to the next.
     std::string failover = readAll(folder + "/dash-template/manifest.mpd");
     if (const auto period = failover.find("<Period"); period != std::string::npos)
-        failover.insert(period, "<BaseURL>http://dead.example.com/gone/</BaseURL>\n"
-                                "<BaseURL>http://dash.example.com/dash-template/</BaseURL>\n");
+        failover.insert(period,
+                        "<BaseURL>http://dead.example.com/gone/</BaseURL>\n"
+                        "<BaseURL>http://dash.example.com/dash-template/</BaseURL>\n");
     site.addFixed("/dash-failover/manifest.mpd", document(failover, "application/dash+xml"));
     site.addFixed("/dash-protected/manifest.mpd", document(kProtectedManifest, "application/dash+xml"));
     site.addFixed("/shows/dash-evening",
-                  document(site::videoSourcesPage("Evening Show", {{"/dash-template/manifest.mpd", "application/dash+xml", "", ""}})));
-    site.addFixed("/embed/dash-player", document(site::playerScriptPage("Player of DASH", "http://www.example.com/dash-list/manifest.mpd")));
+                  document(site::videoSourcesPage("Evening Show",
+                                                  {{"/dash-template/manifest.mpd", "application/dash+xml", "", ""}})));
+    site.addFixed("/embed/dash-player",
+                  document(site::playerScriptPage("Player of DASH", "http://www.example.com/dash-list/manifest.mpd")));
     site.addFixed("/channel/live.m3u8", document("#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n/hls/720p/seg000.ts\n",
                                                  "application/vnd.apple.mpegurl"));
 
@@ -152,22 +158,69 @@ void serveToday(site::FixtureSite& site, const QString& folder) {
 
 std::vector<PageCase> todayCases() {
     return {
-        {"video sources", "http://www.example.com/clips/harbour", "Harbour at dusk & more", {720, 360, 240}, 720, "mp4", 2},
+        {"video sources",
+         "http://www.example.com/clips/harbour",
+         "Harbour at dusk & more",
+         {720, 360, 240},
+         720,
+         "mp4",
+         2},
         {"JSON-LD", "http://www.example.com/videos/77-sunset-drive", "Sunset Drive", {720}, 720, "mp4", 2},
         {"og and twitter", "http://www.example.net/p/og-clip", "Night City", {360, 240}, 360, "webm", 2},
-        {"player script with HLS", "http://www.example.com/live/88", "Mountain Timelapse", {720, 360, 240}, 720, "mp4", 6},
+        {"player script with HLS",
+         "http://www.example.com/live/88",
+         "Mountain Timelapse",
+         {720, 360, 240},
+         720,
+         "mp4",
+         6},
         {"direct link", "http://files.example.com/files/get/8f3a2c", "8f3a2c", {480}, 480, "mp4", 2},
         {"HLS master link", kLadderAddress, "master", {720, 360, 240}, 720, "mp4", 6},
-        {"HLS master with its sound apart", kSoundApartAddress, "master", {720, 360}, 720, "mp4", 6,
-         "hls-sound/720p/index.m3u8", "hls-sound/audio/index.m3u8"},
-        {"DASH manifest link", kDashAddress, "manifest", {720, 360}, 720, "mp4", 6, "dash-timeline/track-0.mp4",
+        {"HLS master with its sound apart",
+         kSoundApartAddress,
+         "master",
+         {720, 360},
+         720,
+         "mp4",
+         6,
+         "hls-sound/720p/index.m3u8",
+         "hls-sound/audio/index.m3u8"},
+        {"DASH manifest link",
+         kDashAddress,
+         "manifest",
+         {720, 360},
+         720,
+         "mp4",
+         6,
+         "dash-timeline/track-0.mp4",
          "dash-timeline/track-2.mp4"},
-        {"DASH video source", "http://www.example.com/shows/dash-evening", "Evening Show", {720, 360}, 720, "mp4", 6,
-         "dash-template/track-0.mp4", "dash-template/track-2.mp4"},
-        {"DASH with a dead first BaseURL", "http://dash.example.com/dash-failover/manifest.mpd", "manifest", {720, 360},
-         720, "mp4", 6, "dash-template/track-0.mp4", "dash-template/track-2.mp4"},
-        {"DASH in a player script", "http://www.example.com/embed/dash-player", "Player of DASH", {720, 360}, 720, "mp4", 6,
-         "dash-list/track-0.mp4", "dash-list/track-2.mp4"},
+        {"DASH video source",
+         "http://www.example.com/shows/dash-evening",
+         "Evening Show",
+         {720, 360},
+         720,
+         "mp4",
+         6,
+         "dash-template/track-0.mp4",
+         "dash-template/track-2.mp4"},
+        {"DASH with a dead first BaseURL",
+         "http://dash.example.com/dash-failover/manifest.mpd",
+         "manifest",
+         {720, 360},
+         720,
+         "mp4",
+         6,
+         "dash-template/track-0.mp4",
+         "dash-template/track-2.mp4"},
+        {"DASH in a player script",
+         "http://www.example.com/embed/dash-player",
+         "Player of DASH",
+         {720, 360},
+         720,
+         "mp4",
+         6,
+         "dash-list/track-0.mp4",
+         "dash-list/track-2.mp4"},
     };
 }
 

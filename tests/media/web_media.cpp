@@ -34,11 +34,14 @@ bool writeText(const QString& path, const QByteArray& text) {
 }
 
 QStringList hlsOutput(const QString& dir, double segmentSeconds, bool fmp4) {
-    QStringList args{"-f", "hls", "-hls_time", QString::number(segmentSeconds), "-hls_playlist_type", "vod",
-                     "-hls_list_size", "0"};
+    QStringList args{
+        "-f", "hls", "-hls_time", QString::number(segmentSeconds), "-hls_playlist_type", "vod", "-hls_list_size", "0"};
     if (fmp4)
-        args << "-hls_segment_type" << "fmp4" << "-hls_fmp4_init_filename" << "init.mp4" << "-hls_segment_filename"
-             << dir + "/seg%03d.m4s";
+        args << "-hls_segment_type"
+             << "fmp4"
+             << "-hls_fmp4_init_filename"
+             << "init.mp4"
+             << "-hls_segment_filename" << dir + "/seg%03d.m4s";
     else
         args << "-hls_segment_filename" << dir + "/seg%03d.ts";
     return args;
@@ -62,21 +65,26 @@ bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
     if (ladder.audioApart && !ladder.variants.empty()) {
         const QString dir = folder + "/audio";
         QDir().mkpath(dir);
-        QStringList args{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", QString::number(ladder.seconds),
-                         "-c:a", "aac", "-b:a", "64k"};
-        if (!runFfmpeg(args << hlsOutput(dir, ladder.segmentSeconds, ladder.variants.front().fmp4) << dir + "/index.m3u8"))
+        QStringList args{
+            "-f",  "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", QString::number(ladder.seconds), "-c:a",
+            "aac", "-b:a",  "64k"};
+        if (!runFfmpeg(args << hlsOutput(dir, ladder.segmentSeconds, ladder.variants.front().fmp4)
+                            << dir + "/index.m3u8"))
             return false;
-        master += "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"sound\",NAME=\"English\",LANGUAGE=\"en\",DEFAULT=YES,"
-                  "AUTOSELECT=YES,URI=\"audio/index.m3u8\"\n";
+        master +=
+            "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"sound\",NAME=\"English\",LANGUAGE=\"en\",DEFAULT=YES,"
+            "AUTOSELECT=YES,URI=\"audio/index.m3u8\"\n";
         const QString subs = folder + "/subs";
         QDir().mkpath(subs);
         const QByteArray header = "WEBVTT\nX-TIMESTAMP-MAP=MPEGTS:900000,LOCAL:00:00:00.000\n\n";
         if (!writeText(subs + "/en0.vtt", header + "00:00:00.500 --> 00:00:01.500\nFirst words\n") ||
             !writeText(subs + "/en1.vtt", header + "00:00:03.500 --> 00:00:04.500\nLast words\n") ||
-            !writeText(subs + "/en.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXT-X-PLAYLIST-TYPE:VOD\n#EXTINF:3,\nen0.vtt\n"
-                                          "#EXTINF:3,\nen1.vtt\n#EXT-X-ENDLIST\n"))
+            !writeText(subs + "/en.m3u8",
+                       "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXT-X-PLAYLIST-TYPE:VOD\n#EXTINF:3,\nen0.vtt\n"
+                       "#EXTINF:3,\nen1.vtt\n#EXT-X-ENDLIST\n"))
             return false;
-        master += "#EXT-X-MEDIA:TYPE=SUBTITLES,GROUP-ID=\"subs\",NAME=\"English\",LANGUAGE=\"en\",URI=\"subs/en.m3u8\"\n";
+        master +=
+            "#EXT-X-MEDIA:TYPE=SUBTITLES,GROUP-ID=\"subs\",NAME=\"English\",LANGUAGE=\"en\",URI=\"subs/en.m3u8\"\n";
     }
     for (const auto& variant : ladder.variants) {
         const QString name = QString::number(variant.height) + "p";
@@ -99,8 +107,8 @@ bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
         QFile::remove(dir + "/keyinfo");
         master += "#EXT-X-STREAM-INF:BANDWIDTH=" + QByteArray::number(variant.height * 2000) +
                   ",RESOLUTION=" + QByteArray::number(variant.width) + "x" + QByteArray::number(variant.height) +
-                  (ladder.audioApart ? ",AUDIO=\"sound\",SUBTITLES=\"subs\"" : "") + "\n" +
-                  name.toUtf8() + "/index.m3u8\n";
+                  (ladder.audioApart ? ",AUDIO=\"sound\",SUBTITLES=\"subs\"" : "") + "\n" + name.toUtf8() +
+                  "/index.m3u8\n";
     }
     return writeText(folder + "/master.m3u8", master);
 }
@@ -109,17 +117,25 @@ bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>&
                  double segmentSeconds) {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
-    QStringList args{"-f", "lavfi", "-i", QStringLiteral("testsrc=size=1280x720:rate=25"), "-f", "lavfi", "-i",
-                     "sine=frequency=440:sample_rate=48000", "-t", QString::number(seconds)};
+    QStringList args{"-f", "lavfi",
+                     "-i", QStringLiteral("testsrc=size=1280x720:rate=25"),
+                     "-f", "lavfi",
+                     "-i", "sine=frequency=440:sample_rate=48000",
+                     "-t", QString::number(seconds)};
     QString videoStreams;
     for (std::size_t i = 0; i < heights.size(); ++i) {
         const QString k = QString::number(i);
-        args << "-map" << "0:v" << "-s:v:" + k << QStringLiteral("%1x%2").arg(heights[i] * 16 / 9 / 2 * 2).arg(heights[i]);
+        args << "-map"
+             << "0:v"
+             << "-s:v:" + k << QStringLiteral("%1x%2").arg(heights[i] * 16 / 9 / 2 * 2).arg(heights[i]);
         videoStreams += (i ? "," : "") + k;
     }
-    args << "-map" << "1:a" << h264(segmentSeconds) << "-f" << "dash" << "-seg_duration" << QString::number(segmentSeconds)
-         << "-use_template" << (shape == DashShape::List ? "0" : "1") << "-use_timeline"
-         << (shape == DashShape::Timeline ? "1" : "0") << "-adaptation_sets"
+    args << "-map"
+         << "1:a" << h264(segmentSeconds) << "-f"
+         << "dash"
+         << "-seg_duration" << QString::number(segmentSeconds) << "-use_template"
+         << (shape == DashShape::List ? "0" : "1") << "-use_timeline" << (shape == DashShape::Timeline ? "1" : "0")
+         << "-adaptation_sets"
          << "id=0,streams=" + videoStreams + " id=1,streams=" + QString::number(heights.size())
          << folder + "/manifest.mpd";
     return runFfmpeg(args);
@@ -147,7 +163,8 @@ bool makeTrackFile(const QString& path, TrackMedia media, int height, double sec
     const QString sound = "sine=frequency=440:sample_rate=48000";
     switch (media) {
     case TrackMedia::H264Video:
-        return runFfmpeg(QStringList{"-f", "lavfi", "-i", video, "-t", time} + h264(1) + QStringList{"-an", "-f", "mp4", path});
+        return runFfmpeg(QStringList{"-f", "lavfi", "-i", video, "-t", time} + h264(1) +
+                         QStringList{"-an", "-f", "mp4", path});
     case TrackMedia::AacAudio:
         return runFfmpeg({"-f", "lavfi", "-i", sound, "-t", time, "-c:a", "aac", "-b:a", "64k", "-f", "mp4", path});
     case TrackMedia::Vp9Video:

@@ -4,9 +4,9 @@
 #include "tests/media/web_media.h"
 
 #include <QDir>
-#include <QTemporaryDir>
-#include <QProcess>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -202,7 +202,8 @@ TEST(MediaModule, TracksApartJoinIntoOneFileWithTheirPacketsUnchanged) {
     EXPECT_EQ(containerForCodecs({"avc1.64001f", "dtsc"}), "mkv");
 
     const QString refused = dir.filePath("refused.webm");
-    const JoinResult wrong = module->joinTracks({{fileOf(TrackMedia::H264Video).toStdString()}}, refused.toStdString(), "webm", {});
+    const JoinResult wrong =
+        module->joinTracks({{fileOf(TrackMedia::H264Video).toStdString()}}, refused.toStdString(), "webm", {});
     EXPECT_FALSE(wrong.ok);
     EXPECT_NE(wrong.error.find("h264"), std::string::npos) << wrong.error;
 }

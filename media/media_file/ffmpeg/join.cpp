@@ -8,11 +8,11 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <climits>
 
 namespace zenvira::components::ffmpeg {
 
@@ -242,7 +242,8 @@ JoinResult joinTrackInputs(std::vector<std::unique_ptr<TrackInput>>& tracks, con
         if (track->reader.stopped) return result;
     }
     AVFormatContext* rawOut = nullptr;
-    if (int rc = avformat_alloc_output_context2(&rawOut, nullptr, muxerOf(container), output.c_str()); rc < 0 || !rawOut)
+    if (int rc = avformat_alloc_output_context2(&rawOut, nullptr, muxerOf(container), output.c_str());
+        rc < 0 || !rawOut)
         return {false, "Could not set up the " + container + " file (" + avText(rc) + ")"};
     std::unique_ptr<AVFormatContext, OutputDeleter> out(rawOut);
     for (auto& track : tracks) {
@@ -287,7 +288,8 @@ JoinResult joinTrackInputs(std::vector<std::unique_ptr<TrackInput>>& tracks, con
         packet->stream_index = target;
         packet->pos = -1;
         if (packet->pts != AV_NOPTS_VALUE)
-            lastEnd = std::max(lastEnd, av_rescale_q(packet->pts + packet->duration, outStream->time_base, AV_TIME_BASE_Q));
+            lastEnd =
+                std::max(lastEnd, av_rescale_q(packet->pts + packet->duration, outStream->time_base, AV_TIME_BASE_Q));
         if (int wrc = av_interleaved_write_frame(out.get(), packet); wrc < 0)
             return {false, "Could not write the " + container + " file (" + avText(wrc) + ")"};
         if (auto problem = readAhead(*earliest)) return {false, *problem};

@@ -6,6 +6,7 @@
 extern "C" __attribute__((visibility("default"))) const zenvira::components::media_module::Functions*
 zenvira_media_functions() {
     using namespace zenvira::components;
-    static const media_module::Functions functions{.probe = ffmpeg::probe, .join = ffmpeg::join, .joinTracks = ffmpeg::joinTracks};
+    static const media_module::Functions functions{
+        .probe = ffmpeg::probe, .join = ffmpeg::join, .joinTracks = ffmpeg::joinTracks};
     return &functions;
 }
