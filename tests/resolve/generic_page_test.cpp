@@ -134,3 +134,23 @@ TEST(PageScan, KeepsOnlyTheTagsThatNameVideoAndSurvivesBrokenMarkup) {
     for (const char* tail : {"<video", "<meta content=\"", "<script>", "<title>", "<!--", "'x.m3u8", "\"", "<"})
         EXPECT_NO_THROW(readGenericPage(std::string("<html>") + tail, kPage)) << tail;
 }
+
+TEST(GenericPage, DashManifestsByTypeOrAddressAndTheVideosCaptionTracks) {
+    const std::string page =
+        "<html><head><title>Dash</title></head><body><video>"
+        "<source src=\"/play/stream\" type=\"application/dash+xml\">"
+        "<track kind=\"captions\" srclang=\"fr\" src=\"subs/fr.vtt\">"
+        "<track kind=\"metadata\" src=\"cues.vtt\"><track src=\"subs/en.vtt\" srclang=\"en\">"
+        "</video><script>var config = {dash: 'https://v.example.com/b/manifest.mpd?sig=1'};</script></body></html>";
+    const auto found = readGenericPage(page, kPage);
+    ASSERT_EQ(addresses(found), (std::vector<std::string>{"https://video.example.com/play/stream",
+                                                          "https://v.example.com/b/manifest.mpd?sig=1"}));
+    for (const auto& stream : found.streams) {
+        EXPECT_EQ(stream.kind, StreamKind::Dash) << stream.address;
+        EXPECT_EQ(stream.container, "mp4");
+    }
+    ASSERT_EQ(found.subtitles.size(), 2u);
+    EXPECT_EQ(found.subtitles[0].language, "fr");
+    EXPECT_EQ(found.subtitles[0].address, "https://video.example.com/clips/harbour/subs/fr.vtt");
+    EXPECT_EQ(found.subtitles[1].language, "en");
+}
