@@ -176,12 +176,13 @@ public:
             const auto fetched = fetchRound(*playlist, kept);
             if (fetched.status == SegmentFetchStatus::Complete) return join();
             if (fetched.status == SegmentFetchStatus::Stopped) return ended(JobOutcome::Stopped);
-            if (!fetched.expired || round >= kMostRounds || !settings_.renewAddress)
+            if (!fetched.expired || round >= kMostRounds || (!settings_.renewAddress && !dash_))
                 return leave(JobOutcome::Failed, fetched.error);
             // A signed address ran out mid-stream: the page gives a new one, and what is on the
-            // disk goes on with it only when the renewed playlist and its fragments agree.
+            // disk goes on with it only when the renewed playlist and its fragments agree. A
+            // manifest read again gives its fragments' addresses anew, in the same places.
             error = fetched.error;
-            if (!renew(error) || !(playlist = readRenewing(error)))
+            if ((!dash_ && !renew(error)) || !(playlist = readRenewing(error)))
                 return stop_.cancelled() ? leave(JobOutcome::Stopped, {}) : leave(JobOutcome::Failed, error);
             if (auto refusal = refusalOfAll(*playlist)) return leave(JobOutcome::Failed, *refusal);
         }
@@ -383,17 +384,23 @@ private:
                                              : "The manifest no longer offers the track asked for";
             return std::nullopt;
         }
-        std::string digest = digestOf(text);
+        // What the journal trusts is the shape of the chosen tracks, not the manifest's text:
+        // read again with fresh signed addresses, its fragments keep their places.
+        std::string shape;
         bandwidth_ = 0;
         std::vector<hls::Playlist> lists;
         for (const auto* representation : chosen) {
             auto list = fragmentsOf(*representation, error);
             if (!list) return std::nullopt;
+            shape += representation->id + " " + std::to_string(representation->bandwidth) + " " + representation->codecs;
+            for (const auto& segment : list->segments)
+                shape += " " + std::to_string(segment.seconds) +
+                         (segment.byteRange ? "@" + std::to_string(segment.byteRange->first) : std::string());
+            shape += "\n";
             lists.push_back(std::move(*list));
-            digest += " " + representation->id;  // another track chosen is another download
             bandwidth_ += representation->bandwidth;
         }
-        trusted_ = {settings_.address, head.etag, head.lastModified, digest};
+        trusted_ = {settings_.address, {}, {}, digestOf(shape)};
         companionLists_.assign(lists.begin() + 1, lists.end());
         return lists.front();
     }
