@@ -27,7 +27,7 @@ _zenvira_cli() {
             COMPREPLY=($(compgen -W "1 2 4 8 16" -- "$cur"))
             return
             ;;
-        --limit-rate)
+        --limit-rate | --subtitles)
             return
             ;;
     esac
@@ -36,8 +36,8 @@ _zenvira_cli() {
     case $command in
         "") options="--help --version" ;;
         resolve) options="--help --version" ;;
-        download) options="--quality -o --output --connections --limit-rate -q --quiet --json --help --version" ;;
-        batch) options="-o --output --connections --limit-rate -q --quiet --json --help --version" ;;
+        download) options="--quality --audio-only --subtitles -o --output --connections --limit-rate -q --quiet --json --help --version" ;;
+        batch) options="--subtitles -o --output --connections --limit-rate -q --quiet --json --help --version" ;;
         profiles) options="--help --version" ;;
         convert) options="--print --help --version" ;;
     esac
