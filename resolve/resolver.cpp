@@ -11,6 +11,7 @@
 #include "resolve/generic/generic_page.h"
 #include "resolve/generic/stream_height.h"
 #include "resolve/page_resolver.h"
+#include "resolve/stream_buttons.h"
 
 namespace zenvira::resolve {
 
@@ -177,6 +178,15 @@ std::vector<Stream> manifestStreams(const std::string& address, const std::strin
             videos.push_back(std::move(stream));
         }
     }
+    // Each video alone is joined with the best sound, into the container both their codecs fit.
+    if (const auto sound = bestAudio(sounds))
+        for (auto& video : videos)
+            if (video.type == StreamType::Video) {
+                video.audioAddress = sound->address;
+                video.audioRepresentation = sound->representation;
+                video.language = sound->language;
+                video.container = components::containerForCodecs({video.codecs, sound->codecs});
+            }
     videos.insert(videos.end(), sounds.begin(), sounds.end());
     return videos;
 }
@@ -229,7 +239,10 @@ Resolution directMedia(const std::string& address, const components::FetchResult
     if (isManifest(page)) {
         result.streams =
             manifestStreams(page.finalAddress.empty() ? address : page.finalAddress, page.text, result.subtitles);
-        for (auto& stream : result.streams) stream.address = address;
+        for (auto& stream : result.streams) {
+            stream.address = address;
+            if (!stream.audioAddress.empty()) stream.audioAddress = address;  // the same manifest
+        }
         // A manifest that cannot be downloaded (protected, live) stays one stream, so that the
         // download says why.
         if (result.streams.empty()) result.streams.push_back(makeStream(address, 0, "mp4", StreamKind::Dash));

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "media/media_file/segment_join.h"
 #include "resolve/generic/stream_height.h"
 
 namespace zenvira::resolve {
@@ -22,9 +21,6 @@ ButtonStreams streamsOnButtons(const std::vector<Stream>& streams) {
             sound->kind == slot->kind) {
             slot->audioAddress = sound->address;
             slot->audioRepresentation = sound->representation;
-            // Joined, video and sound go where both their codecs fit.
-            if (slot->kind == StreamKind::Dash)
-                slot->container = components::containerForCodecs({slot->codecs, sound->codecs});
         }
     return buttons;
 }
