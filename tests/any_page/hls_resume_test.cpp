@@ -515,7 +515,7 @@ TEST(HlsRenewal, AnExpiredStreamIsRenewedFromItsPageAndKeepsOnlyWhatTheRenewedOn
 // fragments the journal lacks and joins both tracks, their packets those of the source.
 TEST(DashKilled, AKilledDownloadGoesOnWithTheFragmentsItLacksAndJoinsBothTracks) {
     QTemporaryDir source;
-    ASSERT_TRUE(testmedia::makeDashSet(source.path(), testmedia::DashShape::Template, {180}, 20, 1));
+    ASSERT_TRUE(testmedia::makeDashSet(source.path(), testmedia::DashShape::Timeline, {180}, 20, 1));
     site::FixtureSite site;
     for (const QString& file : QDir(source.path()).entryList({"*.m4s"}, QDir::Files))
         site.addMedia(

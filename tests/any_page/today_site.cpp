@@ -83,7 +83,7 @@ bool prepareTodayMedia(const QString& folder) {
     const int lock = ::open((folder + "/.lock").toLocal8Bit().constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     if (lock < 0) return false;
     ::flock(lock, LOCK_EX);
-    bool ok = QFile::exists(folder + "/.done-4");
+    bool ok = QFile::exists(folder + "/.done-5");
     if (!ok) {
         const QString hls = folder + "/hls";
         QDir(hls).removeRecursively();
@@ -102,8 +102,8 @@ bool prepareTodayMedia(const QString& folder) {
               std::pair{"dash-list", DashShape::List}})
             ok = ok && testmedia::makeDashSet(folder + "/" + name, shape, {720, 360}, 6) &&
                  !testmedia::dashTrackFile(folder + "/" + name, 0).isEmpty() &&
-                 !testmedia::dashTrackFile(folder + "/" + name, 2).isEmpty();
-        if (ok) QFile(folder + "/.done-4").open(QIODevice::WriteOnly);
+                 !testmedia::dashTrackFile(folder + "/" + name, 2, shape == DashShape::Template ? 3 : 0).isEmpty();
+        if (ok) QFile(folder + "/.done-5").open(QIODevice::WriteOnly);
     }
     ::flock(lock, LOCK_UN);
     ::close(lock);

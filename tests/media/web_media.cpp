@@ -141,13 +141,15 @@ bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>&
     return runFfmpeg(args);
 }
 
-QString dashTrackFile(const QString& folder, int representation) {
+QString dashTrackFile(const QString& folder, int representation, int fragments) {
     const QString path = folder + QStringLiteral("/track-%1.mp4").arg(representation);
     if (QFile::exists(path)) return path;
     const QDir dir(folder);
     QByteArray bytes;
     QStringList names{QStringLiteral("init-stream%1.m4s").arg(representation)};
-    names += dir.entryList({QStringLiteral("chunk-stream%1-*.m4s").arg(representation)}, QDir::Files, QDir::Name);
+    QStringList chunks = dir.entryList({QStringLiteral("chunk-stream%1-*.m4s").arg(representation)}, QDir::Files, QDir::Name);
+    if (fragments > 0) chunks = chunks.mid(0, fragments);
+    names += chunks;
     for (const QString& name : names) {
         QFile piece(dir.filePath(name));
         if (!piece.open(QIODevice::ReadOnly)) return {};

@@ -40,8 +40,10 @@ bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>&
                  double segmentSeconds = 2);
 
 // The file that the given representation's initialisation and fragments make read back to
-// back, as a player reads them: written once beside them as "track-ID.mp4".
-QString dashTrackFile(const QString& folder, int representation);
+// back, as a player reads them: written once beside them as "track-ID.mp4". `fragments`
+// (0: all) is how many the manifest names: a template of durations names as many as the
+// period's length holds, where ffmpeg may write a last sliver of sound beyond them.
+QString dashTrackFile(const QString& folder, int representation, int fragments = 0);
 
 // A track alone, as a site serving video and sound apart keeps it: H.264 video without
 // sound, or AAC sound alone (in MP4), or VP9 / Opus alone (in WebM).
