@@ -275,7 +275,9 @@ private:
         SegmentFetchSettings fetchSettings = readSettings();
         // Segments are small: a request's round trip, not the bandwidth, sets the pace, so
         // several are asked for at once whatever the job's own number of connections.
-        fetchSettings.connections = std::clamp(settings_.connections, kFewestSegmentConnections, 16);
+        // Each track of the download gets as many as one track alone would.
+        const int fewest = std::min(kFewestSegmentConnections * static_cast<int>(trackEnds_.size()), 16);
+        fetchSettings.connections = std::clamp(settings_.connections, fewest, 16);
         const auto result = fetchPieces(
             requests_, wanted, fetchSettings, stop_,
             [this](std::size_t index, std::string&& body, const PieceHead& head) {
