@@ -60,7 +60,7 @@ void serveLadder(site::FixtureSite& site, const QString& folder, const std::stri
 // Every file of a DASH presentation under /NAME/.
 void serveFlat(site::FixtureSite& site, const QString& folder, const std::string& name) {
     const QDir root(folder + "/" + QString::fromStdString(name));
-    for (const QString& file : root.entryList({"*.mpd", "*.m4s"}, QDir::Files))
+    for (const QString& file : root.entryList({"*.mpd", "*.m4s", "*.mp4"}, QDir::Files))
         site.addFixed("/" + name + "/" + file.toStdString(), document(readAll(root.filePath(file)), typeOf(file)));
 }
 
@@ -83,7 +83,7 @@ bool prepareTodayMedia(const QString& folder) {
     const int lock = ::open((folder + "/.lock").toLocal8Bit().constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     if (lock < 0) return false;
     ::flock(lock, LOCK_EX);
-    bool ok = QFile::exists(folder + "/.done-5");
+    bool ok = QFile::exists(folder + "/.done-6");
     if (!ok) {
         const QString hls = folder + "/hls";
         QDir(hls).removeRecursively();
@@ -99,11 +99,12 @@ bool prepareTodayMedia(const QString& folder) {
         using testmedia::DashShape;
         for (const auto& [name, shape] :
              {std::pair{"dash-timeline", DashShape::Timeline}, std::pair{"dash-template", DashShape::Template},
-              std::pair{"dash-list", DashShape::List}})
+              std::pair{"dash-list", DashShape::List}, std::pair{"dash-ranges", DashShape::SingleFile},
+              std::pair{"dash-sidx", DashShape::IndexedFile}})
             ok = ok && testmedia::makeDashSet(folder + "/" + name, shape, {720, 360}, 6) &&
                  !testmedia::dashTrackFile(folder + "/" + name, 0).isEmpty() &&
                  !testmedia::dashTrackFile(folder + "/" + name, 2, shape == DashShape::Template ? 3 : 0).isEmpty();
-        if (ok) QFile(folder + "/.done-5").open(QIODevice::WriteOnly);
+        if (ok) QFile(folder + "/.done-6").open(QIODevice::WriteOnly);
     }
     ::flock(lock, LOCK_UN);
     ::close(lock);
@@ -119,7 +120,8 @@ void serveToday(site::FixtureSite& site, const QString& folder) {
     site.addMedia("/files/get/8f3a2c", fileStream(folder + "/direct.mp4", "video/mp4"));
     serveLadder(site, folder);
     serveLadder(site, folder, "hls-sound");
-    for (const char* name : {"dash-timeline", "dash-template", "dash-list"}) serveFlat(site, folder, name);
+    for (const char* name : {"dash-timeline", "dash-template", "dash-list", "dash-ranges", "dash-sidx"})
+        serveFlat(site, folder, name);
     site.addFixed("/clips/with-captions",
                   document("<!doctype html><html><head><title>Captions page</title></head><body><video controls>"
                            "<source src=\"/media/low.mp4\" type=\"video/mp4\">"
@@ -212,6 +214,10 @@ std::vector<PageCase> todayCases() {
          6,
          "dash-template/track-0.mp4",
          "dash-template/track-2.mp4"},
+        {"DASH one file in byte ranges", "http://dash.example.com/dash-ranges/manifest.mpd", "manifest", {720, 360}, 720,
+         "mp4", 6, "dash-ranges/manifest-stream0.mp4", "dash-ranges/manifest-stream2.mp4"},
+        {"DASH one file and its index", "http://dash.example.com/dash-sidx/manifest.mpd", "manifest", {720, 360}, 720,
+         "mp4", 6, "dash-sidx/manifest-stream0.mp4", "dash-sidx/manifest-stream2.mp4"},
         {"DASH in a player script",
          "http://www.example.com/embed/dash-player",
          "Player of DASH",

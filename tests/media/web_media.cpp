@@ -47,6 +47,41 @@ QStringList hlsOutput(const QString& dir, double segmentSeconds, bool fmp4) {
     return args;
 }
 
+// Rewrites ffmpeg's SegmentList of byte ranges as SegmentBase: the initialisation section up to
+// the file's top-level sidx box, and the box itself as the index.
+bool describeByIndex(const QString& folder, int representations) {
+    QFile manifest(folder + "/manifest.mpd");
+    if (!manifest.open(QIODevice::ReadOnly)) return false;
+    QString text = QString::fromUtf8(manifest.readAll());
+    manifest.close();
+    for (int r = 0; r < representations; ++r) {
+        QFile file(folder + QStringLiteral("/manifest-stream%1.mp4").arg(r));
+        if (!file.open(QIODevice::ReadOnly)) return false;
+        const QByteArray bytes = file.readAll();
+        qint64 at = 0, sidxAt = -1, sidxSize = 0;
+        while (at + 8 <= bytes.size()) {
+            const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData() + at);
+            const qint64 size = (qint64(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+            if (size < 8) return false;
+            if (bytes.mid(at + 4, 4) == "sidx") {
+                sidxAt = at;
+                sidxSize = size;
+                break;
+            }
+            at += size;
+        }
+        if (sidxAt < 0) return false;
+        const auto begin = text.indexOf("<SegmentList"), end = text.indexOf("</SegmentList>");
+        if (begin < 0 || end < begin) return false;
+        text.replace(begin, end + 14 - begin,
+                     QStringLiteral("<SegmentBase indexRange=\"%1-%2\"><Initialization range=\"0-%3\" /></SegmentBase>")
+                         .arg(sidxAt)
+                         .arg(sidxAt + sidxSize - 1)
+                         .arg(sidxAt - 1));
+    }
+    return writeText(folder + "/manifest.mpd", text.toUtf8());
+}
+
 }  // namespace
 
 bool makeWebClip(const QString& path, WebFormat format, int width, int height, double seconds) {
@@ -130,18 +165,21 @@ bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>&
              << "-s:v:" + k << QStringLiteral("%1x%2").arg(heights[i] * 16 / 9 / 2 * 2).arg(heights[i]);
         videoStreams += (i ? "," : "") + k;
     }
-    args << "-map"
-         << "1:a" << h264(segmentSeconds) << "-f"
-         << "dash"
-         << "-seg_duration" << QString::number(segmentSeconds) << "-use_template"
-         << (shape == DashShape::List ? "0" : "1") << "-use_timeline" << (shape == DashShape::Timeline ? "1" : "0")
-         << "-adaptation_sets"
-         << "id=0,streams=" + videoStreams + " id=1,streams=" + QString::number(heights.size())
-         << folder + "/manifest.mpd";
-    return runFfmpeg(args);
+    const bool single = shape == DashShape::SingleFile || shape == DashShape::IndexedFile;
+    if (single) args << "-single_file" << "1";
+    if (shape == DashShape::IndexedFile) args << "-global_sidx" << "1";
+    args << "-map" << "1:a" << h264(segmentSeconds) << "-f" << "dash" << "-seg_duration" << QString::number(segmentSeconds);
+    args << "-use_template" << (shape == DashShape::List || single ? "0" : "1");
+    args << "-use_timeline" << (shape == DashShape::Timeline ? "1" : "0");
+    args << "-adaptation_sets" << "id=0,streams=" + videoStreams + " id=1,streams=" + QString::number(heights.size());
+    if (!runFfmpeg(args << folder + "/manifest.mpd")) return false;
+    return shape != DashShape::IndexedFile || describeByIndex(folder, static_cast<int>(heights.size()) + 1);
 }
 
 QString dashTrackFile(const QString& folder, int representation, int fragments) {
+    // A representation in one file is its own track file.
+    if (const QString single = folder + QStringLiteral("/manifest-stream%1.mp4").arg(representation); QFile::exists(single))
+        return single;
     const QString path = folder + QStringLiteral("/track-%1.mp4").arg(representation);
     if (QFile::exists(path)) return path;
     const QDir dir(folder);

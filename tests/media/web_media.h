@@ -35,7 +35,9 @@ bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder);
 
 // A DASH presentation made by ffmpeg's own dash muxer: `folder`/manifest.mpd with a video
 // representation per height (H.264) and one of sound (AAC), in fragments of `segmentSeconds`.
-enum class DashShape { Template, Timeline, List };
+// SingleFile: one file per representation, its fragments a SegmentList of byte ranges;
+// IndexedFile: the same files described by SegmentBase, their fragments listed in a sidx box.
+enum class DashShape { Template, Timeline, List, SingleFile, IndexedFile };
 bool makeDashSet(const QString& folder, DashShape shape, const std::vector<int>& heights, double seconds,
                  double segmentSeconds = 2);
 
