@@ -174,6 +174,25 @@ TEST_F(AnyPage, AudioOnlySavesTheSoundTrackAlone) {
     EXPECT_NEAR(facts.seconds, 6, 0.5);
     EXPECT_EQ(testmedia::packetHashes(file, "a"),
               testmedia::packetHashes(QDir(testsite::todayMediaFolder()).filePath("hls-sound/audio/index.m3u8"), "a"));
+    // A manifest's sound the same way; its size is known from the manifest before the first
+    // fragment has come, never "of ?" while bytes come.
+    const auto dash =
+        cli("download " + quoted(testsite::kDashAddress) + " --audio-only --json -o " + quoted(folder.path().toStdString()));
+    ASSERT_EQ(dash.status, 0) << dash.out;
+    const QString sound = QDir(folder.path()).filePath("manifest.m4a");
+    EXPECT_EQ(probe(sound.toStdString()).videoStreams, 0);
+    EXPECT_EQ(testmedia::packetHashes(sound, "a"),
+              testmedia::packetHashes(QDir(testsite::todayMediaFolder()).filePath("dash-timeline/track-2.mp4"), "a"));
+    int progressLines = 0;
+    for (std::size_t at = 0; at < dash.out.size();) {
+        const auto end = dash.out.find('\n', at);
+        const Json line = Json::parse(dash.out.substr(at, end - at), nullptr, false);
+        at = end == std::string::npos ? dash.out.size() : end + 1;
+        if (line.is_discarded() || line["event"] != "progress") continue;
+        ++progressLines;
+        EXPECT_GT(line["total"].get<long long>(), 0) << line;
+    }
+    EXPECT_GT(progressLines, 0) << dash.out;
     const auto none =
         cli("download " + quoted(testsite::kLadderAddress) + " --audio-only -o " + quoted(folder.path().toStdString()));
     EXPECT_EQ(none.status, 1);
