@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "components/downloader/downloader.h"
+#include "engine/stream/stream_server.h"
 #include "platform/path_mapping.h"
 
 namespace zenvira::app {
@@ -28,6 +29,24 @@ DownloadSession::DownloadSession(MainView& view, SessionSettings settings)
     setFolder(settings.folder, ignored);
     workflow_->setConnections(settings.connections.connections);
     workflow_->setMaxBytesPerSecond(settings.connections.maxBytesPerSecond);
+}
+
+bool DownloadSession::serveDownloads(std::string& error) {
+    if (server_) return true;
+    auto server = std::make_unique<components::StreamServer>();
+    if (!server->start(error)) return false;
+    server_ = std::move(server);
+    workflow_->setRequestHook([this](components::DownloadRequest& request) { serve(request); });
+    return true;
+}
+
+void DownloadSession::serve(components::DownloadRequest& request) {
+    request.stream = std::make_shared<components::StreamLink>();
+    std::string name = request.target.fileName;
+    if (const auto cut = name.find_last_of("\\/"); cut != std::string::npos) name = name.substr(cut + 1);
+    if (name.empty()) name = request.target.fallbackName;
+    streamAddress_ = server_->add(request.stream, name);
+    for (const auto& listener : serving_) listener(streamAddress_);
 }
 
 // The workflow goes first (it is declared last): it holds a reference to the downloader.

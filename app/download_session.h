@@ -16,6 +16,8 @@
 
 namespace zenvira::components {
 class clDownLoader;
+class StreamLink;
+class StreamServer;
 }
 
 namespace zenvira::app {
@@ -52,6 +54,16 @@ public:
     }
     void onPageFailed(std::function<void(const PageFailed&)> listener) { workflow_->onPageFailed(std::move(listener)); }
 
+    // Serves every download from now on as a local stream while it comes (a server on
+    // 127.0.0.1); false with the reason when it cannot listen.
+    bool serveDownloads(std::string& error);
+    // Told each download's stream address before its job starts.
+    void onServing(std::function<void(const std::string& address)> listener) { serving_.push_back(std::move(listener)); }
+    // The stream of the download running now (or the last one), "" when none is served.
+    const std::string& streamAddress() const { return streamAddress_; }
+    // The server, while downloads are served.
+    const components::StreamServer* streamServer() const { return server_.get(); }
+
     // Stops the page being read and the running download; a batch ends. Its .part stays.
     void Stop() { workflow_->Stop(); }
 
@@ -61,8 +73,14 @@ public:
     bool allSaved(std::size_t expected) const;
 
 private:
+    void serve(components::DownloadRequest& request);
+
+    // Declared first, so it outlives the downloader's job that feeds its links.
+    std::unique_ptr<components::StreamServer> server_;
     std::unique_ptr<components::clDownLoader> downloader_;
     std::unique_ptr<DownloadWorkflow> workflow_;
+    std::vector<std::function<void(const std::string&)>> serving_;
+    std::string streamAddress_;
 };
 
 }  // namespace zenvira::app

@@ -327,6 +327,7 @@ void DownloadWorkflow::startDownload(const std::vector<components::Track>& track
     jobs_.push_back({track.address, fileName, std::nullopt, localFolder(), {}});
     if (downloader_.Busy()) return;  // the running download goes on; this click starts nothing
     activeJob_ = jobs_.size() - 1;
+    if (requestHook_) requestHook_(request);
     downloader_.Start(std::move(request));
     waitForJobEnd();
     downloadFinished_ = false;

@@ -77,6 +77,8 @@ public:
     // The subtitles saved beside each video, by language ("en", "pt-BR"; "all" for every one
     // the page offers); none by default.
     void setSubtitleLanguages(std::vector<std::string> languages) { subtitleLanguages_ = std::move(languages); }
+    // Sees every request before its job starts (the session attaches the local stream there).
+    void setRequestHook(std::function<void(components::DownloadRequest&)> hook) { requestHook_ = std::move(hook); }
 
     // How each download and each failed page read ended, as they end (the window's boxes and
     // texts come besides).
@@ -107,6 +109,7 @@ private:
     MainView& view_;
     components::clDownLoader& downloader_;
     PageReader reader_;
+    std::function<void(components::DownloadRequest&)> requestHook_;
 
     std::vector<std::string> List1_, List2_, List4_;
     resolve::ButtonStreams buttonStreams_;  // the stream behind each quality button

@@ -18,6 +18,7 @@ set(zenvira_layers
   "engine/journal=6"
   "engine/ranges=7"
   "engine/fragments=7"
+  "engine/stream=7"
   "engine=8"
   "components=9"
   "resolve=10"

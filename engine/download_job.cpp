@@ -59,6 +59,7 @@ public:
                    settings.maxBytesPerSecond > 0 ? std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr},
           origin_{settings.address, settings.pageAddress, settings.quality} {
         loop_.setPacer(context_.pacer.get());
+        context_.stream = settings.stream.get();
     }
 
     JobResult run();
@@ -88,6 +89,7 @@ private:
     std::string partPath_;
     std::string statePath_;
     platform::RandomAccessFile file_;
+    bool handingOver_ = false;  // the address is a playlist: another job fetches it
 };
 
 JobResult DownloadJob::run() {
@@ -172,6 +174,7 @@ std::optional<JobResult> DownloadJob::prepareTarget() {
     path_ = claim.path;
     partPath_ = claim.partPath;
     statePath_ = claim.statePath;
+    if (context_.stream) context_.stream->setFile(claim.kind == ClaimedTarget::Kind::AlreadyComplete ? path_ : partPath_);
     switch (claim.kind) {
     case ClaimedTarget::Kind::Claimed:
         return std::nullopt;
@@ -181,6 +184,7 @@ std::optional<JobResult> DownloadJob::prepareTarget() {
         const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path_, code));
         meter_.setTotal(code ? 0 : size);
         meter_.setResumed(code ? 0 : size);
+        if (context_.stream && !code) context_.stream->begin(size, {});
         return ended(JobOutcome::Completed);
     }
     case ClaimedTarget::Kind::Busy:
@@ -226,6 +230,7 @@ PhaseResult DownloadJob::fetchInRanges(const ProbeResult& probe, ByteRanges kept
     }
     meter_.setTotal(size);
     meter_.setResumed(kept.total());
+    if (context_.stream) context_.stream->begin(size, kept);
     PartState state{origin_, probe.identity, kept};
     writeFirstPartState(statePath_, state);  // a crash from here on leaves a state that is true
     PartJournal journal(file_, statePath_, state);
@@ -290,6 +295,7 @@ JobResult DownloadJob::handOverPlaylist(bool manifest) {
         std::filesystem::remove(partPath_, code);
         removePartState(statePath_);
     }
+    handingOver_ = true;
     JobResult result = ended(JobOutcome::Failed);
     result.playlist = true;
     result.manifest = manifest;
@@ -333,6 +339,9 @@ JobResult DownloadJob::completeFile(const std::string& warning, std::int64_t siz
 
 JobResult DownloadJob::ended(JobOutcome outcome, std::string text) {
     meter_.finish(ProgressMeter::Clock::now());
+    // A playlist goes on in its own job, which tells the watcher how it ends.
+    const bool whole = outcome == JobOutcome::Completed || outcome == JobOutcome::CompletedWithWarnings;
+    if (context_.stream && !handingOver_) context_.stream->end(whole, whole ? path_ : std::string());
     return {outcome, std::move(text), path_};
 }
 

@@ -7,6 +7,7 @@
 
 #include "base/product_site.h"
 #include "base/quality.h"
+#include "app/cli/shell_quote.h"
 
 namespace zenvira::cli {
 
@@ -56,13 +57,21 @@ struct Options {
     QCommandLineOption quiet{{"q", "quiet"}, "No progress, no messages but errors."};
     QCommandLineOption json{"json", "One JSON object per line on standard output: progress, saved, failed."};
     QCommandLineOption print{"print", "Print the encoder's command line instead of running it."};
+    QCommandLineOption serve{"serve",
+                             "Serve the download while it comes at a local address (printed before the first byte), "
+                             "until it has ended and no request came for 5 s."};
+    QCommandLineOption player{"player",
+                              "Serve the download and run CMD with its address (words as a POSIX shell splits them, "
+                              "no shell run); wait for CMD to end.",
+                              "CMD"};
 };
 
 // The options a command takes (help and version are everyone's).
 std::vector<const QCommandLineOption*> optionsOf(const Options& o, Command command) {
     switch (command) {
         case Command::Download:
-            return {&o.output, &o.quality, &o.audioOnly, &o.subtitles, &o.connections, &o.limitRate, &o.quiet, &o.json};
+            return {&o.output, &o.quality, &o.audioOnly, &o.subtitles, &o.connections, &o.limitRate, &o.quiet, &o.json,
+                    &o.serve, &o.player};
         case Command::Batch: return {&o.output, &o.subtitles, &o.connections, &o.limitRate, &o.quiet, &o.json};
         case Command::Convert:
             return {&o.print};
@@ -156,7 +165,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     QCommandLineParser finder;
     finder.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     finder.addOptions({o.help, o.version, o.output, o.quality, o.audioOnly, o.subtitles, o.connections, o.limitRate,
-                       o.quiet, o.json, o.print});
+                       o.quiet, o.json, o.print, o.serve, o.player});
     const bool understood = finder.parse(arguments);
     const QStringList words = finder.positionalArguments();
     const CommandInfo* info = words.isEmpty() ? nullptr : findCommand(words.first());
@@ -233,6 +242,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
         if (parser.value(o.output).isEmpty()) return usageError("-o takes a folder or a file name", helpCommand);
         request.output = parser.value(o.output).toStdString();
     }
+    if (has(o.player)) {
+        auto words = splitPosixShellWords(parser.value(o.player).toStdString());
+        if (!words || words->empty())
+            return usageError("--player takes a command, not '" + parser.value(o.player) + "'", helpCommand);
+        request.player = std::move(*words);
+    }
+    request.serve = has(o.serve) || has(o.player);
     request.quiet = has(o.quiet);
     request.json = has(o.json);
     request.print = has(o.print);

@@ -24,6 +24,8 @@ struct CliRequest {
     bool quiet = false;
     bool json = false;
     bool print = false;
+    bool serve = false;                 // --serve, or --player
+    std::vector<std::string> player;    // --player CMD split into words; empty: none
 };
 
 struct ParsedCommandLine {

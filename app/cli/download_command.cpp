@@ -1,5 +1,6 @@
 #include "app/cli/download_command.h"
 
+#include <QEventLoop>
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
@@ -14,6 +15,9 @@
 #include "app/download_session.h"
 #include "base/quality.h"
 #include "base/text_ops.h"
+#include "engine/stream/stream_server.h"
+#include "platform/program_lookup.h"
+#include "platform/relayed_child.h"
 #include "platform/terminal.h"
 
 namespace zenvira::cli {
@@ -197,6 +201,72 @@ int finishDownload(Session& session, const std::string& address) {
     return 0;
 }
 
+// How long the stream goes on after the download when no player is run: a player that read
+// the end of the file a moment ago may still ask for something.
+constexpr auto kServeAfterLastRequest = std::chrono::seconds(5);
+
+// --serve and --player: the download's address is told before its first byte is asked for,
+// the player is started on it, and the serving goes on after the download as long as needed.
+class ServedDownload {
+public:
+    ServedDownload(const DownloadOptions& options, std::string address) : options_(options), address_(std::move(address)) {}
+
+    bool start(app::DownloadSession& session) {
+        std::string error;
+        if (!session.serveDownloads(error)) {
+            std::cerr << printableLine("Cannot serve the download: " + error) << "\n" << std::flush;
+            return false;
+        }
+        server_ = session.streamServer();
+        session.onServing([this](const std::string& url) { tell(url); });
+        return true;
+    }
+
+    // After the download: waits for the player, or until no request came for a while.
+    void finish() {
+        if (!server_) return;
+        if (playerStarted_) {
+            player_.wait();
+            return;
+        }
+        QEventLoop loop;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            const bool quiet = server_->requestsInProgress() == 0 &&
+                               std::chrono::steady_clock::now() - server_->lastRequest() >= kServeAfterLastRequest;
+            if (quiet || interrupted()) loop.quit();
+        });
+        look.start(100);
+        loop.exec();
+    }
+
+private:
+    void tell(const std::string& url) {
+        if (options_.json)
+            jsonLine(JsonObject().add("serving", jsonString(url)).add("address", jsonString(address_)));
+        else
+            std::cerr << "Serving " << url << "\n" << std::flush;
+        if (options_.player.empty() || playerStarted_) return;
+        const std::string program = platform::findProgram(options_.player.front());
+        std::vector<std::string> arguments(options_.player.begin() + 1, options_.player.end());
+        arguments.push_back(url);
+        std::string error;
+        if (program.empty()) error = "not found";
+        if (program.empty() || !player_.start(program, arguments, false, error)) {
+            std::cerr << printableLine("Cannot start the player " + options_.player.front() + ": " + error) << "\n"
+                      << std::flush;
+            return;
+        }
+        playerStarted_ = true;
+    }
+
+    const DownloadOptions& options_;
+    std::string address_;
+    const components::StreamServer* server_ = nullptr;
+    platform::relay::ChildProcess player_;
+    bool playerStarted_ = false;
+};
+
 }  // namespace
 
 std::optional<int> qualityButtonOf(int height) { return base::qualityIndexOfHeight(height); }
@@ -216,6 +286,8 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
     Session session(options);
     session.view.setSingleAddress(address);
     if (!session.placeOutput(options, true)) return 1;
+    ServedDownload served(options, address);
+    if (options.serve && !served.start(session.session)) return 1;
     session.workflow.Extract(address);
     const auto& List4 = session.workflow.List4();
     if (List4.empty()) {  // the page could not be read
@@ -227,6 +299,8 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
             session.view.failed(address, "This page offers no sound apart from its video");
             return 1;
         }
+        session.view.finishLine();
+        served.finish();
         return finishDownload(session, address);
     }
     const auto button = chooseButton(List4, options);
@@ -237,6 +311,8 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
         return 1;
     }
     session.workflow.QualityDownload(*button);
+    session.view.finishLine();
+    served.finish();
     return finishDownload(session, address);
 }
 

@@ -16,6 +16,8 @@ struct DownloadOptions {
     std::optional<std::int64_t> limitRate;  // bytes a second over all connections
     bool quiet = false;                     // errors only
     bool json = false;                      // JSON lines on stdout, nothing else there
+    bool serve = false;                     // serve the download while it comes (download only)
+    std::vector<std::string> player;        // the player to run on the served address, in words
 };
 
 // Both need a QCoreApplication. Exit status 0 only when every file was saved, else 1.

@@ -1,5 +1,6 @@
 // zenvira-cli: the headless front of Zenvira.
 #include <QCoreApplication>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "app/cli/convert_command.h"
 #include "app/cli/download_command.h"
 #include "app/cli/resolve_command.h"
+#include "platform/relayed_child.h"
 
 namespace {
 
@@ -38,6 +40,8 @@ int run(const CliRequest& request) {
             options.limitRate = request.limitRate;
             options.quiet = request.quiet;
             options.json = request.json;
+            options.serve = request.serve;
+            options.player = request.player;
             return request.command == Command::Download ? zenvira::cli::runDownload(operands[0], options)
                                                         : zenvira::cli::runBatch(operands[0], options);
         }
@@ -50,6 +54,9 @@ int run(const CliRequest& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A player run with --player starts through this mode, so it ends with us.
+    if (argc > 1 && std::strcmp(argv[1], zenvira::platform::relay::kLauncherFlag) == 0)
+        return zenvira::platform::relay::runLauncher(argc, argv);
     QCoreApplication application(argc, argv);
     const auto parsed = zenvira::cli::parseCommandLine(QCoreApplication::arguments());
     switch (parsed.action) {

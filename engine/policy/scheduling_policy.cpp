@@ -74,7 +74,8 @@ void SchedulingPolicy::serverBusy(Clock::time_point sent, Clock::time_point now)
 
 int SchedulingPolicy::planStarts(Clock::time_point now) {
     if (cancelled_) return 0;
-    const int starting = ramp_.want() - static_cast<int>(connections_.size());
+    const int running = static_cast<int>(connections_.size());
+    const int starting = wantsMore() ? std::max(ramp_.want() - running, 1) : 0;
     if (starting <= 0) return 0;
     // When the first byte of each connection still waiting for one is due, by what answers
     // take now.
@@ -118,11 +119,13 @@ bool SchedulingPolicy::overtaken(const Connection& connection) const {
 // Connections beyond what the path was found worth end, the slowest first; their pieces wait
 // for the faster ones.
 const SchedulingPolicy::Connection* SchedulingPolicy::toShed() const {
-    if (static_cast<int>(connections_.size()) <= ramp_.want()) return nullptr;
+    const int running = static_cast<int>(connections_.size());
+    const bool makeRoom = running >= ceiling_ && plan_.wantedWaiting();
+    if (running <= ramp_.want() && !makeRoom) return nullptr;
     const Connection* slowest = nullptr;
     for (const auto& connection : connections_) {
         const Segment& segment = *connection.segment;
-        if (segment.racer || segment.racing) continue;
+        if (segment.racer || segment.racing || segment.wanted) continue;
         if (!slowest || segment.rate < slowest->segment->rate) slowest = &connection;
     }
     return slowest;

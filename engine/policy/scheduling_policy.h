@@ -40,6 +40,8 @@ public:
     // does one still without an answer this long after the usual wait for one.
     static constexpr auto kRacerTrial = std::chrono::milliseconds(30);
     static constexpr auto kFirstRateWindow = std::chrono::milliseconds(6);
+    // A wanted region a running connection reaches within this long needs no piece of its own.
+    static constexpr double kWantedReachSeconds = 1.0;
 
     // One connection on a piece, as far as the decisions go.
     struct Connection {
@@ -87,6 +89,10 @@ public:
     // The answers to the requests of one crowd halve the count once: those sent before the
     // last halving ask again what was answered already.
     void serverBusy(Clock::time_point sent, Clock::time_point now);
+    // Where players read next (each region from its first missing byte): pieces start there
+    // and take the connections first, one more than the count allows when all are busy, and
+    // the slowest other connection ends to make room.
+    void steer(const std::vector<ByteRange>& wanted) { plan_.steer(wanted, kWantedReachSeconds); }
     // The job is stopped: nothing more starts.
     void cancel() { cancelled_ = true; }
 
@@ -97,7 +103,10 @@ public:
     // end together, with those running.
     int planStarts(Clock::time_point now);
     // Whether the count wants one more connection than runs.
-    bool wantsMore() const { return !cancelled_ && static_cast<int>(connections_.size()) < ramp_.want(); }
+    bool wantsMore() const {
+        const int running = static_cast<int>(connections_.size());
+        return !cancelled_ && (running < ramp_.want() || (running < ceiling_ && plan_.wantedWaiting()));
+    }
     // The piece for the first connection: the probe's answer from byte 0 goes on as it.
     Segment* firstPiece(Clock::time_point now) { return plan_.takeNext(now); }
     // The piece for the next connection to open, or none (then none opens this turn).

@@ -39,6 +39,9 @@ Segment* SegmentPlan::add(std::int64_t begin, std::int64_t end) {
 
 Segment* SegmentPlan::takeNext(Clock::time_point now, const Newcomer& newcomer) {
     for (auto& segment : segments_)
+        if (segment->wanted && !segment->active && !segment->finished() && segment->notBefore <= now)
+            return segment.get();
+    for (auto& segment : segments_)
         if (!segment->active && !segment->finished() && segment->notBefore <= now) return segment.get();
     for (auto& segment : segments_)
         if (!segment->active && !segment->finished()) return nullptr;  // one is waiting for its back-off
@@ -128,6 +131,40 @@ Segment* SegmentPlan::takeShare(const Newcomer& newcomer, Clock::time_point now)
     Segment* tail = add(richest->end - share, richest->end);
     richest->end = tail->begin;
     return tail;
+}
+
+void SegmentPlan::steer(const std::vector<ByteRange>& wanted, double reachSeconds) {
+    for (auto& segment : segments_) segment->wanted = false;
+    for (const auto& region : wanted) {
+        // The piece that holds the region's first missing byte; racers only repeat their piece.
+        Segment* holder = nullptr;
+        std::int64_t first = 0;
+        for (auto& segment : segments_) {
+            if (segment->racing || segment->finished()) continue;
+            const std::int64_t from = std::max(segment->next, region.begin);
+            if (from >= segment->end || from >= region.end) continue;
+            if (!holder || from < first) {
+                holder = segment.get();
+                first = from;
+            }
+        }
+        if (!holder) continue;
+        const auto reach = static_cast<std::int64_t>(std::max(holder->rate, 0.0) * reachSeconds) + kSmallestKeep;
+        const bool reaching = holder->active && first - holder->next <= reach;
+        if (first == holder->next || reaching || holder->racer) {
+            holder->wanted = true;
+            continue;
+        }
+        // The holder keeps what lies before; its connection ends there if it runs.
+        Segment* rest = add(first, holder->end);
+        holder->end = first;
+        rest->wanted = true;
+    }
+}
+
+bool SegmentPlan::wantedWaiting() const {
+    return std::any_of(segments_.begin(), segments_.end(),
+                       [](const auto& s) { return s->wanted && !s->active && !s->finished(); });
 }
 
 void SegmentPlan::settleRace(Segment& segment) {

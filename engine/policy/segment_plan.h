@@ -28,6 +28,7 @@ struct Segment {
     std::chrono::steady_clock::time_point answerDue{};  // while its first byte is awaited: when it is due
     Segment* racing = nullptr;  // the slower piece this one races for the same bytes
     Segment* racer = nullptr;   // the piece racing this one
+    bool wanted = false;        // someone watching reads here next: taken before the others
 
     bool finished() const { return next >= end; }
     // Seconds its connection still waits for its first byte.
@@ -77,6 +78,12 @@ public:
     // A piece to start now, or nullptr: a piece waiting for its turn, else the part of a
     // piece in flight that would finish last, else a race of a slow one.
     Segment* takeNext(Clock::time_point now, const Newcomer& newcomer = {});
+    // Makes a piece start at the first missing byte of each wanted region (where a player
+    // reads next), unless the connection on the piece that holds it reaches it within
+    // `reachSeconds`; those pieces are marked wanted, and takeNext gives them first.
+    void steer(const std::vector<ByteRange>& wanted, double reachSeconds);
+    // A wanted piece has no connection.
+    bool wantedWaiting() const;
     // An attempt on `segment` ended before its end; false when it has had its tries.
     bool scheduleRetry(Segment& segment, std::int64_t progressed, Clock::time_point now);
     // The server asked to wait (Retry-After); counts as a try.

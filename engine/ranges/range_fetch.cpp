@@ -70,6 +70,7 @@ PhaseResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_
             checkLeads();
             return finish(error_.empty() ? PhaseStatus::Complete : PhaseStatus::Failed);
         }
+        if (context_.stream) policy_->steer(context_.stream->wanted());
         launch(Clock::now());
         for (const auto& [http, code] : context_.loop.perform()) {
             auto attempt = std::find_if(attempts_.begin(), attempts_.end(), [h = http](const Attempt& a) { return a.http.get() == h; });
@@ -202,6 +203,7 @@ std::size_t RangeFetch::takeBody(Attempt& attempt, const char* data, std::size_t
         return 0;
     }
     const std::int64_t end = segment.next + static_cast<std::int64_t>(wanted);
+    if (context_.stream) context_.stream->arrived({segment.next, end});
     // A racer writes again what the slower connection already has: only its lead is new.
     const std::int64_t fresh = segment.racing ? std::max<std::int64_t>(0, end - std::max(segment.next, segment.racing->next))
                                               : static_cast<std::int64_t>(wanted);

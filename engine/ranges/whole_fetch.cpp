@@ -110,6 +110,7 @@ std::size_t WholeFetch::takeBody(const char* data, std::size_t length) {
         fatal_ = "Cannot write to the file " + shownName_ + ": " + error;
         return 0;
     }
+    if (context_.stream) context_.stream->arrived({received_, received_ + static_cast<std::int64_t>(length)});
     const bool judged = received_ >= static_cast<std::int64_t>(kFirstBytesChecked);
     received_ += static_cast<std::int64_t>(length);
     // The disk starts on what came while more arrives: the flush at the end waits for less.
@@ -143,6 +144,8 @@ bool WholeFetch::acceptHead(const ResponseHead& head) {
     size_ = head.encoded() ? -1 : head.contentLength.value_or(-1);
     lengthChecked_ = head.encoded() && head.contentLength;
     context_.meter.setTotal(size_ >= 0 ? size_ : knownSize_);
+    // The bytes come again from the first: a watcher waits for them anew.
+    if (context_.stream) context_.stream->begin(size_ >= 0 ? size_ : knownSize_, {});
     // Refused before a byte is allocated: a size no disk here holds must not fill this one.
     if (auto problem = diskRoomProblem(shownName_, size_)) {
         fatal_ = *problem;

@@ -4,6 +4,7 @@
 // reads the same request.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 namespace zenvira::components {
 
 class CancelToken;
+class StreamLink;
 
 // How the bytes of one track come: one progressive file, or a playlist of fragments.
 enum class TrackKind {
@@ -69,6 +71,8 @@ struct DownloadRequest {
     DownloadSource source;
     DownloadOptions options;
     AddressRenewal renewAddress;
+    // Someone watches it while it comes (the local stream): none when nobody does.
+    std::shared_ptr<StreamLink> stream;
 };
 
 // What one job kind reads: one track of a request, flattened.
@@ -84,6 +88,7 @@ struct JobSettings {
     int connections = 1;
     std::int64_t minSegmentBytes = 0;  // the smallest piece worth its own connection
     std::int64_t maxBytesPerSecond = 0;  // over all connections; 0: no limit
+    std::shared_ptr<StreamLink> stream;  // someone watches it while it comes
 };
 
 // One track of a request as the job that fetches it reads it.
@@ -100,6 +105,7 @@ inline JobSettings jobSettingsOf(const DownloadRequest& request, const Track& tr
     settings.connections = request.options.connections;
     settings.minSegmentBytes = request.options.minSegmentBytes;
     settings.maxBytesPerSecond = request.options.maxBytesPerSecond;
+    settings.stream = request.stream;
     return settings;
 }
 

@@ -11,6 +11,7 @@
 #include "engine/transfer/rate_pacer.h"
 #include "engine/policy/segment_plan.h"
 #include "engine/transfer/cancel_token.h"
+#include "engine/transfer/stream_link.h"
 
 namespace zenvira::components {
 
@@ -23,6 +24,8 @@ struct FetchContext {
     RetryPolicy retry;
     // Holds every transfer of the job to its total rate; none when the job has no limit.
     std::shared_ptr<RatePacer> pacer;
+    // Someone watches the download while it comes: told what lands, it says what to fetch first.
+    StreamLink* stream = nullptr;
 };
 
 enum class PhaseStatus { Complete, Failed, Stopped };

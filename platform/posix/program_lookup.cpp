@@ -60,4 +60,6 @@ std::string findFfprobe(const std::string& ffmpeg, std::string& error) {
     return found;
 }
 
+std::string findProgram(const std::string& nameOrPath) { return nameOrPath.empty() ? std::string() : resolve(nameOrPath); }
+
 }  // namespace zenvira::platform

@@ -81,4 +81,8 @@ std::string findFfprobe(const std::string& ffmpeg, std::string& error) {
     return found;
 }
 
+std::string findProgram(const std::string& nameOrPath) {
+    return nameOrPath.empty() ? std::string() : resolve(win32::wide(nameOrPath));
+}
+
 }  // namespace zenvira::platform

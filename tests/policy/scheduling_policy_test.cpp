@@ -306,6 +306,55 @@ TEST(SchedulingPolicyTest, TheLoopWakesForRatesWhileConnectionsRunAndForTheNextR
     EXPECT_LE(wake, RetryPolicy{}.firstBackOff);
 }
 
+// A player reading far ahead (an index at the end, a seek) gets a piece that starts where it
+// reads, a connection at once even when all are busy, and the slowest other one ends for it;
+// a region a running connection is about to reach is left to it.
+TEST(SchedulingPolicyTest, WantedRegionsGetThePiecesAndTheConnectionsFirst) {
+    const auto now = Clock::time_point{} + std::chrono::hours(1);
+    SchedulingPolicy policy({{0, 16 * kMiB}}, 2, 3, 0, RetryPolicy{}, true, now);  // paced: the count stays 2
+    std::vector<SchedulingPolicy::Connection*> running;
+    ASSERT_EQ(policy.planStarts(now), 2);
+    while (auto start = policy.nextStart(now)) {
+        running.push_back(&policy.opened(*start->segment, start->segment->end, 0, now));
+        start->segment->rate = 1e6;
+    }
+    ASSERT_EQ(running.size(), 2u);
+    EXPECT_FALSE(policy.wantsMore());
+
+    policy.steer({{15 * kMiB, 16 * kMiB}});  // the tail, where an index may be
+    EXPECT_TRUE(policy.wantsMore()) << "all busy: the wanted piece still gets a connection";
+    ASSERT_EQ(policy.planStarts(now), 1);
+    auto start = policy.nextStart(now);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->segment->next, 15 * kMiB);
+    EXPECT_TRUE(start->segment->wanted);
+    auto& tail = policy.opened(*start->segment, start->segment->end, 0, now);
+    const SchedulingPolicy::Connection* shed = policy.toShed();
+    ASSERT_NE(shed, nullptr) << "one more than the count: another ends";
+    EXPECT_NE(shed, &tail);
+    policy.dropped(*const_cast<SchedulingPolicy::Connection*>(shed));
+    EXPECT_EQ(policy.toShed(), nullptr);
+
+    // A region within a second of a running connection is left to it; one in a piece
+    // without a connection gets a piece of its own.
+    policy.steer({{15 * kMiB, 16 * kMiB}, {8 * kMiB + 300 * 1024, 9 * kMiB}});
+    EXPECT_FALSE(policy.wantsMore());
+    policy.steer({{15 * kMiB, 16 * kMiB}, {4 * kMiB, 5 * kMiB}});
+    EXPECT_TRUE(policy.wantsMore());
+    start = policy.nextStart(now);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->segment->next, 4 * kMiB);
+    policy.opened(*start->segment, start->segment->end, 0, now);
+
+    // Right ahead of the connection on the tail: no new piece, nothing more opens.
+    policy.steer({{15 * kMiB + 100, 16 * kMiB}});
+    EXPECT_FALSE(policy.wantsMore());
+    EXPECT_EQ(policy.plan().missing().total(), 16 * kMiB);  // splitting loses no byte
+    // A reader gone: the pieces go on as before, none is preferred.
+    policy.steer({});
+    EXPECT_FALSE(tail.segment->wanted);
+}
+
 TEST(JournalCadenceTest, EveryHalfSecondOrEightMiBFromTheStart) {
     const auto start = Clock::time_point{} + std::chrono::hours(1);
     JournalCadence cadence(start, 100 * kMiB);  // a resumed job: what was kept counts as written

@@ -1,0 +1,292 @@
+#include "engine/stream/stream_server.h"
+
+#include <algorithm>
+#include <fstream>
+#include <vector>
+
+#include "base/text_ops.h"
+#include "engine/stream/range_header.h"
+#include "platform/random_bytes.h"
+
+namespace zenvira::components {
+
+namespace {
+
+constexpr int kPollMs = 200;
+// A connection that sends no request for this long is closed.
+constexpr auto kIdleConnection = std::chrono::seconds(30);
+constexpr std::size_t kLongestHead = 16 * 1024;
+constexpr std::size_t kChunk = 256 * 1024;
+// A file renamed between the look at its name and the open (the part becoming the finished
+// file) is looked for again, this often.
+constexpr int kOpenTries = 20;
+
+std::string hexOf(const unsigned char* bytes, std::size_t length) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+std::string contentTypeOf(const std::string& name) {
+    const auto dot = name.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : text::lowerAscii(name.substr(dot + 1));
+    if (extension == "mp4" || extension == "m4v") return "video/mp4";
+    if (extension == "webm") return "video/webm";
+    if (extension == "flv") return "video/x-flv";
+    if (extension == "ts") return "video/mp2t";
+    if (extension == "m4a") return "audio/mp4";
+    if (extension == "mp3") return "audio/mpeg";
+    return "application/octet-stream";
+}
+
+std::string statusLine(int status) {
+    switch (status) {
+    case 200: return "HTTP/1.1 200 OK\r\n";
+    case 206: return "HTTP/1.1 206 Partial Content\r\n";
+    case 400: return "HTTP/1.1 400 Bad Request\r\n";
+    case 404: return "HTTP/1.1 404 Not Found\r\n";
+    case 405: return "HTTP/1.1 405 Method Not Allowed\r\n";
+    case 416: return "HTTP/1.1 416 Range Not Satisfiable\r\n";
+    default: return "HTTP/1.1 503 Service Unavailable\r\n";
+    }
+}
+
+}  // namespace
+
+std::string addressSegment(const std::string& name) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string segment;
+    for (const unsigned char c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~';
+        if (plain) {
+            segment += static_cast<char>(c);
+        } else {
+            segment += '%';
+            segment += digits[c >> 4];
+            segment += digits[c & 15];
+        }
+    }
+    return segment;
+}
+
+struct StreamServer::Request {
+    std::string method;
+    std::string target;
+    std::string range;
+    bool keepAlive = true;
+};
+
+StreamServer::~StreamServer() {
+    stopping_ = true;
+    if (acceptor_.joinable()) acceptor_.join();
+    std::list<Worker> workers;
+    {
+        std::lock_guard lock(mutex_);
+        workers.swap(workers_);
+    }
+    for (auto& worker : workers)
+        if (worker.thread.joinable()) worker.thread.join();
+    listener_.close();
+}
+
+bool StreamServer::start(std::string& error) {
+    if (!listener_.open(error)) return false;
+    acceptor_ = std::thread([this] { acceptLoop(); });
+    return true;
+}
+
+std::string StreamServer::add(std::shared_ptr<StreamLink> link, const std::string& name) {
+    unsigned char secret[16];
+    if (!platform::randomBytes(secret, sizeof(secret))) return {};
+    const std::string token = hexOf(secret, sizeof(secret));
+    {
+        std::lock_guard lock(mutex_);
+        served_[token] = {std::move(link), name};
+    }
+    return "http://127.0.0.1:" + std::to_string(port()) + "/" + token + "/" + addressSegment(name);
+}
+
+StreamServer::Clock::time_point StreamServer::lastRequest() const {
+    std::lock_guard lock(mutex_);
+    return lastRequest_;
+}
+
+void StreamServer::acceptLoop() {
+    while (!stopping_) {
+        auto connection = listener_.accept(kPollMs);
+        reapWorkers();
+        if (!connection) continue;
+        std::lock_guard lock(mutex_);
+        Worker& worker = workers_.emplace_back();
+        worker.thread = std::thread([this, &worker, held = std::move(connection)]() mutable {
+            serveConnection(*held);
+            held.reset();
+            worker.done = true;
+        });
+    }
+}
+
+void StreamServer::reapWorkers() {
+    std::lock_guard lock(mutex_);
+    for (auto worker = workers_.begin(); worker != workers_.end();) {
+        if (!worker->done) {
+            ++worker;
+            continue;
+        }
+        worker->thread.join();
+        worker = workers_.erase(worker);
+    }
+}
+
+std::shared_ptr<StreamLink> StreamServer::find(const std::string& target, std::string& name) const {
+    // "/TOKEN/NAME": the token decides, whatever name follows it.
+    if (target.size() < 2 || target[0] != '/') return nullptr;
+    const auto slash = target.find('/', 1);
+    const std::string token = target.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+    std::lock_guard lock(mutex_);
+    const auto found = served_.find(token);
+    if (found == served_.end()) return nullptr;
+    name = found->second.name;
+    return found->second.link;
+}
+
+void StreamServer::serveConnection(platform::LoopbackConnection& connection) {
+    std::string buffer;
+    char chunk[4096];
+    auto idleSince = Clock::now();
+    while (!stopping_) {
+        const auto headEnd = buffer.find("\r\n\r\n");
+        if (headEnd == std::string::npos) {
+            if (buffer.size() > kLongestHead || Clock::now() - idleSince > kIdleConnection) return;
+            const long got = connection.receive(chunk, sizeof(chunk), kPollMs);
+            if (got == platform::LoopbackConnection::kTimedOut) continue;
+            if (got <= 0) return;
+            buffer.append(chunk, static_cast<std::size_t>(got));
+            continue;
+        }
+        Request request;
+        const std::string head = buffer.substr(0, headEnd);
+        buffer.erase(0, headEnd + 4);
+        std::size_t lineEnd = head.find("\r\n");
+        const std::string requestLine = head.substr(0, lineEnd);
+        const auto space1 = requestLine.find(' ');
+        const auto space2 = requestLine.find(' ', space1 == std::string::npos ? 0 : space1 + 1);
+        if (space1 == std::string::npos || space2 == std::string::npos) return;
+        request.method = requestLine.substr(0, space1);
+        request.target = requestLine.substr(space1 + 1, space2 - space1 - 1);
+        request.keepAlive = requestLine.substr(space2 + 1) == "HTTP/1.1";
+        while (lineEnd != std::string::npos) {
+            const std::size_t start = lineEnd + 2;
+            lineEnd = head.find("\r\n", start);
+            const std::string line = head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+            const auto colon = line.find(':');
+            if (colon == std::string::npos) continue;
+            const std::string field = text::lowerAscii(line.substr(0, colon));
+            const std::string value = text::trimBlanks(line.substr(colon + 1));
+            if (field == "range") request.range = value;
+            else if (field == "connection") request.keepAlive = text::lowerAscii(value) != "close" && request.keepAlive;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            lastRequest_ = Clock::now();
+        }
+        ++inProgress_;
+        const bool goOn = answer(connection, request);
+        --inProgress_;
+        {
+            std::lock_guard lock(mutex_);
+            lastRequest_ = Clock::now();
+        }
+        if (!goOn || !request.keepAlive) return;
+        idleSince = Clock::now();
+    }
+}
+
+// False when the connection cannot carry another request.
+bool StreamServer::answer(platform::LoopbackConnection& connection, const Request& request) {
+    const auto refuse = [&](int status, const std::string& extra = {}) {
+        const std::string text = statusLine(status) + extra + "Content-Length: 0\r\n" +
+                                 (request.keepAlive ? "" : "Connection: close\r\n") + "\r\n";
+        return connection.sendAll(text.data(), text.size());
+    };
+    std::string name;
+    const auto link = find(request.target, name);
+    if (!link) return refuse(404);
+    if (request.method != "GET" && request.method != "HEAD") return refuse(405, "Allow: GET, HEAD\r\n");
+    // The size comes with the server's first answer to the download.
+    StreamLink::Available state = link->now(0);
+    while (state.size < 0 && !state.ended) {
+        if (stopping_ || connection.peerGone()) return false;
+        state = link->waitFor(0, Clock::now() + std::chrono::milliseconds(kPollMs));
+    }
+    if (state.size < 0) return refuse(503);
+    const std::int64_t size = state.size;
+    const RequestedBytes bytes = requestedBytes(request.range, size);
+    if (bytes.kind == RequestedBytes::Kind::Unsatisfiable)
+        return refuse(416, "Content-Range: bytes */" + std::to_string(size) + "\r\n");
+    const bool part = bytes.kind == RequestedBytes::Kind::Part;
+    std::string head = statusLine(part ? 206 : 200);
+    head += "Content-Type: " + contentTypeOf(name) + "\r\n";
+    head += "Accept-Ranges: bytes\r\n";
+    head += "Content-Length: " + std::to_string(std::max<std::int64_t>(bytes.length(), 0)) + "\r\n";
+    if (part)
+        head += "Content-Range: bytes " + std::to_string(bytes.first) + "-" + std::to_string(bytes.last) + "/" +
+                std::to_string(size) + "\r\n";
+    head += "Cache-Control: no-store\r\n";
+    if (!request.keepAlive) head += "Connection: close\r\n";
+    head += "\r\n";
+    if (!connection.sendAll(head.data(), head.size())) return false;
+    if (request.method == "HEAD" || bytes.length() <= 0) return true;
+    return sendBody(connection, *link, bytes.first, bytes.last);
+}
+
+bool StreamServer::sendBody(platform::LoopbackConnection& connection, StreamLink& link, std::int64_t first,
+                            std::int64_t last) {
+    struct ReaderGuard {
+        StreamLink& link;
+        int reader;
+        ~ReaderGuard() { link.closeReader(reader); }
+    } guard{link, link.openReader(first)};
+    std::ifstream file;
+    std::string openPath;
+    std::vector<char> data(kChunk);
+    std::int64_t at = first;
+    while (at <= last) {
+        if (stopping_) return false;
+        const StreamLink::Available there = link.waitFor(at, Clock::now() + std::chrono::milliseconds(kPollMs));
+        if (there.bytes <= 0) {
+            // Nothing more will come (the download failed or stopped), or the player left.
+            if (there.ended || connection.peerGone()) return false;
+            continue;
+        }
+        if (!file.is_open() || openPath != there.path) {
+            file.close();
+            file.clear();
+            std::string path = there.path;
+            for (int tries = 0; tries < kOpenTries; ++tries) {
+                file.open(path, std::ios::binary);
+                if (file.is_open()) break;
+                file.clear();
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+                path = link.now(at).path;
+            }
+            if (!file.is_open()) return false;
+            openPath = path;
+        }
+        const auto count = static_cast<std::size_t>(std::min<std::int64_t>({there.bytes, last + 1 - at, kChunk}));
+        file.seekg(at);
+        file.read(data.data(), static_cast<std::streamsize>(count));
+        if (static_cast<std::size_t>(file.gcount()) != count) return false;
+        if (!connection.sendAll(data.data(), count)) return false;
+        at += static_cast<std::int64_t>(count);
+        link.moveReader(guard.reader, at);
+    }
+    return true;
+}
+
+}  // namespace zenvira::components

@@ -1,0 +1,77 @@
+#pragma once
+// The local stream: an HTTP server inside this process, on 127.0.0.1 only at a free port,
+// that serves running downloads to a player while they come. Each download is served under
+// a path with a token nobody can guess (128 random bits from the system); any other path is
+// 404. It answers GET and HEAD with Range (206 and Content-Range with the final size, as soon
+// as the size is known). A read of bytes not yet on the disk waits for them, and tells the
+// download where it reads (StreamLink), so those bytes are fetched next. It only reads the
+// download's file, never writes anywhere. One thread accepts, one thread serves each
+// connection.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/transfer/stream_link.h"
+#include "platform/loopback_socket.h"
+
+namespace zenvira::components {
+
+class StreamServer {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    StreamServer() = default;
+    // Ends every connection and the listener.
+    ~StreamServer();
+    StreamServer(const StreamServer&) = delete;
+    StreamServer& operator=(const StreamServer&) = delete;
+
+    // Listens; false with the system's reason.
+    bool start(std::string& error);
+    int port() const { return listener_.port(); }
+    // Serves `link` as `name` under a token of its own: its address
+    // "http://127.0.0.1:PORT/TOKEN/NAME", or "" when no token could be made.
+    std::string add(std::shared_ptr<StreamLink> link, const std::string& name);
+
+    // Requests being answered now, and when the last one came (the start, before any).
+    int requestsInProgress() const { return inProgress_.load(); }
+    Clock::time_point lastRequest() const;
+
+private:
+    struct Served {
+        std::shared_ptr<StreamLink> link;
+        std::string name;
+    };
+    struct Worker {
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+    struct Request;
+
+    void acceptLoop();
+    void serveConnection(platform::LoopbackConnection& connection);
+    bool answer(platform::LoopbackConnection& connection, const Request& request);
+    bool sendBody(platform::LoopbackConnection& connection, StreamLink& link, std::int64_t first, std::int64_t last);
+    std::shared_ptr<StreamLink> find(const std::string& target, std::string& name) const;
+    void reapWorkers();
+
+    platform::LoopbackListener listener_;
+    std::atomic<bool> stopping_{false};
+    std::thread acceptor_;
+    mutable std::mutex mutex_;  // guards served_, workers_, lastRequest_
+    std::map<std::string, Served> served_;  // token -> download
+    std::list<Worker> workers_;
+    Clock::time_point lastRequest_ = Clock::now();
+    std::atomic<int> inProgress_{0};
+};
+
+// The name as one segment of an address: everything but letters, digits and -._~ escaped.
+std::string addressSegment(const std::string& name);
+
+}  // namespace zenvira::components

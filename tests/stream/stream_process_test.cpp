@@ -1,0 +1,217 @@
+// zenvira-cli download --serve as a user runs it, a separate process against the fixture site
+// whose connections each bring a steady rate: ffprobe and ffmpeg read the served address while
+// the download runs, the index at the start of the file or at its end, a seek far ahead, and
+// the file saved is the one the site has. The server answers only its token, only on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <optional>
+#include <string>
+
+#include "tests/site/fixture_site.h"
+
+namespace {
+
+using namespace zenvira;
+
+void ensureApplication() {
+    static int argc = 1;
+    static char name[] = "stream_process_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+}
+
+// A clip of `seconds` at a steady 600 kb/s, its index first or last; made once, kept in the
+// build folder.
+QString movie(bool indexFirst, int seconds) {
+    QDir().mkpath(STREAM_MEDIA_DIR);
+    const QString path = QStringLiteral(STREAM_MEDIA_DIR "/clip-%1-%2.mp4").arg(indexFirst ? "first" : "last").arg(seconds);
+    if (QFile::exists(path)) return path;
+    QStringList arguments = {"-v", "error", "-y", "-f", "lavfi", "-i",
+                             "testsrc2=size=320x180:rate=25,noise=alls=40:allf=t", "-f", "lavfi", "-i",
+                             "sine=frequency=440", "-t", QString::number(seconds), "-c:v", "libx264", "-preset",
+                             "ultrafast", "-g", "25", "-b:v", "600k", "-maxrate", "600k", "-bufsize", "600k", "-c:a",
+                             "aac", "-b:a", "64k"};
+    if (indexFirst) arguments << "-movflags" << "+faststart";
+    arguments << path + ".tmp.mp4";
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", arguments);
+    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) return {};
+    QFile::rename(path + ".tmp.mp4", path);
+    return path;
+}
+
+QByteArray sha256Of(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result().toHex();
+}
+
+struct Tool {
+    int status = -1;
+    QString out, err;
+};
+
+// ffprobe and ffmpeg read the served address straight, never through the site's proxy.
+Tool runTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("http_proxy");
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+class ServedDownload : public ::testing::Test {
+protected:
+    void SetUp() override { ensureApplication(); }
+
+    // Starts zenvira-cli on a direct link to `file` served at `perConnection` bytes a second
+    // a connection, with --json: the address comes as the first line that names it.
+    std::optional<QString> start(const QString& file, std::uint64_t perConnection) {
+        site.addStream("served", {.filePath = file.toStdString(), .bytesPerSecond = perConnection,
+                                  .contentType = "video/mp4"});
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("http_proxy", QString::fromStdString(site.proxyAddress()));
+        env.insert("ZENVIRA_DRIVE_C", home.filePath("drive-c"));
+        env.remove("https_proxy");
+        cli.setProcessEnvironment(env);
+        cli.setWorkingDirectory(home.path());
+        cli.start(ZENVIRA_CLI, {"download", QString::fromStdString(site::streamAddress("served")), "--serve",
+                                "--json", "-o", "out/clip.mp4"});
+        while (cli.waitForReadyRead(30000) || cli.canReadLine()) {
+            while (cli.canReadLine()) {
+                const auto object = QJsonDocument::fromJson(cli.readLine()).object();
+                if (object.contains("serving")) {
+                    EXPECT_EQ(object.value("address").toString().toStdString(), site::streamAddress("served"));
+                    return object.value("serving").toString();
+                }
+                if (object.value("event") == "progress") ADD_FAILURE() << "a byte came before the address";
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The share of the file the download reported last.
+    double doneShare() {
+        double share = -1;
+        cli.waitForReadyRead(300);  // what it wrote meanwhile
+        while (cli.canReadLine()) {
+            const auto object = QJsonDocument::fromJson(cli.readLine()).object();
+            if (object.value("event") == "progress" && object.value("total").toString().toDouble() > 0)
+                share = object.value("received").toString().toDouble() / object.value("total").toString().toDouble();
+        }
+        return share;
+    }
+
+    void finishAndCompare(const QString& file) {
+        ASSERT_TRUE(cli.waitForFinished(120000));
+        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        EXPECT_EQ(sha256Of(home.filePath("out/clip.mp4")), sha256Of(file));
+    }
+
+    void TearDown() override {
+        if (cli.state() != QProcess::NotRunning) {
+            cli.kill();
+            cli.waitForFinished();
+        }
+    }
+
+    site::FixtureSite site;
+    QTemporaryDir home;
+    QProcess cli;
+};
+
+double durationOf(const Tool& probe) { return probe.out.trimmed().toDouble(); }
+
+// ffprobe finds the duration within 3 s of the address with the index first, and within 5 s
+// with the index at the end (its tail is asked for, so it comes early). The time bounds are
+// those of the feature, generous for a loaded machine: the whole download takes about 20 s.
+TEST_F(ServedDownload, TheDurationIsReadSoonWhereverTheIndexIs) {
+    for (const bool indexFirst : {true, false}) {
+        SCOPED_TRACE(indexFirst ? "index first" : "index last");
+        const QString file = movie(indexFirst, 120);
+        ASSERT_FALSE(file.isEmpty()) << "ffmpeg could not make the clip";
+        const auto address = start(file, 48 * 1024);
+        ASSERT_TRUE(address);
+        QElapsedTimer clock;
+        clock.start();
+        const Tool probe = runTool("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", *address});
+        const auto took = clock.elapsed();
+        EXPECT_EQ(probe.status, 0) << probe.err.toStdString();
+        EXPECT_NEAR(durationOf(probe), 120, 1);
+        EXPECT_LT(took, indexFirst ? 3000 : 5000);
+        EXPECT_LT(doneShare(), 0.5);
+        finishAndCompare(file);
+        TearDown();
+    }
+}
+
+// A seek to 80 % decodes a second of frames while most of the file is still to come; the
+// saved file is whole and the same.
+TEST_F(ServedDownload, ASeekFarAheadDecodesBeforeTheDownloadGetsThere) {
+    const QString file = movie(false, 120);
+    ASSERT_FALSE(file.isEmpty());
+    const auto address = start(file, 48 * 1024);
+    ASSERT_TRUE(address);
+    const Tool decode = runTool("ffmpeg", {"-v", "error", "-ss", "96", "-i", *address, "-t", "1", "-f", "null", "-"});
+    EXPECT_EQ(decode.status, 0) << decode.err.toStdString();
+    const double share = doneShare();
+    EXPECT_GE(share, 0);
+    EXPECT_LT(share, 0.5) << "the seek came after half the download";
+    finishAndCompare(file);
+}
+
+// Another path than the token's is refused, and the server listens on the loopback address
+// only: the machine's other addresses do not answer on its port.
+TEST_F(ServedDownload, OnlyTheTokenIsServedAndOnlyOnTheLoopbackAddress) {
+    const QString file = movie(true, 120);
+    ASSERT_FALSE(file.isEmpty());
+    const auto address = start(file, 256 * 1024);
+    ASSERT_TRUE(address);
+    const QUrl url(*address);
+    EXPECT_EQ(url.host(), "127.0.0.1");
+    const QString token = url.path().section('/', 1, 1);
+    EXPECT_EQ(token.size(), 32) << "128 random bits";
+    // The head of an answer, as curl prints it.
+    const auto headOf = [&](const QString& path, const QString& range = {}) {
+        QStringList arguments = {"-sS", "--noproxy", "*", "--path-as-is", "-D", "-", "-o", "/dev/null"};
+        if (!range.isEmpty()) arguments << "-H" << "Range: " + range;
+        return runTool("curl", arguments << "http://127.0.0.1:" + QString::number(url.port()) + path).out;
+    };
+    EXPECT_TRUE(headOf("/").startsWith("HTTP/1.1 404"));
+    QString wrong = token;
+    wrong[0] = token[0] == 'a' ? 'b' : 'a';
+    EXPECT_TRUE(headOf("/" + wrong + "/clip.mp4").startsWith("HTTP/1.1 404"));
+    EXPECT_TRUE(headOf("/../" + token + "/clip.mp4").startsWith("HTTP/1.1 404"));
+    const QString part = headOf(url.path(), "bytes=100-199");
+    EXPECT_TRUE(part.startsWith("HTTP/1.1 206")) << part.toStdString();
+    EXPECT_TRUE(part.contains("Content-Range: bytes 100-199/" + QString::number(QFile(file).size())));
+    EXPECT_TRUE(part.contains("Content-Length: 100"));
+    EXPECT_TRUE(headOf(url.path(), "bytes=999999999-").startsWith("HTTP/1.1 416"));
+
+    const Tool addresses = runTool("hostname", {"-I"});
+    for (const QString& other : addresses.out.split(' ', Qt::SkipEmptyParts)) {
+        if (other.contains(':') || other.trimmed().isEmpty()) continue;  // IPv6: the listener is IPv4 anyway
+        const Tool reach = runTool("curl", {"-sS", "--noproxy", "*", "--connect-timeout", "2", "-o", "/dev/null",
+                                            "http://" + other.trimmed() + ":" + QString::number(url.port()) + url.path()});
+        EXPECT_NE(reach.status, 0) << other.toStdString() << " answered";
+    }
+    finishAndCompare(file);
+}
+
+}  // namespace
