@@ -57,6 +57,15 @@ TEST(CliCommandLine, OptionsStandBeforeOrAfterTheOperandsInEveryForm) {
     const auto dashed = parse({"convert", "--", "-odd.flv", "MP3 Sound (MP3)"});
     ASSERT_EQ(dashed.action, Action::Run) << dashed.text;
     EXPECT_EQ(dashed.request.operands.front(), "-odd.flv");
+    // --player serves too, its command split into words without a shell.
+    const auto served = parse({"download", "--serve", address});
+    ASSERT_EQ(served.action, Action::Run) << served.text;
+    EXPECT_TRUE(served.request.serve);
+    EXPECT_TRUE(served.request.player.empty());
+    const auto played = parse({"download", address, "--player", "mpv --title='my clip' \"$HOME\""});
+    ASSERT_EQ(played.action, Action::Run) << played.text;
+    EXPECT_TRUE(played.request.serve);
+    EXPECT_EQ(played.request.player, (std::vector<std::string>{"mpv", "--title=my clip", "$HOME"}));
 }
 
 TEST(CliCommandLine, HelpAndVersionForTheProgramAndEveryCommand) {
@@ -101,6 +110,9 @@ TEST(CliCommandLine, MistakesAreOneLineNamingWhatIsWrong) {
              {{"download", "x", "--audio-only", "--quality", "720"}, "--audio-only and --quality cannot go together"},
              {{"batch", "-", "--audio-only"}, "audio-only"},
              {{"download", "x", "--subtitles", ","}, "--subtitles takes languages"},
+             {{"download", "x", "--player", "mpv 'unclosed"}, "--player takes a command"},
+             {{"download", "x", "--player", " "}, "--player takes a command"},
+             {{"batch", "x", "--serve"}, "serve"},
          }) {
         const auto parsed = parse(c.words);
         EXPECT_EQ(parsed.action, Action::UsageError) << c.says;
@@ -153,6 +165,14 @@ TEST(CliShellQuote, WordsComeBackAsTheyWereAndNothingIsExpanded) {
     EXPECT_EQ(posixShellWord("$(id)`id`$HOME*"), "'$(id)`id`$HOME*'");
     EXPECT_EQ(posixShellWord("it's"), "'it'\\''s'");
     EXPECT_EQ(posixCommandLine({"ffmpeg", "-i", "my clip.flv"}), "ffmpeg -i 'my clip.flv'");
+    // ... and a line splits back into its words as a shell reads it.
+    const std::vector<std::string> words = {"mpv", "", "a b", "it's", "$(id)`id`", "\\\"x\""};
+    EXPECT_EQ(splitPosixShellWords(posixCommandLine(words)), words);
+    EXPECT_EQ(splitPosixShellWords("  a\\ b \"c \\\"d\\\" $e\"  f''g "),
+              (std::vector<std::string>{"a b", "c \"d\" $e", "fg"}));
+    EXPECT_EQ(splitPosixShellWords("a 'b"), std::nullopt);
+    EXPECT_EQ(splitPosixShellWords("a \"b"), std::nullopt);
+    EXPECT_EQ(splitPosixShellWords("a\\"), std::nullopt);
 }
 
 }  // namespace
