@@ -27,7 +27,7 @@ _zenvira_cli() {
             COMPREPLY=($(compgen -W "1 2 4 8 16" -- "$cur"))
             return
             ;;
-        --limit-rate | --subtitles)
+        --limit-rate | --subtitles | --player)
             return
             ;;
     esac
@@ -36,7 +36,7 @@ _zenvira_cli() {
     case $command in
         "") options="--help --version" ;;
         resolve) options="--help --version" ;;
-        download) options="--quality --audio-only --subtitles -o --output --connections --limit-rate -q --quiet --json --help --version" ;;
+        download) options="--quality --audio-only --subtitles -o --output --connections --limit-rate -q --quiet --json --serve --player --help --version" ;;
         batch) options="--subtitles -o --output --connections --limit-rate -q --quiet --json --help --version" ;;
         profiles) options="--help --version" ;;
         convert) options="--print --help --version" ;;
