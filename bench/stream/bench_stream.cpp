@@ -114,7 +114,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::string stream = indexFirst ? "first" : "last";
-        site.addStream(stream, {.filePath = movie.toStdString(), .bytesPerSecond = 512 * 1024, .contentType = "video/mp4"});
+        site::StreamSpec spec;
+        spec.filePath = movie.toStdString();
+        spec.bytesPerSecond = 512 * 1024;
+        spec.contentType = "video/mp4";
+        site.addStream(stream, spec);
         std::vector<double> first, seek, watched, alone;
         for (int i = 0; i < runs; ++i) {
             const Run played = download(site, stream, work.path(), true, true);
