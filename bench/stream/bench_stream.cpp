@@ -27,11 +27,30 @@ namespace {
 
 QString makeMovie(const QString& folder, bool indexFirst) {
     const QString path = folder + (indexFirst ? "/first.mp4" : "/last.mp4");
-    QStringList arguments = {"-v", "error", "-y", "-f", "lavfi", "-i",
-                             "testsrc2=size=640x360:rate=25,noise=alls=40:allf=t", "-t", "160", "-c:v", "libx264",
-                             "-preset", "ultrafast", "-g", "50", "-b:v", "2000k", "-maxrate", "2000k", "-bufsize",
+    QStringList arguments = {"-v",
+                             "error",
+                             "-y",
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             "testsrc2=size=640x360:rate=25,noise=alls=40:allf=t",
+                             "-t",
+                             "160",
+                             "-c:v",
+                             "libx264",
+                             "-preset",
+                             "ultrafast",
+                             "-g",
+                             "50",
+                             "-b:v",
+                             "2000k",
+                             "-maxrate",
+                             "2000k",
+                             "-bufsize",
                              "2000k"};
-    if (indexFirst) arguments << "-movflags" << "+faststart";
+    if (indexFirst)
+        arguments << "-movflags"
+                  << "+faststart";
     QProcess ffmpeg;
     ffmpeg.start("ffmpeg", arguments << path);
     ffmpeg.waitForFinished(600000);
@@ -47,7 +66,11 @@ double median(std::vector<double> values) {
 double firstFrame(const QString& address, const QString& seek = {}) {
     QStringList arguments = {"-v", "error"};
     if (!seek.isEmpty()) arguments << "-ss" << seek;
-    arguments << "-i" << address << "-frames:v" << "1" << "-f" << "null" << "-";
+    arguments << "-i" << address << "-frames:v"
+              << "1"
+              << "-f"
+              << "null"
+              << "-";
     QProcess ffmpeg;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("http_proxy");
@@ -70,8 +93,8 @@ Run download(site::FixtureSite& site, const std::string& stream, const QString& 
     env.insert("ZENVIRA_DRIVE_C", folder + "/drive-c");
     cli.setProcessEnvironment(env);
     cli.setWorkingDirectory(folder);
-    QStringList arguments = {"download", QString::fromStdString(site::streamAddress(stream)), "--json",
-                             "--limit-rate", "2M", "-o", "out"};
+    QStringList arguments = {
+        "download", QString::fromStdString(site::streamAddress(stream)), "--json", "--limit-rate", "2M", "-o", "out"};
     if (serve) arguments << "--serve";
     QElapsedTimer clock;
     clock.start();
@@ -127,9 +150,10 @@ int main(int argc, char** argv) {
             watched.push_back(played.whole);
             alone.push_back(download(site, stream, work.path(), false, false).whole);
         }
-        std::printf("%s (%.1f MB): first frame %.2f s, seek to 80 %% %.2f s, whole download %.1f s watched, %.1f s alone\n",
-                    indexFirst ? "index first" : "index last", static_cast<double>(QFile(movie).size()) / 1e6,
-                    median(first), median(seek), median(watched), median(alone));
+        std::printf(
+            "%s (%.1f MB): first frame %.2f s, seek to 80 %% %.2f s, whole download %.1f s watched, %.1f s alone\n",
+            indexFirst ? "index first" : "index last", static_cast<double>(QFile(movie).size()) / 1e6, median(first),
+            median(seek), median(watched), median(alone));
         std::fflush(stdout);
     }
     return 0;

@@ -61,8 +61,8 @@ std::string addressSegment(const std::string& name) {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string segment;
     for (const unsigned char c : name) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.' || c == '_' || c == '~';
         if (plain) {
             segment += static_cast<char>(c);
         } else {
@@ -183,13 +183,16 @@ void StreamServer::serveConnection(platform::LoopbackConnection& connection) {
         while (lineEnd != std::string::npos) {
             const std::size_t start = lineEnd + 2;
             lineEnd = head.find("\r\n", start);
-            const std::string line = head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+            const std::string line =
+                head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
             const auto colon = line.find(':');
             if (colon == std::string::npos) continue;
             const std::string field = text::lowerAscii(line.substr(0, colon));
             const std::string value = text::trimBlanks(line.substr(colon + 1));
-            if (field == "range") request.range = value;
-            else if (field == "connection") request.keepAlive = text::lowerAscii(value) != "close" && request.keepAlive;
+            if (field == "range")
+                request.range = value;
+            else if (field == "connection")
+                request.keepAlive = text::lowerAscii(value) != "close" && request.keepAlive;
         }
         {
             std::lock_guard lock(mutex_);

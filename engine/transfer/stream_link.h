@@ -25,11 +25,11 @@ public:
 
     // What a reader may send now from one position.
     struct Available {
-        std::int64_t size = -1;   // the file's size, -1 while unknown
-        std::int64_t bytes = 0;   // bytes on the disk from the position on, in one run
-        std::string path;         // the file that holds them
-        bool ended = false;       // the download ended: nothing more comes
-        bool whole = false;       // ... and the file is complete under `path`
+        std::int64_t size = -1;  // the file's size, -1 while unknown
+        std::int64_t bytes = 0;  // bytes on the disk from the position on, in one run
+        std::string path;  // the file that holds them
+        bool ended = false;  // the download ended: nothing more comes
+        bool whole = false;  // ... and the file is complete under `path`
     };
 
     // The download's side.

@@ -1,10 +1,10 @@
 #include "platform/loopback_socket.h"
 
+#include <poll.h>
+#include <unistd.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>

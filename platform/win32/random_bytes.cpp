@@ -1,6 +1,7 @@
 #include "platform/random_bytes.h"
 
 #include <windows.h>
+// bcrypt.h needs windows.h before it.
 #include <bcrypt.h>
 
 namespace zenvira::platform {

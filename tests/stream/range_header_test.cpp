@@ -22,13 +22,13 @@ TEST(RangeHeader, OneRangeOfBytesIsReadAgainstTheSize) {
         {"bytes=500-", 1000, Kind::Part, 500, 999},
         {"bytes=0-99", 1000, Kind::Part, 0, 99},
         {"bytes=900-5000", 1000, Kind::Part, 900, 999},  // cut to the end
-        {"bytes=-100", 1000, Kind::Part, 900, 999},      // the tail: an index at the end
+        {"bytes=-100", 1000, Kind::Part, 900, 999},  // the tail: an index at the end
         {"bytes=-5000", 1000, Kind::Part, 0, 999},
         {" bytes=10-20 ", 1000, Kind::Part, 10, 20},
         {"bytes=1000-", 1000, Kind::Unsatisfiable, 0, -1},
         {"bytes=-0", 1000, Kind::Unsatisfiable, 0, -1},
         {"bytes=0-1,5-9", 1000, Kind::Whole, 0, 999},  // several: the whole file answers
-        {"bytes=20-10", 1000, Kind::Whole, 0, 999},    // not a range: ignored
+        {"bytes=20-10", 1000, Kind::Whole, 0, 999},  // not a range: ignored
         {"bytes=x-", 1000, Kind::Whole, 0, 999},
         {"items=0-10", 1000, Kind::Whole, 0, 999},
         {"bytes=-9223372036854775807", 1000, Kind::Part, 0, 999},

@@ -35,14 +35,41 @@ void ensureApplication() {
 // build folder.
 QString movie(bool indexFirst, int seconds) {
     QDir().mkpath(STREAM_MEDIA_DIR);
-    const QString path = QStringLiteral(STREAM_MEDIA_DIR "/clip-%1-%2.mp4").arg(indexFirst ? "first" : "last").arg(seconds);
+    const QString path =
+        QStringLiteral(STREAM_MEDIA_DIR "/clip-%1-%2.mp4").arg(indexFirst ? "first" : "last").arg(seconds);
     if (QFile::exists(path)) return path;
-    QStringList arguments = {"-v", "error", "-y", "-f", "lavfi", "-i",
-                             "testsrc2=size=320x180:rate=25,noise=alls=40:allf=t", "-f", "lavfi", "-i",
-                             "sine=frequency=440", "-t", QString::number(seconds), "-c:v", "libx264", "-preset",
-                             "ultrafast", "-g", "25", "-b:v", "600k", "-maxrate", "600k", "-bufsize", "600k", "-c:a",
-                             "aac", "-b:a", "64k"};
-    if (indexFirst) arguments << "-movflags" << "+faststart";
+    QStringList arguments = {"-v",
+                             "error",
+                             "-y",
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             "testsrc2=size=320x180:rate=25,noise=alls=40:allf=t",
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             "sine=frequency=440",
+                             "-t",
+                             QString::number(seconds),
+                             "-c:v",
+                             "libx264",
+                             "-preset",
+                             "ultrafast",
+                             "-g",
+                             "25",
+                             "-b:v",
+                             "600k",
+                             "-maxrate",
+                             "600k",
+                             "-bufsize",
+                             "600k",
+                             "-c:a",
+                             "aac",
+                             "-b:a",
+                             "64k"};
+    if (indexFirst)
+        arguments << "-movflags"
+                  << "+faststart";
     arguments << path + ".tmp.mp4";
     QProcess ffmpeg;
     ffmpeg.start("ffmpeg", arguments);
@@ -84,16 +111,16 @@ protected:
     // a connection, with --json: the address comes as the first line that names it.
     std::optional<QString> start(const QString& file, std::uint64_t perConnection) {
         stream = "served" + std::to_string(++started);
-        site.addStream(stream, {.filePath = file.toStdString(), .bytesPerSecond = perConnection,
-                                  .contentType = "video/mp4"});
+        site.addStream(stream,
+                       {.filePath = file.toStdString(), .bytesPerSecond = perConnection, .contentType = "video/mp4"});
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("http_proxy", QString::fromStdString(site.proxyAddress()));
         env.insert("ZENVIRA_DRIVE_C", home.filePath("drive-c"));
         env.remove("https_proxy");
         cli.setProcessEnvironment(env);
         cli.setWorkingDirectory(home.path());
-        cli.start(ZENVIRA_CLI, {"download", QString::fromStdString(site::streamAddress(stream)), "--serve",
-                                "--json", "-o", QString::fromStdString("out/" + stream + ".mp4")});
+        cli.start(ZENVIRA_CLI, {"download", QString::fromStdString(site::streamAddress(stream)), "--serve", "--json",
+                                "-o", QString::fromStdString("out/" + stream + ".mp4")});
         while (cli.waitForReadyRead(30000) || cli.canReadLine()) {
             while (cli.canReadLine()) {
                 const auto object = QJsonDocument::fromJson(cli.readLine()).object();
@@ -153,7 +180,8 @@ TEST_F(ServedDownload, TheDurationIsReadSoonWhereverTheIndexIs) {
         ASSERT_TRUE(address);
         QElapsedTimer clock;
         clock.start();
-        const Tool probe = runTool("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", *address});
+        const Tool probe =
+            runTool("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", *address});
         const auto took = clock.elapsed();
         EXPECT_EQ(probe.status, 0) << probe.err.toStdString();
         EXPECT_NEAR(durationOf(probe), 120, 1);
@@ -192,7 +220,9 @@ TEST_F(ServedDownload, OnlyTheTokenIsServedAndOnlyOnTheLoopbackAddress) {
     // The head of an answer, as curl prints it.
     const auto headOf = [&](const QString& path, const QString& range = {}) {
         QStringList arguments = {"-sS", "--noproxy", "*", "--path-as-is", "-D", "-", "-o", "/dev/null"};
-        if (!range.isEmpty()) arguments << "-H" << "Range: " + range;
+        if (!range.isEmpty())
+            arguments << "-H"
+                      << "Range: " + range;
         return runTool("curl", arguments << "http://127.0.0.1:" + QString::number(url.port()) + path).out;
     };
     EXPECT_TRUE(headOf("/").startsWith("HTTP/1.1 404"));
@@ -209,8 +239,9 @@ TEST_F(ServedDownload, OnlyTheTokenIsServedAndOnlyOnTheLoopbackAddress) {
     const Tool addresses = runTool("hostname", {"-I"});
     for (const QString& other : addresses.out.split(' ', Qt::SkipEmptyParts)) {
         if (other.contains(':') || other.trimmed().isEmpty()) continue;  // IPv6: the listener is IPv4 anyway
-        const Tool reach = runTool("curl", {"-sS", "--noproxy", "*", "--connect-timeout", "2", "-o", "/dev/null",
-                                            "http://" + other.trimmed() + ":" + QString::number(url.port()) + url.path()});
+        const Tool reach =
+            runTool("curl", {"-sS", "--noproxy", "*", "--connect-timeout", "2", "-o", "/dev/null",
+                             "http://" + other.trimmed() + ":" + QString::number(url.port()) + url.path()});
         EXPECT_NE(reach.status, 0) << other.toStdString() << " answered";
     }
     finishAndCompare(file);
