@@ -58,7 +58,9 @@ public:
     // 127.0.0.1); false with the reason when it cannot listen.
     bool serveDownloads(std::string& error);
     // Told each download's stream address before its job starts.
-    void onServing(std::function<void(const std::string& address)> listener) { serving_.push_back(std::move(listener)); }
+    void onServing(std::function<void(const std::string& address)> listener) {
+        serving_.push_back(std::move(listener));
+    }
     // The stream of the download running now (or the last one), "" when none is served.
     const std::string& streamAddress() const { return streamAddress_; }
     // The server, while downloads are served.

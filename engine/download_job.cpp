@@ -174,7 +174,8 @@ std::optional<JobResult> DownloadJob::prepareTarget() {
     path_ = claim.path;
     partPath_ = claim.partPath;
     statePath_ = claim.statePath;
-    if (context_.stream) context_.stream->setFile(claim.kind == ClaimedTarget::Kind::AlreadyComplete ? path_ : partPath_);
+    if (context_.stream)
+        context_.stream->setFile(claim.kind == ClaimedTarget::Kind::AlreadyComplete ? path_ : partPath_);
     switch (claim.kind) {
     case ClaimedTarget::Kind::Claimed:
         return std::nullopt;

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <filesystem>
 
+#include "app/cli/shell_quote.h"
 #include "base/product_site.h"
 #include "base/quality.h"
-#include "app/cli/shell_quote.h"
 
 namespace zenvira::cli {
 

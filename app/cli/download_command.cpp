@@ -209,7 +209,8 @@ constexpr auto kServeAfterLastRequest = std::chrono::seconds(5);
 // the player is started on it, and the serving goes on after the download as long as needed.
 class ServedDownload {
 public:
-    ServedDownload(const DownloadOptions& options, std::string address) : options_(options), address_(std::move(address)) {}
+    ServedDownload(const DownloadOptions& options, std::string address)
+        : options_(options), address_(std::move(address)) {}
 
     bool start(app::DownloadSession& session) {
         std::string error;

@@ -55,7 +55,8 @@ std::optional<std::vector<std::string>> splitPosixShellWords(std::string_view li
             for (++i;; ++i) {
                 if (i >= line.size()) return std::nullopt;
                 if (line[i] == '"') break;
-                if (line[i] == '\\' && i + 1 < line.size() && std::string_view("$`\"\\\n").find(line[i + 1]) != std::string_view::npos)
+                if (line[i] == '\\' && i + 1 < line.size() &&
+                    std::string_view("$`\"\\\n").find(line[i + 1]) != std::string_view::npos)
                     ++i;
                 word += line[i];
             }

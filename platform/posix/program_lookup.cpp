@@ -60,6 +60,8 @@ std::string findFfprobe(const std::string& ffmpeg, std::string& error) {
     return found;
 }
 
-std::string findProgram(const std::string& nameOrPath) { return nameOrPath.empty() ? std::string() : resolve(nameOrPath); }
+std::string findProgram(const std::string& nameOrPath) {
+    return nameOrPath.empty() ? std::string() : resolve(nameOrPath);
+}
 
 }  // namespace zenvira::platform
