@@ -30,6 +30,10 @@ window::OtherWindows otherWindows(std::string playerArgumentText) {
         open->player->raise();
         open->player->activateWindow();
     };
+    windows.playStream = [open, show = windows.showPlayer](const std::string& address) {
+        show();
+        open->player->GotADrop(address);
+    };
     return windows;
 }
 

@@ -51,6 +51,10 @@ frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
     // The downloader's standing settings; each job writes the rest.
     clDownLoader1.setUseInternetErrorDialog(true);
     clDownLoader1.setInternetAgent(components::clDownLoader::kDefaultAgent);
+    // Every download can be watched while it comes (Play); without the local server it
+    // downloads as ever, and Play opens the player empty.
+    std::string noServer;
+    session_.serveDownloads(noServer);
     buildControls();
     wireControls();
     enforceFixedSize();
@@ -228,7 +232,12 @@ void frmMain::PushButton6_Click() { workflow_.Stop(); }
 void frmMain::PushButton7_Click() { openProductSite(); }
 
 void frmMain::PushButton8_Click() {
-    if (otherWindows_.showPlayer) otherWindows_.showPlayer();
+    // A running download plays from its local stream at once; seeking works on what has not
+    // come yet, and the stream goes on from the finished file when the download ends.
+    if (clDownLoader1.Busy() && !session_.streamAddress().empty() && otherWindows_.playStream)
+        otherWindows_.playStream(session_.streamAddress());
+    else if (otherWindows_.showPlayer)
+        otherWindows_.showPlayer();
 }
 
 void frmMain::STBar_PanelClick(int panel) {

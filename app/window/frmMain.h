@@ -35,6 +35,8 @@ class TextProgressBar;
 struct OtherWindows {
     std::function<void()> showConverter;
     std::function<void()> showPlayer;
+    // Opens the player on a running download's local stream (its address).
+    std::function<void(const std::string& address)> playStream;
 };
 
 // What start-up would otherwise take from the machine; tests set it.

@@ -11,6 +11,9 @@
 #include "ui/flash_player/control_bar_layout.h"
 #include "media_clip.h"
 #include "tests/support/application.h"
+#include "engine/stream/stream_server.h"
+
+#include <thread>
 
 using zenvira::components::FlashPlayerControl;
 
@@ -192,4 +195,31 @@ TEST_F(FlashPlayerControlTest, PathsWithAddressCharactersPlay) {
     ASSERT_TRUE(waitForCommands(1)) << control.problemText().toStdString();
     EXPECT_EQ(commands(), QStringList{"play"});
     EXPECT_TRUE(control.problemText().isEmpty());
+}
+
+// A download still coming, served on its local stream: the control plays it from the address
+// while its second half has yet to arrive, and goes on once the file is whole.
+TEST_F(FlashPlayerControlTest, ARunningDownloadPlaysFromItsLocalStream) {
+    using zenvira::components::ByteRanges;
+    using zenvira::components::StreamLink;
+    zenvira::components::StreamServer server;
+    std::string error;
+    ASSERT_TRUE(server.start(error)) << error;
+    auto link = std::make_shared<StreamLink>();
+    const std::int64_t size = QFile(clip).size();
+    ByteRanges firstHalf;
+    firstHalf.add({0, size / 2});
+    link->setFile(clip.toStdString());
+    link->begin(size, firstHalf);
+    const std::string address = server.add(link, "a b.flv");
+    std::thread rest([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        link->arrived({size / 2, size});
+        link->end(true, clip.toStdString());
+    });
+    playRequest(movie + "?file=" + QString::fromStdString(address));
+    EXPECT_EQ(control.mediaFile().toStdString(), address);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return control.timePosition() > 0.2; }, kWaitMs));
+    EXPECT_NEAR(control.duration(), 3.0, 0.3);
+    rest.join();
 }

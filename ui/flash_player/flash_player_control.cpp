@@ -79,6 +79,11 @@ void FlashPlayerControl::LoadMovie(int layer, const QString& address) {
     });
     if (!file || file->empty()) return;
     mediaFile_ = QString::fromStdString(*file);
+    // A download served while it comes (the local stream) is played from its address.
+    if (mediaFile_.startsWith(QLatin1String("http://127.0.0.1:"))) {
+        startMedia(mediaFile_, autostartRequested(flashVars_.toStdString()));
+        return;
+    }
     const QFileInfo media(mediaFile_);
     if (!media.isFile()) {
         showProblem(tr("Cannot play %1: %2").arg(media.fileName().isEmpty() ? mediaFile_ : media.fileName(),
