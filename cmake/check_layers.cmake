@@ -26,9 +26,11 @@ set(zenvira_layers
   "player=10"
   "app=11"
   "ui=12"
+  "queue=12"
   "app/window=13"
   "convert/window=13"
   "player/window=13"
+  "queue/window=13"
   "app/gui=14"
   "app/cli=14"
   "encoder=14")
@@ -68,6 +70,7 @@ file(GLOB_RECURSE sources RELATIVE "${SOURCE_ROOT}"
   "${SOURCE_ROOT}/player/*.h" "${SOURCE_ROOT}/player/*.cpp"
   "${SOURCE_ROOT}/app/*.h" "${SOURCE_ROOT}/app/*.cpp"
   "${SOURCE_ROOT}/ui/*.h" "${SOURCE_ROOT}/ui/*.cpp"
+  "${SOURCE_ROOT}/queue/*.h" "${SOURCE_ROOT}/queue/*.cpp"
   "${SOURCE_ROOT}/encoder/*.h" "${SOURCE_ROOT}/encoder/*.cpp")
 foreach(source ${sources})
   zenvira_layer_of("${source}" own_folder own_rank)

@@ -8,6 +8,7 @@
 #include "app/cli/command_line.h"
 #include "app/cli/convert_command.h"
 #include "app/cli/download_command.h"
+#include "app/cli/queue_command.h"
 #include "app/cli/resolve_command.h"
 #include "platform/relayed_child.h"
 
@@ -58,6 +59,8 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], zenvira::platform::relay::kLauncherFlag) == 0)
         return zenvira::platform::relay::runLauncher(argc, argv);
     QCoreApplication application(argc, argv);
+    if (zenvira::cli::isQueueCommand(QCoreApplication::arguments()))
+        return zenvira::cli::runQueue(QCoreApplication::arguments());
     const auto parsed = zenvira::cli::parseCommandLine(QCoreApplication::arguments());
     switch (parsed.action) {
         case zenvira::cli::ParsedCommandLine::Action::ShowHelp:

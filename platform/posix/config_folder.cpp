@@ -13,4 +13,12 @@ std::string userConfigFolder() {
     return {};
 }
 
+std::string userDataFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/') return data;
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return std::string(home) + "/.local/share";
+    return {};
+}
+
 }  // namespace zenvira::platform

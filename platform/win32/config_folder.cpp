@@ -9,4 +9,9 @@ std::string userConfigFolder() {
     return appData ? std::string(appData) : std::string();
 }
 
+std::string userDataFolder() {
+    const char* localAppData = std::getenv("LOCALAPPDATA");
+    return localAppData ? std::string(localAppData) : std::string();
+}
+
 }  // namespace zenvira::platform

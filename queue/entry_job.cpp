@@ -1,0 +1,140 @@
+#include "queue/entry_job.h"
+
+#include <cctype>
+
+#include "app/download_names.h"
+#include "app/page_reader.h"
+#include "base/quality.h"
+#include "engine/download_job.h"
+#include "engine/transfer/parked_transfer.h"
+#include "platform/path_mapping.h"
+#include "resolve/resolver.h"
+#include "resolve/stream_buttons.h"
+
+namespace zenvira::queue {
+
+namespace {
+
+const std::string kBest = "best";
+
+// The stream of the entry's quality, or none.
+std::optional<resolve::Stream> streamOf(const resolve::Resolution& resolution, int quality) {
+    if (quality == 0) return resolution.best;
+    const auto button = base::qualityIndexOfHeight(quality);
+    if (!button) return std::nullopt;
+    return resolve::streamsOnButtons(resolution.streams)[static_cast<std::size_t>(*button)];
+}
+
+std::string qualityName(int quality) {
+    const auto button = base::qualityIndexOfHeight(quality);
+    return button ? std::string(base::kQualities[static_cast<std::size_t>(*button)].caption) : kBest;
+}
+
+struct Resolved {
+    components::FetchResult page;
+    resolve::Resolution resolution;
+};
+
+Resolved readAndResolve(const std::string& address, components::CancelToken& stop) {
+    const auto reader = app::realPageReader();
+    Resolved resolved;
+    resolved.page = reader(address, &stop);
+    if (resolved.page.ok && !stop.cancelled()) {
+        const auto fetch = [&](const std::string& more) { return reader(more, &stop); };
+        resolved.resolution = resolve::resolveFetchedPage(address, resolved.page, fetch);
+    }
+    return resolved;
+}
+
+int qualityOfName(const std::string& name) {
+    for (const auto& quality : base::kQualities)
+        if (quality.caption == name) return quality.height;
+    return 0;
+}
+
+// Reads the page again when the stream's address has expired.
+std::string renewedAddress(const std::string& page, const std::string& quality, components::CancelToken& cancel) {
+    const Resolved resolved = readAndResolve(page, cancel);
+    if (!resolved.page.ok || cancel.cancelled()) return {};
+    const auto stream = streamOf(resolved.resolution, qualityOfName(quality));
+    if (!stream) return {};
+    components::takeParkedTransfer(stream->address);  // the job goes on from its kept bytes
+    return stream->address;
+}
+
+EntryOutcome failure(const std::string& reason, bool retry) {
+    EntryOutcome outcome;
+    outcome.result.outcome = components::JobOutcome::Failed;
+    outcome.result.text = reason;
+    outcome.worthRetrying = retry;
+    return outcome;
+}
+
+}  // namespace
+
+long statusInSentence(const std::string& sentence) {
+    for (auto at = sentence.find("HTTP "); at != std::string::npos; at = sentence.find("HTTP ", at + 1)) {
+        const std::size_t digits = at + 5;
+        if (digits + 3 <= sentence.size() && std::isdigit(static_cast<unsigned char>(sentence[digits])) &&
+            std::isdigit(static_cast<unsigned char>(sentence[digits + 1])) &&
+            std::isdigit(static_cast<unsigned char>(sentence[digits + 2])) &&
+            (digits + 3 == sentence.size() || !std::isdigit(static_cast<unsigned char>(sentence[digits + 3]))))
+            return std::stol(sentence.substr(digits, 3));
+    }
+    return 0;
+}
+
+bool worthRetrying(long httpStatus, bool networkFailure) {
+    if (httpStatus >= 500 || httpStatus == 429 || httpStatus == 408) return true;
+    if (httpStatus >= 400) return false;
+    return networkFailure;
+}
+
+EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components::ProgressMeter& meter,
+                      components::CancelToken& stop,
+                      const std::function<void(const std::string& title, const std::string& file)>& named) {
+    const Resolved resolved = readAndResolve(entry.address, stop);
+    if (stop.cancelled()) {
+        EntryOutcome stopped;
+        stopped.result.outcome = components::JobOutcome::Stopped;
+        stopped.result.text = "Stopped";
+        return stopped;
+    }
+    if (!resolved.page.ok) {
+        const long status = resolved.page.httpStatus >= 400 ? resolved.page.httpStatus : 0;
+        return failure("Could not read the page: " + resolved.page.error, worthRetrying(status, true));
+    }
+    const auto stream = streamOf(resolved.resolution, entry.quality);
+    if (!stream)
+        return failure(entry.quality ? std::to_string(entry.quality) + " is not offered by this page"
+                                     : std::string("This page offers no video to download"),
+                       false);
+
+    const std::string title = app::sanitiseTitle(entry.title.empty() ? resolved.resolution.videoTitle : entry.title);
+    const std::string fileName = app::localFileName(title, stream->container.empty() ? "mp4" : stream->container);
+    const std::string folder = entry.folder.empty() ? app::kLocalFolder : entry.folder;
+    const std::string page = entry.page.empty() ? entry.address : entry.page;
+    named(title, platform::mapLocalTarget(folder, fileName).path);
+
+    components::DownloadRequest request;
+    const auto kind =
+        stream->kind == resolve::StreamKind::Hls ? components::TrackKind::Hls : components::TrackKind::Progressive;
+    request.tracks.push_back({kind, stream->address, stream->container});
+    request.target = {folder, fileName, app::videoIdOf(page)};
+    request.source = {entry.address, qualityName(entry.quality)};
+    request.options.userAgent = options.userAgent;
+    request.options.connections = options.connections;
+    request.options.minSegmentBytes = 4096 * 1024;
+    request.options.maxBytesPerSecond = options.maxBytesPerSecond;
+    request.renewAddress = renewedAddress;
+
+    EntryOutcome outcome;
+    outcome.result = components::runAnyJob(request, meter, stop, [] {});
+    if (outcome.result.outcome == components::JobOutcome::Failed) {
+        const long status = statusInSentence(outcome.result.text);
+        outcome.worthRetrying = worthRetrying(status, status == 0 && !stop.cancelled());
+    }
+    return outcome;
+}
+
+}  // namespace zenvira::queue
