@@ -5,6 +5,7 @@
 
 #include "convert/window/frmConv.h"
 #include "player/window/Form1.h"
+#include "queue/window/downloads_window.h"
 
 namespace zenvira::gui {
 
@@ -14,6 +15,7 @@ namespace {
 struct OpenWindows {
     QPointer<convert::frmConv> converter;
     QPointer<player::Form1> player;
+    QPointer<queue::DownloadsWindow> downloads;
     std::string playerArgumentText;
 };
 
@@ -33,6 +35,12 @@ window::OtherWindows otherWindows(std::string playerArgumentText) {
     windows.playStream = [open, show = windows.showPlayer](const std::string& address) {
         show();
         open->player->GotADrop(address);
+    };
+    windows.showDownloads = [open] {
+        if (!open->downloads) open->downloads = new queue::DownloadsWindow({});
+        open->downloads->show();
+        open->downloads->raise();
+        open->downloads->activateWindow();
     };
     return windows;
 }

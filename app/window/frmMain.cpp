@@ -288,6 +288,7 @@ void frmMain::showStatusMenu(const QPoint& pos) {
         action->setCheckable(true);
         action->setChecked(choice == current);
     }
+    if (otherWindows_.showDownloads) menu.addAction(tr("Downloads..."), this, otherWindows_.showDownloads);
     menu.exec(STBar->mapToGlobal(pos));
 }
 

@@ -37,6 +37,7 @@ struct OtherWindows {
     std::function<void()> showPlayer;
     // Opens the player on a running download's local stream (its address).
     std::function<void(const std::string& address)> playStream;
+    std::function<void()> showDownloads;  // the download queue's window; empty: not offered
 };
 
 // What start-up would otherwise take from the machine; tests set it.

@@ -1,0 +1,84 @@
+#pragma once
+// The Downloads window: the queue with a row per entry (title, size, a progress bar, speed,
+// remaining time, state), buttons and a context menu for pause, resume, remove, retry, open
+// and show in folder, several rows at once, links dropped on it added. While it is open this
+// process is the queue's runner, unless another process already is; it shows what that one
+// writes.
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/transfer/progress_meter.h"
+#include "queue/queue_entry.h"
+#include "queue/queue_runner.h"
+
+class QPushButton;
+class QTreeWidget;
+class QTimer;
+
+namespace zenvira::queue {
+
+class QueueStore;
+
+// One row as the window shows it.
+struct DownloadRow {
+    QString title, size, speed, remaining, state;
+    int percent = -1;  // -1: unknown (busy bar)
+};
+DownloadRow downloadRowOf(const Entry& entry, const components::DownloadProgress* figures);
+
+struct DownloadsWindowSetup {
+    std::string queuePath;  // empty: the user's queue
+    bool runQueue = true;   // be the runner (tests of the list alone say no)
+    RunnerSettings runner;
+};
+
+class DownloadsWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit DownloadsWindow(DownloadsWindowSetup setup, QWidget* parent = nullptr);
+    ~DownloadsWindow() override;
+
+    // Reads the queue again and redraws the rows (a timer does it twice a second).
+    void refresh();
+    // The ids of the selected rows, in the list's order.
+    std::vector<EntryId> selectedIds() const;
+    // Adds the links (one a line), as a drop does.
+    void addLinks(const QString& text);
+    QTreeWidget* list() const { return list_; }
+    const QString& problem() const { return problem_; }  // why the queue cannot be shown, or empty
+
+    void pauseSelected();
+    void resumeSelected();
+    void removeSelected();
+    void retrySelected();
+    void openSelected();
+    void showSelectedInFolder();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void showMenu(const QPoint& at);
+    void stopRunner();
+
+    DownloadsWindowSetup setup_;
+    std::unique_ptr<QueueStore> store_;
+    QString problem_;
+    QTreeWidget* list_ = nullptr;
+    QTimer* timer_ = nullptr;
+    std::vector<QPushButton*> buttons_;
+    std::unique_ptr<QueueRunner> runner_;
+    std::thread runnerThread_;
+    std::mutex figuresMutex_;
+    std::map<EntryId, components::DownloadProgress> figures_;  // of the running entries
+};
+
+}  // namespace zenvira::queue

@@ -1,0 +1,113 @@
+// The Downloads window offscreen over a queue file of its own: a row per entry with what a
+// person reads, selected rows paused together, links dropped on it added, and a damaged queue
+// said in the window instead of replaced.
+#include <gtest/gtest.h>
+
+#include <QMimeData>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <fstream>
+
+#include "queue/queue_store.h"
+#include "queue/window/downloads_window.h"
+#include "tests/support/test_application.h"
+
+namespace {
+
+using namespace zenvira;
+using queue::EntryState;
+
+TEST(DownloadRow, SaysSizeProgressSpeedAndStateAsAPersonReadsThem) {
+    queue::Entry entry;
+    entry.address = "http://example.com/a";
+    EXPECT_EQ(queue::downloadRowOf(entry, nullptr).title, "http://example.com/a") << "the address until a title is known";
+    EXPECT_EQ(queue::downloadRowOf(entry, nullptr).state, "Waiting");
+    EXPECT_EQ(queue::downloadRowOf(entry, nullptr).size, "");
+
+    entry.title = "A film";
+    entry.state = EntryState::Running;
+    components::DownloadProgress figures;
+    figures.BytesDone = 3 * 1024 * 1024;
+    figures.BytesTotal = 12 * 1024 * 1024;
+    figures.BytesPerSecond = 1536 * 1024;
+    figures.RemainingSeconds = 6;
+    auto row = queue::downloadRowOf(entry, &figures);
+    EXPECT_EQ(row.title, "A film");
+    EXPECT_EQ(row.size, "12.0 MB");
+    EXPECT_EQ(row.percent, 25);
+    EXPECT_EQ(row.speed, "1.5 MB/s");
+    EXPECT_EQ(row.remaining, "0:06");
+    EXPECT_EQ(row.state, "Running");
+
+    figures.BytesTotal = -1;  // the server has not said: a busy bar, not a full one
+    EXPECT_EQ(queue::downloadRowOf(entry, &figures).percent, -1);
+
+    entry.state = EntryState::Failed;
+    entry.reason = "HTTP 404 Not Found";
+    row = queue::downloadRowOf(entry, nullptr);
+    EXPECT_EQ(row.state, "Failed: HTTP 404 Not Found");
+    EXPECT_EQ(row.speed, "") << "no speed for an entry that does not run";
+}
+
+TEST(DownloadsWindow, ListsTheQueuePausesTheSelectedRowsAndAddsDroppedLinks) {
+    zenvira::testing::widgetApplication();
+    QTemporaryDir home;
+    const std::string path = home.filePath("queue.sqlite").toStdString();
+    {
+        auto store = queue::QueueStore::open(path).store;
+        ASSERT_TRUE(store);
+        store->add("http://example.com/one", 0, {}, {}, "One");
+        store->add("http://example.com/two", 720, {}, {}, "Two");
+        store->add("http://example.com/three");
+        const auto running = store->claimNext(queue::nowMs());
+        ASSERT_TRUE(running);
+        store->finish(running->id, EntryState::Saved, "", "/tmp/One.mp4");
+    }
+    queue::DownloadsWindow window({.queuePath = path, .runQueue = false});
+    window.show();
+    QTreeWidget* list = window.list();
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "One");
+    EXPECT_EQ(list->topLevelItem(0)->text(5), "Saved");
+    EXPECT_EQ(list->topLevelItem(1)->text(0), "Two");
+    EXPECT_EQ(list->topLevelItem(2)->text(5), "Waiting");
+    auto* bar = qobject_cast<QProgressBar*>(list->itemWidget(list->topLevelItem(0), 2));
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->value(), 100);
+
+    list->topLevelItem(1)->setSelected(true);
+    list->topLevelItem(2)->setSelected(true);
+    window.pauseSelected();
+    auto store = queue::QueueStore::open(path).store;
+    const auto entries = store->list();
+    EXPECT_EQ(entries[0].state, EntryState::Saved) << "a saved entry is not paused";
+    EXPECT_EQ(entries[1].state, EntryState::Paused);
+    EXPECT_EQ(entries[2].state, EntryState::Paused);
+    EXPECT_EQ(list->topLevelItem(2)->text(5), "Paused");
+    EXPECT_EQ(window.selectedIds().size(), 2u) << "the selection stays across a redraw";
+
+    // Another process's change shows at the next redraw.
+    store->resume({entries[1].id});
+    window.refresh();
+    EXPECT_EQ(list->topLevelItem(1)->text(5), "Waiting");
+
+    window.addLinks("http://example.com/dropped\nnot a link\nhttp://example.com/one\n");
+    EXPECT_EQ(list->topLevelItemCount(), 4) << "a link already there is the entry already there";
+    EXPECT_EQ(list->topLevelItem(3)->text(0), "http://example.com/dropped");
+}
+
+TEST(DownloadsWindow, ADamagedQueueIsSaidInTheWindowAndLeftAsItIs) {
+    zenvira::testing::widgetApplication();
+    QTemporaryDir home;
+    const std::string path = home.filePath("queue.sqlite").toStdString();
+    std::ofstream(path, std::ios::binary) << std::string(2048, 'x');
+    queue::DownloadsWindow window({.queuePath = path});
+    EXPECT_NE(window.problem().indexOf("is damaged"), -1) << window.problem().toStdString();
+    EXPECT_EQ(window.list()->topLevelItemCount(), 0);
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string(2048, 'x'));
+}
+
+}  // namespace
