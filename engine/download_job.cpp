@@ -51,12 +51,19 @@ constexpr int kMostRounds = 4;
 // a server that sent one by a passing fault gets another chance.
 constexpr int kWrongContentRetries = 2;
 
+// The job's own limit, or its draw on a limit it shares with other jobs.
+std::shared_ptr<RatePacer> pacerFor(const JobSettings& settings, const CancelToken& stop) {
+    if (settings.sharedRate) return std::make_shared<RatePacer>(settings.sharedRate, stop);
+    if (settings.maxBytesPerSecond > 0) return std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop);
+    return nullptr;
+}
+
 class DownloadJob {
 public:
     DownloadJob(const JobSettings& settings, ProgressMeter& meter, CancelToken& stop, std::function<void()> tick)
         : settings_(settings), meter_(meter), stop_(stop), loop_(stop),
           context_{loop_, stop, meter, std::move(tick), settings.userAgent, RetryPolicy{},
-                   settings.maxBytesPerSecond > 0 ? std::make_shared<RatePacer>(settings.maxBytesPerSecond, stop) : nullptr},
+                   pacerFor(settings, stop)},
           origin_{settings.address, settings.pageAddress, settings.quality} {
         loop_.setPacer(context_.pacer.get());
         context_.stream = settings.stream.get();

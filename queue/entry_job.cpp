@@ -84,10 +84,15 @@ long statusInSentence(const std::string& sentence) {
     return 0;
 }
 
-bool worthRetrying(long httpStatus, bool networkFailure) {
+bool worthRetrying(const std::string& sentence, long httpStatus) {
+    if (httpStatus == 0) httpStatus = statusInSentence(sentence);
     if (httpStatus >= 500 || httpStatus == 429 || httpStatus == 408) return true;
     if (httpStatus >= 400) return false;
-    return networkFailure;
+    // The transfer layer's sentences for a network that failed on the way.
+    for (const char* network : {"timed out", "closed the connection", "Could not connect to", "broke off",
+                                "sent less than it announced", "Host not found", "did not answer"})
+        if (sentence.find(network) != std::string::npos) return true;
+    return false;
 }
 
 EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components::ProgressMeter& meter,
@@ -101,8 +106,8 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
         return stopped;
     }
     if (!resolved.page.ok) {
-        const long status = resolved.page.httpStatus >= 400 ? resolved.page.httpStatus : 0;
-        return failure("Could not read the page: " + resolved.page.error, worthRetrying(status, true));
+        return failure("Could not read the page: " + resolved.page.error,
+                       worthRetrying(resolved.page.error, resolved.page.httpStatus >= 400 ? resolved.page.httpStatus : 0));
     }
     const auto stream = streamOf(resolved.resolution, entry.quality);
     if (!stream)
@@ -114,7 +119,11 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
     const std::string fileName = app::localFileName(title, stream->container.empty() ? "mp4" : stream->container);
     const std::string folder = entry.folder.empty() ? app::kLocalFolder : entry.folder;
     const std::string page = entry.page.empty() ? entry.address : entry.page;
-    named(title, platform::mapLocalTarget(folder, fileName).path);
+    const auto target = platform::mapLocalTarget(folder, fileName);
+    if (!target.ok) return failure(target.error, false);
+    if (std::string error; !platform::ensureFolder(target.folder, error))
+        return failure("Cannot make the folder " + target.folder + ": " + error, false);
+    named(title, target.path);
 
     components::DownloadRequest request;
     const auto kind =
@@ -125,15 +134,13 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
     request.options.userAgent = options.userAgent;
     request.options.connections = options.connections;
     request.options.minSegmentBytes = 4096 * 1024;
-    request.options.maxBytesPerSecond = options.maxBytesPerSecond;
+    request.options.sharedRate = options.sharedRate;
     request.renewAddress = renewedAddress;
 
     EntryOutcome outcome;
     outcome.result = components::runAnyJob(request, meter, stop, [] {});
-    if (outcome.result.outcome == components::JobOutcome::Failed) {
-        const long status = statusInSentence(outcome.result.text);
-        outcome.worthRetrying = worthRetrying(status, status == 0 && !stop.cancelled());
-    }
+    if (outcome.result.outcome == components::JobOutcome::Failed)
+        outcome.worthRetrying = !stop.cancelled() && worthRetrying(outcome.result.text);
     return outcome;
 }
 

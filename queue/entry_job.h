@@ -4,18 +4,20 @@
 // the `.part` an earlier run left. Runs on a job thread; `stop` ends any step at once.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/request/download_request.h"
 #include "engine/transfer/cancel_token.h"
 #include "engine/transfer/progress_meter.h"
+#include "engine/transfer/rate_pacer.h"
 #include "queue/queue_entry.h"
 
 namespace zenvira::queue {
 
 struct JobOptions {
     int connections = 3;                 // where each download starts
-    std::int64_t maxBytesPerSecond = 0;  // this job's share of the limit; 0: none
+    std::shared_ptr<components::RateBudget> sharedRate;  // the limit over all running entries; null: none
     std::string userAgent;
 };
 
@@ -29,10 +31,11 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
                       components::CancelToken& stop,
                       const std::function<void(const std::string& title, const std::string& file)>& named);
 
-// Whether a failure sentence of the engine or of the page fetch is worth another try: a
-// server that did not answer, broke off, is busy (5xx, 429, 408); never a missing page or a
-// refusal (other 4xx), nor a page without a video.
-bool worthRetrying(long httpStatus, bool networkFailure);
+// Whether a failure of the engine or of the page fetch is worth another try: a server that
+// could not be reached, broke off, timed out or is busy (5xx, 429, 408); never a missing page
+// or a refusal (other 4xx), a file that cannot be written, nor a page without a video.
+// `httpStatus` 0: the one the sentence names, if any.
+bool worthRetrying(const std::string& sentence, long httpStatus = 0);
 // The HTTP status a failure sentence names ("HTTP 404 Not Found"), 0 when none.
 long statusInSentence(const std::string& sentence);
 

@@ -62,8 +62,8 @@ RunSummary QueueRunner::run() {
     JobOptions options;
     options.connections = settings_.connections;
     options.userAgent = settings_.userAgent;
-    // Each running download gets an equal share, so the total stays within the limit.
-    options.maxBytesPerSecond = settings_.maxBytesPerSecond > 0 ? std::max<std::int64_t>(1, settings_.maxBytesPerSecond / most) : 0;
+    // One allowance for all running downloads: what one leaves, the others may take.
+    if (settings_.maxBytesPerSecond > 0) options.sharedRate = std::make_shared<components::RateBudget>(settings_.maxBytesPerSecond);
 
     std::mutex wakeMutex;
     std::condition_variable wake;

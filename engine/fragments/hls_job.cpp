@@ -151,8 +151,9 @@ public:
           tick_(std::move(tick)),
           address_(settings.address),
           companions_(std::move(companions)),
-          pacer_(settings.maxBytesPerSecond > 0 ? std::make_unique<RatePacer>(settings.maxBytesPerSecond, stop)
-                                                : nullptr) {}
+          pacer_(settings.sharedRate                 ? std::make_unique<RatePacer>(settings.sharedRate, stop)
+                 : settings.maxBytesPerSecond > 0 ? std::make_unique<RatePacer>(settings.maxBytesPerSecond, stop)
+                                                  : nullptr) {}
 
     // Reads the address as a DASH manifest, of which these representations are fetched.
     void readManifest(std::vector<std::string> representations) {

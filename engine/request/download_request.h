@@ -14,6 +14,7 @@ namespace zenvira::components {
 
 class CancelToken;
 class StreamLink;
+class RateBudget;
 
 // How the bytes of one track come: one progressive file, or a playlist of fragments.
 enum class TrackKind {
@@ -55,6 +56,8 @@ struct DownloadOptions {
     int connections = 1;                 // where the count starts (TuningValueA)
     std::int64_t minSegmentBytes = 0;    // the smallest piece worth its own connection
     std::int64_t maxBytesPerSecond = 0;  // over all connections; 0: no limit
+    // A limit this job shares with others (over all their connections); wins over the above.
+    std::shared_ptr<RateBudget> sharedRate;
 };
 
 // Reads the page again and gives the quality's current address, or "" (called on the job's
@@ -89,6 +92,7 @@ struct JobSettings {
     std::int64_t minSegmentBytes = 0;  // the smallest piece worth its own connection
     std::int64_t maxBytesPerSecond = 0;  // over all connections; 0: no limit
     std::shared_ptr<StreamLink> stream;  // someone watches it while it comes
+    std::shared_ptr<RateBudget> sharedRate;  // a limit shared with other jobs; wins over the above
 };
 
 // One track of a request as the job that fetches it reads it.
@@ -106,6 +110,7 @@ inline JobSettings jobSettingsOf(const DownloadRequest& request, const Track& tr
     settings.minSegmentBytes = request.options.minSegmentBytes;
     settings.maxBytesPerSecond = request.options.maxBytesPerSecond;
     settings.stream = request.stream;
+    settings.sharedRate = request.options.sharedRate;
     return settings;
 }
 

@@ -10,18 +10,42 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "engine/transfer/cancel_token.h"
 
 namespace zenvira::components {
 
+// The allowance itself, which several jobs may share: their pacers draw on one bucket, so the
+// total of all of them stays at the rate (a queue's limit over its running downloads). Safe
+// to use from the threads of several jobs at once.
+class RateBudget {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit RateBudget(std::int64_t bytesPerSecond);
+    std::int64_t bytesPerSecond() const { return bytesPerSecond_; }
+
+private:
+    friend class RatePacer;
+    void refill(Clock::time_point now);  // with mutex_ held
+
+    std::mutex mutex_;  // guards what follows
+    const std::int64_t bytesPerSecond_;
+    const std::int64_t burst_;  // the most the allowance holds: an idle spell is not made up for
+    Clock::time_point filled_;
+    double allowance_ = 0;
+};
+
 class RatePacer {
 public:
     using Clock = std::chrono::steady_clock;
 
     RatePacer(std::int64_t bytesPerSecond, const CancelToken& stop);
-    std::int64_t bytesPerSecond() const { return bytesPerSecond_; }
+    // Draws on a budget other jobs share.
+    RatePacer(std::shared_ptr<RateBudget> budget, const CancelToken& stop);
+    std::int64_t bytesPerSecond() const { return budget_->bytesPerSecond(); }
 
     // Whether `easy` may take body now; when not, it is held until resumeDue() lets it go.
     bool admit(CURL* easy, Clock::time_point now = Clock::now());
@@ -35,13 +59,8 @@ public:
     void forget(CURL* easy);
 
 private:
-    void refill(Clock::time_point now);
-
-    std::int64_t bytesPerSecond_;
-    std::int64_t burst_;  // the most the allowance holds: an idle spell is not made up for
+    std::shared_ptr<RateBudget> budget_;
     const CancelToken& stop_;
-    Clock::time_point filled_;
-    double allowance_ = 0;
     std::vector<CURL*> held_;
 };
 

@@ -208,9 +208,12 @@ TEST_F(QueueProcess, AnEntryAddedOrPausedFromAnotherProcessIsSeenByTheRunningQue
     start(runner, {"queue", "run", "--json"});
     ASSERT_TRUE(waitFor([&] { return site.bytesServed("s-queuePause1") > 512 * 1024; }));
 
-    // A second entry from another process starts while the first runs.
-    ASSERT_EQ(add(later), "2");
-    ASSERT_TRUE(waitFor([&] { return fs::exists(drive("Added later.flv")); }, 10s)) << "the runner did not see the new entry";
+    // A second entry from another process starts while the first runs, into a folder made
+    // on the way (relative to where it was added).
+    const CliRun second = run({"queue", "add", "-o", "later/here", QString::fromStdString(later)});
+    ASSERT_EQ(second.out, "2\n") << second.err;
+    const std::string laterFile = home.filePath("later/here/Added later.flv").toStdString();
+    ASSERT_TRUE(waitFor([&] { return fs::exists(laterFile); }, 10s)) << "the runner did not see the new entry";
 
     // Pause: no byte more from the server, the part kept.
     ASSERT_EQ(run({"queue", "pause", "1"}).status, 0);
