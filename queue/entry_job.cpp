@@ -126,9 +126,13 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
     named(title, target.path);
 
     components::DownloadRequest request;
-    const auto kind =
-        stream->kind == resolve::StreamKind::Hls ? components::TrackKind::Hls : components::TrackKind::Progressive;
-    request.tracks.push_back({kind, stream->address, stream->container});
+    // As the main window asks for it: the stream's kind and container, and its sound apart.
+    const auto kind = stream->kind == resolve::StreamKind::Hls    ? components::TrackKind::Hls
+                      : stream->kind == resolve::StreamKind::Dash ? components::TrackKind::Dash
+                                                                  : components::TrackKind::Progressive;
+    request.tracks.push_back({kind, stream->address, stream->container, stream->representation});
+    if (!stream->audioAddress.empty())
+        request.tracks.push_back({kind, stream->audioAddress, stream->container, stream->audioRepresentation});
     request.target = {folder, fileName, app::videoIdOf(page)};
     request.source = {entry.address, qualityName(entry.quality)};
     request.options.userAgent = options.userAgent;
