@@ -29,7 +29,13 @@ constexpr CommandInfo kCommands[] = {
     {Command::Batch, "batch", "FILE|-", "Save the best quality of every address in FILE (- reads standard input).", 1},
     {Command::Profiles, "profiles", "", "List the conversion profiles.", 0},
     {Command::Convert, "convert", "FILE PROFILE", "Convert FILE with a profile, or --print the encoder's command line.", 2},
+    // The browser names its caller after the command: the extension's origin, or Firefox's
+    // manifest and extension id. They are taken and not used.
+    {Command::NativeHost, "native-host", "", "Take addresses from the Zenvira browser extension (native messaging).", 0},
 };
+
+// The most operands the browser adds to native-host.
+constexpr std::size_t kMostBrowserOperands = 2;
 
 const CommandInfo* findCommand(const QString& name) {
     for (const auto& info : kCommands)
@@ -64,6 +70,7 @@ struct Options {
                               "Serve the download and run CMD with its address (words as a POSIX shell splits them, "
                               "no shell run); wait for CMD to end.",
                               "CMD"};
+    QCommandLineOption queue{"queue", "The queue FILE (else $ZENVIRA_QUEUE, else the user's own).", "FILE"};
 };
 
 // The options a command takes (help and version are everyone's).
@@ -75,6 +82,8 @@ std::vector<const QCommandLineOption*> optionsOf(const Options& o, Command comma
         case Command::Batch: return {&o.output, &o.subtitles, &o.connections, &o.limitRate, &o.quiet, &o.json};
         case Command::Convert:
             return {&o.print};
+        case Command::NativeHost:
+            return {&o.queue};
         default:
             return {};
     }
@@ -165,7 +174,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     QCommandLineParser finder;
     finder.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     finder.addOptions({o.help, o.version, o.output, o.quality, o.audioOnly, o.subtitles, o.connections, o.limitRate,
-                       o.quiet, o.json, o.print, o.serve, o.player});
+                       o.quiet, o.json, o.print, o.serve, o.player, o.queue});
     const bool understood = finder.parse(arguments);
     const QStringList words = finder.positionalArguments();
     const CommandInfo* info = words.isEmpty() ? nullptr : findCommand(words.first());
@@ -197,12 +206,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     CliRequest& request = parsed.request;
     request.command = info->command;
     const QStringList operands = parser.positionalArguments().mid(1);
-    if (static_cast<std::size_t>(operands.size()) != info->operandCount)
+    const auto operandCount = static_cast<std::size_t>(operands.size());
+    const bool browserOperands = info->command == Command::NativeHost && operandCount <= kMostBrowserOperands;
+    if (operandCount != info->operandCount && !browserOperands)
         return usageError(QStringLiteral("%1 takes %2").arg(QLatin1String(info->name),
                                                              *info->operands ? QLatin1String(info->operands)
                                                                              : QLatin1String("no operand")),
                           helpCommand);
-    for (const auto& operand : operands) request.operands.push_back(operand.toStdString());
+    if (!browserOperands)
+        for (const auto& operand : operands) request.operands.push_back(operand.toStdString());
 
     const auto has = [&](const QCommandLineOption& option) {
         const auto known = optionsOf(o, info->command);
@@ -252,6 +264,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     request.quiet = has(o.quiet);
     request.json = has(o.json);
     request.print = has(o.print);
+    if (has(o.queue)) {
+        if (parser.value(o.queue).isEmpty()) return usageError("--queue takes a file", helpCommand);
+        request.queue = parser.value(o.queue).toStdString();
+    }
     return parsed;
 }
 

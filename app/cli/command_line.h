@@ -10,7 +10,7 @@
 
 namespace zenvira::cli {
 
-enum class Command { None, Resolve, Download, Batch, Profiles, Convert };
+enum class Command { None, Resolve, Download, Batch, Profiles, Convert, NativeHost };
 
 struct CliRequest {
     Command command = Command::None;
@@ -26,6 +26,7 @@ struct CliRequest {
     bool print = false;
     bool serve = false;                 // --serve, or --player
     std::vector<std::string> player;    // --player CMD split into words; empty: none
+    std::optional<std::string> queue;  // --queue FILE
 };
 
 struct ParsedCommandLine {

@@ -1,6 +1,7 @@
 // zenvira-cli: the headless front of Zenvira.
 #include <QCoreApplication>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "app/cli/convert_command.h"
 #include "app/cli/download_command.h"
 #include "app/cli/queue_command.h"
+#include "app/cli/native_host.h"
 #include "app/cli/resolve_command.h"
 #include "platform/relayed_child.h"
 
@@ -46,10 +48,21 @@ int run(const CliRequest& request) {
             return request.command == Command::Download ? zenvira::cli::runDownload(operands[0], options)
                                                         : zenvira::cli::runBatch(operands[0], options);
         }
+        case Command::NativeHost:
+            return zenvira::cli::runNativeHost(request.queue);
         case Command::None:
             break;
     }
     return 2;
+}
+
+// Started by a browser under the name its host manifest gives (a link to zenvira-cli), the
+// program is the native host: the browser passes only its own caller's names.
+QStringList argumentsAsCommand(int argc, char** argv) {
+    QStringList arguments = QCoreApplication::arguments();
+    const std::string called = argc > 0 ? std::filesystem::path(argv[0]).filename().string() : std::string();
+    if (called == "zenvira-native-host") arguments.insert(1, QStringLiteral("native-host"));
+    return arguments;
 }
 
 }  // namespace
@@ -61,7 +74,7 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     if (zenvira::cli::isQueueCommand(QCoreApplication::arguments()))
         return zenvira::cli::runQueue(QCoreApplication::arguments());
-    const auto parsed = zenvira::cli::parseCommandLine(QCoreApplication::arguments());
+    const auto parsed = zenvira::cli::parseCommandLine(argumentsAsCommand(argc, argv));
     switch (parsed.action) {
         case zenvira::cli::ParsedCommandLine::Action::ShowHelp:
         case zenvira::cli::ParsedCommandLine::Action::ShowVersion:

@@ -66,13 +66,25 @@ TEST(CliCommandLine, OptionsStandBeforeOrAfterTheOperandsInEveryForm) {
     ASSERT_EQ(played.action, Action::Run) << played.text;
     EXPECT_TRUE(played.request.serve);
     EXPECT_EQ(played.request.player, (std::vector<std::string>{"mpv", "--title=my clip", "$HOME"}));
+    // The browsers start the native host with their caller's names after it: Chromium the
+    // extension's origin, Firefox the manifest and the extension's id.
+    for (const auto& words : std::vector<std::vector<const char*>>{
+             {"native-host", "--queue", "q.db"},
+             {"native-host", "chrome-extension://abcdefghijklmnopabcdefghijklmnop/", "--queue=q.db"},
+             {"--queue", "q.db", "native-host", "/usr/lib/mozilla/native-messaging-hosts/net.zenvira.host.json", "zenvira@zenvira.net"}}) {
+        const auto host = parse(words);
+        ASSERT_EQ(host.action, Action::Run) << host.text;
+        EXPECT_EQ(host.request.command, Command::NativeHost);
+        EXPECT_EQ(host.request.queue, "q.db");
+        EXPECT_TRUE(host.request.operands.empty());
+    }
 }
 
 TEST(CliCommandLine, HelpAndVersionForTheProgramAndEveryCommand) {
     for (const char* flag : {"--help", "-h"}) {
         const auto program = parse({flag});
         EXPECT_EQ(program.action, Action::ShowHelp);
-        for (const char* command : {"resolve", "download", "batch", "profiles", "convert"})
+        for (const char* command : {"resolve", "download", "batch", "profiles", "convert", "native-host"})
             EXPECT_NE(program.text.find(command), std::string::npos) << command;
         const auto download = parse({"download", flag});
         EXPECT_EQ(download.action, Action::ShowHelp);
@@ -113,6 +125,9 @@ TEST(CliCommandLine, MistakesAreOneLineNamingWhatIsWrong) {
              {{"download", "x", "--player", "mpv 'unclosed"}, "--player takes a command"},
              {{"download", "x", "--player", " "}, "--player takes a command"},
              {{"batch", "x", "--serve"}, "serve"},
+             {{"download", "x", "--queue", "q.db"}, "queue"},
+             {{"native-host", "--queue", ""}, "--queue takes a file"},
+             {{"native-host", "a", "b", "c"}, "native-host takes no operand"},
          }) {
         const auto parsed = parse(c.words);
         EXPECT_EQ(parsed.action, Action::UsageError) << c.says;
