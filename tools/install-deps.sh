@@ -14,17 +14,25 @@ packages=(
   appstream lintian bash-completion file dpkg-dev
   clang libclang-rt-14-dev
   xvfb xauth nginx-light aria2 hyperfine
+  chromium nodejs
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# puppeteer-core drives Chromium in the browser extension's test (tests/browser).
+node_folder="$HOME/.cache/zenvira/node"
+if [ ! -f "$node_folder/node_modules/puppeteer-core/package.json" ] && command -v npm >/dev/null; then
+  mkdir -p "$node_folder"
+  (cd "$node_folder" && npm install --no-audit --no-fund --loglevel=error puppeteer-core@24 >/dev/null)
+fi
