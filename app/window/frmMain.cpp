@@ -217,13 +217,21 @@ void frmMain::PushButton3_Click() {
 void frmMain::PushButton4_Click() {
     std::vector<std::string> rows;
     rows.reserve(static_cast<std::size_t>(ListBox1->count()));
-    for (int i = 0; i < ListBox1->count(); ++i) rows.push_back(ListBox1->item(i)->text().toStdString());
+    for (int i = 0; i < ListBox1->count(); ++i) {
+        const QListWidgetItem* item = ListBox1->item(i);
+        const QString address = item->data(kAddressRole).toString();
+        rows.push_back((address.isEmpty() ? item->text() : address).toStdString());
+    }
     workflow_.BatchDownload(rows);
 }
 
 void frmMain::PushButton5_Click() {
     for (QPushButton* button : PushButton1) button->setEnabled(false);
-    if (const auto row = app::batchRowFor(txturl->text().toStdString())) ListBox1->addItem(qs(*row));
+    if (const auto entry = app::batchEntryFor(txturl->text().toStdString())) {
+        auto* item = new QListWidgetItem(qs(entry->row), ListBox1);
+        item->setData(kAddressRole, qs(entry->address));
+        item->setToolTip(qs(entry->address));
+    }
     txturl->clear();
 }
 

@@ -60,6 +60,8 @@ inline constexpr const char* kSubtitlesKey = "Settings/Subtitles";
 // What a ListBox1 row carries beside its text: its saved file and its last outcome's name.
 inline constexpr int kSavedFileRole = Qt::UserRole + 1;
 inline constexpr int kOutcomeRole = Qt::UserRole + 2;
+// The whole address behind a ListBox1 row, which shows at most 42 characters of it.
+inline constexpr int kAddressRole = Qt::UserRole + 3;
 
 class frmMain : public ui::FixedSizeWindow, public app::MainView {
     Q_OBJECT

@@ -54,6 +54,37 @@ TEST(UpdateCheck, OnlyAStrictlyGreaterNumberPrompts) {
     EXPECT_EQ(newVersionMessage("3.0 beta"), "Zenvira Version 3.0 beta is available, Recommend download and update");
 }
 
+TEST(BatchList, TakesEveryWebAddressAResolverReadsAndKeepsItWhole) {
+    struct Case {
+        const char* typed;
+        const char* row;      // nullptr: not taken
+        const char* address;  // what the batch reads
+    };
+    for (const Case& c : std::vector<Case>{
+             {"https://www.youtube.com/watch?v=zv2DemoSea1", "https://www.youtube.com/watch?v=zv2DemoSea",
+              "https://www.youtube.com/watch?v=zv2DemoSea1"},
+             {" http://cdn.example.com/live/master.m3u8 ", "http://cdn.example.com/live/master.m3u8",
+              "http://cdn.example.com/live/master.m3u8"},
+             {"HTTPS://media.example.org/programmes/2026/12/the-sea/", "HTTPS://media.example.org/programmes/2026/",
+              "HTTPS://media.example.org/programmes/2026/12/the-sea/"},
+             {"http://www.YouTube.com/watch?v=abcdefghijk", nullptr, nullptr},
+             {"ftp://example.com/a.mp4", nullptr, nullptr},
+             {"file:///home/me/a.mp4", nullptr, nullptr},
+             {"http:///a.mp4", nullptr, nullptr},
+             {"http://example.com/a b.mp4", nullptr, nullptr},
+             {"example.com/a.mp4", nullptr, nullptr},
+         }) {
+        const auto entry = batchEntryFor(c.typed);
+        if (!c.row) {
+            EXPECT_FALSE(entry) << c.typed;
+            continue;
+        }
+        ASSERT_TRUE(entry) << c.typed;
+        EXPECT_EQ(entry->row, c.row);
+        EXPECT_EQ(entry->address, c.address);
+    }
+}
+
 TEST(BatchList, TakesWatchAddressesCutToFortyTwoCharacters) {
     EXPECT_EQ(batchRowFor("http://www.youtube.com/watch?v=abcdefghijk&feature=related&t=5"),
               "http://www.youtube.com/watch?v=abcdefghijk");

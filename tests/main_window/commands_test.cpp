@@ -3,7 +3,9 @@
 // recording program standing in for the browser ($BROWSER).
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -139,6 +141,44 @@ TEST_F(Commands, ListAddsWatchAddressesAndAlwaysClearsTheBox) {
     EXPECT_FALSE(quality->isEnabled());
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), "http://www.youtube.com/watch?v=abcdefghijk");
+}
+
+// A row shows 42 characters; the batch goes by the whole address behind it. Cut, the https
+// address below would name zv2DemoSea, another video, and the playlist would not be taken.
+TEST_F(Commands, ListKeepsTheWholeAddressOfEveryKindForTheBatch) {
+    site.addWatchPage("zv2DemoSea1", {"Sea One", {{"34", "640x360", site::streamAddress("s-sea1")}}});
+    site.addStream("s-sea1", {.size = 30000});
+    site.addWatchPage("zv2DemoSea", {"Sea Other", {{"34", "640x360", site::streamAddress("s-sea0")}}});
+    site.addStream("s-sea0", {.size = 20000});
+    const std::string playlist = "http://media.example.com/live/a-rather-long-path/master.m3u8";
+    site.addFixed("/live/a-rather-long-path/master.m3u8", {.body = "not a playlist", .contentType = "text/plain"});
+    const QString drive = home.filePath("drive-c");
+    QDir().mkpath(drive);
+    setenv("ZENVIRA_DRIVE_C", drive.toUtf8().constData(), 1);
+
+    frmMain w(setup());
+    ASSERT_TRUE(w.Form_Load());
+    auto* txturl = w.findChild<QLineEdit*>("txturl");
+    auto* list = w.findChild<QListWidget*>("ListBox1");
+    for (const std::string& typed : {std::string("https://www.youtube.com/watch?v=zv2DemoSea1"), playlist}) {
+        txturl->setText(QString::fromStdString(typed));
+        QTest::mouseClick(w.findChild<QPushButton*>("PushButton5"), Qt::LeftButton);
+    }
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "https://www.youtube.com/watch?v=zv2DemoSea");
+    EXPECT_EQ(list->item(1)->text(), QString::fromStdString(playlist.substr(0, 42)));
+
+    site.clearRequests();
+    QTest::mouseClick(w.findChild<QPushButton*>("PushButton4"), Qt::LeftButton);
+    bool playlistAsked = false;
+    for (const auto& request : site.requests()) playlistAsked |= request.path == "/live/a-rather-long-path/master.m3u8";
+    EXPECT_TRUE(playlistAsked);
+    EXPECT_EQ(list->item(0)->data(window::kOutcomeRole).toString(), "Saved");
+    const QString saved = list->item(0)->data(window::kSavedFileRole).toString();
+    EXPECT_TRUE(saved.contains("Sea One")) << saved.toStdString();
+    EXPECT_EQ(QFileInfo(saved).size(), 30000);
+    EXPECT_EQ(site.bytesServed("s-sea0"), 0u) << "the cut address's video was fetched";
+    unsetenv("ZENVIRA_DRIVE_C");
 }
 
 TEST_F(Commands, UpdateAndTheNoticeOpenTheProductSite) {
