@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <algorithm>
 
 namespace zenvira::ui {
 
@@ -26,7 +27,10 @@ std::string showQtOpenFileDialog(const components::OpenFileDialogRequest& reques
     if (request.chooseFolder) dialog.setOption(QFileDialog::ShowDirsOnly);
     if (!request.title.empty()) dialog.setWindowTitle(QString::fromStdString(request.title));
     if (!request.initialFolder.empty()) dialog.setDirectory(QString::fromStdString(request.initialFolder));
-    if (const QStringList filters = qtNameFilters(request.filter); !filters.isEmpty()) dialog.setNameFilters(filters);
+    QStringList filters = qtNameFilters(request.filter);
+    const QStringList more = qtNameFilters(request.moreFilter);
+    for (qsizetype i = 0; i < more.size(); ++i) filters.insert(std::min<qsizetype>(1 + i, filters.size()), more.at(i));
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

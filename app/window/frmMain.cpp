@@ -1,7 +1,13 @@
 #include "app/window/frmMain.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeySequence>
+#include <QMimeData>
+#include <QShortcut>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -57,6 +63,8 @@ frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
     session_.serveDownloads(noServer);
     buildControls();
     wireControls();
+    wireShortcuts();
+    setAcceptDrops(true);
     enforceFixedSize();
     applyDownloadFolder();
     applySubtitles();
@@ -77,22 +85,26 @@ void frmMain::buildControls() {
     PushButton4 = makeButton("PushButton4");
 
     txturl = new QLineEdit(this);
+    txturl->setAccessibleName(tr("Address"));
     place(txturl, "txturl");
     PushButton2 = makeButton("PushButton2");
     PushButton5 = makeButton("PushButton5");
     PushButton8 = makeButton("PushButton8");
 
     ListBox1 = new QListWidget(this);
+    ListBox1->setAccessibleName(tr("Batch list"));
     ListBox1->setAlternatingRowColors(true);
     ListBox1->setUniformItemSizes(true);
     place(ListBox1, "ListBox1");
 
     ProgressBar1 = new TextProgressBar(this);
+    ProgressBar1->setAccessibleName(tr("Download progress"));
     place(ProgressBar1, "ProgressBar1");
     PushButton6 = makeButton("PushButton6");
     PushButton7 = makeButton("PushButton7");
 
     STBar = new StatusPanels(this);
+    STBar->setAccessibleName(tr("Status"));
     place(STBar, "STBar");
     STBar->setPanel1Width(ui::twipsToPixels(kStatusPanel1WidthTwips, twipsPerPixel().x));
     STBar->setPanelText(2, qs(base::ownershipNotice()));
@@ -101,6 +113,7 @@ void frmMain::buildControls() {
 
 QPushButton* frmMain::makeButton(std::string_view name) {
     auto* button = new QPushButton(qs(controlEntry(name).caption), this);
+    button->setAccessibleName(button->text());
     button->setFont(QFont(qs(kButtonFontFamily), kButtonFontPointSize));
     button->setAutoDefault(false);
     place(button, name);
@@ -127,6 +140,61 @@ void frmMain::wireControls() {
     connect(ListBox1, &QWidget::customContextMenuRequested, this, &frmMain::showBatchMenu);
     STBar->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(STBar, &QWidget::customContextMenuRequested, this, &frmMain::showStatusMenu);
+}
+
+// Ctrl+L goes to the address box, Ctrl+V anywhere in the window pastes a link into it, Ctrl+Q
+// ends the program as closing the window does.
+void frmMain::wireShortcuts() {
+    auto* address = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+    connect(address, &QShortcut::activated, this, [this] {
+        txturl->setFocus(Qt::ShortcutFocusReason);
+        txturl->selectAll();
+    });
+    auto* paste = new QShortcut(QKeySequence::Paste, this);
+    paste->setContext(Qt::WindowShortcut);
+    connect(paste, &QShortcut::activated, this, [this] {
+        if (txturl->hasFocus()) return txturl->paste();
+        takeLink(QGuiApplication::clipboard()->text());
+    });
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setContext(Qt::ApplicationShortcut);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
+}
+
+bool frmMain::takeLink(const QString& text) {
+    const auto entry = app::batchEntryFor(text.trimmed().toStdString());
+    if (!entry) return false;
+    txturl->setText(qs(entry->address));
+    txturl->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+namespace {
+
+// The link a drag carries: its first web address, else its text.
+QString draggedLink(const QMimeData* data) {
+    if (!data) return {};
+    if (data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+                return url.toString(QUrl::FullyEncoded);
+    return data->hasText() ? data->text().trimmed() : QString();
+}
+
+}  // namespace
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (app::batchEntryFor(draggedLink(event->mimeData()).toStdString()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+    if (takeLink(draggedLink(event->mimeData())))
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 // --- start-up ---------------------------------------------------------------------------

@@ -98,8 +98,14 @@ public:
     void PushButton8_Click();
     void STBar_PanelClick(int panel);
 
+    // A link from a browser or another program: into the address box, when it is an address
+    // a resolver reads; false when it is not.
+    bool takeLink(const QString& text);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // The status bar runs along the bottom of the client area, whatever height the frame leaves.
     void placeEdgeControls() override;
 
@@ -108,6 +114,7 @@ private:
     QPushButton* makeButton(std::string_view name);
     void place(QWidget* control, std::string_view name);
     void wireControls();
+    void wireShortcuts();
 
     bool checkForUpdate();
     void openProductSite();

@@ -14,10 +14,20 @@ struct OpenFileDialogRequest {
     // Pairs of description and patterns, all separated by "|":
     // "Flash video file (*.flv)|*.flv|All files|*.*". Several patterns in one pair: "*.a;*.b".
     std::string filter;
+    // More pairs in the same form, offered after the first pair of `filter`: the containers of
+    // today beside a window's classic choice.
+    std::string moreFilter;
     std::string defaultExtension;  // without the dot; added to a typed name that has none
     std::string fileName;          // the name shown when the dialog opens
     bool chooseFolder = false;     // a folder is chosen instead of a file (no filter)
 };
+
+// Every container FFmpeg's libraries read that a download or a conversion of today gives,
+// as one filter pair.
+inline constexpr const char* kMediaFilesFilter =
+    "Video and sound files (*.flv;*.mp4;*.m4v;*.webm;*.mkv;*.mov;*.ts;*.m2ts;*.avi;*.3gp;*.ogv;*.m4a;*.mp3;*.aac;"
+    "*.opus;*.ogg;*.wav;*.flac)|*.flv;*.mp4;*.m4v;*.webm;*.mkv;*.mov;*.ts;*.m2ts;*.avi;*.3gp;*.ogv;*.m4a;*.mp3;*.aac;"
+    "*.opus;*.ogg;*.wav;*.flac";
 
 // The chosen file's full path in UTF-8, or empty text when the dialog was cancelled.
 using OpenFileDialogHandler = std::function<std::string(const OpenFileDialogRequest&)>;

@@ -3,6 +3,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -54,6 +59,7 @@ frmConv::frmConv(FrmConvSetup setup, QWidget* parent)
     : FixedSizeWindow(kConverterWindowTwips, setup.twipsPerPixel, parent),
       settings_(setup.settings ? std::move(setup.settings) : SettingsFactory(userSettings)) {
     setObjectName(QStringLiteral("frmConv"));
+    setAcceptDrops(true);
     setWindowTitle(qs(kConverterCaption));
     buildControls();
     wireControls();
@@ -171,11 +177,27 @@ void frmConv::fillFormatList() {
 
 // --- commands ---------------------------------------------------------------------------
 
+void frmConv::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->hasUrls() ? event->mimeData()->urls() : QList<QUrl>();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void frmConv::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->hasUrls() ? event->mimeData()->urls() : QList<QUrl>();
+    if (urls.isEmpty() || !urls.first().isLocalFile()) return event->ignore();
+    txtFname->setText(QDir::toNativeSeparators(urls.first().toLocalFile()));
+    event->acceptProposedAction();
+}
+
 // A cancelled dialog reports no file, and the box keeps what it holds.
 void frmConv::cmdLoad_Click() {
     components::OpenFileDialogRequest request;
     request.initialFolder = browseFolder();
     request.filter = kFlvFilter;
+    request.moreFilter = components::kMediaFilesFilter;
     const std::string chosen = components::showOpenFileDialog(request);
     if (!chosen.empty()) txtFname->setText(QString::fromStdString(chosen));
 }

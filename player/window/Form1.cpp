@@ -418,6 +418,7 @@ void Form1::OpenFile_Click() {
     components::OpenFileDialogRequest request;
     request.defaultExtension = "flv";
     request.filter = "Flash video file (*.flv)|*.flv";
+    request.moreFilter = components::kMediaFilesFilter;
     request.fileName.clear();  // each dialog starts without a name
     const std::string chosen = components::showOpenFileDialog(request);
     if (!chosen.empty()) GotADrop(chosen);

@@ -385,6 +385,9 @@ TEST_F(ConverterWindow, BrowseOpensInDriveCEveryTimeAndCancelKeepsTheFile) {
     for (const auto& request : asked) {
         EXPECT_EQ(fs::path(request.initialFolder).lexically_normal(), fs::path(driveC).lexically_normal());
         EXPECT_EQ(request.filter, "FLV Video (*.flv)|*.flv|All Files (*.*)|*.*");
+        // Today's downloads are offered too, after FLV.
+        for (const char* container : {"*.mp4", "*.webm", "*.mkv", "*.m4a", "*.mov", "*.ts", "*.mp3"})
+            EXPECT_NE(request.moreFilter.find(container), std::string::npos) << container;
     }
 }
 

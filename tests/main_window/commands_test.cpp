@@ -3,7 +3,12 @@
 // recording program standing in for the browser ($BROWSER).
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -179,6 +184,51 @@ TEST_F(Commands, ListKeepsTheWholeAddressOfEveryKindForTheBatch) {
     EXPECT_EQ(QFileInfo(saved).size(), 30000);
     EXPECT_EQ(site.bytesServed("s-sea0"), 0u) << "the cut address's video was fetched";
     unsetenv("ZENVIRA_DRIVE_C");
+}
+
+// A link dragged from a browser lands in the address box; what no resolver reads is refused.
+TEST_F(Commands, ALinkDroppedOrPastedOnTheWindowGoesIntoTheAddressBox) {
+    frmMain w(setup());
+    ASSERT_TRUE(w.Form_Load());
+    w.show();
+    auto* txturl = w.findChild<QLineEdit*>("txturl");
+    const auto drop = [&w](QMimeData* data) {
+        const QPoint at(w.width() / 2, w.height() - 5);
+        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &dropped);
+        return dropped.isAccepted();
+    };
+    QMimeData link;
+    link.setUrls({QUrl("https://www.youtube.com/watch?v=zv2DemoSea1")});
+    EXPECT_TRUE(drop(&link));
+    EXPECT_EQ(txturl->text(), "https://www.youtube.com/watch?v=zv2DemoSea1");
+    QMimeData text;
+    text.setText("  http://cdn.example.com/live/master.m3u8\n");
+    EXPECT_TRUE(drop(&text));
+    EXPECT_EQ(txturl->text(), "http://cdn.example.com/live/master.m3u8");
+    for (const char* refused : {"file:///etc/passwd", "just words"}) {
+        QMimeData other;
+        other.setText(refused);
+        EXPECT_FALSE(drop(&other)) << refused;
+    }
+    EXPECT_EQ(txturl->text(), "http://cdn.example.com/live/master.m3u8");
+
+    // Ctrl+V with the list focused pastes into the address box; Ctrl+L goes there.
+    QGuiApplication::clipboard()->setText("http://media.example.com/v/sea.mp4");
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    auto* list = w.findChild<QListWidget*>("ListBox1");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(txturl->text(), "http://media.example.com/v/sea.mp4");
+    QTest::keyClick(list, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_TRUE(txturl->hasFocus());
+    EXPECT_EQ(txturl->selectedText(), txturl->text());
+    EXPECT_EQ(txturl->accessibleName(), "Address");
+    EXPECT_EQ(w.findChild<QPushButton*>("PushButton5")->accessibleName(), "List");
 }
 
 TEST_F(Commands, UpdateAndTheNoticeOpenTheProductSite) {

@@ -172,6 +172,8 @@ TEST_F(Form1Test, OpenButtonAsksForAnFlvAndPlaysTheChoice) {
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].defaultExtension, "flv");
     EXPECT_EQ(asked[0].filter, "Flash video file (*.flv)|*.flv");
+    for (const char* container : {"*.mp4", "*.webm", "*.mkv", "*.m4v", "*.m4a"})
+        EXPECT_NE(asked[0].moreFilter.find(container), std::string::npos) << container;
     EXPECT_TRUE(asked[0].fileName.empty());
     EXPECT_EQ(media(), "/v/chosen.flv");
 
