@@ -3,12 +3,15 @@
 //
 //   zenvira [FILE.flv]           the file plays when the player window opens (Play)
 //   zenvira --screenshot FILE    saves a picture of the main window once it is shown, then ends
+//   zenvira ADDRESS|FILE...      while Zenvira runs: handed to it (an address extracted, a
+//                                file played), and this one ends at once
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
 #include <optional>
 
 #include "app/gui/other_windows.h"
+#include "app/gui/single_instance.h"
 #include "app/window/frmMain.h"
 #include "ui/qt_msg_box.h"
 #include "player/window/command_argument.h"
@@ -32,6 +35,14 @@ void saveScreenshotLater(zenvira::window::frmMain& window, const QString& path) 
     });
 }
 
+// The addresses and files the program was started with.
+QStringList operandsOf(const QStringList& arguments) {
+    QStringList operands;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (!arguments.at(i).startsWith(QLatin1Char('-'))) operands << arguments.at(i);
+    return operands;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,6 +52,8 @@ int main(int argc, char** argv) {
     zenvira::ui::installQtFileDialogHandler();
 
     const auto screenshot = screenshotPath(QCoreApplication::arguments());
+    const QStringList operands = operandsOf(QCoreApplication::arguments());
+    if (!screenshot && zenvira::gui::handToRunningInstance(operands)) return 0;
     zenvira::window::FrmMainSetup setup;
     setup.otherWindows =
         zenvira::gui::otherWindows(screenshot ? std::string() : zenvira::player::processArgumentText());
@@ -49,6 +62,14 @@ int main(int argc, char** argv) {
     if (!window.skinApplied())
         std::fprintf(stderr, "zenvira: no skin, plain look: %s\n", qPrintable(window.skinError()));
     window.show();
+    std::optional<zenvira::gui::RunningInstance> running;
+    if (!screenshot) {
+        running.emplace([&window](const QString& operand) { window.openHandedOver(operand); });
+        // An address given to the first program is extracted as a handed-over one is; a file
+        // plays when the player opens, as before.
+        for (const QString& operand : operands)
+            if (window.takeLink(operand)) QTimer::singleShot(0, &window, &zenvira::window::frmMain::PushButton2_Click);
+    }
     if (screenshot) saveScreenshotLater(window, *screenshot);
     return QApplication::exec();
 }

@@ -42,6 +42,13 @@ window::OtherWindows otherWindows(std::string playerArgumentText) {
         open->downloads->raise();
         open->downloads->activateWindow();
     };
+    windows.playFile = [open](const std::string& file) {
+        if (!open->player) open->player = new player::Form1(std::string());
+        open->player->show();
+        open->player->raise();
+        open->player->activateWindow();
+        open->player->GotADrop(file);
+    };
     return windows;
 }
 

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QUrl>
 #include <utility>
 #include <vector>
@@ -167,6 +168,20 @@ bool frmMain::takeLink(const QString& text) {
     txturl->setText(qs(entry->address));
     txturl->setFocus(Qt::OtherFocusReason);
     return true;
+}
+
+void frmMain::openHandedOver(const QString& operand) {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+    if (operand.isEmpty()) return;
+    if (takeLink(operand)) {
+        // After the hand-over's own event: Extract waits in a loop of its own.
+        QTimer::singleShot(0, this, &frmMain::PushButton2_Click);
+        return;
+    }
+    const QFileInfo file(operand.startsWith(QLatin1String("file:")) ? QUrl(operand).toLocalFile() : operand);
+    if (file.isFile() && otherWindows_.playFile) otherWindows_.playFile(file.absoluteFilePath().toStdString());
 }
 
 namespace {

@@ -38,6 +38,7 @@ struct OtherWindows {
     // Opens the player on a running download's local stream (its address).
     std::function<void(const std::string& address)> playStream;
     std::function<void()> showDownloads;  // the download queue's window; empty: not offered
+    std::function<void(const std::string&)> playFile;  // shows the player playing the file
 };
 
 // What start-up would otherwise take from the machine; tests set it.
@@ -101,6 +102,8 @@ public:
     // A link from a browser or another program: into the address box, when it is an address
     // a resolver reads; false when it is not.
     bool takeLink(const QString& text);
+    // What a second `zenvira` hands over: an address is extracted, a file played.
+    void openHandedOver(const QString& operand);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

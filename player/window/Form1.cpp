@@ -119,6 +119,15 @@ void Form1::buildControls() {
     connect(leave, &QShortcut::activated, this, [this] {
         if (fullScreenLayout_) restorepic_Click();
     });
+    // F11 goes into full screen and out again.
+    auto* toggle = new QShortcut(QKeySequence(Qt::Key_F11), this);
+    toggle->setContext(Qt::WindowShortcut);
+    connect(toggle, &QShortcut::activated, this, [this] {
+        if (fullScreenLayout_)
+            restorepic_Click();
+        else
+            fullscreen_Click();
+    });
 }
 
 void Form1::place(QWidget* control, const TwipsRect& rect) {

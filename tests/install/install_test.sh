@@ -50,7 +50,7 @@ desktop=$prefix/share/applications/zenvira.desktop
 out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
 grep -qx 'MimeType=video/x-flv;' "$desktop" || fail "the desktop entry does not open video/x-flv"
-grep -qx 'Exec=zenvira %f' "$desktop" || fail "the desktop entry does not start zenvira with the file"
+grep -qx 'Exec=zenvira %U' "$desktop" || fail "the desktop entry does not start zenvira with the file or address"
 metainfo=$prefix/share/metainfo/net.zenvira.zenvira.metainfo.xml
 out=$(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1) || fail "appstreamcli: $out"
 grep -q 'Validation was successful\.$' <<<"$out" || fail "appstreamcli: $out"

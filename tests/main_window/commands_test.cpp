@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QProcess>
 #include <QUrl>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 #include <thread>
 
 #include "app/gui/other_windows.h"
+#include "app/gui/single_instance.h"
 #include "app/window/frmMain.h"
 #include "base/product_site.h"
 #include "app/window/status_panels.h"
@@ -229,6 +231,54 @@ TEST_F(Commands, ALinkDroppedOrPastedOnTheWindowGoesIntoTheAddressBox) {
     EXPECT_EQ(txturl->selectedText(), txturl->text());
     EXPECT_EQ(txturl->accessibleName(), "Address");
     EXPECT_EQ(w.findChild<QPushButton*>("PushButton5")->accessibleName(), "List");
+}
+
+// A second `zenvira ADDRESS` while one runs: the address reaches the running window, which
+// extracts it, and the second program ends at once without a window of its own.
+TEST_F(Commands, ASecondProgramHandsItsAddressToTheRunningOne) {
+    site.addWatchPage("zv2DemoSea1", {"Sea One", {{"34", "640x360", site::streamAddress("s-sea1")}}});
+    site.addStream("s-sea1", {.size = 1000});
+    QTemporaryDir runtime;
+    const QString socket = QDir(runtime.path()).filePath("zenvira.socket");
+    frmMain w(setup());
+    ASSERT_TRUE(w.Form_Load());
+    w.show();
+    std::vector<QString> handed;
+    gui::RunningInstance running(
+        [&](const QString& operand) {
+            handed.push_back(operand);
+            w.openHandedOver(operand);
+        },
+        socket);
+    ASSERT_TRUE(running.listening());
+    EXPECT_TRUE(QFileInfo(socket).permissions() & QFile::WriteOwner);
+    EXPECT_FALSE(QFileInfo(socket).permissions() & (QFile::WriteOther | QFile::WriteGroup)) << "only the user connects";
+
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    second.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    second.start(ZENVIRA_GUI, {"http://www.youtube.com/watch?v=zv2DemoSea1"});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    clock.start();
+    while (second.state() != QProcess::NotRunning && clock.elapsed() < 10000) QTest::qWait(10);
+    EXPECT_LT(clock.elapsed(), 1000) << "the second program waited";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    for (int i = 0; i < 200 && handed.empty(); ++i) QTest::qWait(10);
+    ASSERT_EQ(handed.size(), 1u);
+    EXPECT_EQ(handed[0], "http://www.youtube.com/watch?v=zv2DemoSea1");
+    EXPECT_EQ(w.findChild<QLineEdit*>("txturl")->text(), handed[0]);
+    // Extract has begun on it (the page read itself is the workflow's own tests' concern).
+    QTest::qWait(50);
+    const QString status = w.findChild<window::StatusPanels*>("STBar")->panelText(1);
+    EXPECT_TRUE(status.contains("Getting Video Information") || w.findChild<QPushButton*>("PushButton1_3")->isEnabled())
+        << status.toStdString();
+
+    // Nobody listening: the program is not handed anything and starts as the only one.
+    EXPECT_FALSE(gui::handToRunningInstance({"x"}, QDir(runtime.path()).filePath("none.socket")));
 }
 
 TEST_F(Commands, UpdateAndTheNoticeOpenTheProductSite) {

@@ -222,6 +222,12 @@ TEST_F(Form1Test, FullScreenAndRestore) {
     EXPECT_EQ(pixels(), QSize(480, 445));
     QTest::keyClick(form.get(), Qt::Key_Escape);
     EXPECT_EQ(pixels(), QSize(480, 445));
+    // F11 goes in and out.
+    QTest::keyClick(form->ctrl(), Qt::Key_F11);
+    EXPECT_TRUE(form->inFullScreenLayout());
+    QTest::keyClick(form->ctrl(), Qt::Key_F11);
+    EXPECT_FALSE(form->inFullScreenLayout());
+    EXPECT_EQ(pixels(), QSize(480, 445));
 }
 
 TEST_F(Form1Test, MaximisedWindowTakesTheFullScreenLayout) {
