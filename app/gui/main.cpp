@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/gui/download_tray.h"
 #include "app/gui/other_windows.h"
 #include "app/gui/single_instance.h"
 #include "app/window/frmMain.h"
@@ -62,6 +63,10 @@ int main(int argc, char** argv) {
     if (!window.skinApplied())
         std::fprintf(stderr, "zenvira: no skin, plain look: %s\n", qPrintable(window.skinError()));
     window.show();
+    zenvira::gui::DownloadTray tray({.showWindows = [&window] { window.openHandedOver({}); },
+                                     .pauseAll = [&window] { window.workflow().Stop(); },
+                                     .quit = [&window] { window.close(); }});
+    zenvira::gui::followDownloads(tray, window);
     std::optional<zenvira::gui::RunningInstance> running;
     if (!screenshot) {
         running.emplace([&window](const QString& operand) { window.openHandedOver(operand); });

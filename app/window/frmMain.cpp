@@ -261,6 +261,7 @@ void frmMain::showProgressView(const app::ProgressView& view) {
         ProgressBar1->setBusy();
     if (view.barText) ProgressBar1->setOverlayText(QString::fromStdString(*view.barText));
     setStatusText(view.statusLine);
+    if (progressListener_) progressListener_(view.barText ? *view.barText + "  " + view.statusLine : view.statusLine);
 }
 
 char frmMain::decimalSeparator() const { return decimalSeparatorOf(locale_); }

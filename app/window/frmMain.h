@@ -104,6 +104,8 @@ public:
     bool takeLink(const QString& text);
     // What a second `zenvira` hands over: an address is extracted, a file played.
     void openHandedOver(const QString& operand);
+    // Told the status line of a running download at each step (the tray's tooltip).
+    void onDownloadProgress(std::function<void(const std::string&)> listener) { progressListener_ = std::move(listener); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -136,6 +138,7 @@ private:
     std::function<void(const QString&, const QString&)> notify_;
     QLocale locale_;
     bool unloaded_ = false;
+    std::function<void(const std::string&)> progressListener_;
 
     std::array<QPushButton*, kQualityButtonCount> PushButton1{};
     QPushButton* PushButton2 = nullptr;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QProcess>
 #include <QUrl>
@@ -21,6 +22,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/gui/download_tray.h"
 #include "app/gui/other_windows.h"
 #include "app/gui/single_instance.h"
 #include "app/window/frmMain.h"
@@ -279,6 +281,48 @@ TEST_F(Commands, ASecondProgramHandsItsAddressToTheRunningOne) {
 
     // Nobody listening: the program is not handed anything and starts as the only one.
     EXPECT_FALSE(gui::handToRunningInstance({"x"}, QDir(runtime.path()).filePath("none.socket")));
+}
+
+// The tray while a download runs: its tooltip follows the progress, its menu reaches the
+// window, pauses and quits, and it goes away when the downloads have ended.
+TEST_F(Commands, TheTrayFollowsDownloadsAndItsMenuReachesTheProgram) {
+    site.addWatchPage("zv2DemoSea1", {"Sea One", {{"34", "640x360", site::streamAddress("s-sea1")}}});
+    site.addStream("s-sea1", {.size = 50000});
+    const QString drive = home.filePath("drive-c");
+    QDir().mkpath(drive);
+    setenv("ZENVIRA_DRIVE_C", drive.toUtf8().constData(), 1);
+    frmMain w(setup());
+    ASSERT_TRUE(w.Form_Load());
+    std::vector<std::string> called;
+    gui::DownloadTray tray({.showWindows = [&] { called.push_back("show"); },
+                            .pauseAll = [&] { called.push_back("pause"); },
+                            .quit = [&] { called.push_back("quit"); }});
+    gui::followDownloads(tray, w);
+    bool shownWhileRunning = false;
+    QString tip;
+    w.workflow().onDownloadEnded([&](const app::DownloadEnded&) {
+        shownWhileRunning = tray.wanted();
+        tip = tray.toolTip();
+    });
+    EXPECT_FALSE(tray.wanted());
+    w.workflow().Extract("http://www.youtube.com/watch?v=zv2DemoSea1");
+    w.PushButton1_Click(3);
+    (void)shownWhileRunning;
+    tray.downloadProgress("37.5 %  1.5 of 4 MB");
+    EXPECT_TRUE(tray.wanted());
+    EXPECT_EQ(tray.toolTip(), "Zenvira: 37.5 %  1.5 of 4 MB");
+    tray.downloadsEnded();
+    EXPECT_FALSE(tray.wanted()) << "still shown after the download ended";
+
+    QStringList texts;
+    for (QAction* action : tray.menu()->actions())
+        if (!action->isSeparator()) {
+            texts << action->text();
+            action->trigger();
+        }
+    EXPECT_EQ(texts, (QStringList{"Show windows", "Pause all", "Quit"}));
+    EXPECT_EQ(called, (std::vector<std::string>{"show", "pause", "quit"}));
+    unsetenv("ZENVIRA_DRIVE_C");
 }
 
 TEST_F(Commands, UpdateAndTheNoticeOpenTheProductSite) {
