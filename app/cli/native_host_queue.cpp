@@ -1,53 +1,33 @@
-// Where the native host's additions go.
-//
-// Until the download queue is part of the program, an addition is kept as one JSON line in the
-// queue file (`--queue FILE`, else $ZENVIRA_QUEUE, else browser-additions.jsonl in the user's
-// Zenvira folder), its line number being its id. Adding to the queue itself replaces this file.
-#include <nlohmann/json.hpp>
-
-#include <filesystem>
-#include <fstream>
+// Where the native host's additions go: the download queue (`--queue FILE`, else
+// $ZENVIRA_QUEUE, else the user's own), one entry per address at its best quality.
 #include <iostream>
 
 #include "app/cli/native_host.h"
-#include "platform/config_folder.h"
+#include "queue/queue_path.h"
+#include "queue/queue_store.h"
 
 namespace zenvira::cli {
 
 namespace {
 
-std::string queueFile(const std::optional<std::string>& option) {
-    if (option && !option->empty()) return *option;
-    if (const char* named = std::getenv("ZENVIRA_QUEUE"); named && *named) return named;
-    const std::string config = platform::userConfigFolder();
-    if (config.empty()) return {};
-    return (std::filesystem::path(config) / "zenvira" / "browser-additions.jsonl").string();
-}
-
-AdditionResult appendLine(const std::string& file, const BrowserAddition& addition) {
-    if (file.empty()) return {std::nullopt, "There is no folder to keep the queue in."};
-    std::error_code ignored;
-    const auto folder = std::filesystem::path(file).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
-    std::int64_t lines = 0;
-    {
-        std::ifstream in(file);
-        for (std::string line; std::getline(in, line);) ++lines;
-    }
-    std::ofstream out(file, std::ios::app);
-    out << nlohmann::json{{"url", addition.url}, {"page", addition.page}, {"title", addition.title}}.dump() << '\n';
-    out.flush();
-    if (!out) return {std::nullopt, "The queue " + file + " cannot be written."};
-    return {lines + 1, {}};
+AdditionResult addToQueue(const std::string& path, const BrowserAddition& addition) {
+    if (path.empty()) return {std::nullopt, "There is no folder to keep the queue in."};
+    // Opened for each message: the host lives as long as the browser's port, and another
+    // process (the runner, a second browser) may hold the file meanwhile.
+    auto opened = queue::QueueStore::open(path);
+    if (!opened.store) return {std::nullopt, opened.error};
+    const queue::EntryId id = opened.store->add(addition.url, 0, {}, addition.page, addition.title);
+    if (id == 0) return {std::nullopt, opened.store->lastError()};
+    return {static_cast<std::int64_t>(id), {}};
 }
 
 }  // namespace
 
 int runNativeHost(const std::optional<std::string>& queueOption) {
-    const std::string file = queueFile(queueOption);
+    const std::string path = queue::defaultQueuePath(queueOption.value_or(std::string()));
     std::ios::sync_with_stdio(false);
     return serveNativeMessages(std::cin, std::cout,
-                               [&file](const BrowserAddition& addition) { return appendLine(file, addition); });
+                               [&path](const BrowserAddition& addition) { return addToQueue(path, addition); });
 }
 
 }  // namespace zenvira::cli

@@ -66,6 +66,7 @@ std::string entryJson(const Entry& entry) {
         .add("received", std::to_string(entry.received))
         .add("total", std::to_string(entry.total))
         .add("title", jsonString(entry.title))
+        .add("page", jsonString(entry.page))
         .add("quality", entry.quality ? std::to_string(entry.quality) : std::string("null"))
         .str();
 }

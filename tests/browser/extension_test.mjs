@@ -5,12 +5,13 @@
 //
 //   node extension_test.mjs CHROMIUM EXTENSION_DIR HOST_MANIFEST WORK_DIR
 // Exit 0 passed, 1 failed, 77 skipped (Chromium cannot start here; the reason is printed).
+import {execFileSync} from "node:child_process";
 import {createRequire} from "node:module";
 import fs from "node:fs";
 import http from "node:http";
 import path from "node:path";
 
-const [chromium, extensionDir, hostManifest, workDir] = process.argv.slice(2);
+const [chromium, extensionDir, hostManifest, workDir, cli] = process.argv.slice(2);
 const SKIP = 77;
 const require = createRequire(import.meta.url);
 let puppeteer;
@@ -95,7 +96,8 @@ try {
   const local = await worker.evaluate(() => downloadWithZenvira({pageUrl: "file:///etc/passwd"}, {url: "file:///etc/passwd"}));
   if (local?.ok !== false) fail("a file: page was sent: " + JSON.stringify(local));
 
-  const queued = fs.existsSync(queue) ? fs.readFileSync(queue, "utf8") : "";
+  const queued = fs.existsSync(queue)
+      ? execFileSync(cli, ["queue", "list", "--json", "--queue", queue], {encoding: "utf8"}) : "";
   if (!queued.includes(site + "/sea.mp4") || !queued.includes("Sea and sky") || !queued.includes(site + "/watch"))
     fail("the queue does not hold the entry: " + JSON.stringify(queued));
 } catch (error) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/cli/native_host.h"
+#include "queue/queue_store.h"
 
 namespace {
 
@@ -176,11 +177,15 @@ TEST(NativeHost, TheProgramAddsToTheQueueItIsToldOf) {
     EXPECT_EQ(run.answers[0].value("ok"), true);
     EXPECT_EQ(run.answers[1].value("error"), "Only http and https addresses can be downloaded.");
     EXPECT_EQ(run.answers[2].value("error"), "The message is not JSON.");
-    std::ifstream queued(named.toStdString());
-    std::string line;
-    ASSERT_TRUE(std::getline(queued, line));
-    EXPECT_NE(line.find("zv2DemoSea1"), std::string::npos) << line;
-    EXPECT_FALSE(std::getline(queued, line)) << "only the web address is added";
+    {
+        auto opened = zenvira::queue::QueueStore::open(named.toStdString());
+        ASSERT_TRUE(opened.store) << opened.error;
+        const auto entries = opened.store->list();
+        ASSERT_EQ(entries.size(), 1u) << "only the web address is added";
+        EXPECT_EQ(entries[0].address, "https://www.youtube.com/watch?v=zv2DemoSea1");
+        EXPECT_EQ(entries[0].title, "Sea");
+        EXPECT_EQ(run.answers[0].value("id").toInteger(), static_cast<qint64>(entries[0].id));
+    }
     EXPECT_FALSE(QFile::exists(variable)) << "--queue wins over ZENVIRA_QUEUE";
 
     // Without --queue the variable names the queue; a message over 1 MiB is answered and ends it.
