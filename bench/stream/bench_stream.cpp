@@ -137,11 +137,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::string stream = indexFirst ? "first" : "last";
-        site::StreamSpec spec;
-        spec.filePath = movie.toStdString();
-        spec.bytesPerSecond = 4 * 1024 * 1024;  // the link, not the server, is what limits
-        spec.contentType = "video/mp4";
-        site.addStream(stream, spec);
+        site::StreamSpec served;
+        served.filePath = movie.toStdString();
+        served.bytesPerSecond = 4 * 1024 * 1024;  // the link, not the server, is what limits
+        served.contentType = "video/mp4";
+        site.addStream(stream, served);
         std::vector<double> first, seek, watched, alone;
         for (int i = 0; i < runs; ++i) {
             const Run played = download(site, stream, work.path(), true, true);

@@ -27,13 +27,13 @@ RequestedBytes requestedBytes(std::string_view header, std::int64_t size) {
     header = trimmed(header);
     constexpr std::string_view unit = "bytes=";
     if (header.substr(0, unit.size()) != unit) return whole;
-    const std::string_view spec = trimmed(header.substr(unit.size()));
+    const std::string_view asked = trimmed(header.substr(unit.size()));
     // Several ranges would need a multipart answer: the whole file is as good an answer.
-    if (spec.find(',') != std::string_view::npos) return whole;
-    const auto dash = spec.find('-');
+    if (asked.find(',') != std::string_view::npos) return whole;
+    const auto dash = asked.find('-');
     if (dash == std::string_view::npos) return whole;
-    const auto from = trimmed(spec.substr(0, dash));
-    const auto to = trimmed(spec.substr(dash + 1));
+    const auto from = trimmed(asked.substr(0, dash));
+    const auto to = trimmed(asked.substr(dash + 1));
     RequestedBytes part{RequestedBytes::Kind::Part, 0, size - 1};
     if (from.empty()) {  // the last N bytes
         const auto suffix = number(to);
