@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "components/downloader/downloader.h"
+#include "engine/fragments/hls_job.h"
 #include "engine/stream/stream_server.h"
 #include "platform/path_mapping.h"
 
@@ -17,6 +18,16 @@ std::string fullFolder(const std::string& folder) {
     std::error_code error;
     const auto full = std::filesystem::absolute(folder, error);
     return error ? folder : full.lexically_normal().string();
+}
+
+// A download in fragments is served as a playlist or a manifest, and its address says which:
+// ".mpd" for DASH, ".m3u8" for HLS; "" for one file (or one not known to be in fragments).
+std::string servedExtension(const components::DownloadRequest& request) {
+    if (request.tracks.empty()) return {};
+    const auto& track = request.tracks.front();
+    if (track.kind == components::TrackKind::Dash || components::isManifestAddress(track.address)) return ".mpd";
+    if (track.kind == components::TrackKind::Hls || components::isPlaylistAddress(track.address)) return ".m3u8";
+    return {};
 }
 
 }  // namespace
@@ -45,6 +56,8 @@ void DownloadSession::serve(components::DownloadRequest& request) {
     std::string name = request.target.fileName;
     if (const auto cut = name.find_last_of("\\/"); cut != std::string::npos) name = name.substr(cut + 1);
     if (name.empty()) name = request.target.fallbackName;
+    if (const std::string extension = servedExtension(request); !extension.empty())
+        name = std::filesystem::path(name).replace_extension(extension).string();
     streamAddress_ = server_->add(request.stream, name);
     for (const auto& listener : serving_) listener(streamAddress_);
 }

@@ -19,6 +19,7 @@
 #include "engine/policy/fragment_total.h"
 #include "engine/transfer/rate_pacer.h"
 #include "engine/transfer/shown_text.h"
+#include "engine/transfer/stream_link.h"
 #include "media/dash/mpd_manifest.h"
 #include "media/hls/hls_playlist.h"
 #include "media/media_file/segment_join.h"
@@ -141,6 +142,16 @@ std::optional<std::string> decryptAes128(const std::string& data, const std::str
     return out;
 }
 
+// What a track's fragments are, as a player tells them apart by their names: the extension
+// of their addresses when it is one of media, else fMP4 after an initialisation section and
+// MPEG-TS without.
+std::string fragmentExtension(const std::string& address, bool initialised) {
+    static const std::set<std::string> kMedia = {"ts", "m4s", "mp4", "m4a", "m4v", "aac", "mp3", "ac3", "ec3"};
+    const std::string extension = text::lowerAscii(addressExtension(address));
+    if (kMedia.count(extension)) return initialised && extension != "mp4" ? "m4s" : extension;
+    return initialised ? "m4s" : "ts";
+}
+
 class HlsJob {
 public:
     HlsJob(const JobSettings& settings, std::vector<std::string> companions, ProgressMeter& meter, CancelToken& stop,
@@ -192,6 +203,7 @@ public:
 private:
     JobResult ended(JobOutcome outcome, std::string text = {}) {
         meter_.finish(ProgressMeter::Clock::now());
+        tellStreamEnd(outcome);
         return {outcome, std::move(text), path_};
     }
 
@@ -266,6 +278,7 @@ private:
         }
         std::string error;
         if (!startJournal(kept, error)) return {SegmentFetchStatus::Failed, error};
+        showToStream();
 
         std::vector<std::size_t> wanted;
         for (std::size_t i = 0; i < pieces_.size(); ++i)
@@ -279,6 +292,7 @@ private:
         // Each track of the download gets as many as one track alone would.
         const int fewest = std::min(kFewestSegmentConnections * static_cast<int>(trackEnds_.size()), 16);
         fetchSettings.connections = std::clamp(settings_.connections, fewest, 16);
+        if (settings_.stream) fetchSettings.wantedFirst = [link = settings_.stream] { return link->wantedPieces(); };
         const auto result = fetchPieces(
             requests_, wanted, fetchSettings, stop_,
             [this](std::size_t index, std::string&& body, const PieceHead& head) {
@@ -404,6 +418,8 @@ private:
             bandwidth_ += representation->bandwidth;
         }
         trusted_ = {settings_.address, {}, {}, digestOf(shape)};
+        trackSound_.clear();
+        for (const auto* representation : chosen) trackSound_.push_back(representation->type == dash::TrackType::Audio);
         companionLists_.assign(lists.begin() + 1, lists.end());
         return lists.front();
     }
@@ -480,6 +496,8 @@ private:
         }
         trusted_ = main;
         trusted_.digest = digests;  // another sound chosen is another download
+        trackSound_.assign(1 + companionLists_.size(), true);  // the companions are its sound
+        trackSound_.front() = false;
         return playlist;
     }
 
@@ -548,6 +566,45 @@ private:
         }
         totalSeconds_ = std::max(totalSeconds_, seconds);
         trackEnds_.push_back(requests_.size());
+    }
+
+    // The local stream serves the tracks as they come, each piece from its file once there.
+    void showToStream() {
+        if (!settings_.stream) return;
+        StreamFragments fragments;
+        fragments.bitsPerSecond = bandwidth_;
+        std::size_t begin = 0;
+        for (std::size_t track = 0; track < trackEnds_.size(); ++track) {
+            StreamTrack shown;
+            shown.sound = track < trackSound_.size() && trackSound_[track];
+            for (std::size_t i = begin; i < trackEnds_[track]; ++i) {
+                if (!segments_[i]) {
+                    shown.initialisation = i;
+                    continue;
+                }
+                shown.fragments.push_back(i);
+                shown.seconds.push_back(pieceSeconds_[i]);
+            }
+            if (!shown.fragments.empty())
+                shown.extension =
+                    fragmentExtension(segments_[shown.fragments.front()]->address, shown.initialisation.has_value());
+            fragments.tracks.push_back(std::move(shown));
+            begin = trackEnds_[track];
+        }
+        settings_.stream->beginFragments(std::move(fragments), pieces_, {done_.begin(), done_.end()});
+    }
+
+    // A whole download is served as its file from now on; otherwise the fragments left on
+    // the disk still are, and nothing more comes.
+    void tellStreamEnd(JobOutcome outcome) {
+        if (!settings_.stream) return;
+        std::error_code ec;
+        const bool saved = outcome == JobOutcome::Completed || outcome == JobOutcome::CompletedWithWarnings;
+        const auto size = saved && !path_.empty() ? fs::file_size(path_, ec) : 0;
+        if (saved && !path_.empty() && !ec)
+            settings_.stream->finished(path_, static_cast<std::int64_t>(size));
+        else
+            settings_.stream->end(false, {});
     }
 
     // What an earlier run left of the same playlist, as it was then: a playlist that changed,
@@ -681,6 +738,7 @@ private:
         done_.insert(index);
         pieceBytes_[index] = static_cast<std::int64_t>(bytes.size());
         journal_.add({index, static_cast<std::int64_t>(bytes.size()), validatorOf(head)}, pieces_[index]);
+        if (settings_.stream) settings_.stream->pieceArrived(index);
         updateTotal();
         return {};
     }
@@ -758,6 +816,7 @@ private:
     std::vector<double> pieceSeconds_;
     std::vector<std::int64_t> pieceBytes_;  // of each piece on the disk, 0 for one not yet there
     std::vector<std::size_t> trackEnds_;  // one past each track's last piece
+    std::vector<bool> trackSound_;  // of each track: sound alone
     std::unique_ptr<RatePacer> pacer_;  // the job's rate over all its reads
     bool playlistExpired_ = false, keysExpired_ = false;
     DownloadOrigin origin_;

@@ -86,16 +86,21 @@ public:
     // A text: a transfer could not be set up.
     std::string launch() {
         const auto now = Clock::now();
-        for (auto it = queue_.begin(); it != queue_.end() && running() < settings_.connections;) {
+        std::size_t urgent = putWantedFirst();  // the front of the queue someone waits for
+        for (auto it = queue_.begin(); it != queue_.end();) {
+            const bool wanted = static_cast<std::size_t>(it - queue_.begin()) < urgent;
+            if (running() >= settings_.connections + (wanted ? 1 : 0)) break;
             if (it->notBefore > now) {
                 ++it;
                 continue;
             }
             const std::string host = hostOfAddress(addressOf(it->index));
-            // The host's budget is shared by every download; one connection always goes on.
-            if (!HostConnections::take(host, running_.empty())) break;
+            // The host's budget is shared by every download; one connection always goes on,
+            // and so does one a player waits for.
+            if (!HostConnections::take(host, running_.empty() || wanted)) break;
             const std::size_t index = it->index;
             it = queue_.erase(it);
+            if (wanted) --urgent;
             if (!start(index, host)) return "Could not start a transfer for " + shownText(addressOf(index));
         }
         return {};
@@ -138,6 +143,21 @@ public:
     }
 
 private:
+    // Moves the pieces waited for to the front of the queue, in their order; how many moved.
+    std::size_t putWantedFirst() {
+        if (!settings_.wantedFirst) return 0;
+        const std::vector<std::size_t> wanted = settings_.wantedFirst();
+        std::size_t moved = 0;
+        for (const std::size_t index : wanted) {
+            const auto found = std::find_if(queue_.begin() + static_cast<std::ptrdiff_t>(moved), queue_.end(),
+                                            [index](const Waiting& w) { return w.index == index; });
+            if (found == queue_.end()) continue;  // running, done or not this fetch's
+            std::rotate(queue_.begin() + static_cast<std::ptrdiff_t>(moved), found, found + 1);
+            ++moved;
+        }
+        return moved;
+    }
+
     // The address a piece is asked at now: its first, or the fallback it has come to.
     const std::string& addressOf(std::size_t index) const {
         const PieceRequest& piece = pieces_[index];

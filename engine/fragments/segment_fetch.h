@@ -45,6 +45,9 @@ struct SegmentFetchSettings {
     std::string pieceName = "A segment";  // how a failure names a piece
     // The job's rate, shared with every other fetch of the job; none: as fast as it comes.
     RatePacer* pacer = nullptr;
+    // The pieces someone waits for now (a player of the local stream), the most urgent first:
+    // asked for before the others, with one connection beyond the count when none is free.
+    std::function<std::vector<std::size_t>()> wantedFirst;
 };
 
 enum class SegmentFetchStatus { Complete, Failed, Stopped };

@@ -1,11 +1,13 @@
 #include "engine/stream/stream_server.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "base/text_ops.h"
 #include "engine/stream/range_header.h"
+#include "engine/stream/served_playlist.h"
 #include "platform/random_bytes.h"
 
 namespace zenvira::components {
@@ -39,6 +41,10 @@ std::string contentTypeOf(const std::string& name) {
     if (extension == "flv") return "video/x-flv";
     if (extension == "ts") return "video/mp2t";
     if (extension == "m4a") return "audio/mp4";
+    if (extension == "m4s") return "video/iso.segment";
+    if (extension == "aac") return "audio/aac";
+    if (extension == "m3u8") return "application/vnd.apple.mpegurl";
+    if (extension == "mpd") return "application/dash+xml";
     if (extension == "mp3") return "audio/mpeg";
     return "application/octet-stream";
 }
@@ -47,6 +53,7 @@ std::string statusLine(int status) {
     switch (status) {
     case 200: return "HTTP/1.1 200 OK\r\n";
     case 206: return "HTTP/1.1 206 Partial Content\r\n";
+    case 302: return "HTTP/1.1 302 Found\r\n";
     case 400: return "HTTP/1.1 400 Bad Request\r\n";
     case 404: return "HTTP/1.1 404 Not Found\r\n";
     case 405: return "HTTP/1.1 405 Method Not Allowed\r\n";
@@ -143,11 +150,13 @@ void StreamServer::reapWorkers() {
     }
 }
 
-std::shared_ptr<StreamLink> StreamServer::find(const std::string& target, std::string& name) const {
+std::shared_ptr<StreamLink> StreamServer::find(const std::string& target, std::string& name, std::string& asked) const {
     // "/TOKEN/NAME": the token decides, whatever name follows it.
     if (target.size() < 2 || target[0] != '/') return nullptr;
     const auto slash = target.find('/', 1);
     const std::string token = target.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+    asked = slash == std::string::npos ? std::string() : target.substr(slash + 1);
+    asked = asked.substr(0, asked.find('?'));
     std::lock_guard lock(mutex_);
     const auto found = served_.find(token);
     if (found == served_.end()) return nullptr;
@@ -210,28 +219,44 @@ void StreamServer::serveConnection(platform::LoopbackConnection& connection) {
     }
 }
 
+bool StreamServer::refuse(platform::LoopbackConnection& connection, const Request& request, int status,
+                          const std::string& extra) {
+    const std::string text = statusLine(status) + extra + "Content-Length: 0\r\n" +
+                             (request.keepAlive ? "" : "Connection: close\r\n") + "\r\n";
+    return connection.sendAll(text.data(), text.size());
+}
+
 // False when the connection cannot carry another request.
 bool StreamServer::answer(platform::LoopbackConnection& connection, const Request& request) {
-    const auto refuse = [&](int status, const std::string& extra = {}) {
-        const std::string text = statusLine(status) + extra + "Content-Length: 0\r\n" +
-                                 (request.keepAlive ? "" : "Connection: close\r\n") + "\r\n";
-        return connection.sendAll(text.data(), text.size());
-    };
-    std::string name;
-    const auto link = find(request.target, name);
-    if (!link) return refuse(404);
-    if (request.method != "GET" && request.method != "HEAD") return refuse(405, "Allow: GET, HEAD\r\n");
-    // The size comes with the server's first answer to the download.
+    std::string name, asked;
+    const auto link = find(request.target, name, asked);
+    if (!link) return refuse(connection, request, 404);
+    if (request.method != "GET" && request.method != "HEAD")
+        return refuse(connection, request, 405, "Allow: GET, HEAD\r\n");
+    // The size comes with the server's first answer to the download, the tracks of one in
+    // fragments once its playlists are read.
     StreamLink::Available state = link->now(0);
-    while (state.size < 0 && !state.ended) {
+    while (state.size < 0 && !state.ended && !state.fragments) {
         if (stopping_ || connection.peerGone()) return false;
         state = link->waitFor(0, Clock::now() + std::chrono::milliseconds(kPollMs));
     }
-    if (state.size < 0) return refuse(503);
+    if (state.fragments && !state.whole) return answerFragments(connection, request, *link, asked);
+    if (state.fragments) {
+        // The fragments were joined into the file and are gone; the master leads to the file.
+        const std::string finished = addressSegment(std::filesystem::path(state.path).filename().string());
+        if (routeOf(asked, {}).kind != FragmentRoute::Kind::Master) return refuse(connection, request, 404);
+        const std::string lower = text::lowerAscii(asked);
+        if (asked != finished && (lower.ends_with(".m3u8") || lower.ends_with(".mpd"))) {
+            const std::string token = request.target.substr(1, request.target.find('/', 1) - 1);
+            return refuse(connection, request, 302, "Location: /" + token + "/" + finished + "\r\n");
+        }
+        name = state.path;
+    }
+    if (state.size < 0) return refuse(connection, request, 503);
     const std::int64_t size = state.size;
     const RequestedBytes bytes = requestedBytes(request.range, size);
     if (bytes.kind == RequestedBytes::Kind::Unsatisfiable)
-        return refuse(416, "Content-Range: bytes */" + std::to_string(size) + "\r\n");
+        return refuse(connection, request, 416, "Content-Range: bytes */" + std::to_string(size) + "\r\n");
     const bool part = bytes.kind == RequestedBytes::Kind::Part;
     std::string head = statusLine(part ? 206 : 200);
     head += "Content-Type: " + contentTypeOf(name) + "\r\n";
@@ -246,6 +271,82 @@ bool StreamServer::answer(platform::LoopbackConnection& connection, const Reques
     if (!connection.sendAll(head.data(), head.size())) return false;
     if (request.method == "HEAD" || bytes.length() <= 0) return true;
     return sendBody(connection, *link, bytes.first, bytes.last);
+}
+
+bool StreamServer::answerFragments(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,
+                                   const std::string& asked) {
+    const auto fragments = link.fragments();
+    if (!fragments) return refuse(connection, request, 503);
+    const FragmentRoute route = routeOf(asked, *fragments);
+    switch (route.kind) {
+    case FragmentRoute::Kind::Master:
+        if (shownAsManifest(*fragments))
+            return sendText(connection, request, presentationManifest(*fragments), contentTypeOf("m.mpd"));
+        return sendText(connection, request, masterPlaylist(*fragments), contentTypeOf("m.m3u8"));
+    case FragmentRoute::Kind::Playlist:
+        return sendText(connection, request, mediaPlaylist(fragments->tracks[*route.number], *route.number),
+                        contentTypeOf("m.m3u8"));
+    case FragmentRoute::Kind::Piece: return sendPiece(connection, request, link, *route.number, asked);
+    case FragmentRoute::Kind::Missing: break;
+    }
+    return refuse(connection, request, 404);
+}
+
+bool StreamServer::sendText(platform::LoopbackConnection& connection, const Request& request, const std::string& text,
+                            const std::string& type) {
+    std::string head = statusLine(200) + "Content-Type: " + type +
+                       "\r\nContent-Length: " + std::to_string(text.size()) + "\r\nCache-Control: no-store\r\n" +
+                       (request.keepAlive ? "" : "Connection: close\r\n") + "\r\n";
+    if (request.method != "HEAD") head += text;
+    return connection.sendAll(head.data(), head.size());
+}
+
+// A fragment as a file of its own: waited for (and so fetched next), then sent with Range.
+bool StreamServer::sendPiece(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,
+                             std::size_t piece, const std::string& asked) {
+    StreamLink::PieceAvailable available;
+    {
+        struct ReaderGuard {
+            StreamLink& link;
+            int reader;
+            ~ReaderGuard() { link.closeReader(reader); }
+        } guard{link, link.openPieceReader(piece)};
+        for (;;) {
+            available = link.waitForPiece(piece, Clock::now() + std::chrono::milliseconds(kPollMs));
+            if (available.there || available.ended) break;
+            if (stopping_ || connection.peerGone()) return false;
+        }
+    }
+    std::ifstream file;
+    if (available.there) file.open(available.path, std::ios::binary | std::ios::ate);
+    // Not fetched before the download ended, or removed once joined into the file.
+    if (!file.is_open()) return refuse(connection, request, 404);
+    const auto size = static_cast<std::int64_t>(file.tellg());
+    const RequestedBytes bytes = requestedBytes(request.range, size);
+    if (bytes.kind == RequestedBytes::Kind::Unsatisfiable)
+        return refuse(connection, request, 416, "Content-Range: bytes */" + std::to_string(size) + "\r\n");
+    const bool part = bytes.kind == RequestedBytes::Kind::Part;
+    const std::int64_t length = std::max<std::int64_t>(bytes.length(), 0);
+    std::string head = statusLine(part ? 206 : 200) + "Content-Type: " + contentTypeOf(asked) +
+                       "\r\nAccept-Ranges: bytes\r\nContent-Length: " + std::to_string(length) + "\r\n";
+    if (part)
+        head += "Content-Range: bytes " + std::to_string(bytes.first) + "-" + std::to_string(bytes.last) + "/" +
+                std::to_string(size) + "\r\n";
+    head += "Cache-Control: no-store\r\n";
+    if (!request.keepAlive) head += "Connection: close\r\n";
+    head += "\r\n";
+    if (!connection.sendAll(head.data(), head.size())) return false;
+    if (request.method == "HEAD") return true;
+    std::vector<char> data(kChunk);
+    file.seekg(bytes.first);
+    for (std::int64_t left = length; left > 0;) {
+        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(left, kChunk));
+        file.read(data.data(), static_cast<std::streamsize>(count));
+        if (static_cast<std::size_t>(file.gcount()) != count) return false;
+        if (!connection.sendAll(data.data(), count)) return false;
+        left -= static_cast<std::int64_t>(count);
+    }
+    return true;
 }
 
 bool StreamServer::sendBody(platform::LoopbackConnection& connection, StreamLink& link, std::int64_t first,

@@ -7,6 +7,10 @@
 // download where it reads (StreamLink), so those bytes are fetched next. It only reads the
 // download's file, never writes anywhere. One thread accepts, one thread serves each
 // connection.
+// A download in fragments (HLS, DASH) is served as an HLS presentation of its tracks
+// (served_playlist.h), each fragment from its file once it came; one waited for is fetched
+// next. When the download is whole its fragments are gone: the master playlist's address
+// then leads to the finished file.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -58,7 +62,17 @@ private:
     void serveConnection(platform::LoopbackConnection& connection);
     bool answer(platform::LoopbackConnection& connection, const Request& request);
     bool sendBody(platform::LoopbackConnection& connection, StreamLink& link, std::int64_t first, std::int64_t last);
-    std::shared_ptr<StreamLink> find(const std::string& target, std::string& name) const;
+    bool answerFragments(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,
+                         const std::string& asked);
+    bool sendPiece(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,
+                   std::size_t piece, const std::string& asked);
+    bool sendText(platform::LoopbackConnection& connection, const Request& request, const std::string& text,
+                  const std::string& type);
+    bool refuse(platform::LoopbackConnection& connection, const Request& request, int status,
+                const std::string& extra = {});
+    // The download under the token `target` starts with; `name`: the name it is served as,
+    // `asked`: what follows the token.
+    std::shared_ptr<StreamLink> find(const std::string& target, std::string& name, std::string& asked) const;
     void reapWorkers();
 
     platform::LoopbackListener listener_;

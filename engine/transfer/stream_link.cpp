@@ -38,6 +38,67 @@ void StreamLink::end(bool wholeFile, const std::string& path) {
     changed_.notify_all();
 }
 
+void StreamLink::finished(const std::string& path, std::int64_t size) {
+    {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+        whole_ = true;
+        path_ = path;
+        size_ = size;
+        done_ = {};
+        if (size > 0) done_.add({0, size});
+    }
+    changed_.notify_all();
+}
+
+void StreamLink::beginFragments(StreamFragments fragments, std::vector<std::string> piecePaths,
+                                const std::vector<std::size_t>& kept) {
+    {
+        std::lock_guard lock(mutex_);
+        piecePaths_ = std::move(piecePaths);
+        piecesThere_.assign(piecePaths_.size(), false);
+        for (const std::size_t piece : kept)
+            if (piece < piecesThere_.size()) piecesThere_[piece] = true;
+        placeOfPiece_.assign(piecePaths_.size(), {fragments.tracks.size(), 0});
+        for (std::size_t track = 0; track < fragments.tracks.size(); ++track) {
+            const auto& pieces = fragments.tracks[track].fragments;
+            for (std::size_t at = 0; at < pieces.size(); ++at)
+                if (pieces[at] < placeOfPiece_.size()) placeOfPiece_[pieces[at]] = {track, at};
+        }
+        fragments_ = std::move(fragments);
+    }
+    changed_.notify_all();
+}
+
+void StreamLink::pieceArrived(std::size_t piece) {
+    {
+        std::lock_guard lock(mutex_);
+        if (piece < piecesThere_.size()) piecesThere_[piece] = true;
+    }
+    changed_.notify_all();
+}
+
+std::vector<std::size_t> StreamLink::wantedPieces() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::size_t> pieces;
+    if (ended_ || !fragments_) return pieces;
+    const auto want = [&](std::size_t piece) {
+        if (piece < piecesThere_.size() && !piecesThere_[piece] &&
+            std::find(pieces.begin(), pieces.end(), piece) == pieces.end())
+            pieces.push_back(piece);
+    };
+    // A map: the reader that came first, the piece it waits for first.
+    for (const auto& [reader, piece] : pieceReaders_) {
+        want(piece);
+        if (piece >= placeOfPiece_.size()) continue;
+        const auto [track, at] = placeOfPiece_[piece];
+        if (track >= fragments_->tracks.size()) continue;  // an initialisation section
+        const auto& list = fragments_->tracks[track].fragments;
+        for (std::size_t next = at + 1; next < list.size() && next <= at + kPiecesAhead; ++next) want(list[next]);
+    }
+    return pieces;
+}
+
 std::vector<ByteRange> StreamLink::wanted() const {
     std::lock_guard lock(mutex_);
     std::vector<ByteRange> regions;
@@ -69,10 +130,34 @@ void StreamLink::moveReader(int reader, std::int64_t position) {
 void StreamLink::closeReader(int reader) {
     std::lock_guard lock(mutex_);
     readers_.erase(reader);
+    pieceReaders_.erase(reader);
+}
+
+int StreamLink::openPieceReader(std::size_t piece) {
+    std::lock_guard lock(mutex_);
+    const int reader = nextReader_++;
+    pieceReaders_[reader] = piece;
+    return reader;
+}
+
+std::optional<StreamFragments> StreamLink::fragments() const {
+    std::lock_guard lock(mutex_);
+    return fragments_;
+}
+
+StreamLink::PieceAvailable StreamLink::waitForPiece(std::size_t piece, Clock::time_point deadline) const {
+    std::unique_lock lock(mutex_);
+    const auto there = [&] { return piece < piecesThere_.size() && piecesThere_[piece]; };
+    changed_.wait_until(lock, deadline, [&] { return ended_ || there(); });
+    PieceAvailable available;
+    available.there = there();
+    available.ended = ended_;
+    if (piece < piecePaths_.size()) available.path = piecePaths_[piece];
+    return available;
 }
 
 bool StreamLink::readyLocked(std::int64_t position) const {
-    if (ended_) return true;
+    if (ended_ || fragments_) return true;
     if (size_ < 0) return false;
     if (position >= size_) return true;
     return std::any_of(done_.items().begin(), done_.items().end(),
@@ -85,6 +170,7 @@ StreamLink::Available StreamLink::availableLocked(std::int64_t position) const {
     available.path = path_;
     available.ended = ended_;
     available.whole = whole_;
+    available.fragments = fragments_.has_value();
     for (const auto& range : done_.items())
         if (range.begin <= position && range.end > position) available.bytes = range.end - position;
     return available;

@@ -3,6 +3,9 @@
 // file holds its bytes, its size once known, every range as it lands on the disk and how it
 // ended; a reader (the local stream's server, on threads of its own) waits for the bytes it
 // is about to send and says where it reads, so the download fetches those regions first.
+// A download in fragments (HLS, DASH) is watched by its pieces instead: the download says its
+// tracks and each piece's file as it comes; a reader waits for a piece, and the pieces readers
+// wait for (and the few after each) are fetched first.
 // Thread-safe: the download's thread writes, any number of reader threads read.
 #include <chrono>
 #include <condition_variable>
@@ -17,11 +20,27 @@
 
 namespace zenvira::components {
 
+// One track of a download in fragments, in playing order; pieces are the download's numbers.
+struct StreamTrack {
+    bool sound = false;  // sound alone, played with the first track
+    std::optional<std::size_t> initialisation;  // the piece of its initialisation section
+    std::vector<std::size_t> fragments;
+    std::vector<double> seconds;  // of each fragment
+    std::string extension;  // what its fragments are: "ts", "m4s", "aac"...
+};
+
+struct StreamFragments {
+    std::vector<StreamTrack> tracks;  // the first is the picture (or the only one)
+    std::int64_t bitsPerSecond = 0;  // of all tracks together, 0 when unknown
+};
+
 class StreamLink {
 public:
     using Clock = std::chrono::steady_clock;
     // How far past its position a reader's region reaches: what a player buffers ahead.
     static constexpr std::int64_t kReadAhead = 2 * 1024 * 1024;
+    // How many pieces after the one a reader waits for are wanted with it, in its track.
+    static constexpr std::size_t kPiecesAhead = 3;
 
     // What a reader may send now from one position.
     struct Available {
@@ -30,6 +49,14 @@ public:
         std::string path;  // the file that holds them
         bool ended = false;  // the download ended: nothing more comes
         bool whole = false;  // ... and the file is complete under `path`
+        bool fragments = false;  // a download in fragments: read by its pieces
+    };
+
+    // What a reader of a piece may send.
+    struct PieceAvailable {
+        bool there = false;  // on the disk, whole, under `path`
+        std::string path;
+        bool ended = false;  // the download ended: a piece not there does not come
     };
 
     // The download's side.
@@ -40,9 +67,19 @@ public:
     void arrived(ByteRange range);
     // The download ended; `wholeFile`: complete at `path`.
     void end(bool wholeFile, const std::string& path);
+    // The download ended whole: the file at `path`, of `size` bytes, has every byte.
+    void finished(const std::string& path, std::int64_t size);
     // The regions readers are about to read, nearest the front of each reader first; empty
     // when nobody reads.
     std::vector<ByteRange> wanted() const;
+
+    // A download in fragments: its tracks, the file of every piece and those on the disk.
+    void beginFragments(StreamFragments fragments, std::vector<std::string> piecePaths,
+                        const std::vector<std::size_t>& kept);
+    void pieceArrived(std::size_t piece);
+    // The pieces readers wait for and the few after each in its track, not on the disk yet,
+    // the earliest asked first.
+    std::vector<std::size_t> wantedPieces() const;
 
     // A reader's side.
     // A reader starts at `position`; the number names it in the calls below.
@@ -53,6 +90,12 @@ public:
     // download ended, at most until `deadline`.
     Available waitFor(std::int64_t position, Clock::time_point deadline) const;
     Available now(std::int64_t position) const;
+    // The tracks of a download in fragments; none before they are known, or for one file.
+    std::optional<StreamFragments> fragments() const;
+    // A reader of a piece: the piece is wanted until the reader closes.
+    int openPieceReader(std::size_t piece);
+    // Waits until the piece is on the disk or the download ended, at most until `deadline`.
+    PieceAvailable waitForPiece(std::size_t piece, Clock::time_point deadline) const;
 
 private:
     Available availableLocked(std::int64_t position) const;
@@ -66,6 +109,11 @@ private:
     bool ended_ = false;
     bool whole_ = false;
     std::map<int, std::int64_t> readers_;  // reader -> where it reads
+    std::optional<StreamFragments> fragments_;
+    std::vector<std::string> piecePaths_;
+    std::vector<bool> piecesThere_;
+    std::vector<std::pair<std::size_t, std::size_t>> placeOfPiece_;  // track, position in it
+    std::map<int, std::size_t> pieceReaders_;  // reader -> the piece it waits for
     int nextReader_ = 1;
 };
 

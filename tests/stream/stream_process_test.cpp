@@ -2,11 +2,13 @@
 // whose connections each bring a steady rate: ffprobe and ffmpeg read the served address while
 // the download runs, the index at the start of the file or at its end, a seek far ahead, and
 // the file saved is the one the site has. The server answers only its token, only on 127.0.0.1.
+// An HLS and a DASH download are served as a playlist of their tracks' fragments.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -18,6 +20,7 @@
 #include <optional>
 #include <string>
 
+#include "tests/media/web_media.h"
 #include "tests/site/fixture_site.h"
 
 namespace {
@@ -113,19 +116,24 @@ protected:
         stream = "served" + std::to_string(++started);
         site.addStream(stream,
                        {.filePath = file.toStdString(), .bytesPerSecond = perConnection, .contentType = "video/mp4"});
+        return startAt(site::streamAddress(stream));
+    }
+
+    // zenvira-cli on `address`, saving as out/STREAM.mp4.
+    std::optional<QString> startAt(const std::string& address) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("http_proxy", QString::fromStdString(site.proxyAddress()));
         env.insert("ZENVIRA_DRIVE_C", home.filePath("drive-c"));
         env.remove("https_proxy");
         cli.setProcessEnvironment(env);
         cli.setWorkingDirectory(home.path());
-        cli.start(ZENVIRA_CLI, {"download", QString::fromStdString(site::streamAddress(stream)), "--serve", "--json",
-                                "-o", QString::fromStdString("out/" + stream + ".mp4")});
+        cli.start(ZENVIRA_CLI, {"download", QString::fromStdString(address), "--serve", "--json", "-o",
+                                QString::fromStdString("out/" + stream + ".mp4")});
         while (cli.waitForReadyRead(30000) || cli.canReadLine()) {
             while (cli.canReadLine()) {
                 const auto object = QJsonDocument::fromJson(cli.readLine()).object();
                 if (object.contains("serving")) {
-                    EXPECT_EQ(object.value("address").toString().toStdString(), site::streamAddress(stream));
+                    EXPECT_EQ(object.value("address").toString().toStdString(), address);
                     return object.value("serving").toString();
                 }
                 if (object.value("event") == "progress") ADD_FAILURE() << "a byte came before the address";
@@ -151,6 +159,8 @@ protected:
         EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
         EXPECT_EQ(sha256Of(home.filePath(QString::fromStdString("out/" + stream + ".mp4"))), sha256Of(file));
     }
+
+    QString savedFile() const { return home.filePath(QString::fromStdString("out/" + stream + ".mp4")); }
 
     void TearDown() override {
         if (cli.state() != QProcess::NotRunning) {
@@ -248,3 +258,84 @@ TEST_F(ServedDownload, OnlyTheTokenIsServedAndOnlyOnTheLoopbackAddress) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string textOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+constexpr int kFragmentedSeconds = 40;
+
+// An HLS ladder of one variant in MPEG-TS, its sound a rendition of its own, or a DASH set of
+// a video and a sound representation in fMP4, both in 2-second fragments; made once.
+QString fragmentedMovie(bool dash) {
+    const QString folder = QStringLiteral(STREAM_MEDIA_DIR "/%1-%2").arg(dash ? "dash" : "hls").arg(kFragmentedSeconds);
+    const QString done = folder + "/made";
+    if (QFile::exists(done)) return folder;
+    QDir(folder).removeRecursively();
+    const bool made = dash ? testmedia::makeDashSet(folder, testmedia::DashShape::Template, {180}, kFragmentedSeconds)
+                           : testmedia::makeHlsLadder(folder, {.variants = {{320, 180, false, false}},
+                                                               .seconds = kFragmentedSeconds,
+                                                               .segmentSeconds = 2,
+                                                               .audioApart = true});
+    if (!made) return {};
+    QFile marker(done);
+    return marker.open(QIODevice::WriteOnly) ? folder : QString();
+}
+
+}  // namespace
+
+// An HLS download whose sound is a rendition of its own and a DASH download of video and sound
+// apart, watched while they come: the Serving address is a playlist (a manifest for DASH) of both tracks;
+// ffprobe reads the duration and both streams, and a seek to 80 % decodes a second of frames,
+// before the download has ended; the saved file has the source's packets.
+TEST_F(ServedDownload, HlsAndDashArePlayedAsPlaylistsWhileTheyCome) {
+    for (const bool dash : {false, true}) {
+        SCOPED_TRACE(dash ? "DASH" : "HLS");
+        const QString folder = fragmentedMovie(dash);
+        ASSERT_FALSE(folder.isEmpty()) << "ffmpeg could not make the fragments";
+        stream = "fragments" + std::to_string(++started);
+        QDirIterator files(folder, QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString file = files.next();
+            const std::string at = "/" + stream + "/" + QDir(folder).relativeFilePath(file).toStdString();
+            if (file.endsWith(".m3u8") || file.endsWith(".mpd"))
+                site.addFixed(at, {.body = textOf(file),
+                                   .contentType = dash ? "application/dash+xml" : "application/vnd.apple.mpegurl"});
+            else
+                site.addMedia(at,
+                              {.filePath = file.toStdString(), .bytesPerSecond = 8 * 1024, .contentType = "video/mp4"});
+        }
+        const auto address = startAt("http://stream.example.com/" + stream + (dash ? "/manifest.mpd" : "/master.m3u8"));
+        ASSERT_TRUE(address);
+        EXPECT_TRUE(address->endsWith(dash ? ".mpd" : ".m3u8")) << address->toStdString();
+
+        const Tool probe = runTool("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type:format=duration",
+                                               "-of", "csv=p=0", *address});
+        EXPECT_EQ(probe.status, 0) << probe.err.toStdString();
+        const QStringList lines = probe.out.split('\n', Qt::SkipEmptyParts);
+        EXPECT_TRUE(lines.contains("video")) << probe.out.toStdString();
+        EXPECT_TRUE(lines.contains("audio")) << probe.out.toStdString();
+        EXPECT_NEAR(lines.isEmpty() ? 0 : lines.back().toDouble(), kFragmentedSeconds, 1);
+
+        const Tool decode = runTool("ffmpeg", {"-v", "error", "-ss", QString::number(kFragmentedSeconds * 0.8), "-i",
+                                               *address, "-t", "1", "-map", "0:v:0", "-f", "framecrc", "-"});
+        EXPECT_EQ(decode.status, 0) << decode.err.toStdString();
+        const QStringList frameLines = decode.out.split('\n', Qt::SkipEmptyParts);
+        const auto frames = std::count_if(frameLines.begin(), frameLines.end(),
+                                          [](const QString& line) { return !line.startsWith('#'); });
+        EXPECT_GE(frames, 20) << "a second of frames at 25 a second" << decode.err.toStdString();
+        EXPECT_FALSE(QFile::exists(savedFile())) << "the download ended before the player was done";
+
+        ASSERT_TRUE(cli.waitForFinished(120000));
+        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        const int fragments = kFragmentedSeconds / 2;
+        const QString video = dash ? testmedia::dashTrackFile(folder, 0, fragments) : folder + "/180p/index.m3u8";
+        const QString sound = dash ? testmedia::dashTrackFile(folder, 1, fragments) : folder + "/audio/index.m3u8";
+        EXPECT_EQ(testmedia::packetHashes(savedFile(), "v"), testmedia::packetHashes(video, "v"));
+        EXPECT_EQ(testmedia::packetHashes(savedFile(), "a"), testmedia::packetHashes(sound, "a"));
+        TearDown();
+    }
+}

@@ -63,4 +63,46 @@ TEST(StreamLink, AWaitEndsWhenTheBytesComeOrTheDownloadEnds) {
     EXPECT_EQ(all.path, "/tmp/x");
 }
 
+// A download in fragments: the piece a reader waits for and the few after it in its own track
+// are wanted, those on the disk never; a reader of a piece that arrives stops waiting.
+TEST(StreamLink, ReadersOfFragmentsWantTheirPieceAndTheFewAfterItInTheirTrack) {
+    using zenvira::components::StreamFragments;
+    StreamLink link;
+    StreamFragments fragments;
+    // Pieces 0 and 10 are initialisation sections; 1..9 the picture's fragments, 11..19 the sound's.
+    fragments.tracks.resize(2);
+    for (std::size_t track = 0; track < 2; ++track) {
+        fragments.tracks[track].initialisation = track * 10;
+        for (std::size_t at = 1; at < 10; ++at) fragments.tracks[track].fragments.push_back(track * 10 + at);
+    }
+    std::vector<std::string> paths(20);
+    for (std::size_t i = 0; i < paths.size(); ++i) paths[i] = "/tmp/piece" + std::to_string(i);
+    link.beginFragments(fragments, paths, {0, 1, 2, 6});
+    EXPECT_TRUE(link.now(0).fragments) << "a reader waiting for the layout goes on";
+    EXPECT_TRUE(link.wantedPieces().empty()) << "nobody reads";
+
+    const int picture = link.openPieceReader(5);
+    const int init = link.openPieceReader(10);
+    const int last = link.openPieceReader(18);
+    // 6 is on the disk; the sound's section alone (no fragments follow a section); 18's track ends at 19.
+    EXPECT_EQ(link.wantedPieces(), (std::vector<std::size_t>{5, 7, 8, 10, 18, 19}));
+    link.closeReader(init);
+    link.closeReader(last);
+
+    std::thread download([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        link.pieceArrived(5);
+    });
+    const auto came = link.waitForPiece(5, StreamLink::Clock::now() + std::chrono::seconds(30));
+    download.join();
+    EXPECT_TRUE(came.there);
+    EXPECT_EQ(came.path, "/tmp/piece5");
+    EXPECT_EQ(link.wantedPieces(), (std::vector<std::size_t>{7, 8}));
+    link.closeReader(picture);
+    link.end(false, {});
+    const auto never = link.waitForPiece(9, StreamLink::Clock::now() + std::chrono::seconds(30));
+    EXPECT_FALSE(never.there);
+    EXPECT_TRUE(never.ended);
+}
+
 }  // namespace
