@@ -8,6 +8,7 @@
 
 #include "components/html_document/html_document.h"
 #include "base/web_address/address_text.h"
+#include "resolve/generic/json_ld.h"
 #include "resolve/generic/page_scan.h"
 #include "resolve/generic/stream_height.h"
 
@@ -123,46 +124,13 @@ int jsonHeight(const Json& value) {
     return 0;
 }
 
-bool isVideoObject(const Json& node) {
-    if (!node.is_object() || !node.contains("@type")) return false;
-    const Json& type = node["@type"];
-    if (type.is_string()) return type.get<std::string>() == "VideoObject";
-    if (type.is_array())
-        return std::any_of(type.begin(), type.end(), [](const Json& t) { return t.is_string() && t.get<std::string>() == "VideoObject"; });
-    return false;
-}
-
-// Every VideoObject in a JSON-LD text, at any depth (@graph, arrays, nested "video").
-void findVideoObjects(const Json& node, std::vector<const Json*>& out, int depth = 0) {
-    if (depth > 32) return;
-    if (isVideoObject(node)) out.push_back(&node);
-    if (node.is_object() || node.is_array())
-        for (const auto& child : node) findVideoObjects(child, out, depth + 1);
-}
-
-std::string jsonText(const Json& node, const char* key) {
-    if (!node.contains(key)) return {};
-    const Json& value = node[key];
-    if (value.is_string()) return value.get<std::string>();
-    if (value.is_array() && !value.empty() && value.front().is_string()) return value.front().get<std::string>();
-    return {};
-}
-
 void readJsonLd(const HtmlDocument& doc, StreamList& streams, std::string& name) {
-    for (const auto& script : doc.getElementsByTagName("script")) {
-        if (lowerText(attr(script, "type")).find("ld+json") == std::string::npos) continue;
-        const Json data = Json::parse(script.textContent(), nullptr, false);
-        if (data.is_discarded()) continue;
-        std::vector<const Json*> videos;
-        findVideoObjects(data, videos);
-        for (const Json* video : videos) {
-            const std::string url = jsonText(*video, "contentUrl");
-            if (!url.empty())
-                streams.add(url, video->contains("height") ? jsonHeight((*video)["height"]) : 0,
-                            jsonText(*video, "encodingFormat"));
-            if (name.empty()) name = collapse(jsonText(*video, "name"));
-        }
-    }
+    forEachJsonLdVideo(doc, NestedVideos::Visited, [&](const Json& video) {
+        const std::string url = jsonText(video, "contentUrl");
+        if (!url.empty())
+            streams.add(url, video.contains("height") ? jsonHeight(video["height"]) : 0, jsonText(video, "encodingFormat"));
+        if (name.empty()) name = collapse(jsonText(video, "name"));
+    });
 }
 
 // og: and twitter: tags, and the title.

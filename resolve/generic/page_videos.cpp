@@ -5,6 +5,7 @@
 #include "base/web_address/address_text.h"
 #include "components/html_document/html_document.h"
 #include "resolve/generic/generic_page.h"
+#include "resolve/generic/json_ld.h"
 #include "resolve/generic/page_scan.h"
 #include "resolve/generic/stream_height.h"
 
@@ -13,35 +14,6 @@ namespace zenvira::resolve {
 namespace {
 
 using Json = nlohmann::json;
-constexpr int kDeepest = 16;  // how far JSON-LD is searched for VideoObjects
-
-bool isVideoObject(const Json& node) {
-    if (!node.is_object() || !node.contains("@type")) return false;
-    const Json& type = node["@type"];
-    if (type.is_string()) return type.get<std::string>() == "VideoObject";
-    if (type.is_array())
-        for (const Json& each : type)
-            if (each.is_string() && each.get<std::string>() == "VideoObject") return true;
-    return false;
-}
-
-void findVideoObjects(const Json& node, std::vector<const Json*>& out, int depth = 0) {
-    if (depth > kDeepest) return;
-    if (isVideoObject(node)) {
-        out.push_back(&node);
-        return;
-    }
-    if (node.is_object() || node.is_array())
-        for (const auto& child : node) findVideoObjects(child, out, depth + 1);
-}
-
-std::string jsonText(const Json& node, const char* key) {
-    if (!node.contains(key)) return {};
-    const Json& value = node[key];
-    if (value.is_string()) return value.get<std::string>();
-    return {};
-}
-
 bool isWebAddress(const std::string& address) {
     return address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0;
 }
@@ -57,17 +29,10 @@ std::string attribute(const components::HtmlElement& element, const char* name) 
 
 std::vector<PageVideo> jsonLdVideos(const components::HtmlDocument& doc, const std::string& base) {
     std::vector<PageVideo> videos;
-    for (const auto& script : doc.getElementsByTagName("script")) {
-        if (attribute(script, "type").find("ld+json") == std::string::npos) continue;
-        const Json data = Json::parse(script.textContent(), nullptr, false);
-        if (data.is_discarded()) continue;
-        std::vector<const Json*> objects;
-        findVideoObjects(data, objects);
-        for (const Json* object : objects) {
-            const std::string address = joined(base, jsonText(*object, "contentUrl"));
-            if (!address.empty()) videos.push_back({jsonText(*object, "name"), address});
-        }
-    }
+    forEachJsonLdVideo(doc, NestedVideos::Skipped, [&](const Json& object) {
+        const std::string address = joined(base, jsonText(object, "contentUrl"));
+        if (!address.empty()) videos.push_back({jsonText(object, "name"), address});
+    });
     return videos;
 }
 
@@ -96,6 +61,20 @@ std::vector<PageVideo> videoElements(const components::HtmlDocument& doc, const 
     return videos;
 }
 
+std::string listTitle(const components::HtmlDocument& doc, std::string_view pageText, const std::string& pageAddress) {
+    if (const auto titles = doc.getElementsByTagName("title"); !titles.empty()) {
+        std::string title;
+        for (const char c : titles.front().textContent()) {
+            const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+            if (!space) title += c;
+            else if (!title.empty() && title.back() != ' ') title += ' ';
+        }
+        if (!title.empty() && title.back() == ' ') title.pop_back();
+        if (!title.empty()) return title;
+    }
+    return readGenericPage(pageText, pageAddress).title;
+}
+
 }  // namespace
 
 std::vector<PageVideo> videosOfPage(std::string_view pageText, const std::string& pageAddress) {
@@ -112,8 +91,9 @@ std::vector<PageVideo> videosOfPage(std::string_view pageText, const std::string
         auto elements = videoElements(doc, base);
         if (elements.size() > videos.size()) videos = std::move(elements);
     }
-    // Each address once; a video without a name is the page's title with its number.
-    const std::string pageTitle = readGenericPage(pageText, pageAddress).title;
+    // Each address once; a video without a name is the page's title with its number (the
+    // page's own <title>: the title the generic reading gives may be the first video's name).
+    const std::string pageTitle = listTitle(doc, pageText, pageAddress);
     std::vector<PageVideo> unique;
     for (auto& video : videos) {
         bool seen = false;

@@ -6,6 +6,7 @@
 
 #include "resolve/generic/generic_page.h"
 #include "resolve/generic/page_scan.h"
+#include "resolve/generic/page_videos.h"
 
 using namespace zenvira::resolve;
 
@@ -153,4 +154,34 @@ TEST(GenericPage, DashManifestsByTypeOrAddressAndTheVideosCaptionTracks) {
     EXPECT_EQ(found.subtitles[0].language, "fr");
     EXPECT_EQ(found.subtitles[0].address, "https://video.example.com/clips/harbour/subs/fr.vtt");
     EXPECT_EQ(found.subtitles[1].language, "en");
+}
+
+// A page of many videos gives one entry per video: a VideoObject inside another is not a second
+// video, an address that is not on the web is not one, and the <video>s count only when the
+// JSON-LD names fewer of them.
+TEST(PageVideos, OneEntryPerVideoFromTheItemListElseFromTheVideoElements) {
+    const std::string list =
+        "<html><head><title>Harbour week</title><script type=\"Application/LD+JSON\">{\"@type\":\"ItemList\","
+        "\"itemListElement\":[{\"@type\":\"ListItem\",\"item\":{\"@type\":\"VideoObject\",\"name\":\"Monday\","
+        "\"contentUrl\":\"/v/mon.mp4\",\"video\":{\"@type\":\"VideoObject\",\"contentUrl\":\"/v/mon-low.mp4\"}}},"
+        "{\"@type\":\"ListItem\",\"item\":{\"@type\":\"VideoObject\",\"contentUrl\":[\"tue.m3u8\"]}},"
+        "{\"@type\":\"ListItem\",\"item\":{\"@type\":\"VideoObject\",\"name\":\"Evil\",\"contentUrl\":\"javascript:alert(1)\"}},"
+        "{\"@type\":\"ListItem\",\"item\":{\"@type\":\"VideoObject\",\"name\":\"Again\",\"contentUrl\":\"/v/mon.mp4\"}}]}"
+        "</script></head><body><video src=\"/other.mp4\"></video></body></html>";
+    const auto fromList = videosOfPage(list, kPage);
+    ASSERT_EQ(fromList.size(), 2u);
+    EXPECT_EQ(fromList[0].title, "Monday");
+    EXPECT_EQ(fromList[0].address, "https://video.example.com/v/mon.mp4");
+    EXPECT_EQ(fromList[1].title, "Harbour week (2)");
+    EXPECT_EQ(fromList[1].address, "https://video.example.com/clips/harbour/tue.m3u8");
+
+    const std::string elements =
+        "<html><head><title>Two</title><script type=\"application/ld+json\">{\"@type\":\"VideoObject\","
+        "\"contentUrl\":\"/a.mp4\"}</script></head><body><video title=\"First\"><source src=\"/a_240.mp4\">"
+        "<source src=\"/a_720.mp4\"></video><video src=\"/b.webm\"></video></body></html>";
+    const auto fromElements = videosOfPage(elements, kPage);
+    ASSERT_EQ(fromElements.size(), 2u);
+    EXPECT_EQ(fromElements[0].title, "First");
+    EXPECT_EQ(fromElements[0].address, "https://video.example.com/a_720.mp4");
+    EXPECT_EQ(fromElements[1].address, "https://video.example.com/b.webm");
 }
