@@ -7,41 +7,25 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "engine/download_job.h"
+#include "bench/common/measure.h"
 #include "tests/media/web_media.h"
 #include "tests/site/fixture_site.h"
 
 using namespace zenvira;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
 
 namespace {
 
 constexpr int kRuns = 3;
 constexpr std::chrono::milliseconds kRoundTrip{40};
 const std::string kManifest = "http://dash.example.com/bench/manifest.mpd";
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 double zenviraRun(const std::string& folder) {
     components::DownloadRequest request;
@@ -53,19 +37,9 @@ double zenviraRun(const std::string& folder) {
     components::CancelToken stop;
     const auto start = Clock::now();
     const auto result = components::runAnyJob(request, meter, stop, [] {});
-    const double took = seconds(start);
+    const double took = bench::secondsSince(start);
     if (result.outcome != components::JobOutcome::Completed) std::fprintf(stderr, "zenvira: %s\n", result.text.c_str());
     std::filesystem::remove(folder + "/bench.mp4");
-    return took;
-}
-
-double commandRun(const std::string& command, const std::string& folder) {
-    const auto start = Clock::now();
-    const int status = std::system(command.c_str());
-    const double took = seconds(start);
-    if (status != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
     return took;
 }
 
@@ -84,7 +58,7 @@ int main(int argc, char** argv) {
     int fragments = 0;
     for (const QString& file : QDir(media).entryList(QDir::Files)) {
         site::FixedResponse response;
-        response.body = readAll((media + "/" + file).toStdString());
+        response.body = bench::readWholeFile((media + "/" + file).toStdString());
         response.contentType = file.endsWith(".mpd") ? "application/dash+xml" : "video/mp4";
         response.delay = kRoundTrip;
         site.addFixed("/bench/" + file.toStdString(), response);
@@ -104,8 +78,8 @@ int main(int argc, char** argv) {
     std::vector<double> ours, theirs, ffmpegTimes;
     for (int run = 0; run < kRuns; ++run) {
         ours.push_back(zenviraRun(folder));
-        if (haveYtDlp) theirs.push_back(commandRun(ytDlp, other));
-        ffmpegTimes.push_back(commandRun(ffmpeg, other));
+        if (haveYtDlp) theirs.push_back(bench::timedCommand(ytDlp, other));
+        ffmpegTimes.push_back(bench::timedCommand(ffmpeg, other));
     }
     std::printf("fragments: %d, answer delay: %lld ms, runs: %d\n", fragments,
                 static_cast<long long>(kRoundTrip.count()), kRuns);

@@ -6,43 +6,27 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "engine/fragments/hls_job.h"
 #include "media/hls/hls_playlist.h"
 #include "engine/page_fetch/page_fetch.h"
+#include "bench/common/measure.h"
 #include "tests/media/web_media.h"
 #include "tests/site/fixture_site.h"
 
 using namespace zenvira;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
 
 namespace {
 
 constexpr int kRuns = 3;
 constexpr std::chrono::milliseconds kRoundTrip{40};
 const std::string kPlaylist = "http://stream.example.com/bench/100p/index.m3u8";
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 double zenviraRun(const std::string& folder) {
     components::JobSettings settings;
@@ -55,7 +39,7 @@ double zenviraRun(const std::string& folder) {
     components::CancelToken stop;
     const auto start = Clock::now();
     const auto result = components::runHlsJob(settings, meter, stop, [] {});
-    const double took = seconds(start);
+    const double took = bench::secondsSince(start);
     if (result.outcome != components::JobOutcome::Completed) std::fprintf(stderr, "zenvira: %s\n", result.text.c_str());
     std::filesystem::remove(folder + "/bench.mp4");
     return took;
@@ -72,16 +56,12 @@ double sequentialRun() {
         const auto got = components::PageFetch(options).FetchText(segment.address);
         if (!got.ok) std::fprintf(stderr, "sequential: %s\n", got.error.c_str());
     }
-    return seconds(start);
+    return bench::secondsSince(start);
 }
 
 double ffmpegRun(const std::string& folder) {
     const std::string out = folder + "/ffmpeg.mp4";
-    const std::string command = "ffmpeg -nostdin -loglevel error -y -i '" + kPlaylist + "' -c copy '" + out + "'";
-    const auto start = Clock::now();
-    const int status = std::system(command.c_str());
-    const double took = seconds(start);
-    if (status != 0) std::fprintf(stderr, "ffmpeg failed\n");
+    const double took = bench::timedCommand("ffmpeg -nostdin -loglevel error -y -i '" + kPlaylist + "' -c copy '" + out + "'");
     std::filesystem::remove(out);
     return took;
 }
@@ -102,7 +82,7 @@ int main(int argc, char** argv) {
     int segments = 0;
     for (const QString& file : variant.entryList(QDir::Files)) {
         site::FixedResponse response;
-        response.body = readAll(variant.filePath(file).toStdString());
+        response.body = bench::readWholeFile(variant.filePath(file).toStdString());
         response.contentType = file.endsWith(".m3u8") ? "application/vnd.apple.mpegurl" : "video/mp2t";
         response.delay = kRoundTrip;
         site.addFixed("/bench/100p/" + file.toStdString(), response);
