@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Puts every Debian 12 package Zenvira needs on this machine. Idempotent and quiet when
-# everything is already there.
+# everything is already there. With package names as arguments, puts only those (the Windows
+# cross-build's tools use this).
 set -euo pipefail
 
-packages=(
+everything=(
   build-essential cmake pkg-config ninja-build
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libssl-dev zlib1g-dev curl
@@ -16,6 +17,7 @@ packages=(
   xvfb xauth nginx-light aria2 hyperfine
   chromium nodejs
 )
+if [ $# -gt 0 ]; then packages=("$@"); else packages=("${everything[@]}"); fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -29,6 +31,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+[ $# -gt 0 ] && exit 0
 
 # puppeteer-core drives Chromium in the browser extension's test (tests/browser).
 node_folder="$HOME/.cache/zenvira/node"
