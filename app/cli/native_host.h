@@ -9,7 +9,8 @@
 //
 // Every message gets an answer. Only http and https addresses are taken; a message over 1 MiB
 // is refused from its length alone, and the host ends then, since the bytes it did not read
-// stand between it and the next message. Nothing here starts a process, let alone a shell.
+// stand between it and the next message. After an addition the host shows the Downloads
+// window (showDownloadsWindow); it never runs a shell.
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -45,6 +46,13 @@ std::string answerNativeMessage(std::string_view message, const AddFromBrowser& 
 // Reads messages until the input ends, answering each; 0 when the input ended between
 // messages, 1 when it ended inside one or a message was too large.
 int serveNativeMessages(std::istream& in, std::ostream& out, const AddFromBrowser& add);
+
+// Raises the running Zenvira's Downloads window, starting Zenvira with it open when none runs:
+// `zenvira --downloads` from the application folder, detached, its standard streams the null
+// device, so the browser's pipe is not held and the answer is not held back. Nothing starts
+// while ZENVIRA_NO_GUI_START is set (to anything but 0): tests and headless machines.
+bool guiStartWanted();
+void showDownloadsWindow();
 
 // The host as `zenvira-cli native-host` runs it on standard input and output.
 int runNativeHost(const std::optional<std::string>& queueOption);

@@ -26,8 +26,11 @@ AdditionResult addToQueue(const std::string& path, const BrowserAddition& additi
 int runNativeHost(const std::optional<std::string>& queueOption) {
     const std::string path = queue::defaultQueuePath(queueOption.value_or(std::string()));
     std::ios::sync_with_stdio(false);
-    return serveNativeMessages(std::cin, std::cout,
-                               [&path](const BrowserAddition& addition) { return addToQueue(path, addition); });
+    return serveNativeMessages(std::cin, std::cout, [&path](const BrowserAddition& addition) {
+        AdditionResult result = addToQueue(path, addition);
+        if (result.id) showDownloadsWindow();
+        return result;
+    });
 }
 
 }  // namespace zenvira::cli

@@ -5,18 +5,25 @@
 //   zenvira --screenshot FILE    saves a picture of the main window once it is shown, then ends
 //   zenvira ADDRESS|FILE...      while Zenvira runs: handed to it (an address extracted, a
 //                                file played), and this one ends at once
+//   zenvira --downloads          the Downloads window opens (the running Zenvira's, when one
+//                                runs); the browser's native host starts this
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <utility>
 
 #include "app/gui/download_tray.h"
 #include "app/gui/other_windows.h"
+#include "app/gui/queue_watch.h"
 #include "app/gui/single_instance.h"
 #include "app/window/frmMain.h"
-#include "ui/qt_msg_box.h"
 #include "player/window/command_argument.h"
+#include "queue/queue_path.h"
 #include "ui/qt_file_dialog.h"
+#include "ui/qt_msg_box.h"
 
 namespace {
 
@@ -44,6 +51,10 @@ QStringList operandsOf(const QStringList& arguments) {
     return operands;
 }
 
+// What a second program hands over to ask for the Downloads window; operands never start
+// with a dash, so no address or file is read as it.
+const QString kDownloadsOperand = QStringLiteral("--downloads");
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,10 +65,31 @@ int main(int argc, char** argv) {
 
     const auto screenshot = screenshotPath(QCoreApplication::arguments());
     const QStringList operands = operandsOf(QCoreApplication::arguments());
-    if (!screenshot && zenvira::gui::handToRunningInstance(operands)) return 0;
+    const bool downloads = QCoreApplication::arguments().contains(kDownloadsOperand);
+    if (!screenshot &&
+        zenvira::gui::handToRunningInstance(downloads ? operands + QStringList{kDownloadsOperand} : operands))
+        return 0;
+    // Listening from here on, so a second start while this one loads hands over instead of
+    // starting a second program; what comes before the window is shown waits for it.
+    zenvira::window::frmMain* shown = nullptr;
+    QStringList early;
+    std::function<void()> showDownloads;
+    const auto handedOver = [&](const QString& operand) {
+        if (!shown) return early.push_back(operand);
+        if (operand == kDownloadsOperand) {
+            if (showDownloads) showDownloads();
+        } else {
+            shown->openHandedOver(operand);
+        }
+    };
+    std::optional<zenvira::gui::RunningInstance> running;
+    if (!screenshot) running.emplace(handedOver);
+
     zenvira::window::FrmMainSetup setup;
-    setup.otherWindows =
-        zenvira::gui::otherWindows(screenshot ? std::string() : zenvira::player::processArgumentText());
+    std::function<bool()> downloadsShown;
+    setup.otherWindows = zenvira::gui::otherWindows(screenshot ? std::string() : zenvira::player::processArgumentText(),
+                                                    &downloadsShown);
+    showDownloads = setup.otherWindows.showDownloads;
     zenvira::window::frmMain window(std::move(setup));
     if (!window.Form_Load()) return 0;
     if (!window.skinApplied())
@@ -67,13 +99,17 @@ int main(int argc, char** argv) {
                                      .pauseAll = [&window] { window.workflow().Stop(); },
                                      .quit = [&window] { window.close(); }});
     zenvira::gui::followDownloads(tray, window);
-    std::optional<zenvira::gui::RunningInstance> running;
+    std::unique_ptr<zenvira::gui::QueueWatch> queueWatch;
     if (!screenshot) {
-        running.emplace([&window](const QString& operand) { window.openHandedOver(operand); });
+        shown = &window;
         // An address given to the first program is extracted as a handed-over one is; a file
         // plays when the player opens, as before.
         for (const QString& operand : operands)
             if (window.takeLink(operand)) QTimer::singleShot(0, &window, &zenvira::window::frmMain::PushButton2_Click);
+        if (downloads) showDownloads();
+        for (const QString& operand : std::exchange(early, {})) handedOver(operand);
+        queueWatch =
+            zenvira::gui::watchQueueForDownloads(zenvira::queue::defaultQueuePath(), downloadsShown, showDownloads);
     }
     if (screenshot) saveScreenshotLater(window, *screenshot);
     return QApplication::exec();

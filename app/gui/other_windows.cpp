@@ -21,7 +21,7 @@ struct OpenWindows {
 
 }  // namespace
 
-window::OtherWindows otherWindows(std::string playerArgumentText) {
+window::OtherWindows otherWindows(std::string playerArgumentText, std::function<bool()>* downloadsShown) {
     auto open = std::make_shared<OpenWindows>();
     open->playerArgumentText = std::move(playerArgumentText);
     window::OtherWindows windows;
@@ -42,6 +42,7 @@ window::OtherWindows otherWindows(std::string playerArgumentText) {
         open->downloads->raise();
         open->downloads->activateWindow();
     };
+    if (downloadsShown) *downloadsShown = [open] { return open->downloads && open->downloads->isVisible(); };
     windows.playFile = [open](const std::string& file) {
         if (!open->player) open->player = new player::Form1(std::string());
         open->player->show();

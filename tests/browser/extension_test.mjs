@@ -59,7 +59,7 @@ try {
     enableExtensions: true,
     userDataDir: profile,
     args: ["--no-sandbox", "--no-first-run", "--disable-gpu", "--no-proxy-server"],
-    env: {...process.env, ZENVIRA_QUEUE: queue, HOME: workDir},
+    env: {...process.env, ZENVIRA_QUEUE: queue, HOME: workDir, ZENVIRA_NO_GUI_START: "1"},
     timeout: 60000,
   });
 } catch (error) {

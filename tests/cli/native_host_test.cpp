@@ -150,6 +150,7 @@ HostRun runHost(const QStringList& arguments, const std::string& input, const QS
         env.remove("ZENVIRA_QUEUE");
     else
         env.insert("ZENVIRA_QUEUE", queueVariable);
+    env.insert("ZENVIRA_NO_GUI_START", "1");  // the program's start is the window tests' case
     process.setProcessEnvironment(env);
     process.start(ZENVIRA_CLI, QStringList{"native-host"} + arguments);
     process.write(input.data(), static_cast<qint64>(input.size()));

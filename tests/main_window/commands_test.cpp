@@ -7,31 +7,37 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMenu>
-#include <QMimeData>
-#include <QProcess>
-#include <QUrl>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocalSocket>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
+#include <csignal>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <sys/socket.h>
 #include <thread>
 
 #include "app/gui/download_tray.h"
 #include "app/gui/other_windows.h"
+#include "app/gui/queue_watch.h"
 #include "app/gui/single_instance.h"
 #include "app/window/frmMain.h"
-#include "base/product_site.h"
 #include "app/window/status_panels.h"
+#include "base/product_site.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/browser.h"
-#include "tests/support/test_application.h"
+#include "queue/queue_store.h"
 #include "tests/site/fixture_site.h"
+#include "tests/support/test_application.h"
 
 using namespace zenvira;
 using window::frmMain;
@@ -281,6 +287,130 @@ TEST_F(Commands, ASecondProgramHandsItsAddressToTheRunningOne) {
 
     // Nobody listening: the program is not handed anything and starts as the only one.
     EXPECT_FALSE(gui::handToRunningInstance({"x"}, QDir(runtime.path()).filePath("none.socket")));
+}
+
+namespace {
+
+// The framed answers of a native host, unframed.
+std::vector<QByteArray> hostAnswers(const QByteArray& output) {
+    std::vector<QByteArray> answers;
+    for (qsizetype at = 0; at + 4 <= output.size();) {
+        std::uint32_t length = 0;
+        std::memcpy(&length, output.constData() + at, 4);
+        answers.push_back(output.mid(at + 4, length));
+        at += 4 + static_cast<qsizetype>(length);
+    }
+    return answers;
+}
+
+// Runs `zenvira-cli native-host` on one "add" as a browser does, its output read through a
+// pipe to its end (which whatever the host started would hold open); its answer, or empty.
+QByteArray hostAdds(const QString& url, const QProcessEnvironment& env, const QString& folder, qint64& elapsed) {
+    const QByteArray message = R"({"action":"add","url":")" + url.toUtf8() + R"("})";
+    const auto length = static_cast<std::uint32_t>(message.size());
+    const QString input = QDir(folder).filePath("message");
+    QFile file(input);
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    file.write(reinterpret_cast<const char*>(&length), 4);
+    file.write(message);
+    file.close();
+    QProcess host;
+    host.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    host.start("/bin/sh", {"-c", "\"$0\" native-host < \"$1\" | cat", ZENVIRA_CLI, input});
+    host.waitForFinished(10000);
+    elapsed = clock.elapsed();
+    const auto answers = hostAnswers(host.readAllStandardOutput());
+    return answers.size() == 1 ? answers[0] : QByteArray();
+}
+
+}  // namespace
+
+// The browser's host shows the Downloads window: the running program's, handed over through
+// its socket, or a new program's, started detached when none runs; ZENVIRA_NO_GUI_START keeps
+// it from starting anything. The answer never waits for the program.
+TEST_F(Commands, TheBrowsersHostRaisesTheDownloadsWindowOrStartsTheProgram) {
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ZENVIRA_QUEUE", home.filePath("queue.sqlite"));
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("XDG_DATA_HOME", home.filePath("data"));
+    env.insert("ZENVIRA_DRIVE_C", home.filePath("drive"));
+    env.remove("ZENVIRA_NO_GUI_START");
+    const QString socket = QDir(runtime.path()).filePath("zenvira.socket");
+    qint64 elapsed = 0;
+    {
+        std::vector<QString> handed;
+        gui::RunningInstance running([&](const QString& operand) { handed.push_back(operand); }, socket);
+        ASSERT_TRUE(running.listening());
+        EXPECT_EQ(hostAdds("http://www.youtube.com/watch?v=zv2DemoSea1", env, home.path(), elapsed),
+                  R"({"id":1,"ok":true})");
+        EXPECT_LT(elapsed, 3000);
+        for (int i = 0; i < 500 && handed.empty(); ++i) QTest::qWait(10);
+        EXPECT_EQ(handed, std::vector<QString>{"--downloads"});
+
+        QProcessEnvironment quiet = env;
+        quiet.insert("ZENVIRA_NO_GUI_START", "1");
+        handed.clear();
+        EXPECT_EQ(hostAdds("http://www.youtube.com/watch?v=zv2DemoSea2", quiet, home.path(), elapsed),
+                  R"({"id":2,"ok":true})");
+        QTest::qWait(1000);
+        EXPECT_TRUE(handed.empty()) << "started with ZENVIRA_NO_GUI_START set";
+    }
+
+    // None runs: the host answers at once and a program starts, listening for the next one.
+    EXPECT_EQ(hostAdds("http://www.youtube.com/watch?v=zv2DemoSea3", env, home.path(), elapsed),
+              R"({"id":3,"ok":true})");
+    EXPECT_LT(elapsed, 3000) << "the host waited for the program it started";
+    QLocalSocket started;
+    for (int i = 0; i < 1000 && started.state() != QLocalSocket::ConnectedState; ++i) {
+        started.connectToServer(socket);
+        if (!started.waitForConnected(100)) QTest::qWait(20);
+    }
+    ASSERT_EQ(started.state(), QLocalSocket::ConnectedState) << "no Zenvira started";
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    ASSERT_EQ(getsockopt(static_cast<int>(started.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size), 0);
+    started.disconnectFromServer();
+    ASSERT_GT(peer.pid, 0);
+    EXPECT_EQ(getsid(peer.pid), peer.pid) << "the program is not in a session of its own";
+    kill(peer.pid, SIGTERM);
+}
+
+// Entries another process adds open the Downloads window while it is closed; what its runner
+// changes, and an address already queued, do not.
+TEST_F(Commands, AnEntryAddedFromOutsideOpensTheDownloadsWindow) {
+    const std::string path = home.filePath("watched.sqlite").toStdString();
+    auto other = queue::QueueStore::open(path);
+    ASSERT_TRUE(other.store) << other.error;
+    const queue::EntryId first = other.store->add("https://www.youtube.com/watch?v=zv2DemoSea1");
+    bool open = false;
+    int shown = 0;
+    auto watch = gui::watchQueueForDownloads(
+        path, [&] { return open; }, [&] { ++shown; });
+    ASSERT_TRUE(watch->watching());
+    watch->look();
+    EXPECT_EQ(shown, 0) << "an entry there before the program started";
+    other.store->pause({first});
+    other.store->resume({first});
+    other.store->add("https://www.youtube.com/watch?v=zv2DemoSea1");
+    watch->look();
+    EXPECT_EQ(shown, 0) << "no new entry";
+    other.store->add("https://www.youtube.com/watch?v=zv2DemoSea2");
+    watch->look();
+    watch->look();
+    EXPECT_EQ(shown, 1);
+    open = true;
+    other.store->add("https://www.youtube.com/watch?v=zv2DemoSea3");
+    watch->look();
+    EXPECT_EQ(shown, 1) << "shown again while open";
+    open = false;
+    other.store->add("https://www.youtube.com/watch?v=zv2DemoSea4");
+    for (int i = 0; i < 300 && shown == 1; ++i) QTest::qWait(10);  // the watch's own timer
+    EXPECT_EQ(shown, 2);
 }
 
 // The tray while a download runs: its tooltip follows the progress, its menu reaches the

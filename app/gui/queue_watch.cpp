@@ -1,0 +1,54 @@
+#include "app/gui/queue_watch.h"
+
+#include <QTimer>
+#include <algorithm>
+
+#include "queue/queue_store.h"
+
+namespace zenvira::gui {
+
+namespace {
+
+constexpr int kLookMilliseconds = 1000;
+
+queue::EntryId newestOf(const std::vector<queue::Entry>& entries) {
+    queue::EntryId newest = 0;
+    for (const auto& entry : entries) newest = std::max(newest, entry.id);
+    return newest;
+}
+
+}  // namespace
+
+QueueWatch::QueueWatch(const std::string& queuePath, std::function<void()> onAddition, QObject* parent)
+    : QObject(parent), onAddition_(std::move(onAddition)), timer_(new QTimer(this)) {
+    auto opened = queue::QueueStore::open(queuePath);
+    store_ = std::move(opened.store);
+    if (!store_) return;
+    version_ = store_->dataVersion();
+    newest_ = newestOf(store_->list());
+    connect(timer_, &QTimer::timeout, this, &QueueWatch::look);
+    timer_->start(kLookMilliseconds);
+}
+
+QueueWatch::~QueueWatch() = default;
+
+void QueueWatch::look() {
+    if (!store_) return;
+    const std::int64_t version = store_->dataVersion();
+    if (version == version_) return;  // nobody else wrote: the cheap answer of most looks
+    version_ = version;
+    const queue::EntryId newest = newestOf(store_->list());
+    if (newest <= newest_) return;
+    newest_ = newest;
+    if (onAddition_) onAddition_();
+}
+
+std::unique_ptr<QueueWatch> watchQueueForDownloads(const std::string& queuePath, std::function<bool()> downloadsShown,
+                                                   std::function<void()> showDownloads) {
+    return std::make_unique<QueueWatch>(
+        queuePath, [downloadsShown = std::move(downloadsShown), showDownloads = std::move(showDownloads)] {
+            if (showDownloads && !(downloadsShown && downloadsShown())) showDownloads();
+        });
+}
+
+}  // namespace zenvira::gui
