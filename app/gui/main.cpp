@@ -22,6 +22,7 @@
 #include "app/window/frmMain.h"
 #include "player/window/command_argument.h"
 #include "queue/queue_path.h"
+#include "ui/desktop_look.h"
 #include "ui/qt_file_dialog.h"
 #include "ui/qt_msg_box.h"
 
@@ -60,6 +61,8 @@ const QString kDownloadsOperand = QStringLiteral("--downloads");
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Zenvira"));
+    QApplication::setWindowIcon(zenvira::ui::applicationIcon());
+    zenvira::ui::followDesktopColors();
     zenvira::ui::installQtMessageBoxHandler();
     zenvira::ui::installQtFileDialogHandler();
 

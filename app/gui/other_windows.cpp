@@ -42,6 +42,10 @@ window::OtherWindows otherWindows(std::string playerArgumentText, std::function<
         open->downloads->raise();
         open->downloads->activateWindow();
     };
+    windows.addToQueue = [open, show = windows.showDownloads](const std::string& address) {
+        show();
+        open->downloads->addLinks(QString::fromStdString(address));
+    };
     if (downloadsShown) *downloadsShown = [open] { return open->downloads && open->downloads->isVisible(); };
     windows.playFile = [open](const std::string& file) {
         if (!open->player) open->player = new player::Form1(std::string());

@@ -25,12 +25,13 @@
 
 #include "app/batch_list.h"
 #include "app/download_names.h"
-#include "base/product_site.h"
 #include "app/update_check.h"
+#include "app/window/clipboard_offer.h"
 #include "app/window/locale_separator.h"
 #include "app/window/status_panels.h"
 #include "app/window/text_progress_bar.h"
 #include "app/window/window_caption.h"
+#include "base/product_site.h"
 #include "components/file_dialog/file_dialog.h"
 #include "components/msg_box/msg_box.h"
 #include "platform/browser.h"
@@ -69,6 +70,7 @@ frmMain::frmMain(FrmMainSetup setup, QWidget* parent)
     enforceFixedSize();
     applyDownloadFolder();
     applySubtitles();
+    setWatchClipboard(settings_()->value(QString::fromLatin1(kWatchClipboardKey), false).toBool());
 }
 
 frmMain::~frmMain() = default;
@@ -110,6 +112,16 @@ void frmMain::buildControls() {
     STBar->setPanel1Width(ui::twipsToPixels(kStatusPanel1WidthTwips, twipsPerPixel().x));
     STBar->setPanelText(2, qs(base::ownershipNotice()));
     STBar->setPanelToolTip(2, qs(base::ownershipNotice()));
+
+    clipboardLinks_ = std::make_unique<ClipboardLinks>();
+    clipboardOffer_ = new ClipboardOffer(static_cast<bool>(otherWindows_.addToQueue), this);
+    connect(clipboardOffer_, &ClipboardOffer::extract, this, [this](const QString& address) {
+        txturl->setText(address);
+        PushButton2_Click();
+    });
+    connect(clipboardOffer_, &ClipboardOffer::addToQueue, this, [this](const QString& address) {
+        if (otherWindows_.addToQueue) otherWindows_.addToQueue(address.toStdString());
+    });
 }
 
 QPushButton* frmMain::makeButton(std::string_view name) {
@@ -141,6 +153,20 @@ void frmMain::wireControls() {
     connect(ListBox1, &QWidget::customContextMenuRequested, this, &frmMain::showBatchMenu);
     STBar->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(STBar, &QWidget::customContextMenuRequested, this, &frmMain::showStatusMenu);
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &frmMain::clipboardChanged);
+}
+
+void frmMain::setWatchClipboard(bool watch) {
+    watchClipboard_ = watch;
+    if (!watch) clipboardOffer_->hide();
+}
+
+// What the user copies, while the watch is on; not what the address box already holds.
+void frmMain::clipboardChanged() {
+    if (!watchClipboard_) return;
+    const QString address = clipboardLinks_->offerFor(QGuiApplication::clipboard()->text());
+    if (address.isEmpty() || address == txturl->text().trimmed()) return;
+    clipboardOffer_->offer(address);
 }
 
 // Ctrl+L goes to the address box, Ctrl+V anywhere in the window pastes a link into it, Ctrl+Q
@@ -362,6 +388,16 @@ void frmMain::showStatusMenu(const QPoint& pos) {
                                      this, &frmMain::chooseDownloadFolder);
     // ZENVIRA_DRIVE_C names the folder for this run; a choice would not be followed.
     choose->setEnabled(!qEnvironmentVariableIsSet("ZENVIRA_DRIVE_C"));
+    QAction* watch = menu.addAction(tr("Watch the clipboard for links"), this, [this](bool checked) {
+        const auto settings = settings_();
+        settings->setValue(QString::fromLatin1(kWatchClipboardKey), checked);
+        settings->sync();
+        setWatchClipboard(checked);
+        setStatusText(checked ? "Copied links are offered" : "Copied links are not offered");
+    });
+    watch->setObjectName(QStringLiteral("watchClipboard"));
+    watch->setCheckable(true);
+    watch->setChecked(watchClipboard_);
     // Beside the folder, the subtitles saved with each video: none, all, or the languages
     // the page in the window offers.
     QMenu* subtitles = menu.addMenu(tr("Subtitles"));
@@ -439,6 +475,9 @@ void frmMain::placeEdgeControls() {
     if (!STBar) return;  // not built yet
     const int height = ui::twipsToPixels(controlEntry("STBar").place.height, twipsPerPixel().y);
     STBar->setGeometry(0, this->height() - height, this->width(), height);
+    // The offer of a copied link lies in the free strip above the status bar.
+    const int offerHeight = qMax(26, clipboardOffer_->sizeHint().height());
+    clipboardOffer_->setGeometry(6, STBar->y() - offerHeight - 2, this->width() - 12, offerHeight);
 }
 
 // --- unload -----------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,8 @@ class QPushButton;
 
 namespace zenvira::window {
 
+class ClipboardLinks;
+class ClipboardOffer;
 class StatusPanels;
 class TextProgressBar;
 
@@ -39,6 +42,8 @@ struct OtherWindows {
     std::function<void(const std::string& address)> playStream;
     std::function<void()> showDownloads;  // the download queue's window; empty: not offered
     std::function<void(const std::string&)> playFile;  // shows the player playing the file
+    // Adds an address to the download queue and shows the Downloads window; empty: not offered.
+    std::function<void(const std::string&)> addToQueue;
 };
 
 // What start-up would otherwise take from the machine; tests set it.
@@ -58,6 +63,8 @@ struct FrmMainSetup {
 inline constexpr const char* kDownloadFolderKey = "Settings/DownloadFolder";
 // The subtitles saved beside each video: empty for none, "all", or languages ("en,de").
 inline constexpr const char* kSubtitlesKey = "Settings/Subtitles";
+// Whether copied addresses are offered (the clipboard watch): "true" or "false", off unset.
+inline constexpr const char* kWatchClipboardKey = "Settings/WatchClipboard";
 // What a ListBox1 row carries beside its text: its saved file and its last outcome's name.
 inline constexpr int kSavedFileRole = Qt::UserRole + 1;
 inline constexpr int kOutcomeRole = Qt::UserRole + 2;
@@ -104,6 +111,9 @@ public:
     bool takeLink(const QString& text);
     // What a second `zenvira` hands over: an address is extracted, a file played.
     void openHandedOver(const QString& operand);
+    // The clipboard watch: on, copied addresses are offered (a remembered choice).
+    void setWatchClipboard(bool watch);
+    bool watchesClipboard() const { return watchClipboard_; }
     // Told the status line of a running download at each step (the tray's tooltip).
     void onDownloadProgress(std::function<void(const std::string&)> listener) { progressListener_ = std::move(listener); }
 
@@ -130,6 +140,7 @@ private:
     void applySubtitles();
     void showBatchMenu(const QPoint& pos);
     void showStatusMenu(const QPoint& pos);
+    void clipboardChanged();
 
     QString applicationFolder_;
     app::PageReader updateReader_;
@@ -139,6 +150,9 @@ private:
     QLocale locale_;
     bool unloaded_ = false;
     std::function<void(const std::string&)> progressListener_;
+    bool watchClipboard_ = false;
+    std::unique_ptr<ClipboardLinks> clipboardLinks_;
+    ClipboardOffer* clipboardOffer_ = nullptr;
 
     std::array<QPushButton*, kQualityButtonCount> PushButton1{};
     QPushButton* PushButton2 = nullptr;

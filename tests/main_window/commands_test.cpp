@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -239,6 +240,58 @@ TEST_F(Commands, ALinkDroppedOrPastedOnTheWindowGoesIntoTheAddressBox) {
     EXPECT_EQ(txturl->selectedText(), txturl->text());
     EXPECT_EQ(txturl->accessibleName(), "Address");
     EXPECT_EQ(w.findChild<QPushButton*>("PushButton5")->accessibleName(), "List");
+}
+
+// The clipboard watch, off until chosen and then remembered: a copied address a resolver
+// takes is offered once a run, and only http and https; Extract and Add to queue take it.
+TEST_F(Commands, TheClipboardWatchOffersEachCopiedLinkOnce) {
+    const QString ini = home.filePath("settings.ini");
+    std::vector<std::string> queued;
+    const auto made = [&] {
+        auto s = setup();
+        s.settings = [ini] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); };
+        s.otherWindows.addToQueue = [&](const std::string& address) { queued.push_back(address); };
+        return s;
+    };
+    auto first = std::make_unique<frmMain>(made());
+    EXPECT_FALSE(first->watchesClipboard()) << "on by default";
+    auto* offer = first->findChild<QWidget*>("clipboardOffer");
+    ASSERT_TRUE(offer);
+    first->show();
+    QGuiApplication::clipboard()->setText("https://www.youtube.com/watch?v=zv2DemoSea1");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(offer->isVisible()) << "offered with the watch off";
+    first.reset();
+    QSettings(ini, QSettings::IniFormat).setValue(window::kWatchClipboardKey, true);
+
+    frmMain w(made());
+    ASSERT_TRUE(w.Form_Load());
+    EXPECT_TRUE(w.watchesClipboard()) << "the choice is not remembered";
+    w.show();
+    auto* shown = w.findChild<QWidget*>("clipboardOffer");
+    auto* txturl = w.findChild<QLineEdit*>("txturl");
+    const auto copied = [&](const QString& text) {
+        shown->hide();
+        QGuiApplication::clipboard()->setText(text);
+        QCoreApplication::processEvents();
+        return shown->isVisible();
+    };
+    for (const char* refused : {"file:///etc/passwd", "ftp://example.com/v.mp4", "javascript:alert(1)", "just words",
+                                "file:///home/me/watch?v=zv2DemoSea1", "http://"})
+        EXPECT_FALSE(copied(refused)) << refused;
+    EXPECT_TRUE(copied("  https://www.youtube.com/watch?v=zv2DemoSea1\n"));
+    QTest::mouseClick(shown->findChild<QPushButton*>("offerExtract"), Qt::LeftButton);
+    EXPECT_EQ(txturl->text(), "https://www.youtube.com/watch?v=zv2DemoSea1");
+    EXPECT_FALSE(shown->isVisible());
+    EXPECT_FALSE(copied("https://www.youtube.com/watch?v=zv2DemoSea1")) << "offered twice";
+    EXPECT_TRUE(copied("http://cdn.example.com/live/master.m3u8"));
+    EXPECT_TRUE(shown->findChild<QPushButton*>("offerQueue")->isVisible());
+    QTest::mouseClick(shown->findChild<QPushButton*>("offerQueue"), Qt::LeftButton);
+    EXPECT_EQ(queued, std::vector<std::string>{"http://cdn.example.com/live/master.m3u8"});
+    EXPECT_FALSE(copied("http://cdn.example.com/live/master.m3u8"));
+    EXPECT_TRUE(copied("http://media.example.com/v/sea.mp4"));
+    w.setWatchClipboard(false);
+    EXPECT_FALSE(shown->isVisible());
 }
 
 // A second `zenvira ADDRESS` while one runs: the address reaches the running window, which

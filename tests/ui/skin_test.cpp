@@ -1,16 +1,20 @@
 // Skin files: the shipped one, and every way a skin can be broken.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <vector>
 
+#include "tests/support/test_application.h"
+#include "ui/desktop_look.h"
 #include "ui/ini_text.h"
 #include "ui/skin_apply.h"
 #include "ui/skin_file.h"
-#include "tests/support/test_application.h"
 
 using namespace zenvira::ui;
 
@@ -124,4 +128,78 @@ TEST(Skin, ApplyingKeepsTheButtonsOwnFont) {
     EXPECT_EQ(window.styleSheet(), skin.styleSheet);
     EXPECT_EQ(button->font().family(), "Tahoma");
     EXPECT_EQ(button->font().pointSize(), 8);
+}
+
+// The desktop's light or dark wish, from each place desktops keep it, and what it does to the
+// application's palette and to a skinned window.
+TEST(DesktopLook, WindowsFollowTheDesktopsLightOrDarkWhereNoSkinSaysOtherwise) {
+    testApplication();
+    QTemporaryDir config;
+    const auto writeFile = [&](const QString& name, const QByteArray& text) {
+        QDir(config.path()).mkpath(QFileInfo(QDir(config.path()).filePath(name)).path());
+        QFile file(QDir(config.path()).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    struct Case {
+        const char* what;
+        DesktopColorSources sources;
+        const char* gtkSettings;  // nullptr: no file
+        const char* kdeGlobals;
+        ColorScheme expected;
+    };
+    const QString folder = config.path();
+    for (const Case& c : std::vector<Case>{
+             {"nothing said", {{}, {}, folder}, nullptr, nullptr, ColorScheme::Unknown},
+             {"our variable", {"dark", "Adwaita", folder}, nullptr, nullptr, ColorScheme::Dark},
+             {"our variable, light", {"Light", "Adwaita:dark", folder}, nullptr, nullptr, ColorScheme::Light},
+             {"GTK_THEME", {{}, "Adwaita:dark", folder}, nullptr, nullptr, ColorScheme::Dark},
+             {"GTK 3 prefers dark",
+              {{}, {}, folder},
+              "[Settings]\ngtk-application-prefer-dark-theme=1\n",
+              nullptr,
+              ColorScheme::Dark},
+             {"GTK 3 theme name",
+              {{}, {}, folder},
+              "[Settings]\ngtk-theme-name=Adwaita\n",
+              nullptr,
+              ColorScheme::Light},
+             {"KDE dark window",
+              {{}, {}, folder},
+              nullptr,
+              "[Colors:Window]\nBackgroundNormal=35,38,41\n",
+              ColorScheme::Dark},
+             {"KDE light window",
+              {{}, {}, folder},
+              nullptr,
+              "[Colors:Window]\nBackgroundNormal=239,240,241\n",
+              ColorScheme::Light},
+         }) {
+        QFile::remove(QDir(folder).filePath("gtk-3.0/settings.ini"));
+        QFile::remove(QDir(folder).filePath("kdeglobals"));
+        if (c.gtkSettings) writeFile("gtk-3.0/settings.ini", c.gtkSettings);
+        if (c.kdeGlobals) writeFile("kdeglobals", c.kdeGlobals);
+        EXPECT_EQ(desktopColorScheme(c.sources), c.expected) << c.what;
+    }
+
+    const QPalette before = QApplication::palette();
+    followDesktopColors({"dark", {}, folder});
+    EXPECT_TRUE(isDarkPalette(QApplication::palette()));
+    QWidget plain;
+    EXPECT_TRUE(isDarkPalette(plain.palette())) << "a window without a skin keeps the light palette";
+    Skin skin;
+    skin.colors.insert("window", QColor("#d9d9d9"));
+    skin.colors.insert("text", QColor("#1e1e1e"));
+    QWidget skinned;
+    applySkin(skinned, skin);
+    EXPECT_EQ(skinned.palette().color(QPalette::Window), QColor("#d9d9d9")) << "the skin's colour wins";
+    EXPECT_EQ(skinned.palette().color(QPalette::Base), darkPalette().color(QPalette::Base)) << "the rest follows";
+    followDesktopColors({"light", {}, folder});
+    EXPECT_FALSE(isDarkPalette(QApplication::palette()));
+    QApplication::setPalette(before);
+
+    // The icon is drawn from a picture of at least its size at twice the scale.
+    const QIcon icon = applicationIcon();
+    for (const int size : {16, 24, 32, 48, 64, 128})
+        EXPECT_GE(icon.pixmap(QSize(size, size), 2.0).width(), 2 * size) << size;
 }
