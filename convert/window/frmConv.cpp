@@ -77,6 +77,7 @@ void frmConv::buildControls() {
     txtFname = new QLineEdit(this);
     txtFname->setFont(regular);
     place(txtFname, "txtFname");
+    Label2->setBuddy(txtFname);  // the label above names the box for a screen reader
     cmdLoad = makeButton("cmdLoad");
     Label1 = makeLabel("Label1", controlFont(kControlFontFamily, true));
 

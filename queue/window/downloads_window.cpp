@@ -69,6 +69,7 @@ DownloadsWindow::DownloadsWindow(DownloadsWindowSetup setup, QWidget* parent) : 
 
     list_ = new QTreeWidget(this);
     list_->setObjectName("lstDownloads");
+    list_->setAccessibleName(tr("Downloads"));
     list_->setColumnCount(ColumnCount);
     list_->setHeaderLabels({tr("Title"), tr("Size"), tr("Progress"), tr("Speed"), tr("Remaining"), tr("State")});
     list_->setRootIsDecorated(false);
