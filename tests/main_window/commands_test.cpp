@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <csignal>
 #include <cstring>
@@ -466,11 +467,12 @@ TEST_F(Commands, AnEntryAddedFromOutsideOpensTheDownloadsWindow) {
     EXPECT_EQ(shown, 2);
 }
 
-// The tray while a download runs: its tooltip follows the progress, its menu reaches the
-// window, pauses and quits, and it goes away when the downloads have ended.
+// The tray while a download runs, wired to the window as the GUI wires it: its tooltip
+// follows the real download's progress, its menu reaches the window, pauses and quits, and it
+// goes away when the downloads have ended.
 TEST_F(Commands, TheTrayFollowsDownloadsAndItsMenuReachesTheProgram) {
     site.addWatchPage("zv2DemoSea1", {"Sea One", {{"34", "640x360", site::streamAddress("s-sea1")}}});
-    site.addStream("s-sea1", {.size = 50000});
+    site.addStream("s-sea1", {.size = 400000, .bytesPerSecond = 400000});
     const QString drive = home.filePath("drive-c");
     QDir().mkpath(drive);
     setenv("ZENVIRA_DRIVE_C", drive.toUtf8().constData(), 1);
@@ -483,14 +485,34 @@ TEST_F(Commands, TheTrayFollowsDownloadsAndItsMenuReachesTheProgram) {
     gui::followDownloads(tray, w);
     bool shownWhileRunning = false;
     QString tip;
-    w.workflow().onDownloadEnded([&](const app::DownloadEnded&) {
+    app::DownloadEnded ended;
+    w.workflow().onDownloadEnded([&](const app::DownloadEnded& e) {
         shownWhileRunning = tray.wanted();
+        ended = e;
         tip = tray.toolTip();
     });
     EXPECT_FALSE(tray.wanted());
     w.workflow().Extract("http://www.youtube.com/watch?v=zv2DemoSea1");
-    w.PushButton1_Click(3);
-    (void)shownWhileRunning;
+    // What the tooltip said while the download ran (the wait runs the event loop).
+    QStringList tips;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (tray.wanted() && (tips.isEmpty() || tips.back() != tray.toolTip())) tips << tray.toolTip();
+    });
+    sampler.start(10);
+    // The one quality the page offers, as a person clicks it.
+    for (int k = 0; k < window::kQualityButtonCount; ++k)
+        if (w.findChild<QPushButton*>(QString::fromLatin1(window::qualityButtonName(k).data()))->isEnabled())
+            QTest::mouseClick(w.findChild<QPushButton*>(QString::fromLatin1(window::qualityButtonName(k).data())),
+                              Qt::LeftButton);
+    EXPECT_TRUE(components::fileSaved(ended.outcome)) << ended.reason;
+    EXPECT_TRUE(shownWhileRunning) << "no tray while the download ran";
+    sampler.stop();
+    EXPECT_EQ(tip, "Zenvira: Download completed");
+    EXPECT_TRUE(std::any_of(tips.begin(), tips.end(), [](const QString& t) { return t.contains(" of "); }))
+        << tips.join(" | ").toStdString();
+    for (int i = 0; i < 100 && tray.wanted(); ++i) QTest::qWait(10);
+    EXPECT_FALSE(tray.wanted()) << "still shown after the real download ended";
     tray.downloadProgress("37.5 %  1.5 of 4 MB");
     EXPECT_TRUE(tray.wanted());
     EXPECT_EQ(tray.toolTip(), "Zenvira: 37.5 %  1.5 of 4 MB");
