@@ -1,7 +1,7 @@
 #pragma once
 // The clipboard watch: when the user copies an address a resolver can take, the main window
-// offers it in a bar above its status bar (Extract, Add to queue, Dismiss) without taking the
-// focus or the address box. Only http and https addresses, and each address once a run.
+// offers it in a bar along the bottom of the batch list (Extract, Add to queue, Dismiss),
+// taking neither the focus nor the address box. Only http and https addresses, each once a run.
 #include <QFrame>
 #include <QString>
 #include <set>

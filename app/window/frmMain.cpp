@@ -114,14 +114,6 @@ void frmMain::buildControls() {
     STBar->setPanelToolTip(2, qs(base::ownershipNotice()));
 
     clipboardLinks_ = std::make_unique<ClipboardLinks>();
-    clipboardOffer_ = new ClipboardOffer(static_cast<bool>(otherWindows_.addToQueue), this);
-    connect(clipboardOffer_, &ClipboardOffer::extract, this, [this](const QString& address) {
-        txturl->setText(address);
-        PushButton2_Click();
-    });
-    connect(clipboardOffer_, &ClipboardOffer::addToQueue, this, [this](const QString& address) {
-        if (otherWindows_.addToQueue) otherWindows_.addToQueue(address.toStdString());
-    });
 }
 
 QPushButton* frmMain::makeButton(std::string_view name) {
@@ -158,7 +150,7 @@ void frmMain::wireControls() {
 
 void frmMain::setWatchClipboard(bool watch) {
     watchClipboard_ = watch;
-    if (!watch) clipboardOffer_->hide();
+    if (!watch && clipboardOffer_) clipboardOffer_->hide();
 }
 
 // What the user copies, while the watch is on; not what the address box already holds.
@@ -166,6 +158,18 @@ void frmMain::clipboardChanged() {
     if (!watchClipboard_) return;
     const QString address = clipboardLinks_->offerFor(QGuiApplication::clipboard()->text());
     if (address.isEmpty() || address == txturl->text().trimmed()) return;
+    // Made with the first offer, so the window holds only its own controls until then.
+    if (!clipboardOffer_) {
+        clipboardOffer_ = new ClipboardOffer(static_cast<bool>(otherWindows_.addToQueue), this);
+        connect(clipboardOffer_, &ClipboardOffer::extract, this, [this](const QString& offered) {
+            txturl->setText(offered);
+            PushButton2_Click();
+        });
+        connect(clipboardOffer_, &ClipboardOffer::addToQueue, this, [this](const QString& offered) {
+            if (otherWindows_.addToQueue) otherWindows_.addToQueue(offered.toStdString());
+        });
+        placeEdgeControls();
+    }
     clipboardOffer_->offer(address);
 }
 
@@ -475,9 +479,11 @@ void frmMain::placeEdgeControls() {
     if (!STBar) return;  // not built yet
     const int height = ui::twipsToPixels(controlEntry("STBar").place.height, twipsPerPixel().y);
     STBar->setGeometry(0, this->height() - height, this->width(), height);
-    // The offer of a copied link lies in the free strip above the status bar.
-    const int offerHeight = qMax(26, clipboardOffer_->sizeHint().height());
-    clipboardOffer_->setGeometry(6, STBar->y() - offerHeight - 2, this->width() - 12, offerHeight);
+    if (!clipboardOffer_) return;
+    // The offer of a copied link lies along the bottom of the batch list, like a message bar.
+    const QRect list = ListBox1->geometry();
+    const int offerHeight = clipboardOffer_->sizeHint().height();
+    clipboardOffer_->setGeometry(list.x() + 1, list.bottom() - offerHeight, list.width() - 2, offerHeight);
 }
 
 // --- unload -----------------------------------------------------------------------------

@@ -3,7 +3,7 @@ _zenvira() {
     local cur prev words cword
     _init_completion || return
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--screenshot" -- "$cur"))
+        COMPREPLY=($(compgen -W "--screenshot --downloads" -- "$cur"))
         return
     fi
     _filedir flv

@@ -7,8 +7,10 @@
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSettings>
@@ -89,7 +91,9 @@ TEST(KeyboardReach, EveryControlOfEveryWindowIsReachedWithTabAndNamed) {
                   auto w = std::make_unique<window::frmMain>(std::move(setup));
                   // Every quality button enabled, and the copied-link bar shown, as they are in use.
                   for (int k = 0; k < window::kQualityButtonCount; ++k) w->setQualityButtonEnabled(k, true);
-                  if (auto* offer = w->findChild<QWidget*>("clipboardOffer")) offer->show();
+                  w->setWatchClipboard(true);
+                  QGuiApplication::clipboard()->setText("https://www.youtube.com/watch?v=zv2KeyReach1");
+                  QCoreApplication::processEvents();
                   return std::unique_ptr<QWidget>(std::move(w));
               }},
              {"converter",
