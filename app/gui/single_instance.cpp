@@ -53,8 +53,14 @@ RunningInstance::RunningInstance(std::function<void(const QString&)> onOperand, 
             connect(connection, &QLocalSocket::disconnected, this, [this, connection, received] {
                 received->append(connection->readAll());
                 connection->deleteLater();
+                bool any = false;
                 for (const QByteArray& line : received->split('\n'))
-                    if (!line.trimmed().isEmpty()) onOperand_(QString::fromUtf8(line.trimmed()));
+                    if (!line.trimmed().isEmpty()) {
+                        any = true;
+                        onOperand_(QString::fromUtf8(line.trimmed()));
+                    }
+                // A second start with nothing to hand over asks to see the running one.
+                if (!any) onOperand_(QString());
             });
         }
     });

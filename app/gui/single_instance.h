@@ -19,7 +19,7 @@ QString instanceSocketPath();
 bool handToRunningInstance(const QStringList& operands, const QString& socket = instanceSocketPath());
 
 // Listens at `socket` while it lives; each operand a second program hands over comes to
-// `onOperand` on the UI thread.
+// `onOperand` on the UI thread; a start with nothing to hand over comes as an empty one.
 class RunningInstance : public QObject {
     Q_OBJECT
 public:

@@ -339,6 +339,16 @@ TEST_F(Commands, ASecondProgramHandsItsAddressToTheRunningOne) {
     EXPECT_TRUE(status.contains("Getting Video Information") || w.findChild<QPushButton*>("PushButton1_3")->isEnabled())
         << status.toStdString();
 
+    // A second start with nothing to hand over shows the running window and ends.
+    w.showMinimized();
+    second.start(ZENVIRA_GUI, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    EXPECT_TRUE(second.waitForFinished(5000));
+    for (int i = 0; i < 200 && handed.size() < 2; ++i) QTest::qWait(10);
+    ASSERT_EQ(handed.size(), 2u);
+    EXPECT_TRUE(handed[1].isEmpty());
+    EXPECT_FALSE(w.isMinimized());
+
     // Nobody listening: the program is not handed anything and starts as the only one.
     EXPECT_FALSE(gui::handToRunningInstance({"x"}, QDir(runtime.path()).filePath("none.socket")));
 }
