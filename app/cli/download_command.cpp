@@ -202,7 +202,8 @@ int finishDownload(Session& session, const std::string& address) {
 }
 
 // How long the stream goes on after the download when no player is run: a player that read
-// the end of the file a moment ago may still ask for something.
+// the end of the file a moment ago may still ask for something. A player still connected
+// (paused, or held up) is waited for as well.
 constexpr auto kServeAfterLastRequest = std::chrono::seconds(5);
 
 // --serve and --player: the download's address is told before its first byte is asked for,
@@ -233,7 +234,7 @@ public:
         QEventLoop loop;
         QTimer look;
         QObject::connect(&look, &QTimer::timeout, [&] {
-            const bool quiet = server_->requestsInProgress() == 0 &&
+            const bool quiet = server_->requestsInProgress() == 0 && server_->connectionsOpen() == 0 &&
                                std::chrono::steady_clock::now() - server_->lastRequest() >= kServeAfterLastRequest;
             if (quiet || interrupted()) loop.quit();
         });
@@ -268,6 +269,13 @@ private:
     bool playerStarted_ = false;
 };
 
+// The outcome is told as soon as the download ends; a player may go on reading after it.
+int servedOn(Session& session, const std::string& address, ServedDownload& served) {
+    const int code = finishDownload(session, address);
+    served.finish();
+    return code;
+}
+
 }  // namespace
 
 std::optional<int> qualityButtonOf(int height) { return base::qualityIndexOfHeight(height); }
@@ -300,9 +308,7 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
             session.view.failed(address, "This page offers no sound apart from its video");
             return 1;
         }
-        session.view.finishLine();
-        served.finish();
-        return finishDownload(session, address);
+        return servedOn(session, address, served);
     }
     const auto button = chooseButton(List4, options);
     if (!button) {
@@ -312,9 +318,7 @@ int runDownload(const std::string& address, const DownloadOptions& options) {
         return 1;
     }
     session.workflow.QualityDownload(*button);
-    session.view.finishLine();
-    served.finish();
-    return finishDownload(session, address);
+    return servedOn(session, address, served);
 }
 
 int runBatch(const std::string& listFile, const DownloadOptions& options) {

@@ -602,7 +602,7 @@ private:
         const bool saved = outcome == JobOutcome::Completed || outcome == JobOutcome::CompletedWithWarnings;
         const auto size = saved && !path_.empty() ? fs::file_size(path_, ec) : 0;
         if (saved && !path_.empty() && !ec)
-            settings_.stream->finished(path_, static_cast<std::int64_t>(size));
+            settings_.stream->finished(path_, static_cast<std::int64_t>(size), fs::exists(pieceFolder_, ec) ? pieceFolder_ : "");
         else
             settings_.stream->end(false, {});
     }
@@ -784,7 +784,12 @@ private:
         fs::rename(partPath_, path_, ec);
         part_.close();
         if (ec) return ended(JobOutcome::Failed, "Could not rename " + partPath_ + ": " + ec.message());
-        removeCompanions(false);
+        // A player in the middle of the stream goes on reading the fragments: the stream
+        // removes them once nobody reads them any more.
+        if (settings_.stream)
+            fs::remove(statePath_, ec);
+        else
+            removeCompanions(false);
         meter_.setTotal(meter_.done());
         tick_();
         return ended(JobOutcome::Completed);

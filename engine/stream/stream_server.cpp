@@ -127,12 +127,15 @@ void StreamServer::acceptLoop() {
     while (!stopping_) {
         auto connection = listener_.accept(kPollMs);
         reapWorkers();
+        releaseIdlePieces();
         if (!connection) continue;
         std::lock_guard lock(mutex_);
         Worker& worker = workers_.emplace_back();
+        ++connections_;
         worker.thread = std::thread([this, &worker, held = std::move(connection)]() mutable {
             serveConnection(*held);
             held.reset();
+            --connections_;
             worker.done = true;
         });
     }
@@ -148,6 +151,26 @@ void StreamServer::reapWorkers() {
         worker->thread.join();
         worker = workers_.erase(worker);
     }
+}
+
+void StreamServer::releaseIdlePieces() {
+    std::vector<std::shared_ptr<StreamLink>> idle;
+    {
+        std::lock_guard lock(mutex_);
+        const auto now = Clock::now();
+        for (const auto& [token, served] : served_)
+            if (served.answering == 0 && now - served.lastRequest >= keepPiecesFor_ && served.link->keepsPieces())
+                idle.push_back(served.link);
+    }
+    for (const auto& link : idle) link->releasePieces();  // outside the lock: it removes files
+}
+
+void StreamServer::markRequest(const std::string& token, int change) {
+    std::lock_guard lock(mutex_);
+    const auto found = served_.find(token);
+    if (found == served_.end()) return;
+    found->second.answering += change;
+    found->second.lastRequest = Clock::now();
 }
 
 std::shared_ptr<StreamLink> StreamServer::find(const std::string& target, std::string& name, std::string& asked) const {
@@ -231,6 +254,13 @@ bool StreamServer::answer(platform::LoopbackConnection& connection, const Reques
     std::string name, asked;
     const auto link = find(request.target, name, asked);
     if (!link) return refuse(connection, request, 404);
+    const std::string token = request.target.substr(1, request.target.find('/', 1) - 1);
+    struct Answering {
+        StreamServer& server;
+        const std::string& token;
+        ~Answering() { server.markRequest(token, -1); }
+    } answering{*this, token};
+    markRequest(token, +1);
     if (request.method != "GET" && request.method != "HEAD")
         return refuse(connection, request, 405, "Allow: GET, HEAD\r\n");
     // The size comes with the server's first answer to the download, the tracks of one in
@@ -240,14 +270,13 @@ bool StreamServer::answer(platform::LoopbackConnection& connection, const Reques
         if (stopping_ || connection.peerGone()) return false;
         state = link->waitFor(0, Clock::now() + std::chrono::milliseconds(kPollMs));
     }
-    if (state.fragments && !state.whole) return answerFragments(connection, request, *link, asked);
+    if (state.pieces) return answerFragments(connection, request, *link, asked);
     if (state.fragments) {
         // The fragments were joined into the file and are gone; the master leads to the file.
         const std::string finished = addressSegment(std::filesystem::path(state.path).filename().string());
         if (routeOf(asked, {}).kind != FragmentRoute::Kind::Master) return refuse(connection, request, 404);
         const std::string lower = text::lowerAscii(asked);
         if (asked != finished && (lower.ends_with(".m3u8") || lower.ends_with(".mpd"))) {
-            const std::string token = request.target.substr(1, request.target.find('/', 1) - 1);
             return refuse(connection, request, 302, "Location: /" + token + "/" + finished + "\r\n");
         }
         name = state.path;

@@ -9,8 +9,9 @@
 // connection.
 // A download in fragments (HLS, DASH) is served as an HLS presentation of its tracks
 // (served_playlist.h), each fragment from its file once it came; one waited for is fetched
-// next. When the download is whole its fragments are gone: the master playlist's address
-// then leads to the finished file.
+// next. When the download is whole its fragments stay answering until no request has come
+// for them for a while (keepPiecesFor), so a player in the middle goes on without a break;
+// then they are removed and the master playlist's address leads to the finished file.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -30,7 +31,10 @@ class StreamServer {
 public:
     using Clock = std::chrono::steady_clock;
 
-    StreamServer() = default;
+    // How long the fragments of a download that ended whole are kept after the last request.
+    static constexpr std::chrono::seconds kKeepPieces{60};
+
+    explicit StreamServer(Clock::duration keepPiecesFor = kKeepPieces) : keepPiecesFor_(keepPiecesFor) {}
     // Ends every connection and the listener.
     ~StreamServer();
     StreamServer(const StreamServer&) = delete;
@@ -45,12 +49,16 @@ public:
 
     // Requests being answered now, and when the last one came (the start, before any).
     int requestsInProgress() const { return inProgress_.load(); }
+    // Connections open now: a player that holds one may ask for more (it closes after 30 s idle).
+    int connectionsOpen() const { return connections_.load(); }
     Clock::time_point lastRequest() const;
 
 private:
     struct Served {
         std::shared_ptr<StreamLink> link;
         std::string name;
+        int answering = 0;  // requests for it being answered now
+        Clock::time_point lastRequest = Clock::now();
     };
     struct Worker {
         std::thread thread;
@@ -74,6 +82,9 @@ private:
     // `asked`: what follows the token.
     std::shared_ptr<StreamLink> find(const std::string& target, std::string& name, std::string& asked) const;
     void reapWorkers();
+    // The kept fragments of every download nobody has asked for since keepPiecesFor_ go.
+    void releaseIdlePieces();
+    void markRequest(const std::string& token, int change);
 
     platform::LoopbackListener listener_;
     std::atomic<bool> stopping_{false};
@@ -83,6 +94,8 @@ private:
     std::list<Worker> workers_;
     Clock::time_point lastRequest_ = Clock::now();
     std::atomic<int> inProgress_{0};
+    std::atomic<int> connections_{0};
+    const Clock::duration keepPiecesFor_;
 };
 
 // The name as one segment of an address: everything but letters, digits and -._~ escaped.

@@ -1,6 +1,7 @@
 #include "engine/transfer/stream_link.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace zenvira::components {
 
@@ -38,7 +39,9 @@ void StreamLink::end(bool wholeFile, const std::string& path) {
     changed_.notify_all();
 }
 
-void StreamLink::finished(const std::string& path, std::int64_t size) {
+StreamLink::~StreamLink() { releasePieces(); }
+
+void StreamLink::finished(const std::string& path, std::int64_t size, const std::string& pieceFolder) {
     {
         std::lock_guard lock(mutex_);
         ended_ = true;
@@ -47,8 +50,26 @@ void StreamLink::finished(const std::string& path, std::int64_t size) {
         size_ = size;
         done_ = {};
         if (size > 0) done_.add({0, size});
+        if (fragments_) keptPieceFolder_ = pieceFolder;
     }
     changed_.notify_all();
+}
+
+void StreamLink::releasePieces() {
+    std::string folder;
+    {
+        std::lock_guard lock(mutex_);
+        folder.swap(keptPieceFolder_);
+    }
+    if (folder.empty()) return;
+    std::error_code ignored;  // what cannot be removed now stays; the download is whole anyway
+    std::filesystem::remove_all(folder, ignored);
+    changed_.notify_all();
+}
+
+bool StreamLink::keepsPieces() const {
+    std::lock_guard lock(mutex_);
+    return !keptPieceFolder_.empty();
 }
 
 void StreamLink::beginFragments(StreamFragments fragments, std::vector<std::string> piecePaths,
@@ -171,6 +192,7 @@ StreamLink::Available StreamLink::availableLocked(std::int64_t position) const {
     available.ended = ended_;
     available.whole = whole_;
     available.fragments = fragments_.has_value();
+    available.pieces = fragments_ && (!whole_ || !keptPieceFolder_.empty());
     for (const auto& range : done_.items())
         if (range.begin <= position && range.end > position) available.bytes = range.end - position;
     return available;

@@ -36,6 +36,12 @@ struct StreamFragments {
 
 class StreamLink {
 public:
+    StreamLink() = default;
+    // Removes the pieces kept after the join.
+    ~StreamLink();
+    StreamLink(const StreamLink&) = delete;
+    StreamLink& operator=(const StreamLink&) = delete;
+
     using Clock = std::chrono::steady_clock;
     // How far past its position a reader's region reaches: what a player buffers ahead.
     static constexpr std::int64_t kReadAhead = 2 * 1024 * 1024;
@@ -49,7 +55,8 @@ public:
         std::string path;  // the file that holds them
         bool ended = false;  // the download ended: nothing more comes
         bool whole = false;  // ... and the file is complete under `path`
-        bool fragments = false;  // a download in fragments: read by its pieces
+        bool fragments = false;  // a download in fragments
+        bool pieces = false;  // ... whose pieces answer: it runs, or they are kept after the join
     };
 
     // What a reader of a piece may send.
@@ -67,8 +74,14 @@ public:
     void arrived(ByteRange range);
     // The download ended; `wholeFile`: complete at `path`.
     void end(bool wholeFile, const std::string& path);
-    // The download ended whole: the file at `path`, of `size` bytes, has every byte.
-    void finished(const std::string& path, std::int64_t size);
+    // The download ended whole: the file at `path`, of `size` bytes, has every byte. A download
+    // in fragments may leave them in `pieceFolder` for the players that read them still: the
+    // link removes that folder on releasePieces(), or when it goes.
+    void finished(const std::string& path, std::int64_t size, const std::string& pieceFolder = {});
+    // The kept pieces are removed; from now on only the finished file answers.
+    void releasePieces();
+    // Whether the pieces of a download that ended whole are still kept.
+    bool keepsPieces() const;
     // The regions readers are about to read, nearest the front of each reader first; empty
     // when nobody reads.
     std::vector<ByteRange> wanted() const;
@@ -111,6 +124,7 @@ private:
     std::map<int, std::int64_t> readers_;  // reader -> where it reads
     std::optional<StreamFragments> fragments_;
     std::vector<std::string> piecePaths_;
+    std::string keptPieceFolder_;  // the pieces kept after the join, "" once released
     std::vector<bool> piecesThere_;
     std::vector<std::pair<std::size_t, std::size_t>> placeOfPiece_;  // track, position in it
     std::map<int, std::size_t> pieceReaders_;  // reader -> the piece it waits for

@@ -11,6 +11,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -106,6 +107,30 @@ Tool runTool(const QString& program, const QStringList& arguments) {
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
+std::string textOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+constexpr int kFragmentedSeconds = 40;
+
+// An HLS ladder of one variant in MPEG-TS, its sound a rendition of its own, or a DASH set of
+// a video and a sound representation in fMP4, both in 2-second fragments; made once.
+QString fragmentedMovie(bool dash) {
+    const QString folder = QStringLiteral(STREAM_MEDIA_DIR "/%1-%2").arg(dash ? "dash" : "hls").arg(kFragmentedSeconds);
+    const QString done = folder + "/made";
+    if (QFile::exists(done)) return folder;
+    QDir(folder).removeRecursively();
+    const bool made = dash ? testmedia::makeDashSet(folder, testmedia::DashShape::Template, {180}, kFragmentedSeconds)
+                           : testmedia::makeHlsLadder(folder, {.variants = {{320, 180, false, false}},
+                                                               .seconds = kFragmentedSeconds,
+                                                               .segmentSeconds = 2,
+                                                               .audioApart = true});
+    if (!made) return {};
+    QFile marker(done);
+    return marker.open(QIODevice::WriteOnly) ? folder : QString();
+}
+
 class ServedDownload : public ::testing::Test {
 protected:
     void SetUp() override { ensureApplication(); }
@@ -140,6 +165,33 @@ protected:
             }
         }
         return std::nullopt;
+    }
+
+    // zenvira-cli on the HLS or DASH presentation in `folder`, each file a connection brings at
+    // 8 KiB a second.
+    std::optional<QString> startFragments(const QString& folder, bool dash) {
+        stream = "fragments" + std::to_string(++started);
+        QDirIterator files(folder, QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString file = files.next();
+            const std::string at = "/" + stream + "/" + QDir(folder).relativeFilePath(file).toStdString();
+            if (file.endsWith(".m3u8") || file.endsWith(".mpd"))
+                site.addFixed(at, {.body = textOf(file),
+                                   .contentType = dash ? "application/dash+xml" : "application/vnd.apple.mpegurl"});
+            else
+                site.addMedia(at,
+                              {.filePath = file.toStdString(), .bytesPerSecond = 8 * 1024, .contentType = "video/mp4"});
+        }
+        return startAt("http://stream.example.com/" + stream + (dash ? "/manifest.mpd" : "/master.m3u8"));
+    }
+
+    // Waits for the line that says the file is saved.
+    bool waitForSaved() {
+        while (cli.canReadLine() || cli.waitForReadyRead(60000)) {
+            while (cli.canReadLine())
+                if (QJsonDocument::fromJson(cli.readLine()).object().value("event") == "saved") return true;
+        }
+        return false;
     }
 
     // The share of the file the download reported last.
@@ -259,34 +311,6 @@ TEST_F(ServedDownload, OnlyTheTokenIsServedAndOnlyOnTheLoopbackAddress) {
 
 }  // namespace
 
-namespace {
-
-std::string textOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
-constexpr int kFragmentedSeconds = 40;
-
-// An HLS ladder of one variant in MPEG-TS, its sound a rendition of its own, or a DASH set of
-// a video and a sound representation in fMP4, both in 2-second fragments; made once.
-QString fragmentedMovie(bool dash) {
-    const QString folder = QStringLiteral(STREAM_MEDIA_DIR "/%1-%2").arg(dash ? "dash" : "hls").arg(kFragmentedSeconds);
-    const QString done = folder + "/made";
-    if (QFile::exists(done)) return folder;
-    QDir(folder).removeRecursively();
-    const bool made = dash ? testmedia::makeDashSet(folder, testmedia::DashShape::Template, {180}, kFragmentedSeconds)
-                           : testmedia::makeHlsLadder(folder, {.variants = {{320, 180, false, false}},
-                                                               .seconds = kFragmentedSeconds,
-                                                               .segmentSeconds = 2,
-                                                               .audioApart = true});
-    if (!made) return {};
-    QFile marker(done);
-    return marker.open(QIODevice::WriteOnly) ? folder : QString();
-}
-
-}  // namespace
-
 // An HLS download whose sound is a rendition of its own and a DASH download of video and sound
 // apart, watched while they come: the Serving address is a playlist (a manifest for DASH) of both tracks;
 // ffprobe reads the duration and both streams, and a seek to 80 % decodes a second of frames,
@@ -296,19 +320,7 @@ TEST_F(ServedDownload, HlsAndDashArePlayedAsPlaylistsWhileTheyCome) {
         SCOPED_TRACE(dash ? "DASH" : "HLS");
         const QString folder = fragmentedMovie(dash);
         ASSERT_FALSE(folder.isEmpty()) << "ffmpeg could not make the fragments";
-        stream = "fragments" + std::to_string(++started);
-        QDirIterator files(folder, QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            const QString file = files.next();
-            const std::string at = "/" + stream + "/" + QDir(folder).relativeFilePath(file).toStdString();
-            if (file.endsWith(".m3u8") || file.endsWith(".mpd"))
-                site.addFixed(at, {.body = textOf(file),
-                                   .contentType = dash ? "application/dash+xml" : "application/vnd.apple.mpegurl"});
-            else
-                site.addMedia(at,
-                              {.filePath = file.toStdString(), .bytesPerSecond = 8 * 1024, .contentType = "video/mp4"});
-        }
-        const auto address = startAt("http://stream.example.com/" + stream + (dash ? "/manifest.mpd" : "/master.m3u8"));
+        const auto address = startFragments(folder, dash);
         ASSERT_TRUE(address);
         EXPECT_TRUE(address->endsWith(dash ? ".mpd" : ".m3u8")) << address->toStdString();
 
@@ -345,6 +357,56 @@ TEST_F(ServedDownload, HlsAndDashArePlayedAsPlaylistsWhileTheyCome) {
         const QString sound = dash ? testmedia::dashTrackFile(folder, 1, fragments) : copied;
         EXPECT_EQ(testmedia::packetHashes(savedFile(), "v"), testmedia::packetHashes(video, "v"));
         EXPECT_EQ(testmedia::packetHashes(savedFile(), "a"), testmedia::packetHashes(sound, "a"));
+        TearDown();
+    }
+}
+
+// A player in the middle of the stream when the download ends goes on to the last frame: a
+// reader held back (its output not read) until the file is saved asks for the rest after the
+// join, and gets the same bytes, for one file, for HLS and for DASH. The fragments kept for it
+// are gone once the serving ends.
+TEST_F(ServedDownload, APlayerGoesOnAcrossTheEndOfTheDownload) {
+    enum class Shape { File, Hls, Dash };
+    for (const Shape shape : {Shape::File, Shape::Hls, Shape::Dash}) {
+        SCOPED_TRACE(shape == Shape::File ? "one file" : shape == Shape::Hls ? "HLS" : "DASH");
+        QString source;
+        std::optional<QString> address;
+        if (shape == Shape::File) {
+            source = movie(true, 20);
+            ASSERT_FALSE(source.isEmpty());
+            address = start(source, 64 * 1024);
+        } else {
+            const QString folder = fragmentedMovie(shape == Shape::Dash);
+            ASSERT_FALSE(folder.isEmpty());
+            source = shape == Shape::Dash ? testmedia::dashTrackFile(folder, 0, kFragmentedSeconds / 2)
+                                          : folder + "/180p/index.m3u8";
+            address = startFragments(folder, shape == Shape::Dash);
+        }
+        ASSERT_TRUE(address);
+        // ffmpeg copies the picture into a pipe nobody empties before the go file is there.
+        const QString go = home.filePath("go" + QString::number(started));
+        const QString script =
+            "set -o pipefail; ffmpeg -v error -i \"$1\" -map 0:v:0 -c copy -f nut - | "
+            "{ while [ ! -e \"$2\" ]; do sleep 0.1; done; "
+            "ffprobe -v error -f nut -count_packets -show_entries stream=nb_read_packets -of csv=p=0 -; }";
+        QProcess reader;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("http_proxy");
+        reader.setProcessEnvironment(env);
+        reader.start("bash", {"-c", script, "reader", *address, go});
+        ASSERT_TRUE(reader.waitForStarted());
+        ASSERT_TRUE(waitForSaved());
+        EXPECT_FALSE(reader.waitForFinished(0)) << "the reader was done before the download";
+        QFile(go).open(QIODevice::WriteOnly);
+        ASSERT_TRUE(reader.waitForFinished(60000));
+        EXPECT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
+        const auto packets = testmedia::packetHashes(source, "v").size();
+        EXPECT_EQ(QString::fromUtf8(reader.readAllStandardOutput()).trimmed().toULongLong(), packets)
+            << reader.readAllStandardError().toStdString();
+
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        EXPECT_EQ(cli.exitCode(), 0);
+        EXPECT_FALSE(QFileInfo::exists(savedFile() + ".part.segments")) << "the kept fragments stayed";
         TearDown();
     }
 }
