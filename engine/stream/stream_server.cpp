@@ -1,8 +1,10 @@
 #include "engine/stream/stream_server.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <vector>
 
 #include "base/text_ops.h"
@@ -15,6 +17,8 @@ namespace zenvira::components {
 namespace {
 
 constexpr int kPollMs = 200;
+// The last byte of a range that reaches the end of a file of unknown size.
+constexpr std::int64_t kOpenEnd = std::numeric_limits<std::int64_t>::max() - 1;
 // A connection that sends no request for this long is closed.
 constexpr auto kIdleConnection = std::chrono::seconds(30);
 constexpr std::size_t kLongestHead = 16 * 1024;
@@ -266,7 +270,7 @@ bool StreamServer::answer(platform::LoopbackConnection& connection, const Reques
     // The size comes with the server's first answer to the download, the tracks of one in
     // fragments once its playlists are read.
     StreamLink::Available state = link->now(0);
-    while (state.size < 0 && !state.ended && !state.fragments) {
+    while (state.size < 0 && !state.ended && !state.fragments && !state.begun) {
         if (stopping_ || connection.peerGone()) return false;
         state = link->waitFor(0, Clock::now() + std::chrono::milliseconds(kPollMs));
     }
@@ -281,6 +285,7 @@ bool StreamServer::answer(platform::LoopbackConnection& connection, const Reques
         }
         name = state.path;
     }
+    if (state.size < 0 && state.begun && !state.ended) return answerUnsized(connection, request, *link, name);
     if (state.size < 0) return refuse(connection, request, 503);
     const std::int64_t size = state.size;
     const RequestedBytes bytes = requestedBytes(request.range, size);
@@ -300,6 +305,27 @@ bool StreamServer::answer(platform::LoopbackConnection& connection, const Reques
     if (!connection.sendAll(head.data(), head.size())) return false;
     if (request.method == "HEAD" || bytes.length() <= 0) return true;
     return sendBody(connection, *link, bytes.first, bytes.last);
+}
+
+// From the start to the end, in chunks (an HTTP/1.0 reader: until the connection closes);
+// a closed range is answered once its bytes are there; any other range gets the whole file.
+bool StreamServer::answerUnsized(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,
+                                 const std::string& name) {
+    const RequestedBytes bytes = requestedBytes(request.range, kOpenEnd + 1);
+    const bool closed = bytes.kind == RequestedBytes::Kind::Part && bytes.last != kOpenEnd;
+    const bool chunked = !closed && request.keepAlive;
+    std::string head = statusLine(closed ? 206 : 200) + "Content-Type: " + contentTypeOf(name) + "\r\n";
+    if (closed)
+        head += "Content-Length: " + std::to_string(bytes.length()) + "\r\nContent-Range: bytes " +
+                std::to_string(bytes.first) + "-" + std::to_string(bytes.last) + "/*\r\n";
+    else
+        head += std::string("Accept-Ranges: none\r\n") + (chunked ? "Transfer-Encoding: chunked\r\n" : "");
+    head += "Cache-Control: no-store\r\n";
+    if (!request.keepAlive) head += "Connection: close\r\n";
+    head += "\r\n";
+    if (!connection.sendAll(head.data(), head.size())) return false;
+    if (request.method == "HEAD") return true;
+    return closed ? sendBody(connection, link, bytes.first, bytes.last) : sendBody(connection, link, 0, kOpenEnd, chunked);
 }
 
 bool StreamServer::answerFragments(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,
@@ -379,7 +405,7 @@ bool StreamServer::sendPiece(platform::LoopbackConnection& connection, const Req
 }
 
 bool StreamServer::sendBody(platform::LoopbackConnection& connection, StreamLink& link, std::int64_t first,
-                            std::int64_t last) {
+                            std::int64_t last, bool chunked) {
     struct ReaderGuard {
         StreamLink& link;
         int reader;
@@ -393,6 +419,8 @@ bool StreamServer::sendBody(platform::LoopbackConnection& connection, StreamLink
         if (stopping_) return false;
         const StreamLink::Available there = link.waitFor(at, Clock::now() + std::chrono::milliseconds(kPollMs));
         if (there.bytes <= 0) {
+            // The end of a file whose size came only with it.
+            if (last == kOpenEnd && there.whole && there.size >= 0 && at >= there.size) break;
             // Nothing more will come (the download failed or stopped), or the player left.
             if (there.ended || connection.peerGone()) return false;
             continue;
@@ -415,11 +443,17 @@ bool StreamServer::sendBody(platform::LoopbackConnection& connection, StreamLink
         file.seekg(at);
         file.read(data.data(), static_cast<std::streamsize>(count));
         if (static_cast<std::size_t>(file.gcount()) != count) return false;
+        if (chunked) {
+            char size[24];
+            const int length = std::snprintf(size, sizeof size, "%zx\r\n", count);
+            if (!connection.sendAll(size, static_cast<std::size_t>(length))) return false;
+        }
         if (!connection.sendAll(data.data(), count)) return false;
+        if (chunked && !connection.sendAll("\r\n", 2)) return false;
         at += static_cast<std::int64_t>(count);
         link.moveReader(guard.reader, at);
     }
-    return true;
+    return !chunked || connection.sendAll("0\r\n\r\n", 5);
 }
 
 }  // namespace zenvira::components

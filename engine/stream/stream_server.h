@@ -12,6 +12,8 @@
 // next. When the download is whole its fragments stay answering until no request has come
 // for them for a while (keepPiecesFor), so a player in the middle goes on without a break;
 // then they are removed and the master playlist's address leads to the finished file.
+// A download whose server gives no size is served while it comes, in chunks from its start
+// (a closed range once its bytes are there), with the size once the download has ended.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -69,7 +71,11 @@ private:
     void acceptLoop();
     void serveConnection(platform::LoopbackConnection& connection);
     bool answer(platform::LoopbackConnection& connection, const Request& request);
-    bool sendBody(platform::LoopbackConnection& connection, StreamLink& link, std::int64_t first, std::int64_t last);
+    // `last` kOpenEnd: to the end of the file, whenever that comes; `chunked`: in HTTP chunks.
+    bool sendBody(platform::LoopbackConnection& connection, StreamLink& link, std::int64_t first, std::int64_t last,
+                  bool chunked = false);
+    bool answerUnsized(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,
+                       const std::string& name);
     bool answerFragments(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,
                          const std::string& asked);
     bool sendPiece(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,

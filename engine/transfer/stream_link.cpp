@@ -15,6 +15,7 @@ void StreamLink::begin(std::int64_t size, const ByteRanges& kept) {
         std::lock_guard lock(mutex_);
         size_ = size;
         done_ = kept;
+        begun_ = true;
     }
     changed_.notify_all();
 }
@@ -34,6 +35,9 @@ void StreamLink::end(bool wholeFile, const std::string& path) {
         ended_ = true;
         whole_ = wholeFile;
         if (!path.empty()) path_ = path;
+        // A server that never said the size: the file is what came, from its start.
+        if (wholeFile && size_ < 0 && !done_.items().empty() && done_.items().front().begin == 0)
+            size_ = done_.items().front().end;
         if (wholeFile && size_ >= 0) done_.add({0, size_});
     }
     changed_.notify_all();
@@ -179,8 +183,7 @@ StreamLink::PieceAvailable StreamLink::waitForPiece(std::size_t piece, Clock::ti
 
 bool StreamLink::readyLocked(std::int64_t position) const {
     if (ended_ || fragments_) return true;
-    if (size_ < 0) return false;
-    if (position >= size_) return true;
+    if (size_ >= 0 && position >= size_) return true;
     return std::any_of(done_.items().begin(), done_.items().end(),
                        [position](const ByteRange& r) { return r.begin <= position && r.end > position; });
 }
@@ -188,6 +191,7 @@ bool StreamLink::readyLocked(std::int64_t position) const {
 StreamLink::Available StreamLink::availableLocked(std::int64_t position) const {
     Available available;
     available.size = size_;
+    available.begun = begun_;
     available.path = path_;
     available.ended = ended_;
     available.whole = whole_;

@@ -51,6 +51,7 @@ public:
     // What a reader may send now from one position.
     struct Available {
         std::int64_t size = -1;  // the file's size, -1 while unknown
+        bool begun = false;  // the download's bytes come (its size may stay unknown to the end)
         std::int64_t bytes = 0;  // bytes on the disk from the position on, in one run
         std::string path;  // the file that holds them
         bool ended = false;  // the download ended: nothing more comes
@@ -69,7 +70,7 @@ public:
     // The download's side.
     // The file the bytes go to (the part file, then the finished file once renamed).
     void setFile(const std::string& path);
-    // The size once the server said it, and what is on the disk already.
+    // The size once the server said it (-1: it did not), and what is on the disk already.
     void begin(std::int64_t size, const ByteRanges& kept);
     void arrived(ByteRange range);
     // The download ended; `wholeFile`: complete at `path`.
@@ -119,6 +120,7 @@ private:
     std::string path_;
     std::int64_t size_ = -1;
     ByteRanges done_;
+    bool begun_ = false;
     bool ended_ = false;
     bool whole_ = false;
     std::map<int, std::int64_t> readers_;  // reader -> where it reads

@@ -137,10 +137,13 @@ protected:
 
     // Starts zenvira-cli on a direct link to `file` served at `perConnection` bytes a second
     // a connection, with --json: the address comes as the first line that names it.
-    std::optional<QString> start(const QString& file, std::uint64_t perConnection) {
+    std::optional<QString> start(const QString& file, std::uint64_t perConnection, bool sized = true) {
         stream = "served" + std::to_string(++started);
-        site.addStream(stream,
-                       {.filePath = file.toStdString(), .bytesPerSecond = perConnection, .contentType = "video/mp4"});
+        site.addStream(stream, {.filePath = file.toStdString(),
+                                .acceptRanges = sized,
+                                .bytesPerSecond = perConnection,
+                                .omitContentLength = !sized,
+                                .contentType = "video/mp4"});
         return startAt(site::streamAddress(stream));
     }
 
@@ -265,6 +268,33 @@ TEST_F(ServedDownload, ASeekFarAheadDecodesBeforeTheDownloadGetsThere) {
     const double share = doneShare();
     EXPECT_GE(share, 0);
     EXPECT_LT(share, 0.5) << "the seek came after half the download";
+    finishAndCompare(file);
+}
+
+// A server that says no size (and sends no parts): the file is served while it comes, from its
+// start in chunks, and a closed range once its bytes are there; ffprobe reads the duration
+// and ffmpeg copies every frame while the download runs, to its end.
+TEST_F(ServedDownload, AFileOfUnknownSizeIsServedWhileItComes) {
+    const QString file = movie(true, 20);
+    ASSERT_FALSE(file.isEmpty());
+    const auto address = start(file, 192 * 1024, false);
+    ASSERT_TRUE(address);
+    const Tool head = runTool("curl", {"-sS", "--noproxy", "*", "-D", "-", "-o", "/dev/null", "-r", "0-99", *address});
+    EXPECT_TRUE(head.out.startsWith("HTTP/1.1 206")) << head.out.toStdString();
+    EXPECT_TRUE(head.out.contains("Content-Range: bytes 0-99/*")) << head.out.toStdString();
+    const Tool probe =
+        runTool("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", *address});
+    EXPECT_EQ(probe.status, 0) << probe.err.toStdString();
+    EXPECT_NEAR(durationOf(probe), 20, 1);
+    EXPECT_FALSE(QFile::exists(savedFile())) << "the download ended before the duration was read";
+    const Tool copy = runTool("bash", {"-c",
+                                       "set -o pipefail; curl -sS --noproxy '*' -D \"$2\" \"$1\" | "
+                                       "ffprobe -v error -count_packets -select_streams v:0 "
+                                       "-show_entries stream=nb_read_packets -of csv=p=0 -",
+                                       "reader", *address, home.filePath("copy-head")});
+    EXPECT_EQ(copy.status, 0) << copy.err.toStdString();
+    EXPECT_EQ(copy.out.trimmed().toULongLong(), testmedia::packetHashes(file, "v").size());
+    EXPECT_TRUE(QString::fromStdString(textOf(home.filePath("copy-head"))).contains("Transfer-Encoding: chunked"));
     finishAndCompare(file);
 }
 
