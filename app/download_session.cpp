@@ -3,8 +3,8 @@
 #include <QObject>
 #include <filesystem>
 
+#include "app/served_downloads.h"
 #include "components/downloader/downloader.h"
-#include "engine/fragments/hls_job.h"
 #include "engine/stream/stream_server.h"
 #include "platform/path_mapping.h"
 
@@ -18,16 +18,6 @@ std::string fullFolder(const std::string& folder) {
     std::error_code error;
     const auto full = std::filesystem::absolute(folder, error);
     return error ? folder : full.lexically_normal().string();
-}
-
-// A download in fragments is served as a playlist or a manifest, and its address says which:
-// ".mpd" for DASH, ".m3u8" for HLS; "" for one file (or one not known to be in fragments).
-std::string servedExtension(const components::DownloadRequest& request) {
-    if (request.tracks.empty()) return {};
-    const auto& track = request.tracks.front();
-    if (track.kind == components::TrackKind::Dash || components::isManifestAddress(track.address)) return ".mpd";
-    if (track.kind == components::TrackKind::Hls || components::isPlaylistAddress(track.address)) return ".m3u8";
-    return {};
 }
 
 }  // namespace
@@ -53,12 +43,7 @@ bool DownloadSession::serveDownloads(std::string& error) {
 
 void DownloadSession::serve(components::DownloadRequest& request) {
     request.stream = std::make_shared<components::StreamLink>();
-    std::string name = request.target.fileName;
-    if (const auto cut = name.find_last_of("\\/"); cut != std::string::npos) name = name.substr(cut + 1);
-    if (name.empty()) name = request.target.fallbackName;
-    if (const std::string extension = servedExtension(request); !extension.empty())
-        name = std::filesystem::path(name).replace_extension(extension).string();
-    streamAddress_ = server_->add(request.stream, name);
+    streamAddress_ = server_->add(request.stream, servedName(request));
     for (const auto& listener : serving_) listener(streamAddress_);
 }
 

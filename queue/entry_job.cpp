@@ -141,6 +141,7 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
     request.options.sharedRate = options.sharedRate;
     request.renewAddress = renewedAddress;
 
+    if (options.beforeJob) options.beforeJob(entry, request);
     EntryOutcome outcome;
     outcome.result = components::runAnyJob(request, meter, stop, [] {});
     if (outcome.result.outcome == components::JobOutcome::Failed)

@@ -19,6 +19,9 @@ struct JobOptions {
     int connections = 3;                 // where each download starts
     std::shared_ptr<components::RateBudget> sharedRate;  // the limit over all running entries; null: none
     std::string userAgent;
+    // Called on the job thread with each entry's request before it runs: a front that watches
+    // downloads while they come gives the request its local stream here.
+    std::function<void(const Entry&, components::DownloadRequest&)> beforeJob;
 };
 
 struct EntryOutcome {

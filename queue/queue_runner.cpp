@@ -62,6 +62,7 @@ RunSummary QueueRunner::run() {
     JobOptions options;
     options.connections = settings_.connections;
     options.userAgent = settings_.userAgent;
+    options.beforeJob = settings_.beforeJob;
     // One allowance for all running downloads: what one leaves, the others may take.
     if (settings_.maxBytesPerSecond > 0) options.sharedRate = std::make_shared<components::RateBudget>(settings_.maxBytesPerSecond);
 

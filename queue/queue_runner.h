@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/request/download_request.h"
 #include "engine/transfer/progress_meter.h"
 #include "queue/queue_entry.h"
 
@@ -21,6 +22,8 @@ struct RunnerSettings {
     std::int64_t maxBytesPerSecond = 0;  // over all running downloads; 0: no limit
     std::string userAgent;
     bool untilEmpty = true;  // end when nothing waits or runs; else until stop()
+    // Each entry's request before its job runs, on the job's thread (JobOptions::beforeJob).
+    std::function<void(const Entry&, components::DownloadRequest&)> beforeJob;
 };
 
 // What a front is told, on the runner's own thread.

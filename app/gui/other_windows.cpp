@@ -36,8 +36,11 @@ window::OtherWindows otherWindows(std::string playerArgumentText, std::function<
         show();
         open->player->GotADrop(address);
     };
-    windows.showDownloads = [open] {
-        if (!open->downloads) open->downloads = new queue::DownloadsWindow({});
+    windows.showDownloads = [open, play = windows.playStream] {
+        // Play there opens the player on an entry's stream or its saved file.
+        queue::DownloadsWindowSetup setup;
+        setup.play = play;
+        if (!open->downloads) open->downloads = new queue::DownloadsWindow(setup);
         open->downloads->show();
         open->downloads->raise();
         open->downloads->activateWindow();

@@ -93,6 +93,7 @@ DownloadsWindow::DownloadsWindow(DownloadsWindowSetup setup, QWidget* parent) : 
     button("cmdRetry", tr("Retry"), &DownloadsWindow::retrySelected);
     button("cmdOpen", tr("Open"), &DownloadsWindow::openSelected);
     button("cmdShowInFolder", tr("Show in folder"), &DownloadsWindow::showSelectedInFolder);
+    if (setup_.play) button("cmdPlay", tr("Play"), &DownloadsWindow::playSelected);
     buttons->addStretch();
 
     auto* layout = new QVBoxLayout(this);
@@ -123,6 +124,11 @@ DownloadsWindow::DownloadsWindow(DownloadsWindowSetup setup, QWidget* parent) : 
             figures_.erase(entry.id);
         };
         setup_.runner.untilEmpty = false;
+        // Without the local server the entries download as ever, and Play plays saved files.
+        if (std::string noServer; setup_.play && (served_ = std::make_unique<app::ServedDownloads>())->start(noServer))
+            setup_.runner.beforeJob = [served = served_.get()](const Entry& entry, components::DownloadRequest& request) {
+                served->serve(entry.id, request);
+            };
         runner_ = std::make_unique<QueueRunner>(path, setup_.runner, std::move(listener));
         // Another process that already runs the queue keeps doing so: this thread ends at once
         // and the window shows what that one writes.
@@ -229,6 +235,19 @@ void DownloadsWindow::showSelectedInFolder() {
             QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(QString::fromStdString(entry->file)).absolutePath()));
 }
 
+void DownloadsWindow::playSelected() {
+    if (!store_ || !setup_.play) return;
+    const auto ids = selectedIds();
+    if (ids.empty()) return;
+    const auto entry = store_->entry(ids.front());
+    if (!entry) return;
+    const std::string address = served_ ? served_->addressOf(entry->id) : std::string();
+    if (entry->state == EntryState::Running && !address.empty())
+        setup_.play(address);
+    else if (entry->state == EntryState::Saved && !entry->file.empty())
+        setup_.play(entry->file);
+}
+
 void DownloadsWindow::showMenu(const QPoint& at) {
     QMenu menu(this);
     menu.addAction(tr("Pause"), this, &DownloadsWindow::pauseSelected);
@@ -238,6 +257,7 @@ void DownloadsWindow::showMenu(const QPoint& at) {
     menu.addSeparator();
     menu.addAction(tr("Open"), this, &DownloadsWindow::openSelected);
     menu.addAction(tr("Show in folder"), this, &DownloadsWindow::showSelectedInFolder);
+    if (setup_.play) menu.addAction(tr("Play"), this, &DownloadsWindow::playSelected);
     menu.exec(list_->viewport()->mapToGlobal(at));
 }
 

@@ -6,6 +6,7 @@
 // writes.
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/served_downloads.h"
 #include "engine/transfer/progress_meter.h"
 #include "queue/queue_entry.h"
 #include "queue/queue_runner.h"
@@ -36,6 +38,10 @@ struct DownloadsWindowSetup {
     std::string queuePath;  // empty: the user's queue
     bool runQueue = true;   // be the runner (tests of the list alone say no)
     RunnerSettings runner;
+    // Play: opens the player on an address or a file. Set, the entries this window runs are
+    // served as local streams while they come, and Play plays a running entry from its
+    // stream, a saved one from its file.
+    std::function<void(const std::string& addressOrFile)> play;
 };
 
 class DownloadsWindow : public QWidget {
@@ -59,6 +65,8 @@ public:
     void retrySelected();
     void openSelected();
     void showSelectedInFolder();
+    // The first selected entry, from its local stream while it runs, else its saved file.
+    void playSelected();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -75,6 +83,8 @@ private:
     QTreeWidget* list_ = nullptr;
     QTimer* timer_ = nullptr;
     std::vector<QPushButton*> buttons_;
+    // Declared before the runner, whose jobs it serves.
+    std::unique_ptr<app::ServedDownloads> served_;
     std::unique_ptr<QueueRunner> runner_;
     std::thread runnerThread_;
     std::mutex figuresMutex_;
