@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +22,7 @@
 
 #include "tests/media/web_media.h"
 #include "tests/site/fixture_site.h"
+#include "tests/stream/served_cli.h"
 
 namespace {
 
@@ -98,9 +98,7 @@ struct Tool {
 // ffprobe and ffmpeg read the served address straight, never through the site's proxy.
 Tool runTool(const QString& program, const QStringList& arguments) {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("http_proxy");
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(served::peerEnvironment());
     process.start(program, arguments);
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -149,14 +147,9 @@ protected:
 
     // zenvira-cli on `address`, saving as out/STREAM.mp4.
     std::optional<QString> startAt(const std::string& address) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("http_proxy", QString::fromStdString(site.proxyAddress()));
-        env.insert("ZENVIRA_DRIVE_C", home.filePath("drive-c"));
-        env.remove("https_proxy");
-        cli.setProcessEnvironment(env);
-        cli.setWorkingDirectory(home.path());
-        cli.start(ZENVIRA_CLI, {"download", QString::fromStdString(address), "--serve", "--json", "-o",
-                                QString::fromStdString("out/" + stream + ".mp4")});
+        served::startCli(cli, ZENVIRA_CLI, site, home.path(),
+                          {"download", QString::fromStdString(address), "--serve", "--json", "-o",
+                           QString::fromStdString("out/" + stream + ".mp4")});
         while (cli.waitForReadyRead(30000) || cli.canReadLine()) {
             while (cli.canReadLine()) {
                 const auto object = QJsonDocument::fromJson(cli.readLine()).object();
@@ -174,18 +167,7 @@ protected:
     // 8 KiB a second.
     std::optional<QString> startFragments(const QString& folder, bool dash) {
         stream = "fragments" + std::to_string(++started);
-        QDirIterator files(folder, QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            const QString file = files.next();
-            const std::string at = "/" + stream + "/" + QDir(folder).relativeFilePath(file).toStdString();
-            if (file.endsWith(".m3u8") || file.endsWith(".mpd"))
-                site.addFixed(at, {.body = textOf(file),
-                                   .contentType = dash ? "application/dash+xml" : "application/vnd.apple.mpegurl"});
-            else
-                site.addMedia(at,
-                              {.filePath = file.toStdString(), .bytesPerSecond = 8 * 1024, .contentType = "video/mp4"});
-        }
-        return startAt("http://stream.example.com/" + stream + (dash ? "/manifest.mpd" : "/master.m3u8"));
+        return startAt(served::serveFragments(site, folder, stream, dash, 8 * 1024));
     }
 
     // Waits for the line that says the file is saved.
@@ -420,9 +402,7 @@ TEST_F(ServedDownload, APlayerGoesOnAcrossTheEndOfTheDownload) {
             "{ while [ ! -e \"$2\" ]; do sleep 0.1; done; "
             "ffprobe -v error -f nut -count_packets -show_entries stream=nb_read_packets -of csv=p=0 -; }";
         QProcess reader;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("http_proxy");
-        reader.setProcessEnvironment(env);
+        reader.setProcessEnvironment(served::peerEnvironment());
         reader.start("bash", {"-c", script, "reader", *address, go});
         ASSERT_TRUE(reader.waitForStarted());
         ASSERT_TRUE(waitForSaved());
