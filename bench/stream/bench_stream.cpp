@@ -2,7 +2,9 @@
 // the fixture site): from the Serving line to
 // the first frame ffmpeg decodes from the served address, then from a seek to 80 % to its
 // first frame, for an MP4 of 40 MB with its index first and one with its index last; and the
-// whole download with ffmpeg reading the stream meanwhile against the same download alone.
+// whole download with ffmpeg reading the stream meanwhile against the same download alone
+// (each to the line that says the file is saved); then from the Serving line to the first
+// frame of an HLS download (MPEG-TS, its sound apart) and of a DASH one (fMP4 video and sound).
 // Medians of RUNS (first argument, 3 by default).
 //   build/bench/stream/bench_stream [RUNS]
 #include <QCoreApplication>
@@ -19,7 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/media/web_media.h"
 #include "tests/site/fixture_site.h"
+#include "tests/stream/served_cli.h"
 
 using namespace zenvira;
 
@@ -72,9 +76,7 @@ double firstFrame(const QString& address, const QString& seek = {}) {
               << "null"
               << "-";
     QProcess ffmpeg;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("http_proxy");
-    ffmpeg.setProcessEnvironment(env);
+    ffmpeg.setProcessEnvironment(served::peerEnvironment());
     QElapsedTimer clock;
     clock.start();
     ffmpeg.start("ffmpeg", arguments);
@@ -86,19 +88,16 @@ struct Run {
     double firstFrame = -1, seekFrame = -1, whole = -1;
 };
 
-Run download(site::FixtureSite& site, const std::string& stream, const QString& folder, bool serve, bool watch) {
+// `address`: what zenvira-cli downloads; `watch`: a player reads it meanwhile (`wholeRead`: the
+// first frame, a seek and the whole stream; else the first frame only).
+Run download(site::FixtureSite& site, const std::string& address, const QString& folder, bool serve, bool watch,
+             bool wholeRead = true) {
     QProcess cli;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("http_proxy", QString::fromStdString(site.proxyAddress()));
-    env.insert("ZENVIRA_DRIVE_C", folder + "/drive-c");
-    cli.setProcessEnvironment(env);
-    cli.setWorkingDirectory(folder);
-    QStringList arguments = {
-        "download", QString::fromStdString(site::streamAddress(stream)), "--json", "--limit-rate", "2M", "-o", "out"};
+    QStringList arguments = {"download", QString::fromStdString(address), "--json", "--limit-rate", "2M", "-o", "out"};
     if (serve) arguments << "--serve";
     QElapsedTimer clock;
     clock.start();
-    cli.start(ZENVIRA_CLI, arguments);
+    served::startCli(cli, ZENVIRA_CLI, site, folder, arguments);
     Run run;
     QProcess reader;  // a player reading the whole stream as fast as it comes
     while (cli.state() != QProcess::NotRunning || cli.canReadLine()) {
@@ -108,7 +107,9 @@ Run download(site::FixtureSite& site, const std::string& stream, const QString& 
             if (object.contains("serving") && watch) {
                 const QString address = object.value("serving").toString();
                 run.firstFrame = firstFrame(address);
+                if (!wholeRead) continue;
                 run.seekFrame = firstFrame(address, "128");
+                reader.setProcessEnvironment(served::peerEnvironment());
                 reader.start("ffmpeg", {"-v", "error", "-i", address, "-c", "copy", "-f", "null", "-"});
             }
             if (object.value("event") == "saved") run.whole = static_cast<double>(clock.elapsed()) / 1000;
@@ -144,16 +145,35 @@ int main(int argc, char** argv) {
         site.addStream(stream, served);
         std::vector<double> first, seek, watched, alone;
         for (int i = 0; i < runs; ++i) {
-            const Run played = download(site, stream, work.path(), true, true);
+            const std::string address = site::streamAddress(stream);
+            const Run played = download(site, address, work.path(), true, true);
             first.push_back(played.firstFrame);
             seek.push_back(played.seekFrame);
             watched.push_back(played.whole);
-            alone.push_back(download(site, stream, work.path(), false, false).whole);
+            alone.push_back(download(site, address, work.path(), false, false).whole);
         }
         std::printf(
             "%s (%.1f MB): first frame %.2f s, seek to 80 %% %.2f s, whole download %.1f s watched, %.1f s alone\n",
             indexFirst ? "index first" : "index last", static_cast<double>(QFile(movie).size()) / 1e6, median(first),
             median(seek), median(watched), median(alone));
+        std::fflush(stdout);
+    }
+    // 60 s of 640x360 in 2-second fragments, each file brought at 1 MB/s a connection.
+    for (const bool dash : {false, true}) {
+        const QString folder = work.path() + (dash ? "/dash" : "/hls");
+        const bool made = dash ? testmedia::makeDashSet(folder, testmedia::DashShape::Template, {360}, 60)
+                               : testmedia::makeHlsLadder(folder, {.variants = {{640, 360, false, false}},
+                                                                   .seconds = 60,
+                                                                   .segmentSeconds = 2,
+                                                                   .audioApart = true});
+        if (!made) {
+            std::fprintf(stderr, "ffmpeg could not make the fragments\n");
+            return 1;
+        }
+        const std::string address = served::serveFragments(site, folder, dash ? "dash" : "hls", dash, 1024 * 1024);
+        std::vector<double> first;
+        for (int i = 0; i < runs; ++i) first.push_back(download(site, address, work.path(), true, true, false).firstFrame);
+        std::printf("%s: first frame %.2f s\n", dash ? "DASH" : "HLS", median(first));
         std::fflush(stdout);
     }
     return 0;
