@@ -1,17 +1,20 @@
 // The Downloads window offscreen over a queue file of its own: a row per entry with what a
-// person reads, selected rows paused together, links dropped on it added, and a damaged queue
-// said in the window instead of replaced.
+// person reads, selected rows paused together, links dropped on it added, a damaged queue
+// said in the window instead of replaced, and Play on a running and on a saved entry.
 #include <gtest/gtest.h>
 
 #include <QMimeData>
 #include <QProgressBar>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <fstream>
 
 #include "queue/queue_store.h"
 #include "queue/window/downloads_window.h"
+#include "tests/site/fixture_site.h"
 #include "tests/support/test_application.h"
 
 namespace {
@@ -108,6 +111,68 @@ TEST(DownloadsWindow, ADamagedQueueIsSaidInTheWindowAndLeftAsItIs) {
     EXPECT_EQ(window.list()->topLevelItemCount(), 0);
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string(2048, 'x'));
+}
+
+}  // namespace
+
+namespace {
+
+// Play, when the front offers it: a running entry plays from its local stream (the address
+// answers with the download's bytes while it comes), a saved one from its file.
+TEST(DownloadsWindow, PlayTakesARunningEntryFromItsStreamAndASavedOneFromItsFile) {
+    zenvira::testing::widgetApplication();
+    QTemporaryDir home;
+    site::FixtureSite site;
+    site::StreamSpec slow;
+    slow.size = 8 * 1024 * 1024;
+    slow.bytesPerSecond = 64 * 1024;
+    site.addStream("slow", slow);
+    qputenv("http_proxy", QByteArray::fromStdString(site.proxyAddress()));
+    const std::string path = home.filePath("queue.sqlite").toStdString();
+    {
+        auto store = queue::QueueStore::open(path).store;
+        ASSERT_TRUE(store);
+        store->add("http://example.com/saved", 0, {}, {}, "Saved");
+        const auto saved = store->claimNext(queue::nowMs());
+        ASSERT_TRUE(saved);
+        store->finish(saved->id, EntryState::Saved, "", "/tmp/Saved.mp4");
+        store->add(site::streamAddress("slow"), 0, home.filePath("out").toStdString());
+    }
+    std::vector<std::string> played;
+    queue::DownloadsWindowSetup setup;
+    setup.queuePath = path;
+    setup.play = [&](const std::string& what) { played.push_back(what); };
+    auto* window = new queue::DownloadsWindow(setup);
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    QTreeWidget* list = window->list();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    list->topLevelItem(0)->setSelected(true);
+    window->playSelected();
+    EXPECT_EQ(played, std::vector<std::string>{"/tmp/Saved.mp4"});
+
+    list->topLevelItem(0)->setSelected(false);
+    list->topLevelItem(1)->setSelected(true);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            window->refresh();
+            window->playSelected();
+            return played.size() == 2;
+        },
+        20000))
+        << "no stream for the running entry";
+    if (played.size() == 2) {
+        const QString address = QString::fromStdString(played[1]);
+        EXPECT_TRUE(address.startsWith("http://127.0.0.1:")) << address.toStdString();
+        QProcess curl;
+        curl.start("curl", {"-sS", "--noproxy", "*", "-r", "0-99", address});
+        ASSERT_TRUE(curl.waitForFinished(30000));
+        std::vector<std::uint8_t> expected(100);
+        site::fillStreamBytes(0, expected.data(), expected.size());
+        const QByteArray got = curl.readAllStandardOutput();
+        EXPECT_EQ(std::vector<std::uint8_t>(got.begin(), got.end()), expected);
+    }
+    delete window;
+    qunsetenv("http_proxy");
 }
 
 }  // namespace
