@@ -2,6 +2,9 @@
 // first byte not on the disk; and what it waits for before it sends.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <thread>
 
 #include "engine/transfer/stream_link.h"
@@ -61,6 +64,47 @@ TEST(StreamLink, AWaitEndsWhenTheBytesComeOrTheDownloadEnds) {
     const auto all = finished.now(0);
     EXPECT_EQ(all.bytes, 1000);
     EXPECT_EQ(all.path, "/tmp/x");
+
+    // A server that said no size: what came is served while it comes, the size once it ended.
+    StreamLink unsized;
+    unsized.begin(-1, {});
+    unsized.arrived({0, 300});
+    const auto growing = unsized.waitFor(0, far);
+    EXPECT_TRUE(growing.begun);
+    EXPECT_EQ(growing.size, -1);
+    EXPECT_EQ(growing.bytes, 300);
+    unsized.end(true, "/tmp/y");
+    EXPECT_EQ(unsized.now(0).size, 300);
+    EXPECT_EQ(unsized.waitFor(300, far).bytes, 0) << "the end is there at once";
+}
+
+// After the join the fragments stay for the players in the middle, until released (or the
+// link goes), and then they are removed from the disk.
+TEST(StreamLink, TheFragmentsKeptAfterTheJoinAnswerUntilReleased) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("kept-pieces-" + std::to_string(std::random_device()()));
+    for (const bool released : {true, false}) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "0.m4s") << "piece";
+        {
+            StreamLink link;
+            zenvira::components::StreamFragments fragments;
+            fragments.tracks.push_back({.fragments = {0}, .seconds = {2}, .extension = "m4s"});
+            link.beginFragments(fragments, {(folder / "0.m4s").string()}, {});
+            link.pieceArrived(0);
+            link.finished("/tmp/joined.mp4", 5000, folder.string());
+            EXPECT_TRUE(link.now(0).pieces);
+            EXPECT_TRUE(link.waitForPiece(0, StreamLink::Clock::now()).there);
+            EXPECT_TRUE(fs::exists(folder));
+            if (released) {
+                link.releasePieces();
+                EXPECT_FALSE(link.now(0).pieces) << "the finished file answers now";
+                EXPECT_FALSE(link.keepsPieces());
+                EXPECT_FALSE(fs::exists(folder));
+            }
+        }
+        EXPECT_FALSE(fs::exists(folder)) << (released ? "released" : "the link went");
+    }
 }
 
 // A download in fragments: the piece a reader waits for and the few after it in its own track
