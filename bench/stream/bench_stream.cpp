@@ -161,18 +161,20 @@ int main(int argc, char** argv) {
     // 60 s of 640x360 in 2-second fragments, each file brought at 1 MB/s a connection.
     for (const bool dash : {false, true}) {
         const QString folder = work.path() + (dash ? "/dash" : "/hls");
-        const bool made = dash ? testmedia::makeDashSet(folder, testmedia::DashShape::Template, {360}, 60)
-                               : testmedia::makeHlsLadder(folder, {.variants = {{640, 360, false, false}},
-                                                                   .seconds = 60,
-                                                                   .segmentSeconds = 2,
-                                                                   .audioApart = true});
+        const bool made =
+            dash
+                ? testmedia::makeDashSet(folder, testmedia::DashShape::Template, {360}, 60)
+                : testmedia::makeHlsLadder(
+                      folder,
+                      {.variants = {{640, 360, false, false}}, .seconds = 60, .segmentSeconds = 2, .audioApart = true});
         if (!made) {
             std::fprintf(stderr, "ffmpeg could not make the fragments\n");
             return 1;
         }
         const std::string address = served::serveFragments(site, folder, dash ? "dash" : "hls", dash, 1024 * 1024);
         std::vector<double> first;
-        for (int i = 0; i < runs; ++i) first.push_back(download(site, address, work.path(), true, true, false).firstFrame);
+        for (int i = 0; i < runs; ++i)
+            first.push_back(download(site, address, work.path(), true, true, false).firstFrame);
         std::printf("%s: first frame %.2f s\n", dash ? "DASH" : "HLS", median(first));
         std::fflush(stdout);
     }

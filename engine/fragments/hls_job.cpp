@@ -602,7 +602,8 @@ private:
         const bool saved = outcome == JobOutcome::Completed || outcome == JobOutcome::CompletedWithWarnings;
         const auto size = saved && !path_.empty() ? fs::file_size(path_, ec) : 0;
         if (saved && !path_.empty() && !ec)
-            settings_.stream->finished(path_, static_cast<std::int64_t>(size), fs::exists(pieceFolder_, ec) ? pieceFolder_ : "");
+            settings_.stream->finished(path_, static_cast<std::int64_t>(size),
+                                       fs::exists(pieceFolder_, ec) ? pieceFolder_ : "");
         else
             settings_.stream->end(false, {});
     }

@@ -325,7 +325,8 @@ bool StreamServer::answerUnsized(platform::LoopbackConnection& connection, const
     head += "\r\n";
     if (!connection.sendAll(head.data(), head.size())) return false;
     if (request.method == "HEAD") return true;
-    return closed ? sendBody(connection, link, bytes.first, bytes.last) : sendBody(connection, link, 0, kOpenEnd, chunked);
+    return closed ? sendBody(connection, link, bytes.first, bytes.last)
+                  : sendBody(connection, link, 0, kOpenEnd, chunked);
 }
 
 bool StreamServer::answerFragments(platform::LoopbackConnection& connection, const Request& request, StreamLink& link,

@@ -124,11 +124,16 @@ DownloadsWindow::DownloadsWindow(DownloadsWindowSetup setup, QWidget* parent) : 
             figures_.erase(entry.id);
         };
         setup_.runner.untilEmpty = false;
-        // Without the local server the entries download as ever, and Play plays saved files.
-        if (std::string noServer; setup_.play && (served_ = std::make_unique<app::ServedDownloads>())->start(noServer))
-            setup_.runner.beforeJob = [served = served_.get()](const Entry& entry, components::DownloadRequest& request) {
-                served->serve(entry.id, request);
-            };
+        if (setup_.play) {
+            served_ = std::make_unique<app::ServedDownloads>();
+            // Without the local server the entries download as ever, and Play plays saved files.
+            std::string noServer;
+            if (served_->start(noServer))
+                setup_.runner.beforeJob = [served = served_.get()](const Entry& entry,
+                                                                   components::DownloadRequest& request) {
+                    served->serve(entry.id, request);
+                };
+        }
         runner_ = std::make_unique<QueueRunner>(path, setup_.runner, std::move(listener));
         // Another process that already runs the queue keeps doing so: this thread ends at once
         // and the window shows what that one writes.

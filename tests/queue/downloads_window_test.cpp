@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QMimeData>
-#include <QProgressBar>
 #include <QProcess>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>

@@ -28,9 +28,26 @@ QString clip() {
     const QString path = STREAM_MEDIA_DIR "/window-clip.mp4";
     if (QFile::exists(path)) return path;
     QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25", "-t", "30",
-                            "-c:v", "libx264", "-preset", "ultrafast", "-g", "25", "-b:v", "400k", "-movflags",
-                            "+faststart", path + ".tmp.mp4"});
+    ffmpeg.start("ffmpeg", {"-v",
+                            "error",
+                            "-y",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "testsrc2=size=320x180:rate=25",
+                            "-t",
+                            "30",
+                            "-c:v",
+                            "libx264",
+                            "-preset",
+                            "ultrafast",
+                            "-g",
+                            "25",
+                            "-b:v",
+                            "400k",
+                            "-movflags",
+                            "+faststart",
+                            path + ".tmp.mp4"});
     if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) return {};
     QFile::rename(path + ".tmp.mp4", path);
     return path;
@@ -42,12 +59,13 @@ TEST(PlayerWindowOnAStream, ThePositionAdvancesWhileTheDownloadRuns) {
     ASSERT_FALSE(movie.isEmpty()) << "ffmpeg could not make the clip";
     site::FixtureSite site;
     // About 1.5 MB at 48 KiB a second a connection: the download takes several seconds.
-    site.addStream("watched", {.filePath = movie.toStdString(), .bytesPerSecond = 48 * 1024, .contentType = "video/mp4"});
+    site.addStream("watched",
+                   {.filePath = movie.toStdString(), .bytesPerSecond = 48 * 1024, .contentType = "video/mp4"});
     QTemporaryDir home;
     QProcess cli;
     served::startCli(cli, ZENVIRA_CLI, site, home.path(),
-                      {"download", QString::fromStdString(site::streamAddress("watched")), "--serve", "--json", "-o",
-                       "out/watched.mp4"});
+                     {"download", QString::fromStdString(site::streamAddress("watched")), "--serve", "--json", "-o",
+                      "out/watched.mp4"});
     QString address;
     while (address.isEmpty() && (cli.canReadLine() || cli.waitForReadyRead(30000)))
         while (cli.canReadLine())

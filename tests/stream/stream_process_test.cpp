@@ -148,8 +148,8 @@ protected:
     // zenvira-cli on `address`, saving as out/STREAM.mp4.
     std::optional<QString> startAt(const std::string& address) {
         served::startCli(cli, ZENVIRA_CLI, site, home.path(),
-                          {"download", QString::fromStdString(address), "--serve", "--json", "-o",
-                           QString::fromStdString("out/" + stream + ".mp4")});
+                         {"download", QString::fromStdString(address), "--serve", "--json", "-o",
+                          QString::fromStdString("out/" + stream + ".mp4")});
         while (cli.waitForReadyRead(30000) || cli.canReadLine()) {
             while (cli.canReadLine()) {
                 const auto object = QJsonDocument::fromJson(cli.readLine()).object();
