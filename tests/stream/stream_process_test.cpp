@@ -164,10 +164,10 @@ protected:
     }
 
     // zenvira-cli on the HLS or DASH presentation in `folder`, each file a connection brings at
-    // 8 KiB a second.
-    std::optional<QString> startFragments(const QString& folder, bool dash) {
+    // `perConnection` bytes a second.
+    std::optional<QString> startFragments(const QString& folder, bool dash, std::uint64_t perConnection = 8 * 1024) {
         stream = "fragments" + std::to_string(++started);
-        return startAt(served::serveFragments(site, folder, stream, dash, 8 * 1024));
+        return startAt(served::serveFragments(site, folder, stream, dash, perConnection));
     }
 
     // Waits for the line that says the file is saved.
@@ -392,7 +392,7 @@ TEST_F(ServedDownload, APlayerGoesOnAcrossTheEndOfTheDownload) {
             ASSERT_FALSE(folder.isEmpty());
             source = shape == Shape::Dash ? testmedia::dashTrackFile(folder, 0, kFragmentedSeconds / 2)
                                           : folder + "/180p/index.m3u8";
-            address = startFragments(folder, shape == Shape::Dash);
+            address = startFragments(folder, shape == Shape::Dash, 32 * 1024);
         }
         ASSERT_TRUE(address);
         // ffmpeg copies the picture into a pipe nobody empties before the go file is there.
