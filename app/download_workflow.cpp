@@ -222,7 +222,9 @@ bool DownloadWorkflow::AudioDownload() {
 }
 
 // Each row keeps a mark of how its run ended, so a failure stays visible after the next row
-// has begun; the batch ends with a count in the status bar.
+// has begun; the batch ends with a count in the status bar. With a queue wired in, the rows
+// are kept there as they go (running, saved, failed), so a batch cut short goes on at the
+// next start; a row the queue is fetching already is left to it.
 void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
     batchStopped_ = false;
     ++batches_;
@@ -230,15 +232,35 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         int& n;
         ~BatchCount() { --n; }
     } counting{batches_};
+    using RowEnd = BatchQueue::RowEnd;
+    BatchQueue* const queue = batchQueue_;
+    const std::vector<BatchQueue::Ticket> tickets = queue ? queue->begin(rows, localFolder_) : std::vector<BatchQueue::Ticket>{};
+    const auto ticketOf = [&](std::size_t index) { return index < tickets.size() ? tickets[index] : 0; };
     int saved = 0, failed = 0, skipped = 0;
     std::size_t job = 0;
-    const auto mark = [&](std::size_t index, BatchRowOutcome outcome, const std::string& reason) {
+    // `kept`: how the queue keeps the row; none: as the mark says.
+    const auto mark = [&](std::size_t index, BatchRowOutcome outcome, const std::string& reason,
+                          std::optional<RowEnd> kept = std::nullopt) {
         (outcome == BatchRowOutcome::Saved ? saved : outcome == BatchRowOutcome::Failed ? failed : skipped)++;
-        markRow(index, outcome, reason, outcome == BatchRowOutcome::Saved ? savedPathOf(jobs_[job]) : std::string());
+        const std::string file = outcome == BatchRowOutcome::Saved ? savedPathOf(jobs_[job]) : std::string();
+        markRow(index, outcome, reason, file);
+        if (queue && ticketOf(index)) {
+            const RowEnd end = kept                                          ? *kept
+                               : outcome == BatchRowOutcome::Saved  ? RowEnd::Saved
+                               : outcome == BatchRowOutcome::Failed ? RowEnd::Failed
+                                                                    : RowEnd::Stopped;
+            queue->ended(ticketOf(index), shuttingDown_ && end == RowEnd::Stopped ? RowEnd::Interrupted : end, reason, file);
+        }
     };
     for (std::size_t index = 0; index < rows.size(); ++index) {
         if (batchStopped_ || shuttingDown_) break;
         const std::string& row = rows[index];
+        if (queue && ticketOf(index) && !queue->take(ticketOf(index))) {
+            jobs_.push_back({row, "", std::nullopt, {}, {}});
+            markRow(index, BatchRowOutcome::Skipped, "Being downloaded in the Downloads window");
+            ++skipped;
+            continue;
+        }
         resolve::Resolution resolution;
         const auto page = readPage(row, false, resolution);
         if (page.cancelled) {
@@ -259,7 +281,7 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         if (!best) {
             view_.setStatusText(kNoStreams + ": " + row);
             jobs_.push_back({row, "", std::nullopt, {}, {}});
-            mark(index, BatchRowOutcome::Skipped, kNoStreams);
+            mark(index, BatchRowOutcome::Skipped, kNoStreams, RowEnd::Failed);
             continue;
         }
         List2_.push_back(best->address);
@@ -282,6 +304,7 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         case components::JobOutcome::Stopped: mark(index, BatchRowOutcome::Skipped, "Download stopped"); break;
         }
     }
+    if (queue) queue->end(tickets, shuttingDown_ ? RowEnd::Interrupted : RowEnd::Stopped);
     if (!shuttingDown_ && saved + failed + skipped > 0) {
         view_.setStatusText(batchSummary(saved, failed, skipped));
         view_.downloadsEnded(batchSummary(saved, failed, skipped));

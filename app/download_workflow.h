@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/batch_queue.h"
 #include "app/download_events.h"
 #include "app/main_view.h"
 #include "app/page_reader.h"
@@ -77,6 +78,8 @@ public:
     // The subtitles saved beside each video, by language ("en", "pt-BR"; "all" for every one
     // the page offers); none by default.
     void setSubtitleLanguages(std::vector<std::string> languages) { subtitleLanguages_ = std::move(languages); }
+    // Keeps the batch's rows in the download queue while it runs (null: nowhere).
+    void setBatchQueue(BatchQueue* queue) { batchQueue_ = queue; }
     // Sees every request before its job starts (the session attaches the local stream there).
     void setRequestHook(std::function<void(components::DownloadRequest&)> hook) { requestHook_ = std::move(hook); }
 
@@ -110,6 +113,7 @@ private:
     components::clDownLoader& downloader_;
     PageReader reader_;
     std::function<void(components::DownloadRequest&)> requestHook_;
+    BatchQueue* batchQueue_ = nullptr;
 
     std::vector<std::string> List1_, List2_, List4_;
     resolve::ButtonStreams buttonStreams_;  // the stream behind each quality button

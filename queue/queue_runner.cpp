@@ -8,6 +8,7 @@
 
 #include "engine/transfer/cancel_token.h"
 #include "queue/entry_job.h"
+#include "queue/held_entries.h"
 #include "queue/queue_store.h"
 #include "queue/runner_lock.h"
 
@@ -56,7 +57,7 @@ RunSummary QueueRunner::run() {
     }
     QueueStore& store = *opened.store;
     summary.ran = true;
-    store.requeueRunning();  // a runner before this one died with these under way
+    store.requeueRunning(heldEntries(queuePath_));  // a runner before this one died with these under way
 
     const int most = std::max(1, settings_.jobs);
     JobOptions options;
@@ -186,11 +187,11 @@ RunSummary QueueRunner::run() {
         }
 
         while (static_cast<int>(jobs.size()) < most) {
-            auto next = store.claimNext(nowMs());
+            auto next = store.claimNext(nowMs(), heldEntries(queuePath_));
             if (!next) break;
             startJob(std::move(*next));
         }
-        if (settings_.untilEmpty && jobs.empty() && !store.nextDue()) break;
+        if (settings_.untilEmpty && jobs.empty() && !store.nextDue(heldEntries(queuePath_))) break;
 
         std::unique_lock guard(wakeMutex);
         wake.wait_for(guard, kLookEvery, [&] {

@@ -4,7 +4,8 @@
 // threads fetch. Changes other processes make (a new entry, a pause, a removal) are seen
 // within a second through the store's data version: a paused or removed entry's job is
 // cancelled at once, its `.part` kept. Failures worth another try wait and come again with a
-// growing pause between tries.
+// growing pause between tries. Entries the main window's batch holds in this process are passed
+// over (see held_entries.h).
 #include <atomic>
 #include <cstdint>
 #include <functional>

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <utility>
 
@@ -64,6 +65,9 @@ public:
     // SQLITE_ROW, SQLITE_DONE or an error.
     int step() { return prepared() ? sqlite3_step(statement_) : status_; }
     std::int64_t integer(int column) const { return sqlite3_column_int64(statement_, column); }
+    void read(int column, std::int64_t& value) const { value = integer(column); }
+    void read(int column, int& value) const { value = static_cast<int>(integer(column)); }
+    void read(int column, std::string& value) const { value = text(column); }
     std::string text(int column) const {
         const auto* bytes = sqlite3_column_text(statement_, column);
         return bytes ? std::string(reinterpret_cast<const char*>(bytes),
@@ -76,24 +80,30 @@ private:
     int status_ = SQLITE_OK;
 };
 
+// Reads the row's columns in their order into the fields given.
+template <typename... Fields>
+void readColumns(const Statement& row, Fields&... fields) {
+    int column = 0;
+    (row.read(column++, fields), ...);
+}
+
+// A row of kColumns.
 Entry entryOf(const Statement& row) {
     Entry entry;
-    entry.id = row.integer(0);
-    entry.address = row.text(1);
-    entry.quality = static_cast<int>(row.integer(2));
-    entry.folder = row.text(3);
-    entry.page = row.text(4);
-    entry.title = row.text(5);
-    entry.state = stateOfName(row.text(6)).value_or(EntryState::Failed);
-    entry.reason = row.text(7);
-    entry.file = row.text(8);
-    entry.received = row.integer(9);
-    entry.total = row.integer(10);
-    entry.attempts = static_cast<int>(row.integer(11));
-    entry.retryAt = row.integer(12);
-    entry.added = row.integer(13);
-    entry.changed = row.integer(14);
+    std::string state;
+    readColumns(row, entry.id, entry.address, entry.quality, entry.folder, entry.page, entry.title, state,
+                entry.reason, entry.file, entry.received, entry.total, entry.attempts, entry.retryAt, entry.added,
+                entry.changed);
+    entry.state = stateOfName(state).value_or(EntryState::Failed);
     return entry;
+}
+
+// " AND id NOT IN (...)" for the ids given (numbers only), or nothing.
+std::string noneOf(const std::vector<EntryId>& ids) {
+    if (ids.empty()) return {};
+    std::string clause = " AND id NOT IN (";
+    for (std::size_t k = 0; k < ids.size(); ++k) clause += (k ? "," : "") + std::to_string(ids[k]);
+    return clause + ")";
 }
 
 bool execute(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
@@ -306,22 +316,31 @@ int QueueStore::remove(const std::vector<EntryId>& ids) {
     return changeStates(ids, "DELETE FROM entries WHERE id = ?1 AND ?2 IS NOT NULL");
 }
 
-bool QueueStore::move(EntryId id, int steps) {
+bool QueueStore::move(EntryId id, int steps) { return move(std::vector<EntryId>{id}, steps); }
+
+bool QueueStore::move(const std::vector<EntryId>& ids, int steps) {
     Transaction change(db_);
     if (!change.begun()) return fail("move an entry");
-    std::vector<std::pair<EntryId, std::int64_t>> order;  // id, position
+    std::vector<std::pair<EntryId, bool>> order;  // id, among those moved
     {
-        Statement rows(db_, "SELECT id, position FROM entries ORDER BY position");
-        while (rows.step() == SQLITE_ROW) order.emplace_back(rows.integer(0), rows.integer(1));
+        Statement rows(db_, "SELECT id FROM entries ORDER BY position");
+        while (rows.step() == SQLITE_ROW) {
+            const EntryId id = rows.integer(0);
+            order.emplace_back(id, std::find(ids.begin(), ids.end(), id) != ids.end());
+        }
     }
-    std::size_t at = 0;
-    while (at < order.size() && order[at].first != id) ++at;
-    if (at == order.size()) return error_ = "No entry " + std::to_string(id) + " in the queue", false;
-    const auto last = static_cast<std::int64_t>(order.size()) - 1;
-    const auto to = static_cast<std::size_t>(std::clamp<std::int64_t>(static_cast<std::int64_t>(at) + steps, 0, last));
-    const auto moved = order[at];
-    order.erase(order.begin() + static_cast<std::ptrdiff_t>(at));
-    order.insert(order.begin() + static_cast<std::ptrdiff_t>(to), moved);
+    if (std::none_of(order.begin(), order.end(), [](const auto& row) { return row.second; }))
+        return error_ = "No entry " + (ids.empty() ? std::string() : std::to_string(ids.front())) + " in the queue", false;
+    // One place a step: each moved entry trades places with the unmoved one beside it.
+    for (int step = 0; step < std::abs(steps); ++step) {
+        if (steps < 0) {
+            for (std::size_t k = 1; k < order.size(); ++k)
+                if (order[k].second && !order[k - 1].second) std::swap(order[k], order[k - 1]);
+        } else {
+            for (std::size_t k = order.size(); k-- > 1;)
+                if (order[k - 1].second && !order[k].second) std::swap(order[k], order[k - 1]);
+        }
+    }
     for (std::size_t k = 0; k < order.size(); ++k) {
         Statement update(db_, "UPDATE entries SET position = ?2 WHERE id = ?1");
         update.bind(1, order[k].first).bind(2, static_cast<std::int64_t>(k + 1));
@@ -330,22 +349,37 @@ bool QueueStore::move(EntryId id, int steps) {
     return change.commit() || fail("move an entry");
 }
 
-int QueueStore::requeueRunning() {
-    Statement update(db_,
-                     "UPDATE entries SET state = 'waiting', reason = 'Taken up again after an interruption', "
-                     "changed = ?1 WHERE state = 'running'");
+int QueueStore::queueAgain(const std::vector<EntryId>& ids) {
+    return changeStates(ids,
+                        "UPDATE entries SET state = 'waiting', reason = '', attempts = 0, retry_at = 0, changed = ?2 "
+                        "WHERE id = ?1 AND state IN ('failed', 'stopped', 'paused')");
+}
+
+bool QueueStore::claim(EntryId id) {
+    const int changed = changeStates({id},
+                                     "UPDATE entries SET state = 'running', reason = '', changed = ?2 "
+                                     "WHERE id = ?1 AND state != 'running'");
+    return changed > 0;
+}
+
+int QueueStore::requeueRunning(const std::vector<EntryId>& passOver) {
+    Statement update(db_, ("UPDATE entries SET state = 'waiting', reason = 'Taken up again after an interruption', "
+                           "changed = ?1 WHERE state = 'running'" +
+                           noneOf(passOver))
+                              .c_str());
     update.bind(1, nowMs());
     if (update.step() != SQLITE_DONE) return fail("take up the running entries"), -1;
     return sqlite3_changes(db_);
 }
 
-std::optional<Entry> QueueStore::claimNext(std::int64_t now) {
+std::optional<Entry> QueueStore::claimNext(std::int64_t now, const std::vector<EntryId>& passOver) {
     Transaction change(db_);
     if (!change.begun()) return fail("start an entry"), std::nullopt;
     std::optional<Entry> next;
     {
         Statement row(db_, (std::string("SELECT ") + kColumns +
-                            " FROM entries WHERE state = 'waiting' AND retry_at <= ?1 ORDER BY position LIMIT 1")
+                            " FROM entries WHERE state = 'waiting' AND retry_at <= ?1" + noneOf(passOver) +
+                            " ORDER BY position LIMIT 1")
                                .c_str());
         row.bind(1, now);
         if (row.step() == SQLITE_ROW) next = entryOf(row);
@@ -359,8 +393,10 @@ std::optional<Entry> QueueStore::claimNext(std::int64_t now) {
     return next;
 }
 
-std::optional<std::int64_t> QueueStore::nextDue() {
-    Statement count(db_, "SELECT count(*), coalesce(min(retry_at), 0) FROM entries WHERE state = 'waiting'");
+std::optional<std::int64_t> QueueStore::nextDue(const std::vector<EntryId>& passOver) {
+    Statement count(db_, ("SELECT count(*), coalesce(min(retry_at), 0) FROM entries WHERE state = 'waiting'" +
+                          noneOf(passOver))
+                             .c_str());
     if (count.step() != SQLITE_ROW || count.integer(0) == 0) return std::nullopt;
     return count.integer(1);
 }

@@ -48,14 +48,24 @@ public:
     int remove(const std::vector<EntryId>& ids);
     // Moves an entry `steps` places earlier (negative) or later in the order.
     bool move(EntryId id, int steps);
+    // Moves the entries one place at a time, together: one that meets the top (or the
+    // bottom) or another of them that has stopped there stays, the others keep their order.
+    bool move(const std::vector<EntryId>& ids, int steps);
+
+    // For a download fetched outside the runner (the main window's batch).
+    // Failed, stopped or paused entries wait again, their tries from 0.
+    int queueAgain(const std::vector<EntryId>& ids);
+    // The entry is running from now on; false when it was running already (someone fetches it).
+    bool claim(EntryId id);
 
     // The runner's side.
+    // `passOver`: entries another part of this process works through, left as they are.
     // Entries left running by a runner that ended without saying so wait again.
-    int requeueRunning();
+    int requeueRunning(const std::vector<EntryId>& passOver = {});
     // The first waiting entry whose time has come, now running; none when none is due.
-    std::optional<Entry> claimNext(std::int64_t nowMs);
+    std::optional<Entry> claimNext(std::int64_t nowMs, const std::vector<EntryId>& passOver = {});
     // When the next waiting entry is due: none when nothing waits.
-    std::optional<std::int64_t> nextDue();
+    std::optional<std::int64_t> nextDue(const std::vector<EntryId>& passOver = {});
     bool setTitle(EntryId id, const std::string& title, const std::string& file);
     bool setProgress(EntryId id, std::int64_t received, std::int64_t total);
     // The entry ended: saved (with its file), failed or stopped, unless someone paused or

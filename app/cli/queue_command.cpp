@@ -16,10 +16,11 @@
 #include "app/page_reader.h"
 #include "base/quality.h"
 #include "platform/terminal.h"
+#include "queue/page_entries.h"
+#include "queue/partial_files.h"
 #include "queue/queue_path.h"
 #include "queue/queue_runner.h"
 #include "queue/queue_store.h"
-#include "resolve/generic/page_videos.h"
 
 namespace zenvira::cli {
 
@@ -33,6 +34,7 @@ constexpr const char* kUsage =
     "Usage: zenvira-cli queue add [--quality N] [-o DIR] [--all] ADDRESS...|-\n"
     "       zenvira-cli queue list [--json]\n"
     "       zenvira-cli queue pause|resume|remove|retry ID...|--all\n"
+    "       zenvira-cli queue remove --delete-part ID...|--all\n"
     "       zenvira-cli queue run [--jobs N] [--connections N] [--limit-rate RATE] [--json] [-q]\n"
     "\n"
     "The download queue: entries wait in order and are fetched by one runner, several at once;\n"
@@ -42,7 +44,8 @@ constexpr const char* kUsage =
     "           twice is one entry. --all adds every video of a page that holds several.\n"
     "  list     The entries in order; --json: one object a line.\n"
     "  pause    Stop entries at once, their parts kept; resume lets them wait again.\n"
-    "  remove   Take entries out of the queue (their parts stay on the disk).\n"
+    "  remove   Take entries out of the queue (their parts stay on the disk); --delete-part\n"
+    "           deletes an unfinished one's partial file too (never a saved file).\n"
     "  retry    Let failed entries wait again.\n"
     "  run      Fetch until nothing waits; exit status 0 when all were saved, 1 when some failed.\n"
     "\n"
@@ -121,20 +124,13 @@ int runAdd(QueueStore& store, QStringList operands, std::optional<int> quality, 
             std::cout << id << "\n";
             continue;
         }
-        const auto page = app::realPageReader()(address, nullptr);
-        if (!page.ok) {
-            std::cerr << printableLine("Failed " + address + ": Could not read the page: " + page.error) << "\n";
+        const auto found = queue::readPageVideos(address);
+        if (found.videos.empty()) {
+            std::cerr << printableLine("Failed " + address + ": " + found.error) << "\n";
             status = 1;
             continue;
         }
-        const auto videos = resolve::videosOfPage(page.text, page.finalAddress.empty() ? address : page.finalAddress);
-        if (videos.empty()) {
-            std::cerr << printableLine("Failed " + address + ": This page offers no video to download") << "\n";
-            status = 1;
-            continue;
-        }
-        for (const auto& video : videos) {
-            const EntryId id = store.add(video.address, quality.value_or(0), folder, address, video.title);
+        for (const EntryId id : queue::addPageVideos(store, address, found.videos, quality.value_or(0), folder)) {
             if (!id) {
                 std::cerr << printableLine(store.lastError()) << "\n";
                 return 1;
@@ -166,7 +162,8 @@ int runList(QueueStore& store, bool json) {
     return 0;
 }
 
-int runChange(QueueStore& store, const std::string& verb, const std::vector<EntryId>& ids, bool all) {
+int runChange(QueueStore& store, const std::string& verb, const std::vector<EntryId>& ids, bool all,
+              bool deletePart) {
     int status = 0;
     for (const EntryId id : ids) {
         const auto entry = store.entry(id);
@@ -186,6 +183,12 @@ int runChange(QueueStore& store, const std::string& verb, const std::vector<Entr
         }
         if (changed == 0 && !all)
             std::cerr << "Entry " << id << " is " << queue::stateName(entry->state) << ": nothing to " << verb << "\n";
+        std::string error;
+        if (changed > 0 && deletePart && entry->state != queue::EntryState::Saved &&
+            !queue::removePartialFiles(entry->file, error)) {
+            std::cerr << printableLine(error) << "\n";
+            status = 1;
+        }
     }
     return status;
 }
@@ -316,7 +319,8 @@ int runQueue(const QStringList& arguments) {
     const QCommandLineOption jobs{"jobs", "Entries at once.", "N"};
     const QCommandLineOption connections{"connections", "Connections.", "N"};
     const QCommandLineOption limitRate{"limit-rate", "Rate.", "RATE"};
-    parser.addOptions({help, queueFile, quality, output, all, json, quiet, jobs, connections, limitRate});
+    const QCommandLineOption deletePart{"delete-part", "Delete the partial file."};
+    parser.addOptions({help, queueFile, quality, output, all, json, quiet, jobs, connections, limitRate, deletePart});
     if (!parser.parse(arguments)) return usageError(parser.errorText().toStdString());
     QStringList words = parser.positionalArguments();
     words.removeFirst();  // "queue"
@@ -329,7 +333,7 @@ int runQueue(const QStringList& arguments) {
 
     // Each option only where it means something.
     const auto allowed = [&](std::initializer_list<const QCommandLineOption*> options) -> bool {
-        for (const auto* option : {&quality, &output, &all, &json, &quiet, &jobs, &connections, &limitRate}) {
+        for (const auto* option : {&quality, &output, &all, &json, &quiet, &jobs, &connections, &limitRate, &deletePart}) {
             bool known = false;
             for (const auto* mine : options) known = known || mine == option;
             if (!known && parser.isSet(*option)) {
@@ -368,13 +372,15 @@ int runQueue(const QStringList& arguments) {
         return store ? runList(*store, parser.isSet(json)) : 1;
     }
     if (verb == "pause" || verb == "resume" || verb == "remove" || verb == "retry") {
-        if (!allowed({&all})) return 2;
+        if (!allowed(verb == "remove" ? std::initializer_list<const QCommandLineOption*>{&all, &deletePart}
+                                      : std::initializer_list<const QCommandLineOption*>{&all}))
+            return 2;
         if (words.isEmpty() == !parser.isSet(all)) return usageError("queue " + verb + " takes ID... or --all");
         auto store = openStore(queueOption);
         if (!store) return 1;
         std::vector<EntryId> ids;
         if (!idsOf(words, parser.isSet(all), *store, ids)) return usageError("an entry's id is a number, as queue add printed it");
-        return runChange(*store, verb, ids, parser.isSet(all));
+        return runChange(*store, verb, ids, parser.isSet(all), parser.isSet(deletePart));
     }
     if (verb == "run") {
         if (!allowed({&json, &quiet, &jobs, &connections, &limitRate})) return 2;

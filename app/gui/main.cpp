@@ -21,6 +21,7 @@
 #include "app/gui/single_instance.h"
 #include "app/window/frmMain.h"
 #include "player/window/command_argument.h"
+#include "queue/batch_entries.h"
 #include "queue/queue_path.h"
 #include "ui/desktop_look.h"
 #include "ui/qt_file_dialog.h"
@@ -93,7 +94,10 @@ int main(int argc, char** argv) {
     setup.otherWindows = zenvira::gui::otherWindows(screenshot ? std::string() : zenvira::player::processArgumentText(),
                                                     &downloadsShown);
     showDownloads = setup.otherWindows.showDownloads;
+    // The batch's rows go into the download queue too; declared first, so it outlives the window.
+    zenvira::queue::BatchEntries batchEntries({});
     zenvira::window::frmMain window(std::move(setup));
+    window.workflow().setBatchQueue(&batchEntries);
     if (!window.Form_Load()) return 0;
     if (!window.skinApplied())
         std::fprintf(stderr, "zenvira: no skin, plain look: %s\n", qPrintable(window.skinError()));
@@ -114,6 +118,9 @@ int main(int argc, char** argv) {
         queueWatch =
             zenvira::gui::watchQueueForDownloads(zenvira::queue::defaultQueuePath(), downloadsShown, showDownloads);
     }
+    // Downloads left waiting or cut short (a batch too) go on: the Downloads window runs them.
+    if (!screenshot && showDownloads && zenvira::queue::queueHasUnfinishedEntries())
+        QTimer::singleShot(0, &window, showDownloads);
     if (screenshot) saveScreenshotLater(window, *screenshot);
     return QApplication::exec();
 }

@@ -8,15 +8,19 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "queue/page_entries.h"
+#include "queue/partial_files.h"
 #include "queue/queue_path.h"
 #include "queue/queue_store.h"
 
@@ -90,15 +94,40 @@ DownloadsWindow::DownloadsWindow(DownloadsWindowSetup setup, QWidget* parent) : 
     button("cmdPause", tr("Pause"), &DownloadsWindow::pauseSelected);
     button("cmdResume", tr("Resume"), &DownloadsWindow::resumeSelected);
     button("cmdRemove", tr("Remove"), &DownloadsWindow::removeSelected);
+    button("cmdRemoveWithPart", tr("Remove with partial file"), &DownloadsWindow::removeSelectedWithPartialFiles);
     button("cmdRetry", tr("Retry"), &DownloadsWindow::retrySelected);
+    button("cmdMoveUp", tr("Move up"), &DownloadsWindow::moveSelectedUp);
+    button("cmdMoveDown", tr("Move down"), &DownloadsWindow::moveSelectedDown);
     button("cmdOpen", tr("Open"), &DownloadsWindow::openSelected);
     button("cmdShowInFolder", tr("Show in folder"), &DownloadsWindow::showSelectedInFolder);
     if (setup_.play) button("cmdPlay", tr("Play"), &DownloadsWindow::playSelected);
     buttons->addStretch();
 
+    auto* adding = new QHBoxLayout;
+    address_ = new QLineEdit(this);
+    address_->setObjectName("txtAddress");
+    address_->setPlaceholderText(tr("Address of a video, or of a page with several"));
+    connect(address_, &QLineEdit::returnPressed, this, &DownloadsWindow::addTypedAddress);
+    adding->addWidget(address_);
+    auto* add = new QPushButton(tr("Add"), this);
+    add->setObjectName("cmdAdd");
+    connect(add, &QPushButton::clicked, this, &DownloadsWindow::addTypedAddress);
+    adding->addWidget(add);
+    buttons_.push_back(add);
+    addAll_ = new QPushButton(tr("Add all to the queue"), this);
+    addAll_->setObjectName("cmdAddAll");
+    addAll_->setToolTip(tr("Every video of the page at the address"));
+    connect(addAll_, &QPushButton::clicked, this, [this] { addAllOfTypedPage(); });
+    adding->addWidget(addAll_);
+    buttons_.push_back(addAll_);
+
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(adding);
     layout->addWidget(list_);
     layout->addLayout(buttons);
+    notice_ = new QLabel(this);
+    notice_->setObjectName("lblNotice");
+    layout->addWidget(notice_);
 
     const std::string path = defaultQueuePath(setup_.queuePath);
     setup_.queuePath = path;
@@ -147,7 +176,12 @@ DownloadsWindow::DownloadsWindow(DownloadsWindowSetup setup, QWidget* parent) : 
 
 DownloadsWindow::~DownloadsWindow() { stopRunner(); }
 
+QString DownloadsWindow::notice() const { return notice_->text(); }
+
 void DownloadsWindow::stopRunner() {
+    if (readsCancel_) readsCancel_->cancel();
+    for (auto& read : pageReads_) read.join();
+    pageReads_.clear();
     if (runner_) runner_->stop();
     if (runnerThread_.joinable()) runnerThread_.join();
 }
@@ -221,9 +255,55 @@ void DownloadsWindow::removeSelected() {
     if (store_) store_->remove(selectedIds());
     refresh();
 }
+void DownloadsWindow::removeSelectedWithPartialFiles() {
+    if (!store_) return;
+    std::vector<Entry> removed;
+    for (const EntryId id : selectedIds())
+        if (auto entry = store_->entry(id)) removed.push_back(*entry);
+    store_->remove(selectedIds());
+    refresh();
+    // After the removal, so a runner lets go of the parts; a saved file is never touched.
+    for (const Entry& entry : removed)
+        if (std::string error; entry.state != EntryState::Saved && !removePartialFiles(entry.file, error))
+            notice_->setText(QString::fromStdString(error));
+}
+void DownloadsWindow::moveSelected(int steps) {
+    if (store_) store_->move(selectedIds(), steps);
+    refresh();
+}
+void DownloadsWindow::moveSelectedUp() { moveSelected(-1); }
+void DownloadsWindow::moveSelectedDown() { moveSelected(1); }
 void DownloadsWindow::retrySelected() {
     if (store_) store_->retry(selectedIds());
     refresh();
+}
+
+void DownloadsWindow::addTypedAddress() {
+    addLinks(address_->text());
+    address_->clear();
+}
+
+void DownloadsWindow::addAllOfTypedPage(std::function<void()> whenAdded) {
+    const std::string page = address_->text().trimmed().toStdString();
+    if (!store_ || page.empty()) return;
+    address_->clear();
+    addAll_->setEnabled(false);
+    if (!readsCancel_) readsCancel_ = std::make_shared<components::CancelToken>();
+    // The page is read away from the window's thread; the entries are written on it.
+    // The window joins this thread before it goes, and a call posted to it then is dropped.
+    QPointer<DownloadsWindow> self(this);
+    pageReads_.emplace_back([self, page, cancel = readsCancel_, whenAdded = std::move(whenAdded)] {
+        auto found = std::make_shared<PageVideos>(readPageVideos(page, cancel.get()));
+        if (cancel->cancelled()) return;
+        QMetaObject::invokeMethod(self, [self, page, found, whenAdded] {
+            if (!self) return;
+            addPageVideos(*self->store_, page, found->videos);
+            self->notice_->setText(QString::fromStdString(found->error));
+            self->addAll_->setEnabled(true);
+            self->refresh();
+            if (whenAdded) whenAdded();
+        }, Qt::QueuedConnection);
+    });
 }
 
 void DownloadsWindow::openSelected() {
@@ -258,7 +338,11 @@ void DownloadsWindow::showMenu(const QPoint& at) {
     menu.addAction(tr("Pause"), this, &DownloadsWindow::pauseSelected);
     menu.addAction(tr("Resume"), this, &DownloadsWindow::resumeSelected);
     menu.addAction(tr("Remove"), this, &DownloadsWindow::removeSelected);
+    menu.addAction(tr("Remove with partial file"), this, &DownloadsWindow::removeSelectedWithPartialFiles);
     menu.addAction(tr("Retry"), this, &DownloadsWindow::retrySelected);
+    menu.addSeparator();
+    menu.addAction(tr("Move up"), this, &DownloadsWindow::moveSelectedUp);
+    menu.addAction(tr("Move down"), this, &DownloadsWindow::moveSelectedDown);
     menu.addSeparator();
     menu.addAction(tr("Open"), this, &DownloadsWindow::openSelected);
     menu.addAction(tr("Show in folder"), this, &DownloadsWindow::showSelectedInFolder);

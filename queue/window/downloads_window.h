@@ -1,9 +1,10 @@
 #pragma once
 // The Downloads window: the queue with a row per entry (title, size, a progress bar, speed,
-// remaining time, state), buttons and a context menu for pause, resume, remove, retry, open
-// and show in folder, several rows at once, links dropped on it added. While it is open this
-// process is the queue's runner, unless another process already is; it shows what that one
-// writes.
+// remaining time, state), buttons and a context menu for pause, resume, remove (with or
+// without the partial file), retry, move up and down, open and show in folder, several rows
+// at once; links dropped on it or typed in its address line added, or every video of a page.
+// While it is open this process is the queue's runner, unless another process already is; it
+// shows what that one writes.
 #include <QWidget>
 
 #include <functional>
@@ -15,10 +16,13 @@
 #include <vector>
 
 #include "app/served_downloads.h"
+#include "engine/transfer/cancel_token.h"
 #include "engine/transfer/progress_meter.h"
 #include "queue/queue_entry.h"
 #include "queue/queue_runner.h"
 
+class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class QTimer;
@@ -58,15 +62,24 @@ public:
     void addLinks(const QString& text);
     QTreeWidget* list() const { return list_; }
     const QString& problem() const { return problem_; }  // why the queue cannot be shown, or empty
+    QString notice() const;  // what the last addition or removal could not do, or empty
 
     void pauseSelected();
     void resumeSelected();
     void removeSelected();
+    void removeSelectedWithPartialFiles();
+    void moveSelectedUp();
+    void moveSelectedDown();
     void retrySelected();
     void openSelected();
     void showSelectedInFolder();
     // The first selected entry, from its local stream while it runs, else its saved file.
     void playSelected();
+    // The address line: its link added; or the page read (on a worker thread) and each of
+    // its videos added. `whenAdded` hears the end of the read (tests wait for it).
+    void addTypedAddress();
+    void addAllOfTypedPage(std::function<void()> whenAdded = {});
+    QLineEdit* addressLine() const { return address_; }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -76,11 +89,17 @@ protected:
 private:
     void showMenu(const QPoint& at);
     void stopRunner();
+    void moveSelected(int steps);
 
     DownloadsWindowSetup setup_;
     std::unique_ptr<QueueStore> store_;
     QString problem_;
     QTreeWidget* list_ = nullptr;
+    QLineEdit* address_ = nullptr;
+    QLabel* notice_ = nullptr;
+    QPushButton* addAll_ = nullptr;
+    std::vector<std::thread> pageReads_;  // joined when the window goes
+    std::shared_ptr<components::CancelToken> readsCancel_;
     QTimer* timer_ = nullptr;
     std::vector<QPushButton*> buttons_;
     // Declared before the runner, whose jobs it serves.
