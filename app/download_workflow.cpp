@@ -249,7 +249,8 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
                                : outcome == BatchRowOutcome::Saved  ? RowEnd::Saved
                                : outcome == BatchRowOutcome::Failed ? RowEnd::Failed
                                                                     : RowEnd::Stopped;
-            queue->ended(ticketOf(index), shuttingDown_ && end == RowEnd::Stopped ? RowEnd::Interrupted : end, reason, file);
+            // The program closing is no failure of the row: it goes on at the next start.
+            queue->ended(ticketOf(index), shuttingDown_ && end != RowEnd::Saved ? RowEnd::Interrupted : end, reason, file);
         }
     };
     for (std::size_t index = 0; index < rows.size(); ++index) {

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <filesystem>
 #include <fstream>
 
 #include "queue/queue_store.h"
@@ -99,6 +100,32 @@ TEST(DownloadsWindow, ListsTheQueuePausesTheSelectedRowsAndAddsDroppedLinks) {
     window.addLinks("http://example.com/dropped\nnot a link\nhttp://example.com/one\n");
     EXPECT_EQ(list->topLevelItemCount(), 4) << "a link already there is the entry already there";
     EXPECT_EQ(list->topLevelItem(3)->text(0), "http://example.com/dropped");
+
+    // Several rows move up together, and stay selected.
+    list->clearSelection();
+    list->topLevelItem(2)->setSelected(true);
+    list->topLevelItem(3)->setSelected(true);
+    window.moveSelectedUp();
+    QStringList order;
+    for (int k = 0; k < list->topLevelItemCount(); ++k) order << list->topLevelItem(k)->text(0);
+    EXPECT_EQ(order, (QStringList{"One", "http://example.com/three", "http://example.com/dropped", "Two"}));
+    EXPECT_EQ(window.selectedIds().size(), 2u);
+
+    // Removed with their partial files: a saved file is never one of them.
+    const std::string two = home.filePath("Two.mp4").toStdString(), one = home.filePath("One.mp4").toStdString();
+    store->setTitle(entries[1].id, "Two", two);
+    store->setTitle(entries[0].id, "One", one);
+    for (const std::string& file : {two + ".part", two + ".part.state", one, one + ".part"}) std::ofstream(file) << "x";
+    list->clearSelection();
+    list->topLevelItem(0)->setSelected(true);
+    list->topLevelItem(3)->setSelected(true);
+    window.removeSelectedWithPartialFiles();
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_FALSE(std::filesystem::exists(two + ".part"));
+    EXPECT_FALSE(std::filesystem::exists(two + ".part.state"));
+    EXPECT_TRUE(std::filesystem::exists(one)) << "the saved file stays";
+    EXPECT_TRUE(std::filesystem::exists(one + ".part")) << "a saved entry's files are not its parts";
+    EXPECT_EQ(window.notice(), "");
 }
 
 TEST(DownloadsWindow, ADamagedQueueIsSaidInTheWindowAndLeftAsItIs) {

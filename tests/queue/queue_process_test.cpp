@@ -246,6 +246,25 @@ TEST_F(QueueProcess, AnEntryAddedOrPausedFromAnotherProcessIsSeenByTheRunningQue
     EXPECT_TRUE(savedLine) << resumed.out;
 }
 
+TEST_F(QueueProcess, RemovedWithItsPartWhileRunningTheRunnerLetsGoAndNoSavedFileIsTouched) {
+    const std::string slow = publish("queueGone1", "Removed one", {.size = 4 * 1024 * 1024, .bytesPerSecond = 256 * 1024});
+    const std::string small = publish("queueKept1", "Saved one", {.size = 100 * 1024});
+    add(slow);
+    add(small);
+    QProcess runner;
+    start(runner, {"queue", "run"});
+    ASSERT_TRUE(waitFor([&] { return fs::exists(drive("Saved one.flv")) && fs::exists(drive("Removed one.flv.part")); }));
+
+    const CliRun removed = run({"queue", "remove", "--delete-part", "--all"});
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_FALSE(fs::exists(drive("Removed one.flv.part")));
+    EXPECT_FALSE(fs::exists(drive("Removed one.flv.part.state"))) << "nothing written after the removal";
+    EXPECT_TRUE(fs::exists(drive("Saved one.flv"))) << "a saved file is never deleted";
+    EXPECT_TRUE(list().empty());
+    EXPECT_EQ(finish(runner, 10000).status, 0);
+    EXPECT_FALSE(fs::exists(drive("Removed one.flv.part.state")));
+}
+
 TEST_F(QueueProcess, OneRunnerAtATimeAndTheSameAddressTwiceIsOneEntry) {
     const std::string slow = publish("queueOnly01", "Only one", {.size = 2 * 1024 * 1024, .bytesPerSecond = 256 * 1024});
     EXPECT_EQ(add(slow), "1");
@@ -346,6 +365,7 @@ TEST_F(QueueProcess, AWrongQueueCommandLineIsOneLineOnStderrAndStatusTwo) {
     for (const QStringList& args : std::vector<QStringList>{{"queue"}, {"queue", "fetch"}, {"queue", "add"},
                                                              {"queue", "pause"}, {"queue", "pause", "x"},
                                                              {"queue", "pause", "1", "--all"}, {"queue", "run", "--jobs", "0"},
+                                                             {"queue", "pause", "--delete-part", "1"},
                                                              {"queue", "list", "--quality", "720"},
                                                              {"queue", "add", "--quality", "999", "http://x/y"}}) {
         const CliRun r = run(args);

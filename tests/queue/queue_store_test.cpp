@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 
 #include "queue/entry_job.h"
+#include "queue/held_entries.h"
+#include "queue/queue_runner.h"
 #include "queue/queue_path.h"
 #include "queue/queue_store.h"
 
@@ -80,6 +82,57 @@ TEST_F(StoreFixture, ARetryWaitsForItsTimeAndARunnerThatDiedLeavesItsEntriesWait
 
     EXPECT_EQ(store->requeueRunning(), 1);
     EXPECT_EQ(store->entry(next->id)->state, EntryState::Waiting);
+}
+
+TEST_F(StoreFixture, SelectedEntriesMoveTogetherAndKeepTheirOrder) {
+    ASSERT_TRUE(store);
+    std::vector<EntryId> id;  // a b c d e
+    for (const char* name : {"a", "b", "c", "d", "e"}) id.push_back(store->add(std::string("http://x/") + name));
+    struct Case {
+        std::vector<std::size_t> moved;
+        int steps;
+        std::string after;
+    };
+    const std::vector<Case> cases = {
+        {{1, 3}, -1, "badce"},   // each one place up
+        {{0, 1}, -1, "abcde"},   // at the top already: they stay
+        {{0, 2}, -1, "acbde"},   // the top one stays, the other goes past its neighbour
+        {{3, 4}, 1, "abcde"},    // at the bottom already
+        {{1, 2}, 2, "adebc"},    // two places down, together
+        {{4}, -9, "eabcd"},      // far past the top stops there
+    };
+    for (const auto& test : cases) {
+        // From a b c d e each time.
+        for (std::size_t k = 0; k < id.size(); ++k) ASSERT_TRUE(store->move(id[k], 99));
+        std::vector<EntryId> moved;
+        for (const auto k : test.moved) moved.push_back(id[k]);
+        ASSERT_TRUE(store->move(moved, test.steps));
+        std::string order;
+        for (const auto& entry : store->list()) order += entry.address.back();
+        EXPECT_EQ(order, test.after) << "steps " << test.steps;
+    }
+    EXPECT_FALSE(store->move(std::vector<EntryId>{999}, 1));
+}
+
+TEST_F(StoreFixture, EntriesHeldElsewhereInTheProcessArePassedOverByTheRunner) {
+    ASSERT_TRUE(store);
+    const EntryId held = store->add("http://x/held"), free = store->add("http://x/free");
+    ASSERT_TRUE(store->claim(held));
+    EXPECT_FALSE(store->claim(held)) << "a running entry is fetched by someone already";
+    EXPECT_EQ(store->requeueRunning({held}), 0) << "a batch's running row is no runner's leftover";
+    EXPECT_EQ(store->claimNext(nowMs(), {free}), std::nullopt);
+    EXPECT_EQ(store->nextDue({free}), std::nullopt) << "nothing the runner may take waits";
+    EXPECT_EQ(store->claimNext(nowMs(), {held})->id, free);
+
+    // The runner of the same queue leaves a held entry waiting, and ends when only that is left.
+    store->finish(free, EntryState::Saved, "", "/tmp/free.mp4");
+    store->requeue(held, "");
+    holdEntries(path, {held});
+    const auto summary = QueueRunner(path, {}).run();
+    releaseEntries(path, {held});
+    EXPECT_TRUE(summary.ran) << summary.error;
+    EXPECT_EQ(store->entry(held)->state, EntryState::Waiting);
+    EXPECT_TRUE(heldEntries(path).empty());
 }
 
 TEST_F(StoreFixture, AQueueOfANewerVersionIsRefusedUntouched) {
