@@ -6,6 +6,7 @@
 
 #include "app/button_map.h"
 #include "app/download_names.h"
+#include "app/stream_tracks.h"
 #include "base/quality.h"
 #include "components/downloader/downloader.h"
 #include "components/msg_box/msg_box.h"
@@ -56,18 +57,6 @@ components::AddressRenewal renewalThrough(PageReader reader) {
         if (!renewed.empty()) components::takeParkedTransfer(renewed);
         return renewed;
     };
-}
-
-// What the job fetches for a stream the resolver found: its kind and container go with it,
-// and the sound it is joined with when that comes apart.
-std::vector<components::Track> tracksOf(const resolve::Stream& stream) {
-    const auto kind = stream.kind == resolve::StreamKind::Hls    ? components::TrackKind::Hls
-                      : stream.kind == resolve::StreamKind::Dash ? components::TrackKind::Dash
-                                                                 : components::TrackKind::Progressive;
-    std::vector<components::Track> tracks{{kind, stream.address, stream.container, stream.representation}};
-    if (!stream.audioAddress.empty())
-        tracks.push_back({kind, stream.audioAddress, stream.container, stream.audioRepresentation});
-    return tracks;
 }
 
 std::string lowerText(std::string text) {

@@ -4,6 +4,7 @@
 
 #include "app/download_names.h"
 #include "app/page_reader.h"
+#include "app/stream_tracks.h"
 #include "base/quality.h"
 #include "engine/download_job.h"
 #include "engine/transfer/parked_transfer.h"
@@ -126,13 +127,7 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
     named(title, target.path);
 
     components::DownloadRequest request;
-    // As the main window asks for it: the stream's kind and container, and its sound apart.
-    const auto kind = stream->kind == resolve::StreamKind::Hls    ? components::TrackKind::Hls
-                      : stream->kind == resolve::StreamKind::Dash ? components::TrackKind::Dash
-                                                                  : components::TrackKind::Progressive;
-    request.tracks.push_back({kind, stream->address, stream->container, stream->representation});
-    if (!stream->audioAddress.empty())
-        request.tracks.push_back({kind, stream->audioAddress, stream->container, stream->audioRepresentation});
+    request.tracks = app::tracksOf(*stream);  // as the main window asks for it
     request.target = {folder, fileName, app::videoIdOf(page)};
     request.source = {entry.address, qualityName(entry.quality)};
     request.options.userAgent = options.userAgent;

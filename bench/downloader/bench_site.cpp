@@ -6,26 +6,12 @@
 //   /videoplayback?id=mixed   32 MiB, every other connection to the site 0.5 MB/s, the rest 8 MB/s
 // Unlike nginx's limit_rate, the cap is steady from the first byte: no burst at the start of
 // each request that would reward many small requests.
-#include <signal.h>
-
-#include <cstdio>
-
-#include "tests/site/fixture_site.h"
+#include "bench/downloader/serve_until_signalled.h"
 
 int main() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // the site's threads inherit the mask
-
-    constexpr std::uint64_t kSize = 32ull << 20;
-    zenvira::site::FixtureSite site;
-    site.addStream("capped", {.size = kSize, .bytesPerSecond = 4'000'000, .answerDelay = std::chrono::milliseconds(40)});
-    site.addStream("mixed", {.size = kSize, .bytesPerSecond = 8'000'000, .slowEvery = 2, .slowBytesPerSecond = 500'000});
-    std::printf("%u\n", static_cast<unsigned>(site.port()));
-    std::fflush(stdout);
-    int received = 0;
-    sigwait(&signals, &received);
-    return 0;
+    return zenvira::bench::serveUntilSignalled([](zenvira::site::FixtureSite& site) {
+        constexpr std::uint64_t kSize = 32ull << 20;
+        site.addStream("capped", {.size = kSize, .bytesPerSecond = 4'000'000, .answerDelay = std::chrono::milliseconds(40)});
+        site.addStream("mixed", {.size = kSize, .bytesPerSecond = 8'000'000, .slowEvery = 2, .slowBytesPerSecond = 500'000});
+    });
 }

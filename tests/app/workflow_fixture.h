@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <string>
 #include <vector>
@@ -93,7 +95,15 @@ protected:
     // Runs `action` from the event loop after `ms`, as a click during a wait would.
     static void later(int ms, std::function<void()> action) { QTimer::singleShot(ms, action); }
 
-    bool savedWithStreamBytes(const std::string& name, std::uint64_t size) const;
+    // The file `name` in the drive folder holds the site's stream bytes, `size` of them.
+    bool savedWithStreamBytes(const std::string& name, std::uint64_t size) const {
+        std::ifstream in(drive / name, std::ios::binary);
+        const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (data.size() != size) return false;
+        for (std::uint64_t i = 0; i < size; ++i)
+            if (static_cast<std::uint8_t>(data[i]) != site::streamByte(i)) return false;
+        return true;
+    }
 
     site::FixtureSite site;
     std::filesystem::path drive;

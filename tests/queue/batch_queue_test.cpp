@@ -4,9 +4,6 @@
 // closing leaves them waiting for the runner, which takes them up from their parts.
 #include <QTemporaryDir>
 
-#include <fstream>
-#include <iterator>
-
 #include "queue/batch_entries.h"
 #include "queue/queue_runner.h"
 #include "queue/queue_store.h"
@@ -16,15 +13,6 @@ namespace {
 
 using namespace zenvira;
 using queue::EntryState;
-
-bool holdsTheStream(const std::filesystem::path& file, std::uint64_t size) {
-    std::ifstream in(file, std::ios::binary);
-    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (data.size() != size) return false;
-    for (std::uint64_t i = 0; i < size; ++i)
-        if (static_cast<std::uint8_t>(data[i]) != site::streamByte(i)) return false;
-    return true;
-}
 
 struct BatchQueueTest : zenvira::testing::WorkflowTest {
     void SetUp() override {
@@ -103,8 +91,8 @@ TEST_F(BatchQueueTest, AStoppedBatchStaysStoppedAndOneCutShortGoesOnInTheRunner)
     const auto summary = runner.run();
     EXPECT_TRUE(summary.ran) << summary.error;
     EXPECT_EQ(summary.saved, 2);
-    EXPECT_TRUE(holdsTheStream(drive / "Cut one.flv", slow.size));
-    EXPECT_TRUE(holdsTheStream(drive / "Cut two.flv", slow.size));
+    EXPECT_TRUE(savedWithStreamBytes("Cut one.flv", slow.size));
+    EXPECT_TRUE(savedWithStreamBytes("Cut two.flv", slow.size));
     for (const auto& entry : entries())
         if (entry.address == stoppedOne || entry.address == stoppedTwo) {
             EXPECT_EQ(entry.state, EntryState::Stopped) << "the runner leaves what a person stopped";
