@@ -83,7 +83,7 @@ private:
     JobResult keepPart(const PhaseResult& result);
     JobResult handOverPlaylist(bool manifest);
     JobResult completeFile(const std::string& warning, std::int64_t size);
-    JobResult ended(JobOutcome outcome, std::string text = {});
+    JobResult ended(JobOutcome outcome, std::string text = {}, FailureCause cause = {});
     std::string cannotCreate(const std::string& reason) const { return "Cannot create the file " + path_ + ": " + reason; }
 
     const JobSettings& settings_;
@@ -121,6 +121,7 @@ JobResult DownloadJob::run() {
         if (probe.status == PhaseStatus::Failed) {
             result.error = probe.error;
             result.expired = probe.expired;
+            result.cause = probe.cause;
             done = carried;
         } else if (!probe.ranges) {
             result = fetchWhole(probe, size);
@@ -171,11 +172,11 @@ JobResult DownloadJob::run() {
 
 std::optional<JobResult> DownloadJob::prepareTarget() {
     const platform::LocalTarget target = platform::mapLocalTarget(settings_.folder, settings_.fileName);
-    if (!target.ok) return ended(JobOutcome::Failed, target.error);
+    if (!target.ok) return ended(JobOutcome::Failed, target.error, {FailureKind::Disk});
     std::string error;
     // The folder a drive stands for may not exist yet on a fresh system.
     if (!target.driveRoot.empty() && !platform::ensureFolder(target.driveRoot, error))
-        return ended(JobOutcome::Failed, error);
+        return ended(JobOutcome::Failed, error, {FailureKind::Disk});
     const std::string name = safeFileName(target.path.substr(target.folder.size() + 1), settings_.fallbackName);
     const ClaimedTarget claim = claimTarget(target.folder, name, origin_, file_);
     path_ = claim.path;
@@ -196,11 +197,11 @@ std::optional<JobResult> DownloadJob::prepareTarget() {
         return ended(JobOutcome::Completed);
     }
     case ClaimedTarget::Kind::Busy:
-        return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded");
+        return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded", {FailureKind::TargetBusy});
     case ClaimedTarget::Kind::Failed:
         break;
     }
-    return ended(JobOutcome::Failed, claim.error);
+    return ended(JobOutcome::Failed, claim.error, {FailureKind::Disk});
 }
 
 ByteRanges DownloadJob::keptRanges(const ProbeResult& probe) const {
@@ -234,6 +235,7 @@ PhaseResult DownloadJob::fetchInRanges(const ProbeResult& probe, ByteRanges kept
     PhaseResult failed;
     if (const auto problem = preparePart(kept.items().empty(), kept, size)) {
         failed.error = *problem;
+        failed.cause = {FailureKind::Disk};
         return failed;
     }
     meter_.setTotal(size);
@@ -262,6 +264,7 @@ PhaseResult DownloadJob::fetchWhole(const ProbeResult& probe, std::int64_t& size
     PhaseResult result;
     if (const auto problem = preparePart(true, none, 0)) {
         result.error = *problem;
+        result.cause = {FailureKind::Disk};
         return result;
     }
     WholeFetch fetch(context_, file_, probe.url, path_, probe.identity.size, probe.firstBytes);
@@ -271,6 +274,7 @@ PhaseResult DownloadJob::fetchWhole(const ProbeResult& probe, std::int64_t& size
     if (result.status == PhaseStatus::Complete && !file_.truncate(size, error)) {
         result.status = PhaseStatus::Failed;
         result.error = cannotCreate(error);
+        result.cause = {FailureKind::Disk};
     }
     return result;
 }
@@ -290,7 +294,7 @@ JobResult DownloadJob::refuse(const std::string& reason) {
     std::error_code code;
     std::filesystem::remove(partPath_, code);
     removePartState(statePath_);
-    return ended(JobOutcome::Failed, reason);
+    return ended(JobOutcome::Failed, reason, {FailureKind::Content});
 }
 
 // A playlist is fetched by its segments under its own companions: the part claimed for it
@@ -318,17 +322,21 @@ JobResult DownloadJob::keepPart(const PhaseResult& result) {
         std::filesystem::remove(partPath_, code);
         removePartState(statePath_);
     }
-    return ended(result.status == PhaseStatus::Stopped ? JobOutcome::Stopped : JobOutcome::Failed, result.error);
+    return ended(result.status == PhaseStatus::Stopped ? JobOutcome::Stopped : JobOutcome::Failed, result.error,
+                 result.cause);
 }
 
 JobResult DownloadJob::completeFile(const std::string& warning, std::int64_t size) {
     if (file_.size() != size)
-        return ended(JobOutcome::Failed, "The file " + path_ + " has " + std::to_string(file_.size()) +
-                                             " bytes on the disk instead of " + std::to_string(size));
+        return ended(JobOutcome::Failed,
+                     "The file " + path_ + " has " + std::to_string(file_.size()) + " bytes on the disk instead of " +
+                         std::to_string(size),
+                     {FailureKind::Disk});
     // Every byte on the disk before the name says the file is whole: a power cut after the
     // rename must not leave a file with holes under it.
     std::string error;
-    if (!file_.flush(error)) return ended(JobOutcome::Failed, "Cannot write to the file " + path_ + ": " + error);
+    if (!file_.flush(error))
+        return ended(JobOutcome::Failed, "Cannot write to the file " + path_ + ": " + error, {FailureKind::Disk});
     markOrigin(partPath_, origin_);  // the marks go with the file through the rename
     // Renamed while still open and locked where the system allows, so no other job can take
     // the part in between.
@@ -339,18 +347,19 @@ JobResult DownloadJob::completeFile(const std::string& warning, std::int64_t siz
         code.clear();
         std::filesystem::rename(partPath_, path_, code);
     }
-    if (code) return ended(JobOutcome::Failed, "Cannot replace the file " + path_ + ": " + code.message());
+    if (code)
+        return ended(JobOutcome::Failed, "Cannot replace the file " + path_ + ": " + code.message(), {FailureKind::Disk});
     removePartState(statePath_);
     file_.close();
     return ended(warning.empty() ? JobOutcome::Completed : JobOutcome::CompletedWithWarnings, warning);
 }
 
-JobResult DownloadJob::ended(JobOutcome outcome, std::string text) {
+JobResult DownloadJob::ended(JobOutcome outcome, std::string text, FailureCause cause) {
     meter_.finish(ProgressMeter::Clock::now());
     // A playlist goes on in its own job, which tells the watcher how it ends.
     const bool whole = outcome == JobOutcome::Completed || outcome == JobOutcome::CompletedWithWarnings;
     if (context_.stream && !handingOver_) context_.stream->end(whole, whole ? path_ : std::string());
-    return {outcome, std::move(text), path_};
+    return {outcome, std::move(text), path_, false, false, outcome == JobOutcome::Failed ? cause : FailureCause{}};
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "queue/entry_job.h"
 
-#include <cctype>
-
 #include "app/download_names.h"
 #include "app/page_reader.h"
 #include "app/stream_tracks.h"
@@ -73,26 +71,16 @@ EntryOutcome failure(const std::string& reason, bool retry) {
 
 }  // namespace
 
-long statusInSentence(const std::string& sentence) {
-    for (auto at = sentence.find("HTTP "); at != std::string::npos; at = sentence.find("HTTP ", at + 1)) {
-        const std::size_t digits = at + 5;
-        if (digits + 3 <= sentence.size() && std::isdigit(static_cast<unsigned char>(sentence[digits])) &&
-            std::isdigit(static_cast<unsigned char>(sentence[digits + 1])) &&
-            std::isdigit(static_cast<unsigned char>(sentence[digits + 2])) &&
-            (digits + 3 == sentence.size() || !std::isdigit(static_cast<unsigned char>(sentence[digits + 3]))))
-            return std::stol(sentence.substr(digits, 3));
+bool worthRetrying(const components::FailureCause& cause) {
+    using components::FailureKind;
+    switch (cause.kind) {
+    case FailureKind::Network:
+    case FailureKind::TargetBusy: return true;  // the other download may well end first
+    case FailureKind::HttpStatus: return cause.httpStatus >= 500 || cause.httpStatus == 429 || cause.httpStatus == 408;
+    case FailureKind::Unknown:
+    case FailureKind::Disk:
+    case FailureKind::Content: return false;
     }
-    return 0;
-}
-
-bool worthRetrying(const std::string& sentence, long httpStatus) {
-    if (httpStatus == 0) httpStatus = statusInSentence(sentence);
-    if (httpStatus >= 500 || httpStatus == 429 || httpStatus == 408) return true;
-    if (httpStatus >= 400) return false;
-    // The transfer layer's sentences for a network that failed on the way.
-    for (const char* network : {"timed out", "closed the connection", "Could not connect to", "broke off",
-                                "sent less than it announced", "Host not found", "did not answer"})
-        if (sentence.find(network) != std::string::npos) return true;
     return false;
 }
 
@@ -108,7 +96,7 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
     }
     if (!resolved.page.ok) {
         return failure("Could not read the page: " + resolved.page.error,
-                       worthRetrying(resolved.page.error, resolved.page.httpStatus >= 400 ? resolved.page.httpStatus : 0));
+                       worthRetrying(resolved.page.cause));
     }
     const auto stream = streamOf(resolved.resolution, entry.quality);
     if (!stream)
@@ -140,7 +128,7 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
     EntryOutcome outcome;
     outcome.result = components::runAnyJob(request, meter, stop, [] {});
     if (outcome.result.outcome == components::JobOutcome::Failed)
-        outcome.worthRetrying = !stop.cancelled() && worthRetrying(outcome.result.text);
+        outcome.worthRetrying = !stop.cancelled() && worthRetrying(outcome.result.cause);
     return outcome;
 }
 

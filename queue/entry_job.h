@@ -34,12 +34,11 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
                       components::CancelToken& stop,
                       const std::function<void(const std::string& title, const std::string& file)>& named);
 
-// Whether a failure of the engine or of the page fetch is worth another try: a server that
-// could not be reached, broke off, timed out or is busy (5xx, 429, 408); never a missing page
-// or a refusal (other 4xx), a file that cannot be written, nor a page without a video.
-// `httpStatus` 0: the one the sentence names, if any.
-bool worthRetrying(const std::string& sentence, long httpStatus = 0);
-// The HTTP status a failure sentence names ("HTTP 404 Not Found"), 0 when none.
-long statusInSentence(const std::string& sentence);
+// Whether a failure of the engine or of the page fetch is worth another try, by its kind: a
+// server that could not be reached, broke off, timed out or is busy (5xx, 429, 408), or a file
+// another download is writing at the moment; never a
+// missing page or a refusal (other 4xx), a file that cannot be written, an answer that is not
+// the video, nor a failure of no known kind.
+bool worthRetrying(const components::FailureCause& cause);
 
 }  // namespace zenvira::queue

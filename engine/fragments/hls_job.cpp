@@ -189,7 +189,7 @@ public:
             if (fetched.status == SegmentFetchStatus::Complete) return join();
             if (fetched.status == SegmentFetchStatus::Stopped) return ended(JobOutcome::Stopped);
             if (!fetched.expired || round >= kMostRounds || (!settings_.renewAddress && !dash_))
-                return leave(JobOutcome::Failed, fetched.error);
+                return leave(JobOutcome::Failed, fetched.error, fetched.cause);
             // A signed address ran out mid-stream: the page gives a new one, and what is on the
             // disk goes on with it only when the renewed playlist and its fragments agree. A
             // manifest read again gives its fragments' addresses anew, in the same places.
@@ -201,17 +201,17 @@ public:
     }
 
 private:
-    JobResult ended(JobOutcome outcome, std::string text = {}) {
+    JobResult ended(JobOutcome outcome, std::string text = {}, FailureCause cause = {}) {
         meter_.finish(ProgressMeter::Clock::now());
         tellStreamEnd(outcome);
-        return {outcome, std::move(text), path_};
+        return {outcome, std::move(text), path_, false, false, outcome == JobOutcome::Failed ? cause : FailureCause{}};
     }
 
     // A failure before any fragment came leaves nothing behind: there is nothing to go on with.
-    JobResult leave(JobOutcome outcome, std::string text) {
+    JobResult leave(JobOutcome outcome, std::string text, FailureCause cause = {}) {
         journal_.finish();
         if (outcome == JobOutcome::Failed && done_.empty()) removeCompanions(true);
-        return ended(outcome, std::move(text));
+        return ended(outcome, std::move(text), cause);
     }
 
     // What makes a playlist one this job must not fetch: live, empty, or naming what it cannot read.
@@ -342,7 +342,8 @@ private:
         switch (claimed.kind) {
         case ClaimedTarget::Kind::Claimed: return std::nullopt;
         case ClaimedTarget::Kind::AlreadyComplete: return ended(JobOutcome::Completed);
-        case ClaimedTarget::Kind::Busy: return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded");
+        case ClaimedTarget::Kind::Busy:
+            return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded", {FailureKind::TargetBusy});
         case ClaimedTarget::Kind::Failed: break;
         }
         return ended(JobOutcome::Failed, claimed.error);

@@ -44,12 +44,14 @@ struct Verdict {
     std::string reason;
     std::optional<std::int64_t> waitSeconds;  // the server's Retry-After
     bool expired = false;  // 403 or 410
+    FailureCause cause{FailureKind::Content};
 };
 
-Verdict refused(std::string reason, bool again) {
+Verdict refused(std::string reason, bool again, FailureCause cause = {FailureKind::Content}) {
     Verdict verdict;
     verdict.again = again;
     verdict.reason = std::move(reason);
+    verdict.cause = cause;
     return verdict;
 }
 
@@ -81,6 +83,7 @@ public:
     int running() const { return static_cast<int>(running_.size()); }
     // Whether the failure that ended the fetch was an address no longer served.
     bool expired() const { return expired_; }
+    FailureCause cause() const { return cause_; }
 
     // Starts what may start now: a piece waiting out its retry delay lets later ones go first.
     // A text: a transfer could not be set up.
@@ -194,16 +197,18 @@ private:
             return refused(settings_.pieceName + " is larger than any such piece should be" + where, false);
         if (code != CURLE_OK) {
             const CurlFailure failure = attempt.http->failure(code);
-            return refused(describeCurlFailure(failure) + where, isRetryable(failure));
+            return refused(describeCurlFailure(failure) + where, isRetryable(failure),
+                           {isRetryable(failure) || isUnreachable(failure.code) ? FailureKind::Network : FailureKind::Unknown});
         }
         if (head.status == 429 || head.status == 503) {
-            Verdict busy = refused(httpStatusText(head.status, {}) + where, true);
+            Verdict busy = refused(httpStatusText(head.status, {}) + where, true, FailureCause::ofStatus(head.status));
             busy.waitSeconds = retryAfterSeconds(head.retryAfter, static_cast<std::int64_t>(std::time(nullptr)));
             return busy;
         }
         const bool partial = head.status == 206 && piece.byteRange;
         if (head.status != 200 && !partial) {
-            Verdict failed = refused(httpStatusText(head.status, {}) + where, !permanentStatus(head.status));
+            Verdict failed = refused(httpStatusText(head.status, {}) + where, !permanentStatus(head.status),
+                                     FailureCause::ofStatus(head.status));
             failed.expired = head.status == 403 || head.status == 410;
             return failed;
         }
@@ -232,13 +237,16 @@ private:
         const int failed = ++failures_[index];
         if (!verdict.again || failed >= settings_.attempts) {
             expired_ = verdict.expired;
+            cause_ = verdict.cause;
             return verdict.reason;
         }
         auto wait = settings_.firstRetryWait * (1 << std::min(failed - 1, 10));
         if (verdict.waitSeconds) {
-            if (*verdict.waitSeconds > kLongestWaitSeconds)
+            if (*verdict.waitSeconds > kLongestWaitSeconds) {
+                cause_ = verdict.cause;
                 return "The server is busy (" + verdict.reason + ") and asks to come back in " +
                        std::to_string((*verdict.waitSeconds + 59) / 60) + " minutes";
+            }
             wait = std::max(wait, std::chrono::duration_cast<std::chrono::milliseconds>(
                                       std::chrono::seconds(*verdict.waitSeconds)));
         }
@@ -255,6 +263,7 @@ private:
     std::deque<Waiting> queue_;
     std::list<Attempt> running_;  // a list: body handlers hold references to their attempt
     bool expired_ = false;
+    FailureCause cause_;
 };
 
 }  // namespace
@@ -278,7 +287,7 @@ SegmentFetchResult fetchPieces(const std::vector<PieceRequest>& pieces, const st
             }
             onConnections(fetch.running());
             if (std::string error = fetch.turn(onPiece); !error.empty()) {
-                result = {SegmentFetchStatus::Failed, std::move(error), fetch.expired()};
+                result = {SegmentFetchStatus::Failed, std::move(error), fetch.expired(), fetch.cause()};
                 break;
             }
             tick();

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/request/failure_cause.h"
 #include "engine/transfer/cancel_token.h"
 #include "engine/transfer/rate_pacer.h"
 
@@ -56,6 +57,7 @@ struct SegmentFetchResult {
     SegmentFetchStatus status = SegmentFetchStatus::Failed;
     std::string error;  // why it failed
     bool expired = false;  // failed with 403 or 410: the address may be renewed
+    FailureCause cause{};  // when failed: of what kind
 };
 
 // `onPiece(index, body, head)` runs on the calling thread for every piece that came whole; a

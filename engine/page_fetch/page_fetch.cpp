@@ -9,6 +9,7 @@
 #include "engine/page_fetch/fetch_address.h"
 #include "engine/page_fetch/fetch_failure.h"
 #include "engine/transfer/easy_setup.h"
+#include "engine/transfer/transfer_errors.h"
 
 namespace zenvira::components {
 namespace {
@@ -18,6 +19,14 @@ FetchResult failure(std::string reason, long status = 0) {
     result.error = std::move(reason);
     result.httpStatus = status;
     return result;
+}
+
+// A network that failed on the way, an error status, or an answer that cannot be used.
+FailureCause causeOf(const pagefetch::TransferOutcome& outcome) {
+    if (outcome.code != CURLE_OK)
+        return {isRetryable(outcome.code) || isUnreachable(outcome.code) ? FailureKind::Network : FailureKind::Unknown};
+    if (outcome.status >= 400) return FailureCause::ofStatus(outcome.status);
+    return {FailureKind::Content};
 }
 
 FetchResult fetch(const std::string& address, const FetchOptions& options, CancelToken* cancel) {
@@ -30,8 +39,11 @@ FetchResult fetch(const std::string& address, const FetchOptions& options, Cance
         stopped.cancelled = true;
         return stopped;
     }
-    if (pagefetch::transferFailed(outcome))
-        return failure(pagefetch::describeFailure(outcome, options, checked.host), outcome.status);
+    if (pagefetch::transferFailed(outcome)) {
+        FetchResult failed = failure(pagefetch::describeFailure(outcome, options, checked.host), outcome.status);
+        failed.cause = causeOf(outcome);
+        return failed;
+    }
     FetchResult result;
     result.ok = true;
     result.httpStatus = outcome.status;

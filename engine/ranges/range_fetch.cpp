@@ -200,6 +200,7 @@ std::size_t RangeFetch::takeBody(Attempt& attempt, const char* data, std::size_t
     std::string error;
     if (!file_.writeAt(data + taken, wanted, segment.next, error)) {
         attempt.fatal = "Cannot write to the file " + shownName_ + ": " + error;
+        attempt.cause = {FailureKind::Disk};
         return 0;
     }
     const std::int64_t end = segment.next + static_cast<std::int64_t>(wanted);
@@ -252,8 +253,10 @@ bool RangeFetch::checkHead(Attempt& attempt) {
     } else if (head.status == 403 || head.status == 410) {
         attempt.fatal = httpStatusText(head.status, head.reason);
         attempt.problem = Problem::Expired;
+        attempt.cause = FailureCause::ofStatus(head.status);
     } else if (head.status >= 400) {
         attempt.fatal = httpStatusText(head.status, head.reason);
+        attempt.cause = FailureCause::ofStatus(head.status);
     } else if (head.status == 200) {
         // The If-Range validator no longer matched: the server sends its new file whole.
         attempt.fatal = kChangedText;
@@ -286,7 +289,7 @@ void RangeFetch::settle(Attempt& attempt, CURLcode code, Clock::time_point now) 
     if (!attempt.headChecked && attempt.fatal.empty() && attempt.problem == Problem::None && attempt.http->head().complete)
         checkHead(attempt);
     if (attempt.problem == Problem::Busy) waitOut(attempt, now);
-    else if (!attempt.fatal.empty()) fail(attempt.fatal, attempt.problem);
+    else if (!attempt.fatal.empty()) fail(attempt.fatal, attempt.problem, attempt.cause);
     else if (segment.racing && !segment.finished()) {
         // A racer that broke off is not taken up: the slower connection is still on it.
         segment.racing->racer = nullptr;
@@ -307,10 +310,12 @@ void RangeFetch::waitOut(Attempt& attempt, Clock::time_point now) {
         attempt.waitSeconds.value_or(context_.retry.firstBackOff.count() * (1 << attempt.segment->failures) / 1000);
     if (seconds > kLongestWaitSeconds)
         return fail("The server is busy (" + status + ") and asks to come back in " +
-                    std::to_string((seconds + 59) / 60) + " minutes");
+                        std::to_string((seconds + 59) / 60) + " minutes",
+                    Problem::None, FailureCause::ofStatus(head.status));
     const auto until = now + std::max<std::chrono::milliseconds>(std::chrono::seconds(seconds), context_.retry.firstBackOff);
     if (!policy_->plan().waitFor(*attempt.segment, until))
-        fail("The server is busy: " + status + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)");
+        fail("The server is busy: " + status + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)",
+             Problem::None, FailureCause::ofStatus(head.status));
 }
 
 void RangeFetch::retryOrFail(Attempt& attempt, CURLcode code, Clock::time_point now) {
@@ -318,10 +323,12 @@ void RangeFetch::retryOrFail(Attempt& attempt, CURLcode code, Clock::time_point 
     const CURLcode cause = code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
     const CurlFailure failure = attempt.http->failure(cause);
     const std::string reason = describeCurlFailure(failure);
-    if (!isRetryable(failure)) return fail(reason);
+    if (!isRetryable(failure))
+        return fail(reason, Problem::None, {isUnreachable(failure.code) ? FailureKind::Network : FailureKind::Unknown});
     const std::int64_t progressed = attempt.segment->next - attempt.verifyEnd;
     if (!policy_->plan().scheduleRetry(*attempt.segment, progressed, now))
-        fail(reason + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)");
+        fail(reason + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)", Problem::None,
+             {FailureKind::Network});
 }
 
 void RangeFetch::drop(Attempt& attempt) {
@@ -371,17 +378,18 @@ void RangeFetch::checkLeads() {
         std::string error;
         if (!lead->bytes.empty() && (!file_.readAt(diskBytes_.data(), diskBytes_.size(), lead->from, error) ||
                                      std::memcmp(diskBytes_.data(), lead->bytes.data(), lead->bytes.size()) != 0))
-            fail(kChangedText, Problem::Changed);
+            fail(kChangedText, Problem::Changed, {FailureKind::Content});
         for (auto& attempt : attempts_)
             if (attempt.lead == &*lead) attempt.lead = nullptr;
         lead = leads_.erase(lead);
     }
 }
 
-void RangeFetch::fail(const std::string& error, Problem problem) {
+void RangeFetch::fail(const std::string& error, Problem problem, FailureCause cause) {
     if (!error_.empty()) return;
     error_ = error;
     problem_ = problem;
+    cause_ = cause;
 }
 
 PhaseResult RangeFetch::finish(PhaseStatus status) {
@@ -392,6 +400,7 @@ PhaseResult RangeFetch::finish(PhaseStatus status) {
     PhaseResult result;
     result.status = status;
     result.error = error_;
+    result.cause = cause_;
     result.resourceChanged = problem_ == Problem::Changed;
     result.expired = problem_ == Problem::Expired;
     result.notMedia = problem_ == Problem::NotMedia;

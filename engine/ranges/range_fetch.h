@@ -73,6 +73,7 @@ private:
         bool headChecked = false;
         std::string fatal;            // a reason that ends the whole download
         Problem problem = Problem::None;
+        FailureCause cause{FailureKind::Content};  // of `fatal`
         std::optional<std::int64_t> waitSeconds;  // Retry-After of a busy answer
         Clock::time_point sent{};  // when its request went out
     };
@@ -95,7 +96,7 @@ private:
     void rememberConnectionCount();
     std::int64_t doneJustBefore(std::int64_t offset) const;
     void checkLeads();
-    void fail(const std::string& error, Problem problem = Problem::None);
+    void fail(const std::string& error, Problem problem = Problem::None, FailureCause cause = {});
     PhaseResult finish(PhaseStatus status);
 
     FetchContext& context_;
@@ -114,6 +115,7 @@ private:
     std::vector<char> diskBytes_;
     std::list<Lead> leads_;
     std::string error_;
+    FailureCause cause_;
     Problem problem_ = Problem::None;
     bool lengthDisagreed_ = false;
 };

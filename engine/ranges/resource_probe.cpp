@@ -22,10 +22,17 @@ struct ProbeAttempt {
 // The longest Retry-After waited out before the download has begun.
 constexpr std::int64_t kLongestWaitSeconds = 300;
 
-ProbeResult failed(std::string error) {
+ProbeResult failed(std::string error, FailureCause cause) {
     ProbeResult result;
     result.error = std::move(error);
+    result.cause = cause;
     return result;
+}
+
+// A transfer that ended without an answer: a network that failed on the way, or (a bad
+// address, a certificate refused) something another try does not mend.
+FailureCause causeOf(const CurlFailure& failure) {
+    return {isUnreachable(failure.code) || isRetryable(failure) ? FailureKind::Network : FailureKind::Unknown};
 }
 
 // Runs one transfer to its end, or until it pauses at its body (it stays on the loop then);
@@ -73,11 +80,12 @@ ProbeResult readAnswer(const ResponseHead& head) {
     } else if (head.status == 200) {
         result.identity.size = head.contentLength.value_or(-1);
     } else if (head.status >= 400) {
-        ProbeResult result = failed(httpStatusText(head.status, head.reason));
+        ProbeResult result = failed(httpStatusText(head.status, head.reason), FailureCause::ofStatus(head.status));
         result.expired = head.status == 403 || head.status == 410;
         return result;
     } else {
-        return failed("Unexpected answer from the server: " + httpStatusText(head.status, head.reason));
+        return failed("Unexpected answer from the server: " + httpStatusText(head.status, head.reason),
+                      {FailureKind::Content});
     }
     if (head.encoded()) {
         // Its parts and its length are those of the compressed bytes: the file comes whole,
@@ -122,13 +130,14 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address, ProbeK
     // last redirect in hand: the failure says more than that head.
     if (code == CURLE_TOO_MANY_REDIRECTS || code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT) {
         const CurlFailure failure = transfer.failure(code);
-        attempt.result = failed(describeCurlFailure(failure));
+        attempt.result = failed(describeCurlFailure(failure), causeOf(failure));
         attempt.decided = isUnreachable(failure.code) || !isRetryable(failure);
         return attempt;
     }
     if (transfer.head().complete && (transfer.head().status == 429 || transfer.head().status == 503)) {
         // Busy: worth another try once the wait it asks for is over.
-        attempt.result = failed(httpStatusText(transfer.head().status, transfer.head().reason));
+        attempt.result = failed(httpStatusText(transfer.head().status, transfer.head().reason),
+                                FailureCause::ofStatus(transfer.head().status));
         attempt.waitSeconds = retryAfterSeconds(transfer.head().retryAfter, static_cast<std::int64_t>(std::time(nullptr)));
         attempt.waitSeconds = attempt.waitSeconds.value_or(0);
         return attempt;
@@ -145,7 +154,7 @@ ProbeAttempt probeOnce(FetchContext& context, const std::string& address, ProbeK
         return attempt;
     }
     const CurlFailure failure = transfer.failure(code == CURLE_OK ? CURLE_GOT_NOTHING : code);
-    attempt.result = failed(describeCurlFailure(failure));
+    attempt.result = failed(describeCurlFailure(failure), causeOf(failure));
     attempt.decided = isUnreachable(failure.code) || !isRetryable(failure);
     return attempt;
 }

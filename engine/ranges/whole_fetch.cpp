@@ -38,6 +38,7 @@ PhaseResult WholeFetch::run() {
         case Ending::Failed: {
             PhaseResult failed = resultOf(PhaseStatus::Failed, reason);
             failed.notMedia = notMedia_;
+            failed.cause = cause_;
             return failed;
         }
         case Ending::Stopped:
@@ -45,9 +46,12 @@ PhaseResult WholeFetch::run() {
         case Ending::Retry:
             break;
         }
-        if (retries >= context_.retry.maxRetries)
-            return resultOf(PhaseStatus::Failed,
-                            reason + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)");
+        if (retries >= context_.retry.maxRetries) {
+            PhaseResult failed = resultOf(PhaseStatus::Failed, reason + " (gave up after " +
+                                                                   std::to_string(context_.retry.maxRetries) + " retries)");
+            failed.cause = cause_;
+            return failed;
+        }
         if (!pauseFor(context_, context_.retry.firstBackOff * (1 << retries))) return resultOf(PhaseStatus::Stopped);
     }
 }
@@ -59,6 +63,7 @@ WholeFetch::Ending WholeFetch::attempt(std::string& reason) {
     writebackFrom_ = 0;
     headAccepted_ = false;
     notMedia_ = false;
+    cause_ = {FailureKind::Content};  // what a refusal of the answer is, unless said otherwise
     auto onBody = [this](const char* data, std::size_t length) { return takeBody(data, length); };
     // The probe's answer serves the first attempt; a retry asks again.
     std::shared_ptr<HttpTransfer> transfer = std::move(firstBytes_);
@@ -108,6 +113,7 @@ std::size_t WholeFetch::takeBody(const char* data, std::size_t length) {
     std::string error;
     if (!file_.writeAt(data, length, received_, error)) {
         fatal_ = "Cannot write to the file " + shownName_ + ": " + error;
+        cause_ = {FailureKind::Disk};
         return 0;
     }
     if (context_.stream) context_.stream->arrived({received_, received_ + static_cast<std::int64_t>(length)});
@@ -136,7 +142,10 @@ bool WholeFetch::acceptHead(const ResponseHead& head) {
     // A compressed file may come as the part "bytes=0-" that holds all of it.
     const bool wholePart = head.status == 206 && head.encoded() && head.contentRange && head.contentRange->first == 0 &&
                            head.contentRange->total && head.contentRange->last + 1 == *head.contentRange->total;
-    if (head.status >= 400) fatal_ = httpStatusText(head.status, head.reason);
+    if (head.status >= 400) {
+        fatal_ = httpStatusText(head.status, head.reason);
+        cause_ = FailureCause::ofStatus(head.status);
+    }
     else if (head.status != 200 && !wholePart)
         fatal_ = "Unexpected answer from the server: " + httpStatusText(head.status, head.reason);
     if (!fatal_.empty()) return false;
@@ -149,11 +158,13 @@ bool WholeFetch::acceptHead(const ResponseHead& head) {
     // Refused before a byte is allocated: a size no disk here holds must not fill this one.
     if (auto problem = diskRoomProblem(shownName_, size_)) {
         fatal_ = *problem;
+        cause_ = {FailureKind::Disk};
         return false;
     }
     std::string error;
     if (size_ > 0 && !file_.reserve(size_, error)) {
         fatal_ = "Cannot create the file " + shownName_ + ": " + error;
+        cause_ = {FailureKind::Disk};
         return false;
     }
     return true;
@@ -173,6 +184,7 @@ WholeFetch::Ending WholeFetch::judge(const HttpTransfer& transfer, CURLcode code
     const CURLcode cause = code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
     const bool unsizedCut = headAccepted_ && expected < 0 && (cause == CURLE_RECV_ERROR || cause == CURLE_PARTIAL_FILE);
     reason = unsizedCut ? kUnsizedCutShortText : describeCurlFailure(transfer.failure(cause));
+    cause_ = {isRetryable(cause) || isUnreachable(cause) ? FailureKind::Network : FailureKind::Unknown};
     return isRetryable(cause) ? Ending::Retry : Ending::Failed;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/request/failure_cause.h"
 #include "engine/transfer/multi_loop.h"
 #include "engine/transfer/progress_meter.h"
 #include "engine/transfer/rate_pacer.h"
@@ -37,6 +38,7 @@ struct PhaseResult {
     bool resourceChanged = false; // the kept bytes no longer belong to what the server sends
     bool expired = false;         // the address is no longer served (403, 410): worth renewing
     bool notMedia = false;        // the first bytes are a page or text, not the media named: `error` says so
+    FailureCause cause{};         // when failed: of what kind
 };
 
 // Waits out a back-off while keeping progress reports going; false when stopped meanwhile.

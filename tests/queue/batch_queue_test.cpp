@@ -82,6 +82,7 @@ TEST_F(BatchQueueTest, AStoppedBatchStaysStoppedAndOneCutShortGoesOnInTheRunner)
     later(800, [&] { workflow.Shutdown(); });
     workflow.BatchDownload({cutOne, cutTwo});
     EXPECT_TRUE(std::filesystem::exists(drive / "Cut one.flv.part")) << "its part kept for the runner";
+    while (downloader.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);  // as the program ends
     for (const auto& entry : entries())
         if (entry.address == cutOne || entry.address == cutTwo) {
             EXPECT_EQ(entry.state, EntryState::Waiting) << entry.address;

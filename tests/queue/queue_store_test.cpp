@@ -161,23 +161,32 @@ TEST(QueuePath, TheOptionThenTheEnvironmentThenTheUsersDataFolder) {
 }
 
 TEST(FailureWorthRetrying, NetworkAndBusyServersYesMissingAndLocalNo) {
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {"HTTP 404 Not Found", false},
-        {"HTTP 403 Forbidden", false},
-        {"HTTP 503 Service Unavailable", true},
-        {"The server is busy: HTTP 429 Too Many Requests (gave up after 5 retries)", true},
-        {"HTTP 408 Request Timeout", true},
-        {"The connection to v1.example.com timed out", true},
-        {"The server closed the connection before the whole file came", true},
-        {"Could not connect to 127.0.0.1: connection refused", true},
-        {"The connection to example.com broke off: reset", true},
-        {"Cannot create the file /x/y.mp4: No such file or directory", false},
-        {"No space left on the disk", false},
-        {"This page offers no video to download", false},
-        {"HTTP 4040 is no status", false},
+    using zenvira::components::FailureCause;
+    using zenvira::components::FailureKind;
+    const FailureCause network{FailureKind::Network}, disk{FailureKind::Disk};
+    struct Case {
+        const char* sentence;  // what a person reads beside the kind
+        FailureCause cause;
+        bool retry;
     };
-    for (const auto& [sentence, retry] : cases) EXPECT_EQ(worthRetrying(sentence), retry) << sentence;
-    EXPECT_FALSE(worthRetrying("Could not read the page: Not Found", 404)) << "the page fetch's own status";
+    const std::vector<Case> cases = {
+        {"HTTP 404 Not Found", FailureCause::ofStatus(404), false},
+        {"HTTP 403 Forbidden", FailureCause::ofStatus(403), false},
+        {"HTTP 503 Service Unavailable", FailureCause::ofStatus(503), true},
+        {"The server is busy: HTTP 429 Too Many Requests (gave up after 5 retries)", FailureCause::ofStatus(429), true},
+        {"HTTP 408 Request Timeout", FailureCause::ofStatus(408), true},
+        {"The connection to v1.example.com timed out", network, true},
+        {"The server closed the connection before the whole file came", network, true},
+        {"Could not connect to 127.0.0.1: connection refused", network, true},
+        {"The connection to example.com broke off: reset", network, true},
+        {"Cannot create the file /x/y.mp4: No such file or directory", disk, false},
+        {"No space left on the disk", disk, false},
+        {"The file is a web page, not the video", {FailureKind::Content}, false},
+        {"A certificate that is not trusted", {FailureKind::Unknown}, false},
+        {"The file /x/y.mp4 is already being downloaded", {FailureKind::TargetBusy}, true},
+        {"A sentence that says HTTP 503 but is of no known kind", {}, false},
+    };
+    for (const auto& test : cases) EXPECT_EQ(worthRetrying(test.cause), test.retry) << test.sentence;
 }
 
 }  // namespace
