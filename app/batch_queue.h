@@ -12,9 +12,9 @@ class BatchQueue {
 public:
     using Ticket = std::int64_t;  // a row as the queue knows it; 0: not kept
     enum class RowEnd {
-        Saved,        // with its file
-        Failed,       // with why
-        Stopped,      // the person stopped it, or it could not run now: it waits for them
+        Saved,  // with its file
+        Failed,  // with why
+        Stopped,  // the person stopped it, or it could not run now: it waits for them
         Interrupted,  // the program is closing: it goes on at the next start
     };
 

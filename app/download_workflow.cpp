@@ -223,7 +223,8 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
     } counting{batches_};
     using RowEnd = BatchQueue::RowEnd;
     BatchQueue* const queue = batchQueue_;
-    const std::vector<BatchQueue::Ticket> tickets = queue ? queue->begin(rows, localFolder_) : std::vector<BatchQueue::Ticket>{};
+    const std::vector<BatchQueue::Ticket> tickets =
+        queue ? queue->begin(rows, localFolder_) : std::vector<BatchQueue::Ticket>{};
     const auto ticketOf = [&](std::size_t index) { return index < tickets.size() ? tickets[index] : 0; };
     int saved = 0, failed = 0, skipped = 0;
     std::size_t job = 0;
@@ -234,12 +235,13 @@ void DownloadWorkflow::BatchDownload(const std::vector<std::string>& rows) {
         const std::string file = outcome == BatchRowOutcome::Saved ? savedPathOf(jobs_[job]) : std::string();
         markRow(index, outcome, reason, file);
         if (queue && ticketOf(index)) {
-            const RowEnd end = kept                                          ? *kept
+            const RowEnd end = kept                                 ? *kept
                                : outcome == BatchRowOutcome::Saved  ? RowEnd::Saved
                                : outcome == BatchRowOutcome::Failed ? RowEnd::Failed
                                                                     : RowEnd::Stopped;
             // The program closing is no failure of the row: it goes on at the next start.
-            queue->ended(ticketOf(index), shuttingDown_ && end != RowEnd::Saved ? RowEnd::Interrupted : end, reason, file);
+            queue->ended(ticketOf(index), shuttingDown_ && end != RowEnd::Saved ? RowEnd::Interrupted : end, reason,
+                         file);
         }
     };
     for (std::size_t index = 0; index < rows.size(); ++index) {

@@ -197,7 +197,8 @@ std::optional<JobResult> DownloadJob::prepareTarget() {
         return ended(JobOutcome::Completed);
     }
     case ClaimedTarget::Kind::Busy:
-        return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded", {FailureKind::TargetBusy});
+        return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded",
+                     {FailureKind::TargetBusy});
     case ClaimedTarget::Kind::Failed:
         break;
     }
@@ -348,7 +349,8 @@ JobResult DownloadJob::completeFile(const std::string& warning, std::int64_t siz
         std::filesystem::rename(partPath_, path_, code);
     }
     if (code)
-        return ended(JobOutcome::Failed, "Cannot replace the file " + path_ + ": " + code.message(), {FailureKind::Disk});
+        return ended(JobOutcome::Failed, "Cannot replace the file " + path_ + ": " + code.message(),
+                     {FailureKind::Disk});
     removePartState(statePath_);
     file_.close();
     return ended(warning.empty() ? JobOutcome::Completed : JobOutcome::CompletedWithWarnings, warning);

@@ -95,8 +95,7 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
         return stopped;
     }
     if (!resolved.page.ok) {
-        return failure("Could not read the page: " + resolved.page.error,
-                       worthRetrying(resolved.page.cause));
+        return failure("Could not read the page: " + resolved.page.error, worthRetrying(resolved.page.cause));
     }
     const auto stream = streamOf(resolved.resolution, entry.quality);
     if (!stream)

@@ -91,9 +91,8 @@ void readColumns(const Statement& row, Fields&... fields) {
 Entry entryOf(const Statement& row) {
     Entry entry;
     std::string state;
-    readColumns(row, entry.id, entry.address, entry.quality, entry.folder, entry.page, entry.title, state,
-                entry.reason, entry.file, entry.received, entry.total, entry.attempts, entry.retryAt, entry.added,
-                entry.changed);
+    readColumns(row, entry.id, entry.address, entry.quality, entry.folder, entry.page, entry.title, state, entry.reason,
+                entry.file, entry.received, entry.total, entry.attempts, entry.retryAt, entry.added, entry.changed);
     entry.state = stateOfName(state).value_or(EntryState::Failed);
     return entry;
 }
@@ -330,7 +329,8 @@ bool QueueStore::move(const std::vector<EntryId>& ids, int steps) {
         }
     }
     if (std::none_of(order.begin(), order.end(), [](const auto& row) { return row.second; }))
-        return error_ = "No entry " + (ids.empty() ? std::string() : std::to_string(ids.front())) + " in the queue", false;
+        return error_ = "No entry " + (ids.empty() ? std::string() : std::to_string(ids.front())) + " in the queue",
+               false;
     // One place a step: each moved entry trades places with the unmoved one beside it.
     for (int step = 0; step < std::abs(steps); ++step) {
         if (steps < 0) {
@@ -377,10 +377,10 @@ std::optional<Entry> QueueStore::claimNext(std::int64_t now, const std::vector<E
     if (!change.begun()) return fail("start an entry"), std::nullopt;
     std::optional<Entry> next;
     {
-        Statement row(db_, (std::string("SELECT ") + kColumns +
-                            " FROM entries WHERE state = 'waiting' AND retry_at <= ?1" + noneOf(passOver) +
-                            " ORDER BY position LIMIT 1")
-                               .c_str());
+        Statement row(db_,
+                      (std::string("SELECT ") + kColumns + " FROM entries WHERE state = 'waiting' AND retry_at <= ?1" +
+                       noneOf(passOver) + " ORDER BY position LIMIT 1")
+                          .c_str());
         row.bind(1, now);
         if (row.step() == SQLITE_ROW) next = entryOf(row);
     }
@@ -394,9 +394,9 @@ std::optional<Entry> QueueStore::claimNext(std::int64_t now, const std::vector<E
 }
 
 std::optional<std::int64_t> QueueStore::nextDue(const std::vector<EntryId>& passOver) {
-    Statement count(db_, ("SELECT count(*), coalesce(min(retry_at), 0) FROM entries WHERE state = 'waiting'" +
-                          noneOf(passOver))
-                             .c_str());
+    Statement count(
+        db_, ("SELECT count(*), coalesce(min(retry_at), 0) FROM entries WHERE state = 'waiting'" + noneOf(passOver))
+                 .c_str());
     if (count.step() != SQLITE_ROW || count.integer(0) == 0) return std::nullopt;
     return count.integer(1);
 }

@@ -162,8 +162,7 @@ int runList(QueueStore& store, bool json) {
     return 0;
 }
 
-int runChange(QueueStore& store, const std::string& verb, const std::vector<EntryId>& ids, bool all,
-              bool deletePart) {
+int runChange(QueueStore& store, const std::string& verb, const std::vector<EntryId>& ids, bool all, bool deletePart) {
     int status = 0;
     for (const EntryId id : ids) {
         const auto entry = store.entry(id);
@@ -333,7 +332,8 @@ int runQueue(const QStringList& arguments) {
 
     // Each option only where it means something.
     const auto allowed = [&](std::initializer_list<const QCommandLineOption*> options) -> bool {
-        for (const auto* option : {&quality, &output, &all, &json, &quiet, &jobs, &connections, &limitRate, &deletePart}) {
+        for (const auto* option :
+             {&quality, &output, &all, &json, &quiet, &jobs, &connections, &limitRate, &deletePart}) {
             bool known = false;
             for (const auto* mine : options) known = known || mine == option;
             if (!known && parser.isSet(*option)) {

@@ -11,7 +11,9 @@
 int main() {
     return zenvira::bench::serveUntilSignalled([](zenvira::site::FixtureSite& site) {
         constexpr std::uint64_t kSize = 32ull << 20;
-        site.addStream("capped", {.size = kSize, .bytesPerSecond = 4'000'000, .answerDelay = std::chrono::milliseconds(40)});
-        site.addStream("mixed", {.size = kSize, .bytesPerSecond = 8'000'000, .slowEvery = 2, .slowBytesPerSecond = 500'000});
+        site.addStream("capped",
+                       {.size = kSize, .bytesPerSecond = 4'000'000, .answerDelay = std::chrono::milliseconds(40)});
+        site.addStream("mixed",
+                       {.size = kSize, .bytesPerSecond = 8'000'000, .slowEvery = 2, .slowBytesPerSecond = 500'000});
     });
 }

@@ -11,7 +11,9 @@ int main() {
     return zenvira::bench::serveUntilSignalled([](zenvira::site::FixtureSite& site) {
         constexpr std::uint64_t kSize = 8ull << 20;
         for (int k = 0; k < 8; ++k)
-            site.addStream("q" + std::to_string(k), {.size = kSize, .bytesPerSecond = 4'000'000, .contentType = "video/mp4",
+            site.addStream("q" + std::to_string(k), {.size = kSize,
+                                                     .bytesPerSecond = 4'000'000,
+                                                     .contentType = "video/mp4",
                                                      .answerDelay = std::chrono::milliseconds(40)});
     });
 }

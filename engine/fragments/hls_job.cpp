@@ -343,7 +343,8 @@ private:
         case ClaimedTarget::Kind::Claimed: return std::nullopt;
         case ClaimedTarget::Kind::AlreadyComplete: return ended(JobOutcome::Completed);
         case ClaimedTarget::Kind::Busy:
-            return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded", {FailureKind::TargetBusy});
+            return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded",
+                         {FailureKind::TargetBusy});
         case ClaimedTarget::Kind::Failed: break;
         }
         return ended(JobOutcome::Failed, claimed.error);

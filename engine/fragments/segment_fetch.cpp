@@ -197,8 +197,9 @@ private:
             return refused(settings_.pieceName + " is larger than any such piece should be" + where, false);
         if (code != CURLE_OK) {
             const CurlFailure failure = attempt.http->failure(code);
-            return refused(describeCurlFailure(failure) + where, isRetryable(failure),
-                           {isRetryable(failure) || isUnreachable(failure.code) ? FailureKind::Network : FailureKind::Unknown});
+            return refused(
+                describeCurlFailure(failure) + where, isRetryable(failure),
+                {isRetryable(failure) || isUnreachable(failure.code) ? FailureKind::Network : FailureKind::Unknown});
         }
         if (head.status == 429 || head.status == 503) {
             Verdict busy = refused(httpStatusText(head.status, {}) + where, true, FailureCause::ofStatus(head.status));

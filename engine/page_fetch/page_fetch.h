@@ -23,7 +23,7 @@ struct FetchResult {
     std::string contentDisposition;  // its Content-Disposition, empty when none
     std::string finalAddress;        // the address answered last (after redirects)
     bool mediaPrefix = false;        // a media file: `text` holds only its first bytes, undecoded
-    FailureCause cause{};            // when not ok: of what kind
+    FailureCause cause{};  // when not ok: of what kind
 };
 
 // The reason of a fetch that its CancelToken ended.

@@ -289,7 +289,8 @@ void RangeFetch::settle(Attempt& attempt, CURLcode code, Clock::time_point now) 
     if (!attempt.headChecked && attempt.fatal.empty() && attempt.problem == Problem::None && attempt.http->head().complete)
         checkHead(attempt);
     if (attempt.problem == Problem::Busy) waitOut(attempt, now);
-    else if (!attempt.fatal.empty()) fail(attempt.fatal, attempt.problem, attempt.cause);
+    else if (!attempt.fatal.empty())
+        fail(attempt.fatal, attempt.problem, attempt.cause);
     else if (segment.racing && !segment.finished()) {
         // A racer that broke off is not taken up: the slower connection is still on it.
         segment.racing->racer = nullptr;
@@ -314,7 +315,8 @@ void RangeFetch::waitOut(Attempt& attempt, Clock::time_point now) {
                     Problem::None, FailureCause::ofStatus(head.status));
     const auto until = now + std::max<std::chrono::milliseconds>(std::chrono::seconds(seconds), context_.retry.firstBackOff);
     if (!policy_->plan().waitFor(*attempt.segment, until))
-        fail("The server is busy: " + status + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)",
+        fail("The server is busy: " + status + " (gave up after " + std::to_string(context_.retry.maxRetries) +
+                 " retries)",
              Problem::None, FailureCause::ofStatus(head.status));
 }
 

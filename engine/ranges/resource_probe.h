@@ -21,7 +21,7 @@ struct ProbeResult {
     ResourceIdentity identity;
     bool ranges = false;      // size known and parts are sent: parallel, resumable ranges
     bool expired = false;     // failed with 403 or 410: the address may be renewed
-    FailureCause cause{};     // when failed: of what kind
+    FailureCause cause{};  // when failed: of what kind
     bool playlist = false;    // the server says it is an HLS playlist or a DASH manifest, whatever the address
     bool manifest = false;    // ... a DASH manifest
     // The answer of a whole-file probe, paused at its first body byte and still on the

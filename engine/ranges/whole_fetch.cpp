@@ -47,8 +47,9 @@ PhaseResult WholeFetch::run() {
             break;
         }
         if (retries >= context_.retry.maxRetries) {
-            PhaseResult failed = resultOf(PhaseStatus::Failed, reason + " (gave up after " +
-                                                                   std::to_string(context_.retry.maxRetries) + " retries)");
+            PhaseResult failed =
+                resultOf(PhaseStatus::Failed,
+                         reason + " (gave up after " + std::to_string(context_.retry.maxRetries) + " retries)");
             failed.cause = cause_;
             return failed;
         }
@@ -145,8 +146,7 @@ bool WholeFetch::acceptHead(const ResponseHead& head) {
     if (head.status >= 400) {
         fatal_ = httpStatusText(head.status, head.reason);
         cause_ = FailureCause::ofStatus(head.status);
-    }
-    else if (head.status != 200 && !wholePart)
+    } else if (head.status != 200 && !wholePart)
         fatal_ = "Unexpected answer from the server: " + httpStatusText(head.status, head.reason);
     if (!fatal_.empty()) return false;
     // The length of a compressed body is not the file's: it is stored decoded.

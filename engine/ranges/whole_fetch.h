@@ -47,7 +47,7 @@ private:
     bool headAccepted_ = false;
     std::string fatal_;            // a reason that ends the download
     bool notMedia_ = false;        // ... because the first bytes are a page or text
-    FailureCause cause_;           // of the last attempt's failure
+    FailureCause cause_;  // of the last attempt's failure
     HttpTransfer* current_ = nullptr;
     std::shared_ptr<HttpTransfer> firstBytes_;
 };

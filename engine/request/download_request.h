@@ -121,7 +121,7 @@ struct JobResult {
     std::string path;  // where the file is (or would be): "NAME (2).flv" when NAME.flv was another's
     bool playlist = false;  // the address is an HLS playlist or a DASH manifest: nothing was fetched or kept
     bool manifest = false;  // ... a DASH manifest
-    FailureCause cause{};   // when failed: of what kind
+    FailureCause cause{};  // when failed: of what kind
 };
 
 }  // namespace zenvira::components

@@ -4,11 +4,11 @@
 namespace zenvira::components {
 
 enum class FailureKind {
-    Unknown,     // not said
-    Network,     // the server could not be reached, broke off or went silent
+    Unknown,  // not said
+    Network,  // the server could not be reached, broke off or went silent
     HttpStatus,  // the server answered with an error status
-    Disk,        // the file could not be made or written: no room, no permission
-    Content,     // what the server sent is not what was asked for, or cannot be used
+    Disk,  // the file could not be made or written: no room, no permission
+    Content,  // what the server sent is not what was asked for, or cannot be used
     TargetBusy,  // another download (in this process or another) is writing the same file now
 };
 

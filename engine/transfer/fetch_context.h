@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "engine/policy/segment_plan.h"
 #include "engine/request/failure_cause.h"
+#include "engine/transfer/cancel_token.h"
 #include "engine/transfer/multi_loop.h"
 #include "engine/transfer/progress_meter.h"
 #include "engine/transfer/rate_pacer.h"
-#include "engine/policy/segment_plan.h"
-#include "engine/transfer/cancel_token.h"
 #include "engine/transfer/stream_link.h"
 
 namespace zenvira::components {
@@ -38,7 +38,7 @@ struct PhaseResult {
     bool resourceChanged = false; // the kept bytes no longer belong to what the server sends
     bool expired = false;         // the address is no longer served (403, 410): worth renewing
     bool notMedia = false;        // the first bytes are a page or text, not the media named: `error` says so
-    FailureCause cause{};         // when failed: of what kind
+    FailureCause cause{};  // when failed: of what kind
 };
 
 // Waits out a back-off while keeping progress reports going; false when stopped meanwhile.

@@ -11,8 +11,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -295,14 +295,17 @@ void DownloadsWindow::addAllOfTypedPage(std::function<void()> whenAdded) {
     pageReads_.emplace_back([self, page, cancel = readsCancel_, whenAdded = std::move(whenAdded)] {
         auto found = std::make_shared<PageVideos>(readPageVideos(page, cancel.get()));
         if (cancel->cancelled()) return;
-        QMetaObject::invokeMethod(self, [self, page, found, whenAdded] {
-            if (!self) return;
-            addPageVideos(*self->store_, page, found->videos);
-            self->notice_->setText(QString::fromStdString(found->error));
-            self->addAll_->setEnabled(true);
-            self->refresh();
-            if (whenAdded) whenAdded();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self,
+            [self, page, found, whenAdded] {
+                if (!self) return;
+                addPageVideos(*self->store_, page, found->videos);
+                self->notice_->setText(QString::fromStdString(found->error));
+                self->addAll_->setEnabled(true);
+                self->refresh();
+                if (whenAdded) whenAdded();
+            },
+            Qt::QueuedConnection);
     });
 }
 

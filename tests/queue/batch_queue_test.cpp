@@ -54,7 +54,8 @@ TEST_F(BatchQueueTest, RowsAreKeptAsTheyGoAndOneTheQueueFetchesIsLeftToIt) {
                                             {broken, EntryState::Failed, "HTTP 404"},
                                             {streamless, EntryState::Failed, "No downloadable video"}};
     for (const auto& want : expected) {
-        const auto found = std::find_if(kept.begin(), kept.end(), [&](const auto& e) { return e.address == want.address; });
+        const auto found =
+            std::find_if(kept.begin(), kept.end(), [&](const auto& e) { return e.address == want.address; });
         ASSERT_NE(found, kept.end()) << want.address;
         EXPECT_EQ(found->state, want.state) << want.address;
         EXPECT_EQ(found->reason.rfind(want.reasonStart, 0), 0u) << want.address << ": " << found->reason;
@@ -75,14 +76,16 @@ TEST_F(BatchQueueTest, AStoppedBatchStaysStoppedAndOneCutShortGoesOnInTheRunner)
     const auto stoppedTwo = addPage("qStop02", "Stopped two", {{"34", "640x360"}}, slow);
     later(500, [&] { workflow.Stop(); });
     workflow.BatchDownload({stoppedOne, stoppedTwo});
-    for (const auto& entry : entries()) EXPECT_EQ(entry.state, EntryState::Stopped) << entry.address << " " << entry.reason;
+    for (const auto& entry : entries())
+        EXPECT_EQ(entry.state, EntryState::Stopped) << entry.address << " " << entry.reason;
 
     const auto cutOne = addPage("qCut01", "Cut one", {{"34", "640x360"}}, slow);
     const auto cutTwo = addPage("qCut02", "Cut two", {{"34", "640x360"}}, slow);
     later(800, [&] { workflow.Shutdown(); });
     workflow.BatchDownload({cutOne, cutTwo});
     EXPECT_TRUE(std::filesystem::exists(drive / "Cut one.flv.part")) << "its part kept for the runner";
-    while (downloader.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);  // as the program ends
+    while (downloader.Busy())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);  // as the program ends
     for (const auto& entry : entries())
         if (entry.address == cutOne || entry.address == cutTwo) {
             EXPECT_EQ(entry.state, EntryState::Waiting) << entry.address;

@@ -247,13 +247,15 @@ TEST_F(QueueProcess, AnEntryAddedOrPausedFromAnotherProcessIsSeenByTheRunningQue
 }
 
 TEST_F(QueueProcess, RemovedWithItsPartWhileRunningTheRunnerLetsGoAndNoSavedFileIsTouched) {
-    const std::string slow = publish("queueGone1", "Removed one", {.size = 4 * 1024 * 1024, .bytesPerSecond = 256 * 1024});
+    const std::string slow =
+        publish("queueGone1", "Removed one", {.size = 4 * 1024 * 1024, .bytesPerSecond = 256 * 1024});
     const std::string small = publish("queueKept1", "Saved one", {.size = 100 * 1024});
     add(slow);
     add(small);
     QProcess runner;
     start(runner, {"queue", "run"});
-    ASSERT_TRUE(waitFor([&] { return fs::exists(drive("Saved one.flv")) && fs::exists(drive("Removed one.flv.part")); }));
+    ASSERT_TRUE(
+        waitFor([&] { return fs::exists(drive("Saved one.flv")) && fs::exists(drive("Removed one.flv.part")); }));
 
     const CliRun removed = run({"queue", "remove", "--delete-part", "--all"});
     EXPECT_EQ(removed.status, 0) << removed.err;
@@ -362,12 +364,16 @@ TEST_F(QueueProcess, ADamagedForeignOrLockedQueueIsRefusedAndLeftAsItIs) {
 }
 
 TEST_F(QueueProcess, AWrongQueueCommandLineIsOneLineOnStderrAndStatusTwo) {
-    for (const QStringList& args : std::vector<QStringList>{{"queue"}, {"queue", "fetch"}, {"queue", "add"},
-                                                             {"queue", "pause"}, {"queue", "pause", "x"},
-                                                             {"queue", "pause", "1", "--all"}, {"queue", "run", "--jobs", "0"},
-                                                             {"queue", "pause", "--delete-part", "1"},
-                                                             {"queue", "list", "--quality", "720"},
-                                                             {"queue", "add", "--quality", "999", "http://x/y"}}) {
+    for (const QStringList& args : std::vector<QStringList>{{"queue"},
+                                                            {"queue", "fetch"},
+                                                            {"queue", "add"},
+                                                            {"queue", "pause"},
+                                                            {"queue", "pause", "x"},
+                                                            {"queue", "pause", "1", "--all"},
+                                                            {"queue", "run", "--jobs", "0"},
+                                                            {"queue", "pause", "--delete-part", "1"},
+                                                            {"queue", "list", "--quality", "720"},
+                                                            {"queue", "add", "--quality", "999", "http://x/y"}}) {
         const CliRun r = run(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_EQ(r.out, "");

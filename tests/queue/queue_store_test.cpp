@@ -8,8 +8,8 @@
 
 #include "queue/entry_job.h"
 #include "queue/held_entries.h"
-#include "queue/queue_runner.h"
 #include "queue/queue_path.h"
+#include "queue/queue_runner.h"
 #include "queue/queue_store.h"
 
 namespace {
@@ -94,12 +94,12 @@ TEST_F(StoreFixture, SelectedEntriesMoveTogetherAndKeepTheirOrder) {
         std::string after;
     };
     const std::vector<Case> cases = {
-        {{1, 3}, -1, "badce"},   // each one place up
-        {{0, 1}, -1, "abcde"},   // at the top already: they stay
-        {{0, 2}, -1, "acbde"},   // the top one stays, the other goes past its neighbour
-        {{3, 4}, 1, "abcde"},    // at the bottom already
-        {{1, 2}, 2, "adebc"},    // two places down, together
-        {{4}, -9, "eabcd"},      // far past the top stops there
+        {{1, 3}, -1, "badce"},  // each one place up
+        {{0, 1}, -1, "abcde"},  // at the top already: they stay
+        {{0, 2}, -1, "acbde"},  // the top one stays, the other goes past its neighbour
+        {{3, 4}, 1, "abcde"},  // at the bottom already
+        {{1, 2}, 2, "adebc"},  // two places down, together
+        {{4}, -9, "eabcd"},  // far past the top stops there
     };
     for (const auto& test : cases) {
         // From a b c d e each time.
