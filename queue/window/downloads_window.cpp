@@ -107,6 +107,7 @@ DownloadsWindow::DownloadsWindow(DownloadsWindowSetup setup, QWidget* parent) : 
     address_ = new QLineEdit(this);
     address_->setObjectName("txtAddress");
     address_->setPlaceholderText(tr("Address of a video, or of a page with several"));
+    address_->setAccessibleName(tr("Address to add"));
     connect(address_, &QLineEdit::returnPressed, this, &DownloadsWindow::addTypedAddress);
     adding->addWidget(address_);
     auto* add = new QPushButton(tr("Add"), this);
