@@ -81,11 +81,17 @@ RunSummary QueueRunner::run() {
         if (listener_.started) listener_.started(job.entry);
         job.thread = std::thread([&job, &options, &wakeMutex, &wake] {
             EntryOutcome outcome = runEntry(job.entry, options, job.meter, job.cancel,
-                                            [&job](const std::string& title, const std::string& file) {
-                                                std::lock_guard guard(job.mutex);
-                                                job.title = title;
-                                                job.file = file;
-                                                job.named = true;
+                                            [&](const std::string& title, const std::string& file) {
+                                                {
+                                                    std::lock_guard guard(job.mutex);
+                                                    job.title = title;
+                                                    job.file = file;
+                                                    job.named = true;
+                                                }
+                                                // Written at once: a removal with the part
+                                                // looks for the part by this name.
+                                                std::lock_guard guard(wakeMutex);
+                                                wake.notify_all();
                                             });
             {
                 std::lock_guard guard(job.mutex);
@@ -198,7 +204,7 @@ RunSummary QueueRunner::run() {
             if (stopRequested_.load()) return true;
             for (auto& job : jobs) {
                 std::lock_guard jobGuard(job.mutex);
-                if (job.done) return true;
+                if (job.done || job.named) return true;
             }
             return false;
         });
