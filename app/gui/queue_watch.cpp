@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "queue/held_entries.h"
 #include "queue/queue_store.h"
 
 namespace zenvira::gui {
@@ -20,7 +21,7 @@ queue::EntryId newestOf(const std::vector<queue::Entry>& entries) {
 }  // namespace
 
 QueueWatch::QueueWatch(const std::string& queuePath, std::function<void()> onAddition, QObject* parent)
-    : QObject(parent), onAddition_(std::move(onAddition)), timer_(new QTimer(this)) {
+    : QObject(parent), queuePath_(queuePath), onAddition_(std::move(onAddition)), timer_(new QTimer(this)) {
     auto opened = queue::QueueStore::open(queuePath);
     store_ = std::move(opened.store);
     if (!store_) return;
@@ -37,10 +38,17 @@ void QueueWatch::look() {
     const std::int64_t version = store_->dataVersion();
     if (version == version_) return;  // nobody else wrote: the cheap answer of most looks
     version_ = version;
-    const queue::EntryId newest = newestOf(store_->list());
-    if (newest <= newest_) return;
+    // New entries this process's own batch holds are not from outside: the main window shows them.
+    const std::vector<queue::EntryId> held = queue::heldEntries(queuePath_);
+    bool fromOutside = false;
+    queue::EntryId newest = newest_;
+    for (const auto& entry : store_->list()) {
+        if (entry.id <= newest_) continue;
+        newest = std::max(newest, entry.id);
+        fromOutside = fromOutside || std::find(held.begin(), held.end(), entry.id) == held.end();
+    }
     newest_ = newest;
-    if (onAddition_) onAddition_();
+    if (fromOutside && onAddition_) onAddition_();
 }
 
 std::unique_ptr<QueueWatch> watchQueueForDownloads(const std::string& queuePath, std::function<bool()> downloadsShown,

@@ -23,7 +23,8 @@ class QueueWatch : public QObject {
     Q_OBJECT
 public:
     // `queuePath`: the store to watch (opened now; nothing is watched when it cannot be);
-    // `onAddition` is called on the UI thread for each look that found new entries.
+    // `onAddition` is called on the UI thread for each look that found new entries (those this
+    // process's batch holds are its own, not new from outside).
     QueueWatch(const std::string& queuePath, std::function<void()> onAddition, QObject* parent = nullptr);
     ~QueueWatch() override;
 
@@ -32,6 +33,7 @@ public:
     void look();
 
 private:
+    std::string queuePath_;
     std::unique_ptr<queue::QueueStore> store_;
     std::function<void()> onAddition_;
     QTimer* timer_ = nullptr;
