@@ -29,7 +29,7 @@ constexpr const char* kAddress = "http://www.youtube.com/watch?v=benchmark01";
 constexpr const char* kSmallAddress = "http://www.youtube.com/watch?v=small";
 
 std::string makeBigPage() {
-    zenvira::site::WatchPageSpec watch;
+    zenvira::site::WatchPageShape watch;
     watch.title = "Benchmark clip";
     watch.fillerBytes = 2 * 1024 * 1024;
     for (const auto& [code, size] : {std::pair{"37", "1920x1080"}, {"22", "1280x720"}, {"34", "640x360"}})

@@ -11,7 +11,7 @@ namespace {
 
 const std::string& bigPage() {
     static const std::string page = [] {
-        zenvira::site::WatchPageSpec watch;
+        zenvira::site::WatchPageShape watch;
         watch.title = "Benchmark clip";
         watch.fillerBytes = 2 * 1024 * 1024;
         for (const auto& [code, size] : {std::pair{"37", "1920x1080"}, {"22", "1280x720"}, {"35", "854x480"},

@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::string stream = indexFirst ? "first" : "last";
-        site::StreamSpec served;
+        site::StreamShape served;
         served.filePath = movie.toStdString();
         served.bytesPerSecond = 4 * 1024 * 1024;  // the link, not the server, is what limits
         served.contentType = "video/mp4";

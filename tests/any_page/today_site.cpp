@@ -23,8 +23,8 @@ std::string readAll(const QString& path) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-site::StreamSpec fileStream(const QString& path, const std::string& type) {
-    site::StreamSpec stream;
+site::StreamShape fileStream(const QString& path, const std::string& type) {
+    site::StreamShape stream;
     stream.filePath = path.toStdString();
     stream.contentType = type;
     stream.etag = "\"" + std::to_string(QFileInfo(path).size()) + "\"";

@@ -264,7 +264,7 @@ TEST_F(WorkflowTest, ThreeGibibytesShowTheirRealFigures) {
 // A server that sends no size: the bar is busy (no stale percentage) until the end, which
 // reads "Download completed" as usual.
 TEST_F(WorkflowTest, AnUnknownSizeKeepsTheBarBusyUntilTheEnd) {
-    const site::StreamSpec unsized{.size = 1500000, .acceptRanges = false, .bytesPerSecond = 1000000,
+    const site::StreamShape unsized{.size = 1500000, .acceptRanges = false, .bytesPerSecond = 1000000,
                                    .omitContentLength = true};
     const auto address = addPage("unsizedPg01", "No Size", {{"34", "640x360"}}, unsized);
     workflow.Extract(address);
@@ -359,7 +359,7 @@ TEST_F(WorkflowTest, ANewerExtractTakesOverFromASlowerOne) {
 }
 
 TEST_F(WorkflowTest, StopEndsTheBatch) {
-    const site::StreamSpec slow{.size = 3000000, .bytesPerSecond = 500000};
+    const site::StreamShape slow{.size = 3000000, .bytesPerSecond = 500000};
     const auto first = addPage("stopBatch01", "One", {{"34", "640x360"}}, slow);
     const auto second = addPage("stopBatch02", "Two", {{"34", "640x360"}}, slow);
     later(300, [&] { workflow.Stop(); });

@@ -81,8 +81,8 @@ protected:
     // A watch page at /watch?v=ID offering the given (code, frame size) qualities, each
     // stream served with `stream` and named "ID-CODE".
     std::string addPage(const std::string& id, const std::string& title,
-                        std::vector<std::pair<std::string, std::string>> formats, site::StreamSpec stream = {}) {
-        site::WatchPageSpec page{title, {}};
+                        std::vector<std::pair<std::string, std::string>> formats, site::StreamShape stream = {}) {
+        site::WatchPageShape page{title, {}};
         if (stream.size == 0) stream.size = 64 * 1024;
         for (const auto& [code, size] : formats) {
             page.formats.push_back({code, size, site::streamAddress(id + "-" + code)});

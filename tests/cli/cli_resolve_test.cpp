@@ -31,8 +31,8 @@ RunResult runCli(const std::string& proxy, const std::string& args) {
     return test::runCommand("http_proxy=" + proxy + " " ZENVIRA_CLI " " + args + " 2>&1");
 }
 
-site::WatchPageSpec watchPage(const std::string& title, std::initializer_list<std::pair<const char*, const char*>> formats) {
-    site::WatchPageSpec page{title, {}};
+site::WatchPageShape watchPage(const std::string& title, std::initializer_list<std::pair<const char*, const char*>> formats) {
+    site::WatchPageShape page{title, {}};
     for (const auto& [code, size] : formats)
         page.formats.push_back({code, size, site::streamAddress(std::string("clip-") + code)});
     return page;
@@ -42,7 +42,7 @@ site::WatchPageSpec watchPage(const std::string& title, std::initializer_list<st
 
 TEST(CliResolve, PrintsTheResolutionOfWhatTheSiteServes) {
     site::FixtureSite site;
-    const site::WatchPageSpec pages[] = {
+    const site::WatchPageShape pages[] = {
         watchPage("All \"five\" \\ qualities", {{"37", "1920x1080"}, {"22", "1280x720"}, {"35", "854x480"},
                                            {"34", "640x360"}, {"18", "320x240"}}),
         watchPage("Only the lowest", {{"36", "320x240"}}),

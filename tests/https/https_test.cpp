@@ -57,7 +57,7 @@ Environment throughProxy(const site::FixtureSite& site, const char* trustVariabl
 
 std::string secure(std::string address) { return "https" + address.substr(address.find("://")); }
 
-site::WatchPageSpec pageWithStream(const std::string& streamId) {
+site::WatchPageShape pageWithStream(const std::string& streamId) {
     return {"Over TLS", {{"34", "640x360", secure(site::streamAddress(streamId))}}};
 }
 
@@ -119,9 +119,9 @@ TEST(HttpsVerification, ABodyCutWithoutCloseNotifyIsCaughtWhenItsSizeIsKnown) {
     DownloadHarness h;
     const auto env = throughProxy(h.site, "CURL_CA_BUNDLE", h.site.certificateAuthorityFile());
     const std::uint64_t size = 2 * kMiB;
-    const site::StreamSpec sized{.size = size, .acceptRanges = false, .dropAfterBytes = 300000, .dropTimes = 2,
+    const site::StreamShape sized{.size = size, .acceptRanges = false, .dropAfterBytes = 300000, .dropTimes = 2,
                                  .resetOnDrop = true, .omitContentLengthWithoutRange = true};
-    site::StreamSpec unsized = sized;
+    site::StreamShape unsized = sized;
     unsized.omitContentLength = true;
     h.site.addStream("sized", sized);
     h.site.addStream("unsized", unsized);

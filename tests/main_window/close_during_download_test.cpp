@@ -28,7 +28,7 @@ TEST(CloseDuringDownload, ShutsTheDownloadDownAndEndsTheWait) {
     });
 
     site::FixtureSite server;
-    site::StreamSpec stream;
+    site::StreamShape stream;
     stream.size = 8 * 1024 * 1024;
     stream.bytesPerSecond = 256 * 1024;  // slow, so the download is surely running
     server.addStream("closing", stream);

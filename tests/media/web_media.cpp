@@ -95,7 +95,7 @@ bool makeWebClip(const QString& path, WebFormat format, int width, int height, d
     return runFfmpeg(args << path);
 }
 
-bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder) {
+bool makeHlsLadder(const QString& folder, const HlsLadderShape& ladder) {
     QByteArray master = "#EXTM3U\n#EXT-X-VERSION:7\n";
     if (ladder.audioApart && !ladder.variants.empty()) {
         const QString dir = folder + "/audio";

@@ -13,14 +13,14 @@ enum class WebFormat { Mp4, WebM };
 // Writes a clip of a test pattern and a tone; false when ffmpeg is missing or fails.
 bool makeWebClip(const QString& path, WebFormat format, int width, int height, double seconds);
 
-struct HlsVariantSpec {
+struct HlsVariantShape {
     int width = 0, height = 0;
     bool fmp4 = false;       // fMP4 segments after an init section instead of MPEG-TS
     bool encrypted = false;  // AES-128 with the key at "<variant>/key.bin", named relatively
 };
 
-struct HlsLadderSpec {
-    std::vector<HlsVariantSpec> variants;
+struct HlsLadderShape {
+    std::vector<HlsVariantShape> variants;
     double seconds = 6;
     double segmentSeconds = 2;
     // The variants are video alone; the sound is an EXT-X-MEDIA audio rendition of its own
@@ -31,7 +31,7 @@ struct HlsLadderSpec {
 
 // Writes `folder`/master.m3u8 and one folder per variant ("<height>p/index.m3u8" and its
 // segments). False when ffmpeg is missing or fails.
-bool makeHlsLadder(const QString& folder, const HlsLadderSpec& ladder);
+bool makeHlsLadder(const QString& folder, const HlsLadderShape& ladder);
 
 // A DASH presentation made by ffmpeg's own dash muxer: `folder`/manifest.mpd with a video
 // representation per height (H.264) and one of sound (AAC), in fragments of `segmentSeconds`.

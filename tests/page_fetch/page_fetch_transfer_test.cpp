@@ -47,7 +47,7 @@ protected:
 
 TEST_F(PageFetchTransfer, WatchPageComesThroughTheProxyWithItsAbsoluteAddress) {
     tests::ProxyEnvironment proxy(site.proxyAddress());
-    site::WatchPageSpec watch;
+    site::WatchPageShape watch;
     watch.title = "A title with \xC3\xA9";
     watch.formats = {{"34", "640x360", "http://v1.lscache.c.youtube.com/videoplayback?id=a"}};
     site.addWatchPage("abcdefghijk", watch);
@@ -193,11 +193,11 @@ TEST_F(PageFetchTransfer, CancelEndsAWaitingFetchAtOnce) {
 TEST_F(PageFetchTransfer, BodiesOverTheLimitAreRefusedWithOrWithoutLength) {
     tests::ProxyEnvironment noProxy;
     site.addFixed("/big", page(std::string(8192, 'x')));
-    site::StreamSpec unannounced;
+    site::StreamShape unannounced;
     unannounced.size = 100'000;
     unannounced.omitContentLength = true;
     site.addStream("unannounced", unannounced);
-    site::StreamSpec announcedAndSlow;  // refused on its Content-Length, not after a trickle
+    site::StreamShape announcedAndSlow;  // refused on its Content-Length, not after a trickle
     announcedAndSlow.size = 1'000'000;
     announcedAndSlow.bytesPerSecond = 1000;
     site.addStream("slow", announcedAndSlow);

@@ -71,7 +71,7 @@ TEST_F(BatchQueueTest, RowsAreKeptAsTheyGoAndOneTheQueueFetchesIsLeftToIt) {
 }
 
 TEST_F(BatchQueueTest, AStoppedBatchStaysStoppedAndOneCutShortGoesOnInTheRunner) {
-    const site::StreamSpec slow{.size = 1000000, .bytesPerSecond = 100000};
+    const site::StreamShape slow{.size = 1000000, .bytesPerSecond = 100000};
     const auto stoppedOne = addPage("qStop01", "Stopped one", {{"34", "640x360"}}, slow);
     const auto stoppedTwo = addPage("qStop02", "Stopped two", {{"34", "640x360"}}, slow);
     later(500, [&] { workflow.Stop(); });

@@ -150,7 +150,7 @@ TEST(DownloadsWindow, PlayTakesARunningEntryFromItsStreamAndASavedOneFromItsFile
     zenvira::testing::widgetApplication();
     QTemporaryDir home;
     site::FixtureSite site;
-    site::StreamSpec slow;
+    site::StreamShape slow;
     slow.size = 8 * 1024 * 1024;
     slow.bytesPerSecond = 64 * 1024;
     site.addStream("slow", slow);

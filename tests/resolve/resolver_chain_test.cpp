@@ -87,7 +87,7 @@ TEST(ResolverChain, APageOfCountlessSourcesCostsAFewReadsAtMost) {
 
 TEST(ResolverChain, AMediaPlaylistThatSaysNoHeightIsProbedFromItsFirstSegment) {
     struct Case {
-        testmedia::HlsVariantSpec variant;
+        testmedia::HlsVariantShape variant;
     };
     const Case cases[] = {{{640, 360, false, false}}, {{426, 240, true, false}}};
     for (const auto& c : cases) {

@@ -19,7 +19,7 @@ namespace zenvira::site {
 namespace {
 
 struct StreamEntry {
-    StreamSpec stream;
+    StreamShape stream;
     int dropsLeft = 0;
     int busyLeft = 0;
     std::uint64_t served = 0;  // body bytes over all answers
@@ -77,7 +77,7 @@ struct FixtureSite::Impl {
     std::map<std::string, std::function<std::string()>> watchPageSources;
     std::map<std::string, StreamEntry> streams;
     std::map<std::string, FixedResponse> fixed;
-    std::map<std::string, StreamSpec> media;
+    std::map<std::string, StreamShape> media;
     std::string publishedVersion = "2.5";
     std::vector<RequestRecord> seen;
     TlsTunnels tunnels;
@@ -132,7 +132,7 @@ bool FixtureSite::Impl::answer(Connection& connection, const http::Request& requ
         if (it != fixed.end()) fixedAnswer = it->second;
     }
     if (fixedAnswer) return answerFixed(connection, request, std::move(*fixedAnswer));
-    std::optional<StreamSpec> mediaAnswer;
+    std::optional<StreamShape> mediaAnswer;
     {
         std::lock_guard lock(mutex);
         auto it = media.find(request.path);
@@ -192,7 +192,7 @@ bool FixtureSite::Impl::answerWatchPage(Connection& connection, const http::Requ
 
 bool FixtureSite::Impl::answerStreamRequest(Connection& connection, const http::Request& request) {
     const auto streamId = http::queryParam(http::queryOf(request.path), "id");
-    std::optional<StreamSpec> stream;
+    std::optional<StreamShape> stream;
     std::uint64_t version = 0;
     if (streamId) {
         std::lock_guard lock(mutex);
@@ -263,7 +263,7 @@ std::string FixtureSite::localAddress(const std::string& pathAndQuery) const {
     return proxyAddress() + (rooted ? "" : "/") + pathAndQuery;
 }
 
-void FixtureSite::addWatchPage(const std::string& videoId, const WatchPageSpec& watch) {
+void FixtureSite::addWatchPage(const std::string& videoId, const WatchPageShape& watch) {
     addWatchPageText(videoId, makeWatchPage(watch));
 }
 
@@ -277,7 +277,7 @@ void FixtureSite::addWatchPageSource(const std::string& videoId, std::function<s
     impl_->watchPageSources[videoId] = std::move(pageText);
 }
 
-void FixtureSite::addStream(const std::string& streamId, const StreamSpec& stream) {
+void FixtureSite::addStream(const std::string& streamId, const StreamShape& stream) {
     std::lock_guard lock(impl_->mutex);
     auto& entry = impl_->streams[streamId];
     const std::uint64_t served = entry.served;  // a new version of a stream keeps its count
@@ -303,7 +303,7 @@ void FixtureSite::addFixed(const std::string& pathAndQuery, const FixedResponse&
 
 std::string FixtureSite::certificateAuthorityFile() const { return impl_->tunnels.authorityFile(); }
 
-void FixtureSite::addMedia(const std::string& pathAndQuery, const StreamSpec& stream) {
+void FixtureSite::addMedia(const std::string& pathAndQuery, const StreamShape& stream) {
     const auto path = http::pathOfTarget(pathAndQuery.empty() ? "/" : pathAndQuery);
     std::lock_guard lock(impl_->mutex);
     impl_->media[path ? *path : pathAndQuery] = stream;

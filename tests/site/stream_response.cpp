@@ -20,7 +20,7 @@ namespace {
 // Where the body's bytes come from: the generated pattern or a file.
 class BodySource {
 public:
-    explicit BodySource(const StreamSpec& stream) : seed_(stream.contentSeed) {
+    explicit BodySource(const StreamShape& stream) : seed_(stream.contentSeed) {
         if (stream.filePath.empty()) {
             size_ = stream.size;
         } else {
@@ -36,7 +36,7 @@ public:
     BodySource(const BodySource&) = delete;
     BodySource& operator=(const BodySource&) = delete;
 
-    bool usable(const StreamSpec& stream) const { return stream.filePath.empty() || fd_ >= 0; }
+    bool usable(const StreamShape& stream) const { return stream.filePath.empty() || fd_ >= 0; }
     std::uint64_t size() const { return size_; }
 
     bool read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
@@ -145,7 +145,7 @@ bool answerStatus(Connection& connection, const http::Request& request, int stat
 }
 
 // A conditional range applies only while the validator still names this resource.
-bool rangeStillValid(const http::Request& request, const StreamSpec& stream) {
+bool rangeStillValid(const http::Request& request, const StreamShape& stream) {
     const std::string validator = request.header("if-range");
     if (validator.empty()) return true;
     return validator == stream.etag || validator == stream.lastModified;
@@ -158,7 +158,7 @@ struct BodyPlan {
     std::uint64_t length = 0;
 };
 
-BodyPlan planBody(const http::Request& request, const StreamSpec& stream, std::uint64_t size) {
+BodyPlan planBody(const http::Request& request, const StreamShape& stream, std::uint64_t size) {
     const std::string rangeHeader = request.header("range");
     if (!stream.acceptRanges || rangeHeader.empty() || !rangeStillValid(request, stream)) return {200, 0, size};
     const auto range = http::parseRange(rangeHeader, size);
@@ -172,11 +172,11 @@ BodyPlan planBody(const http::Request& request, const StreamSpec& stream, std::u
 }
 
 // A body that ends at the connection's close, without Content-Length.
-bool closeDelimited(const http::Request& request, const StreamSpec& stream) {
+bool closeDelimited(const http::Request& request, const StreamShape& stream) {
     return stream.omitContentLength || (stream.omitContentLengthWithoutRange && request.header("range").empty());
 }
 
-http::ResponseHead streamHead(const StreamSpec& stream, const BodyPlan& plan, std::uint64_t size, bool unsized) {
+http::ResponseHead streamHead(const StreamShape& stream, const BodyPlan& plan, std::uint64_t size, bool unsized) {
     http::ResponseHead head(plan.status);
     head.add("Content-Type", stream.contentType);
     if (stream.gzipEncoded) head.add("Content-Encoding", "gzip");
@@ -192,7 +192,7 @@ http::ResponseHead streamHead(const StreamSpec& stream, const BodyPlan& plan, st
 
 }  // namespace
 
-bool answerStream(Connection& connection, const http::Request& request, const StreamSpec& stream,
+bool answerStream(Connection& connection, const http::Request& request, const StreamShape& stream,
                   const StreamHooks& hooks, StopSignal& stop) {
     if (stream.answerDelay.count() > 0 && !stop.sleepFor(stream.answerDelay)) return false;
     if (stream.status >= 400) return answerStatus(connection, request, stream.status);

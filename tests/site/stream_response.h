@@ -23,7 +23,7 @@ struct StreamHooks {
 };
 
 // Returns whether the connection can serve another request.
-bool answerStream(Connection& connection, const http::Request& request, const StreamSpec& stream,
+bool answerStream(Connection& connection, const http::Request& request, const StreamShape& stream,
                   const StreamHooks& hooks, StopSignal& stop);
 
 }  // namespace zenvira::site

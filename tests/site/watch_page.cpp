@@ -90,7 +90,7 @@ std::string escapeSlashes(const std::string& text) {
 
 // Everything up to the player. Double quotes are never followed by a comma here, and the
 // player's markers appear nowhere.
-std::string headAndSidebar(const WatchPageSpec& watch, std::size_t budget, Dice& dice) {
+std::string headAndSidebar(const WatchPageShape& watch, std::size_t budget, Dice& dice) {
     std::string page = "<!DOCTYPE html>\n<html lang=\"en\" dir=\"ltr\">\n<head>\n";
     page += "<meta name=\"title\" content=\"" + watch.title + "\">\n";
     page += "<title>YouTube        - " + watch.title + "</title>\n";
@@ -129,7 +129,7 @@ std::string headAndSidebar(const WatchPageSpec& watch, std::size_t budget, Dice&
     return page;
 }
 
-std::string playerConfig(const WatchPageSpec& watch) {
+std::string playerConfig(const WatchPageShape& watch) {
     std::string list;
     std::string map;
     for (const auto& format : watch.formats) {
@@ -147,7 +147,7 @@ std::string playerConfig(const WatchPageSpec& watch) {
 }
 
 // Comments, footer and the late scripts.
-std::string commentsAndFooter(const WatchPageSpec& watch, std::size_t budget, Dice& dice) {
+std::string commentsAndFooter(const WatchPageShape& watch, std::size_t budget, Dice& dice) {
     std::string page = "<div id=\"watch-info\"><h1 id=\"watch-headline-title\"><span class=\"long-title\" dir=\"ltr\">" +
                        watch.title + "</span></h1>\n<div id=\"watch-views\"><strong>" +
                        withThousands(1000 + dice.below(900000)) + "</strong> views</div></div>\n";
@@ -173,7 +173,7 @@ std::string commentsAndFooter(const WatchPageSpec& watch, std::size_t budget, Di
 
 }  // namespace
 
-std::string makeWatchPage(const WatchPageSpec& watch) {
+std::string makeWatchPage(const WatchPageShape& watch) {
     Dice dice(hashText(watch.title));
     const std::size_t beforeBudget = watch.fillerBytes * 2 / 5;
     std::string page = headAndSidebar(watch, beforeBudget, dice);

@@ -14,7 +14,7 @@ namespace {
 
 using testing::fetch;
 
-WatchPageSpec twoFormatPage() {
+WatchPageShape twoFormatPage() {
     return {"Harbour Lights | Take 1/2",
             {{"22", "1280x720", streamAddress("clip-22")}, {"5", "320x240", streamAddress("clip-5", "v7.lscache.c.youtube.com")}},
             40 * 1024};

@@ -65,7 +65,7 @@ TEST(StreamRequests, AddressFromAWatchPageReachesItsStreamThroughCurlAndLibcurl)
 
 TEST(StreamRequests, RangesOfAStreamBeyondFourGigabytes) {
     FixtureSite site;
-    StreamSpec big;
+    StreamShape big;
     big.size = 5 * kGiB;
     big.etag = "\"big-1\"";
     big.lastModified = "Sat, 20 Nov 2010 12:00:00 GMT";
@@ -128,7 +128,7 @@ TEST(StreamRequests, RateLimitHoldsPerConnectionAndConnectionsRunInParallel) {
 
 TEST(StreamFaults, DroppedConnectionsThenNormalService) {
     FixtureSite site;
-    StreamSpec stream;
+    StreamShape stream;
     stream.size = 200000;
     stream.dropAfterBytes = 50000;
     stream.dropTimes = 2;

@@ -37,7 +37,7 @@ std::string serveFragments(site::FixtureSite& site, const QString& folder, const
             playlist.contentType = dash ? "application/dash+xml" : "application/vnd.apple.mpegurl";
             site.addFixed(at, playlist);
         } else {
-            site::StreamSpec media;
+            site::StreamShape media;
             media.filePath = file.toStdString();
             media.bytesPerSecond = bytesPerSecond;
             media.contentType = "video/mp4";

@@ -22,8 +22,8 @@ namespace {
 
 using zenvira::site::FixtureSite;
 using zenvira::site::PageFormat;
-using zenvira::site::StreamSpec;
-using zenvira::site::WatchPageSpec;
+using zenvira::site::StreamShape;
+using zenvira::site::WatchPageShape;
 
 struct Options {
     std::uint16_t port = 0;
@@ -95,10 +95,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
 std::vector<std::string> publishSamples(FixtureSite& site, const std::string& movie) {
     std::vector<std::string> addresses;
     for (const auto& video : sampleVideos()) {
-        WatchPageSpec page{video.title, {}};
+        WatchPageShape page{video.title, {}};
         for (const auto& quality : video.qualities) {
             const std::string streamId = std::string(video.id) + "-" + quality.code;
-            StreamSpec stream;
+            StreamShape stream;
             stream.size = quality.size;
             stream.filePath = movie;
             stream.bytesPerSecond = kDemoRate;
