@@ -191,21 +191,22 @@ double SchedulingPolicy::rateSinceFirstByte(const Connection& connection, Clock:
 void SchedulingPolicy::judgeConnectionCount(Clock::time_point now, std::int64_t doneBytes) {
     const int active = static_cast<int>(connections_.size());
     if (active < ramp_.want() || (!ramp_.growing() && !ramp_.doubting())) return;
-    Clock::time_point newest{};
-    for (const auto& connection : connections_) {
-        if (!connection.firstByte) return;
-        newest = std::max(newest, *connection.firstByte);
-    }
-    if (now - newest < kRampWindow) return;
     double rate = 0;
     if (ramp_.growing()) {
+        Clock::time_point newest{};
+        for (const auto& connection : connections_) {
+            if (!connection.firstByte) return;
+            newest = std::max(newest, *connection.firstByte);
+        }
+        if (now - newest < kRampWindow) return;
         // A step is judged by what each connection brought since its first byte: a server
         // that lets answers burst and then holds them back evens out over that span, where a
         // short window would catch the burst or the pause after it.
         for (const auto& connection : connections_) rate += rateSinceFirstByte(connection, now);
     } else {
         // A doubt is settled over a longer window of the whole job, which may hold the short
-        // hand-over of a piece.
+        // hand-over of a piece: a few connections handing pieces on, each waiting for its
+        // answer, are seldom all delivering at once, and must not keep the doubt from its end.
         const auto from = std::find_if(totals_.rbegin(), totals_.rend(),
                                        [&](const auto& t) { return now - t.first >= kSteadyWindow; });
         if (from == totals_.rend() || from->first < countChanged_) return;
