@@ -66,6 +66,22 @@ std::string statusLine(int status) {
     }
 }
 
+// The head of an answer with the asked bytes of something `size` long: 206 with its
+// Content-Range for a part, 200 for the whole.
+std::string rangedHead(const RequestedBytes& bytes, std::int64_t size, const std::string& type, bool keepAlive) {
+    const bool part = bytes.kind == RequestedBytes::Kind::Part;
+    std::string head = statusLine(part ? 206 : 200);
+    head += "Content-Type: " + type + "\r\n";
+    head += "Accept-Ranges: bytes\r\n";
+    head += "Content-Length: " + std::to_string(std::max<std::int64_t>(bytes.length(), 0)) + "\r\n";
+    if (part)
+        head += "Content-Range: bytes " + std::to_string(bytes.first) + "-" + std::to_string(bytes.last) + "/" +
+                std::to_string(size) + "\r\n";
+    head += "Cache-Control: no-store\r\n";
+    if (!keepAlive) head += "Connection: close\r\n";
+    return head + "\r\n";
+}
+
 }  // namespace
 
 std::string addressSegment(const std::string& name) {
@@ -291,17 +307,7 @@ bool StreamServer::answer(platform::LoopbackConnection& connection, const Reques
     const RequestedBytes bytes = requestedBytes(request.range, size);
     if (bytes.kind == RequestedBytes::Kind::Unsatisfiable)
         return refuse(connection, request, 416, "Content-Range: bytes */" + std::to_string(size) + "\r\n");
-    const bool part = bytes.kind == RequestedBytes::Kind::Part;
-    std::string head = statusLine(part ? 206 : 200);
-    head += "Content-Type: " + contentTypeOf(name) + "\r\n";
-    head += "Accept-Ranges: bytes\r\n";
-    head += "Content-Length: " + std::to_string(std::max<std::int64_t>(bytes.length(), 0)) + "\r\n";
-    if (part)
-        head += "Content-Range: bytes " + std::to_string(bytes.first) + "-" + std::to_string(bytes.last) + "/" +
-                std::to_string(size) + "\r\n";
-    head += "Cache-Control: no-store\r\n";
-    if (!request.keepAlive) head += "Connection: close\r\n";
-    head += "\r\n";
+    const std::string head = rangedHead(bytes, size, contentTypeOf(name), request.keepAlive);
     if (!connection.sendAll(head.data(), head.size())) return false;
     if (request.method == "HEAD" || bytes.length() <= 0) return true;
     return sendBody(connection, *link, bytes.first, bytes.last);
@@ -381,16 +387,8 @@ bool StreamServer::sendPiece(platform::LoopbackConnection& connection, const Req
     const RequestedBytes bytes = requestedBytes(request.range, size);
     if (bytes.kind == RequestedBytes::Kind::Unsatisfiable)
         return refuse(connection, request, 416, "Content-Range: bytes */" + std::to_string(size) + "\r\n");
-    const bool part = bytes.kind == RequestedBytes::Kind::Part;
     const std::int64_t length = std::max<std::int64_t>(bytes.length(), 0);
-    std::string head = statusLine(part ? 206 : 200) + "Content-Type: " + contentTypeOf(asked) +
-                       "\r\nAccept-Ranges: bytes\r\nContent-Length: " + std::to_string(length) + "\r\n";
-    if (part)
-        head += "Content-Range: bytes " + std::to_string(bytes.first) + "-" + std::to_string(bytes.last) + "/" +
-                std::to_string(size) + "\r\n";
-    head += "Cache-Control: no-store\r\n";
-    if (!request.keepAlive) head += "Connection: close\r\n";
-    head += "\r\n";
+    const std::string head = rangedHead(bytes, size, contentTypeOf(asked), request.keepAlive);
     if (!connection.sendAll(head.data(), head.size())) return false;
     if (request.method == "HEAD") return true;
     std::vector<char> data(kChunk);
