@@ -24,33 +24,10 @@ using namespace zenvira;
 
 // 30 s of 320x180 at about 400 kb/s, its index first; made once in the build folder.
 QString clip() {
-    QDir().mkpath(STREAM_MEDIA_DIR);
-    const QString path = STREAM_MEDIA_DIR "/window-clip.mp4";
-    if (QFile::exists(path)) return path;
-    QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-v",
-                            "error",
-                            "-y",
-                            "-f",
-                            "lavfi",
-                            "-i",
-                            "testsrc2=size=320x180:rate=25",
-                            "-t",
-                            "30",
-                            "-c:v",
-                            "libx264",
-                            "-preset",
-                            "ultrafast",
-                            "-g",
-                            "25",
-                            "-b:v",
-                            "400k",
-                            "-movflags",
-                            "+faststart",
-                            path + ".tmp.mp4"});
-    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) return {};
-    QFile::rename(path + ".tmp.mp4", path);
-    return path;
+    return served::madeOnce(
+        STREAM_MEDIA_DIR "/window-clip.mp4",
+        {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25", "-t", "30", "-c:v", "libx264",
+         "-preset", "ultrafast", "-g", "25", "-b:v", "400k", "-movflags", "+faststart"});
 }
 
 TEST(PlayerWindowOnAStream, ThePositionAdvancesWhileTheDownloadRuns) {

@@ -1,8 +1,10 @@
 #include "tests/stream/served_cli.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 namespace zenvira::served {
 
@@ -45,6 +47,22 @@ std::string serveFragments(site::FixtureSite& site, const QString& folder, const
         }
     }
     return "http://stream.example.com/" + stream + (dash ? "/manifest.mpd" : "/master.m3u8");
+}
+
+QString madeOnce(const QString& path, QStringList arguments) {
+    if (QFile::exists(path)) return path;
+    QDir().mkpath(QFileInfo(path).path());
+    const QString scratch = path + "." + QString::number(QCoreApplication::applicationPid()) + ".tmp.mp4";
+    arguments << scratch;
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", arguments);
+    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) {
+        QFile::remove(scratch);
+        return {};
+    }
+    // Another process may have put its own in place first: then that one is used.
+    if (!QFile::rename(scratch, path)) QFile::remove(scratch);
+    return QFile::exists(path) ? path : QString();
 }
 
 }  // namespace zenvira::served

@@ -25,4 +25,9 @@ void startCli(QProcess& cli, const QString& program, const site::FixtureSite& si
 std::string serveFragments(site::FixtureSite& site, const QString& folder, const std::string& stream, bool dash,
                            std::uint64_t bytesPerSecond);
 
+// `path`, made once by ffmpeg with `arguments` (its output appended): written under a name of
+// this process's own and renamed into place, for ctest runs several test processes at once and
+// two writing one file leave a movie without streams. Empty when ffmpeg fails.
+QString madeOnce(const QString& path, QStringList arguments);
+
 }  // namespace zenvira::served

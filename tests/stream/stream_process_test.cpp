@@ -35,9 +35,8 @@ void ensureApplication() {
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
-// What one test process makes for the media folder is made under a name of its own and then
-// renamed into place: ctest runs several of these processes at once, and two writing one file
-// leave a movie without streams.
+// A folder one test process makes for the media folder is made under a name of its own and
+// then renamed into place, as served::madeOnce does for a file.
 QString scratchFor(const QString& path) {
     return path + "." + QString::number(QCoreApplication::applicationPid()) + ".tmp";
 }
@@ -45,10 +44,8 @@ QString scratchFor(const QString& path) {
 // A clip of `seconds` at a steady 600 kb/s, its index first or last; made once, kept in the
 // build folder.
 QString movie(bool indexFirst, int seconds) {
-    QDir().mkpath(STREAM_MEDIA_DIR);
     const QString path =
         QStringLiteral(STREAM_MEDIA_DIR "/clip-%1-%2.mp4").arg(indexFirst ? "first" : "last").arg(seconds);
-    if (QFile::exists(path)) return path;
     QStringList arguments = {"-v",
                              "error",
                              "-y",
@@ -81,14 +78,7 @@ QString movie(bool indexFirst, int seconds) {
     if (indexFirst)
         arguments << "-movflags"
                   << "+faststart";
-    const QString scratch = scratchFor(path) + ".mp4";
-    arguments << scratch;
-    QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", arguments);
-    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) return {};
-    // Another process may have put its own in place first: then that one is used.
-    if (!QFile::rename(scratch, path)) QFile::remove(scratch);
-    return QFile::exists(path) ? path : QString();
+    return served::madeOnce(path, arguments);
 }
 
 QByteArray sha256Of(const QString& path) {
