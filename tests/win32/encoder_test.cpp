@@ -120,7 +120,8 @@ TEST_F(AppFolder, EveryProfilesCommandLineIsTakenByTheFrontAndReachesFfmpeg) {
             EXPECT_FALSE(fileExists(record)) << profile.name;
             continue;
         }
-        EXPECT_TRUE(runner.exitStatus().success()) << profile.name << ": " << runner.exitStatus().describe();
+        EXPECT_TRUE(runner.exitStatus().success())
+            << profile.name << ": " << runner.exitStatus().describe() << "\n" << runner.lastOutput();
         const std::string args = recordedArguments(readText(record));
         EXPECT_EQ(args.rfind("-hide_banner\n-nostdin\n-y\n-i\nC:\\Videos\\my clip.flv\n", 0), 0u) << profile.name;
         // Written under a temporary name beside the output, moved onto it on success.
