@@ -28,6 +28,12 @@ bool keptForAnother(const std::string& statePath, const DownloadOrigin& origin) 
     return kept && !kept->origin.sameDownload(origin);
 }
 
+// A part another running download claimed: its mark is there from the claim on, before it
+// has a state to show whose it is.
+bool claimedByAnother(const std::string& partPath, const DownloadOrigin& origin) {
+    return platform::fileMark(partPath, kOriginMark).has_value() && !producedBy(partPath, origin);
+}
+
 }  // namespace
 
 bool producedBy(const std::string& path, const DownloadOrigin& origin) {
@@ -67,7 +73,8 @@ ClaimedTarget claimTarget(const std::string& folder, const std::string& name, co
         const bool finished = free && exists(target.path);
         // Only an empty part this job made itself and holds is removed again.
         const bool madeHere = free && !partExisted;
-        if (keptForAnother(target.statePath, origin) || (finished && !producedBy(target.path, origin))) {
+        if (keptForAnother(target.statePath, origin) || (finished && !producedBy(target.path, origin)) ||
+            (!free && claimedByAnother(target.partPath, origin))) {
             if (madeHere) removeFile(target.partPath);
             part.close();
             continue;
@@ -78,6 +85,9 @@ ClaimedTarget claimTarget(const std::string& folder, const std::string& name, co
             target.kind = finished ? ClaimedTarget::Kind::AlreadyComplete : ClaimedTarget::Kind::Busy;
             return target;
         }
+        // So that a download of another video passes it over; an earlier quality mark goes.
+        platform::setFileMark(target.partPath, kOriginMark, origin.url());
+        platform::setFileMark(target.partPath, kQualityMark, origin.quality);
         target.error.clear();
         target.kind = ClaimedTarget::Kind::Claimed;
         return target;

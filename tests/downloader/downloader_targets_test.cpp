@@ -76,6 +76,24 @@ TEST(DownloaderTargetsTest, ASecondJobOnTheSameTargetIsTurnedAwayAndTouchesNothi
     EXPECT_EQ(namesIn(h.driveFolder()), std::vector<std::string>{"clip.flv"});
 }
 
+TEST(DownloaderTargetsTest, TwoVideosOfOneTitleClaimedAtOnceGetTwoNames) {
+    DownloadHarness h;
+    const std::string folder = h.driveFolder();
+    std::filesystem::create_directories(folder);
+    // Claimed the moment before either has a state: the part's mark tells them apart.
+    const components::DownloadOrigin first{"http://a.example/videoplayback?id=1", "", ""};
+    const components::DownloadOrigin second{"http://a.example/videoplayback?id=2", "", ""};
+    platform::RandomAccessFile firstPart, secondPart, againPart;
+    const auto claimedFirst = components::claimTarget(folder, "videoplayback.mp4", first, firstPart);
+    ASSERT_EQ(claimedFirst.kind, components::ClaimedTarget::Kind::Claimed) << claimedFirst.error;
+    const auto claimedSecond = components::claimTarget(folder, "videoplayback.mp4", second, secondPart);
+    ASSERT_EQ(claimedSecond.kind, components::ClaimedTarget::Kind::Claimed) << claimedSecond.error;
+    EXPECT_EQ(claimedSecond.path, folder + "/videoplayback (2).mp4");
+    // The same video again is the same download: turned away.
+    EXPECT_EQ(components::claimTarget(folder, "videoplayback.mp4", first, againPart).kind,
+              components::ClaimedTarget::Kind::Busy);
+}
+
 TEST(DownloaderTargetsTest, AnotherQualityGoesBesideTheFirstAndTheSameOneIsNotFetchedAgain) {
     DownloadHarness h;
     const std::string folder = h.driveFolder();
