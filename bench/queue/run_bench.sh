@@ -1,8 +1,10 @@
 #!/bin/sh
 # Eight 8 MiB files behind a 4 MB/s-per-connection cap with 40 ms answers (zv-queue-bench-site),
-# fetched three ways in one hyperfine run: `zenvira-cli queue run` with its defaults (the
-# entries added before each run), `aria2c -j3 -x16 -s16` on the same list, and Zenvira's own
-# batch (`zenvira-cli batch`, one after another). Medians of RUNS. Needs aria2c and hyperfine.
+# fetched four ways in one hyperfine run: `zenvira-cli queue run` with its defaults (the
+# entries added before each run); `aria2c -j3 -x16` on the same list (five connections a file,
+# aria2's default split) and `aria2c -j3 -x16 -s16` (sixteen a file, 48 at once); and Zenvira's
+# own batch (`zenvira-cli batch`, one after another). Medians of RUNS. Needs aria2c and
+# hyperfine.
 #   bench/queue/run_bench.sh [BUILD_DIR] [RUNS]
 set -eu
 build=${1:-build}
@@ -23,12 +25,13 @@ export ZENVIRA_HOSTS="$work/hosts" ZENVIRA_QUEUE="$work/queue.sqlite" XDG_CONFIG
 fresh="rm -rf $work/out $work/hosts $work/queue.sqlite*; mkdir -p $work/out"
 hyperfine --style none --runs "$runs" --warmup 1 --export-json "$work/h.json" \
     --prepare "$fresh; $cli queue add -o $work/out - < $work/list > /dev/null" "$cli queue run -q" \
+    --prepare "$fresh" "aria2c -q -j3 -x16 -k1M --allow-overwrite=true -d $work/out -i $work/list" \
     --prepare "$fresh" "aria2c -q -j3 -x16 -s16 -k1M --allow-overwrite=true -d $work/out -i $work/list" \
     --prepare "$fresh" "$cli batch $work/list -o $work/out -q" > /dev/null
 python3 - "$work/h.json" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
-names = ["queue run (defaults)", "aria2c -j3 -x16", "zenvira-cli batch"]
+names = ["queue run (defaults)", "aria2c -j3 -x16", "aria2c -j3 -x16 -s16", "zenvira-cli batch"]
 for name, r in zip(names, results):
     print("%-22s %7.2f s  (%5.1f MB/s)" % (name, r["median"], 8 * 8 * 1.048576 / r["median"]))
 PY

@@ -32,7 +32,17 @@ public:
     bool growing() const { return !full_; }
     // Whether the rate a step is judged against is known yet.
     bool hasBaseline() const { return before_ > 0; }
-    void setCeiling(int ceiling) { ceiling_ = std::max(ceiling, 1); }
+    // The most it may have changed (other downloads from the host came or went). A count
+    // that stopped only because it had reached the old ceiling grows on to a higher one.
+    void setCeiling(int ceiling) {
+        ceiling = std::max(ceiling, 1);
+        if (ceiling > ceiling_ && full_ && stoppedAtCeiling_ && !busy_) {
+            full_ = false;
+            stoppedAtCeiling_ = false;
+            want_ = ceiling;
+        }
+        ceiling_ = ceiling;
+    }
 
     // `active` connections, all of them delivering through a whole window, gave `rate`.
     void measured(int active, double rate) {
@@ -52,7 +62,7 @@ public:
         }
         before_ = active;
         rateBefore_ = rate;
-        if (want_ >= ceiling_) full_ = true;  // nothing left to try
+        if (want_ >= ceiling_) full_ = stoppedAtCeiling_ = true;  // nothing left to try
         want_ = ceiling_;
     }
 
@@ -85,6 +95,7 @@ private:
     int start_;
     int ceiling_;
     bool full_ = false;
+    bool stoppedAtCeiling_ = false;  // full only for want of a higher ceiling
     int before_ = 0;       // connections before the last step
     double rateBefore_ = 0;
     double pathSeemed_ = 0;  // the rate a step that did not pay was judged on

@@ -221,12 +221,18 @@ void SchedulingPolicy::judgeConnectionCount(Clock::time_point now, std::int64_t 
 }
 
 // The first step need not wait for every starting connection: the rate of those already
-// delivering, each since its first byte, is what the step is judged against.
+// delivering, each since its first byte, is what the step is judged against. An answer that
+// waited paused first brings what piled up meanwhile, as fast as memory: it is measured only
+// when no other connection can be, and then over a whole rate window.
 void SchedulingPolicy::measureFirstRate(Clock::time_point now) {
+    const bool othersOpen =
+        std::any_of(connections_.begin(), connections_.end(), [](const Connection& c) { return !c.resumed; });
     int delivering = 0;
     double rate = 0;
     for (const auto& connection : connections_) {
-        if (!connection.firstByte || now - *connection.firstByte < kFirstRateWindow) continue;
+        if (connection.resumed && othersOpen) continue;
+        const auto window = connection.resumed ? kRateWindow : kFirstRateWindow;
+        if (!connection.firstByte || now - *connection.firstByte < window) continue;
         ++delivering;
         rate += rateSinceFirstByte(connection, now);
     }

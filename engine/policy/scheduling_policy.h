@@ -53,6 +53,8 @@ public:
         std::deque<std::pair<Clock::time_point, std::int64_t>> seen;
         Clock::time_point started{};
         std::optional<Clock::time_point> firstByte;
+        // Its answer waited paused before the job took it on: its first bytes are a backlog.
+        bool resumed = false;
     };
     // A connection to open: the piece it takes and the rate it is expected to bring (0: not
     // known yet).
@@ -77,6 +79,8 @@ public:
     // What the connections report.
     // A request for [.., requestEnd) went out on `segment`.
     Connection& opened(Segment& segment, std::int64_t requestEnd, double expectedRate, Clock::time_point now);
+    // `connection` goes on with an answer that was held paused (the page read's).
+    void resumed(Connection& connection) { connection.resumed = true; }
     // Its first body bytes came, `secondsToFirstByte` after the request (0: not known).
     void answered(Connection& connection, std::int64_t firstChunk, double secondsToFirstByte, Clock::time_point now);
     void delivered(Connection& connection, std::int64_t bytes) { connection.bytes += bytes; }
@@ -93,6 +97,11 @@ public:
     // and take the connections first, one more than the count allows when all are busy, and
     // the slowest other connection ends to make room.
     void steer(const std::vector<ByteRange>& wanted) { plan_.steer(wanted, kWantedReachSeconds); }
+    // The most connections the job may have changed; those beyond it end, the slowest first.
+    void setCeiling(int ceiling) {
+        ceiling_ = std::max(ceiling, 1);
+        ramp_.setCeiling(ceiling_);
+    }
     // The job is stopped: nothing more starts.
     void cancel() { cancelled_ = true; }
 

@@ -42,6 +42,7 @@ RangeFetch::RangeFetch(FetchContext& context, platform::RandomAccessFile& file, 
       file_(file),
       url_(std::move(url)),
       host_(hostOfAddress(url_)),
+      share_(host_),
       server_(serverOfAddress(url_)),
       hosts_(hosts ? *hosts : HostMemoryFile::ofProcess()),
       identity_(std::move(identity)),
@@ -54,7 +55,7 @@ PhaseResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_
                             std::shared_ptr<HttpTransfer> firstBytes) {
     // A server seen lately starts where its last download settled. What it is worth is known
     // then, so a piece at the start need only be worth its request.
-    const int most = HostConnections::kMostPerHost;
+    const int most = share_.ceiling();
     if (const auto remembered = hosts_.recall(server_, HostMemory::WallClock::now())) {
         connections = std::clamp(*remembered, 1, most);
         minSegment = std::min(minSegment, SegmentPlan::kSmallestSplit);
@@ -71,6 +72,7 @@ PhaseResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_
             return finish(error_.empty() ? PhaseStatus::Complete : PhaseStatus::Failed);
         }
         if (context_.stream) policy_->steer(context_.stream->wanted());
+        policy_->setCeiling(share_.ceiling());
         launch(Clock::now());
         for (const auto& [http, code] : context_.loop.perform()) {
             auto attempt = std::find_if(attempts_.begin(), attempts_.end(), [h = http](const Attempt& a) { return a.http.get() == h; });
@@ -105,6 +107,7 @@ void RangeFetch::adopt(std::shared_ptr<HttpTransfer> firstBytes) {
     if (!first || first->next != 0 || !firstBytes->pausedAtBody()) return;
     HostConnections::take(host_, true);
     Attempt& attempt = track(*first, 0, identity_.size, 0);
+    policy_->resumed(*attempt.link);
     attempt.http = std::move(firstBytes);
     attempt.http->setBodyHandler([this, &attempt](const char* data, std::size_t length) { return takeBody(attempt, data, length); });
     attempt.http->setPacer(context_.pacer.get());

@@ -2,10 +2,11 @@
 // Fetches the missing byte ranges of a resource of known size over several connections at
 // once, writing each piece at its offset as it arrives. What to do next is the
 // SchedulingPolicy's to say: how many connections run (at most HostConnections::kMostPerHost
-// to one host over all downloads), which piece each takes, which one ends. This part turns
-// its answers into transfers, checks every answer and writes the bytes. A server that asks to
-// wait (429, 503 with Retry-After) is waited out within the retry budget, and a server seen
-// lately starts at the count its last download settled on (HostMemory).
+// to one host over all downloads, split evenly between those fetching from it), which piece
+// each takes, which one ends. This part turns its answers into transfers, checks every answer
+// and writes the bytes. A server that asks to wait (429, 503 with Retry-After) is waited out
+// within the retry budget, and a server seen lately starts at the count its last download
+// settled on (HostMemory).
 //
 // Resuming never joins two versions of the file: every request names the file's validator in
 // If-Range, and an answer with the whole file means it changed. Without a validator, every
@@ -24,6 +25,7 @@
 #include "engine/policy/host_memory.h"
 #include "engine/policy/scheduling_policy.h"
 #include "engine/transfer/fetch_context.h"
+#include "engine/transfer/host_connections.h"
 #include "engine/transfer/http_transfer.h"
 #include "platform/random_access_file.h"
 
@@ -104,6 +106,7 @@ private:
     std::int64_t writtenSinceWriteback_ = 0;
     std::string url_;
     std::string host_;
+    HostShare share_;  // this download's part of the host's budget
     std::string server_;  // host and port: what the connection count is remembered for
     HostMemory& hosts_;
     ResourceIdentity identity_;

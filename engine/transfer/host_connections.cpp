@@ -1,5 +1,6 @@
 #include "engine/transfer/host_connections.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -7,14 +8,23 @@ namespace zenvira::components {
 
 namespace {
 
+struct HostUse {
+    int open = 0;
+    int sharers = 0;
+};
+
 std::mutex mutex;
-std::map<std::string, int> counts;  // guarded by mutex
+std::map<std::string, HostUse> uses;  // guarded by mutex
+
+void forgetIfUnused(std::map<std::string, HostUse>::iterator it) {
+    if (it->second.open <= 0 && it->second.sharers <= 0) uses.erase(it);
+}
 
 }  // namespace
 
 bool HostConnections::take(const std::string& host, bool evenIfFull) {
     std::lock_guard lock(mutex);
-    int& count = counts[host];
+    int& count = uses[host].open;
     if (count >= kMostPerHost && !evenIfFull) return false;
     ++count;
     return true;
@@ -22,15 +32,36 @@ bool HostConnections::take(const std::string& host, bool evenIfFull) {
 
 void HostConnections::give(const std::string& host) {
     std::lock_guard lock(mutex);
-    const auto it = counts.find(host);
-    if (it == counts.end()) return;
-    if (--it->second <= 0) counts.erase(it);
+    const auto it = uses.find(host);
+    if (it == uses.end()) return;
+    --it->second.open;
+    forgetIfUnused(it);
 }
 
 int HostConnections::open(const std::string& host) {
     std::lock_guard lock(mutex);
-    const auto it = counts.find(host);
-    return it == counts.end() ? 0 : it->second;
+    const auto it = uses.find(host);
+    return it == uses.end() ? 0 : it->second.open;
+}
+
+HostShare::HostShare(std::string host) : host_(std::move(host)) {
+    std::lock_guard lock(mutex);
+    ++uses[host_].sharers;
+}
+
+HostShare::~HostShare() {
+    std::lock_guard lock(mutex);
+    const auto it = uses.find(host_);
+    if (it == uses.end()) return;
+    --it->second.sharers;
+    forgetIfUnused(it);
+}
+
+int HostShare::ceiling() const {
+    std::lock_guard lock(mutex);
+    const auto it = uses.find(host_);
+    const int sharers = it == uses.end() ? 1 : std::max(it->second.sharers, 1);
+    return (HostConnections::kMostPerHost + sharers - 1) / sharers;
 }
 
 }  // namespace zenvira::components

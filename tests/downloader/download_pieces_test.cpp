@@ -223,6 +223,24 @@ TEST(ConnectionRampTest, GrowsWhileConnectionsPayAndFallsBackWhenThePathIsFull) 
     EXPECT_EQ(busy.want(), 4);
     busy.measured(4, 1e6);
     EXPECT_EQ(busy.want(), 4);
+    busy.setCeiling(16);
+    EXPECT_EQ(busy.want(), 4);
+
+    // Two other downloads from the host hold their shares; one ends, and the count that had
+    // stopped at its share grows on to the new one. A full path does not.
+    ConnectionRamp shared(2, 6);
+    shared.measured(2, 8e6);
+    shared.measured(6, 24e6);
+    EXPECT_FALSE(shared.growing());
+    shared.setCeiling(8);
+    EXPECT_TRUE(shared.growing());
+    EXPECT_EQ(shared.want(), 8);
+    shared.measured(8, 32e6);
+    EXPECT_EQ(shared.want(), 8);
+    full.setCeiling(32);
+    EXPECT_EQ(full.want(), 2);
+    shared.setCeiling(4);  // another came: down to its share
+    EXPECT_EQ(shared.want(), 4);
 }
 
 TEST(PartStateTest, RoundTripAndTheRulesForTakingItUp) {
