@@ -146,9 +146,10 @@ std::optional<std::string> decryptAes128(const std::string& data, const std::str
 // of their addresses when it is one of media, else fMP4 after an initialisation section and
 // MPEG-TS without.
 std::string fragmentExtension(const std::string& address, bool initialised) {
-    static const std::set<std::string> kMedia = {"ts", "m4s", "mp4", "m4a", "m4v", "aac", "mp3", "ac3", "ec3"};
+    static const std::set<std::string> kMedia = {"ts", "m4s", "mp4", "m4a", "m4v", "aac", "mp3", "ac3", "ec3", "webm"};
     const std::string extension = text::lowerAscii(addressExtension(address));
-    if (kMedia.count(extension)) return initialised && extension != "mp4" ? "m4s" : extension;
+    if (kMedia.count(extension))
+        return initialised && extension != "mp4" && extension != "webm" ? "m4s" : extension;
     return initialised ? "m4s" : "ts";
 }
 

@@ -30,6 +30,10 @@ std::optional<std::size_t> numberOf(const std::string& text) {
 // "PT12.345S"
 std::string durationText(double seconds) { return "PT" + secondsText(seconds) + "S"; }
 
+// A track's fragments are WebM or fragmented MP4: its initialisation section is of the same kind.
+bool webm(const StreamTrack& track) { return track.extension == "webm"; }
+std::string initialisationName(const StreamTrack& track) { return webm(track) ? "init.webm" : "init.mp4"; }
+
 }  // namespace
 
 bool shownAsManifest(const StreamFragments& fragments) {
@@ -56,10 +60,10 @@ std::string presentationManifest(const StreamFragments& fragments) {
         const StreamTrack& track = fragments.tracks[number];
         const std::string kind = track.sound ? "audio" : "video";
         text += "<AdaptationSet id=\"" + std::to_string(number) + "\" contentType=\"" + kind + "\" mimeType=\"" + kind +
-                "/mp4\">\n<Representation id=\"" + std::to_string(number) + "\" bandwidth=\"" +
-                std::to_string(bandwidth) + "\">\n<SegmentTemplate timescale=\"1000\" startNumber=\"0\" " +
-                "initialization=\"" + trackName(number) + "/init.mp4\" media=\"" + trackName(number) + "/$Number$." +
-                track.extension + "\">\n<SegmentTimeline>\n";
+                (webm(track) ? "/webm" : "/mp4") + "\">\n<Representation id=\"" + std::to_string(number) +
+                "\" bandwidth=\"" + std::to_string(bandwidth) + "\">\n<SegmentTemplate timescale=\"1000\" " +
+                "startNumber=\"0\" initialization=\"" + trackName(number) + "/" + initialisationName(track) +
+                "\" media=\"" + trackName(number) + "/$Number$." + track.extension + "\">\n<SegmentTimeline>\n";
         // Each fragment starts where the ones before it end, rounded once, so no drift builds up.
         double end = 0;
         std::int64_t start = 0;
@@ -97,7 +101,7 @@ std::string mediaPlaylist(const StreamTrack& track, std::size_t number) {
                        std::to_string(static_cast<long long>(std::ceil(longest))) +
                        "\n#EXT-X-MEDIA-SEQUENCE:0\n#EXT-X-PLAYLIST-TYPE:VOD\n";
     const std::string folder = trackName(number) + "/";
-    if (track.initialisation) text += "#EXT-X-MAP:URI=\"" + folder + "init.mp4\"\n";
+    if (track.initialisation) text += "#EXT-X-MAP:URI=\"" + folder + initialisationName(track) + "\"\n";
     for (std::size_t at = 0; at < track.fragments.size(); ++at) {
         text += "#EXTINF:" + secondsText(at < track.seconds.size() ? track.seconds[at] : 0) + ",\n";
         text += folder + std::to_string(at) + "." + track.extension + "\n";
@@ -119,12 +123,12 @@ FragmentRoute routeOf(const std::string& name, const StreamFragments& fragments)
         if (*number >= fragments.tracks.size()) return {FragmentRoute::Kind::Missing, std::nullopt};
         return {FragmentRoute::Kind::Playlist, number};
     }
-    // "trackN/init.mp4" or "trackN/K.EXT"
+    // "trackN/init.mp4" (or init.webm) or "trackN/K.EXT"
     const auto number = numberOf(head);
     if (!number || *number >= fragments.tracks.size()) return {FragmentRoute::Kind::Missing, std::nullopt};
     const StreamTrack& track = fragments.tracks[*number];
     const std::string file = name.substr(slash + 1);
-    if (file == "init.mp4")
+    if (file == initialisationName(track))
         return track.initialisation ? FragmentRoute{FragmentRoute::Kind::Piece, track.initialisation}
                                     : FragmentRoute{FragmentRoute::Kind::Missing, std::nullopt};
     const auto dot = file.rfind('.');
