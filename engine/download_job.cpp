@@ -248,7 +248,8 @@ PhaseResult DownloadJob::fetchInRanges(const ProbeResult& probe, ByteRanges kept
 
     RangeFetch fetch(context_, file_, probe.url, probe.identity, path_);
     const PhaseResult result =
-        fetch.run(kept, settings_.connections, settings_.minSegmentBytes, &journal, kept.items().empty() ? probe.firstBytes : nullptr);
+        fetch.run(kept, settings_.connections, settings_.minSegmentBytes, &journal,
+                  kept.items().empty() ? probe.firstBytes : nullptr, probe.firstBytesHeld);
     done = fetch.done();
     if (result.status == PhaseStatus::Complete || result.resourceChanged) {
         journal.stop();

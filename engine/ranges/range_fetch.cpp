@@ -52,7 +52,7 @@ RangeFetch::RangeFetch(FetchContext& context, platform::RandomAccessFile& file, 
 }
 
 PhaseResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_t minSegment, PartJournal* journal,
-                            std::shared_ptr<HttpTransfer> firstBytes) {
+                            std::shared_ptr<HttpTransfer> firstBytes, bool firstBytesHeld) {
     // A server seen lately starts where its last download settled. What it is worth is known
     // then, so a piece at the start need only be worth its request.
     const int most = share_.ceiling();
@@ -62,7 +62,7 @@ PhaseResult RangeFetch::run(const ByteRanges& kept, int connections, std::int64_
     }
     policy_.emplace(kept.missingWithin(identity_.size), connections, most, minSegment, context_.retry,
                     context_.pacer != nullptr, Clock::now(), context_.meter.done());
-    if (firstBytes && kept.items().empty()) adopt(std::move(firstBytes));
+    if (firstBytes && kept.items().empty()) adopt(std::move(firstBytes), firstBytesHeld);
     while (true) {
         if (context_.stop.cancelled()) policy_->cancel();
         if (policy_->cancelled()) return finish(PhaseStatus::Stopped);
@@ -102,12 +102,12 @@ ByteRanges RangeFetch::done() const {
 }
 
 // The probe's answer goes on as the first piece: its bytes from 0 are that piece's.
-void RangeFetch::adopt(std::shared_ptr<HttpTransfer> firstBytes) {
+void RangeFetch::adopt(std::shared_ptr<HttpTransfer> firstBytes, bool held) {
     Segment* first = policy_->firstPiece(Clock::now());
     if (!first || first->next != 0 || !firstBytes->pausedAtBody()) return;
     HostConnections::take(host_, true);
     Attempt& attempt = track(*first, 0, identity_.size, 0);
-    policy_->resumed(*attempt.link);
+    if (held) policy_->resumed(*attempt.link);
     attempt.http = std::move(firstBytes);
     attempt.http->setBodyHandler([this, &attempt](const char* data, std::size_t length) { return takeBody(attempt, data, length); });
     attempt.http->setPacer(context_.pacer.get());

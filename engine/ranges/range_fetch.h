@@ -49,9 +49,10 @@ public:
     // not seen lately; `minSegment`: the smallest piece worth a connection at the start there.
     // The journal, when given, is written the done ranges as they grow. `firstBytes`: the
     // probe's answer from byte 0 to the end, paused at its body, taken as the first piece's
-    // connection.
+    // connection; `firstBytesHeld`: it waited parked while the page was read, so its first
+    // bytes are a backlog and not the path's rate.
     PhaseResult run(const ByteRanges& kept, int connections, std::int64_t minSegment, PartJournal* journal = nullptr,
-                    std::shared_ptr<HttpTransfer> firstBytes = nullptr);
+                    std::shared_ptr<HttpTransfer> firstBytes = nullptr, bool firstBytesHeld = false);
     // What is surely in the file after run() has ended: kept and written bytes.
     ByteRanges done() const;
 
@@ -80,7 +81,7 @@ private:
         Clock::time_point sent{};  // when its request went out
     };
 
-    void adopt(std::shared_ptr<HttpTransfer> firstBytes);
+    void adopt(std::shared_ptr<HttpTransfer> firstBytes, bool held);
     void launch(Clock::time_point now);
     bool start(Segment& segment, double expectedRate);
     Attempt& track(Segment& segment, std::int64_t from, std::int64_t requestEnd, double expectedRate);

@@ -172,6 +172,7 @@ std::optional<ProbeResult> adoptParked(FetchContext& context, const std::string&
     result.url = parked->transfer->effectiveUrl().empty() ? address : parked->transfer->effectiveUrl();
     context.loop.adoptGuest(std::move(parked->loop));
     result.firstBytes = std::move(parked->transfer);
+    result.firstBytesHeld = true;
     return result;
 }
 

@@ -28,6 +28,8 @@ struct ProbeResult {
     // loop: bytes 0 onwards, a part (206) or the whole file (200). Leaving it unused removes
     // it from the loop.
     std::shared_ptr<HttpTransfer> firstBytes;
+    // firstBytes waited parked while the page was read: what piled up meanwhile comes first.
+    bool firstBytesHeld = false;
 };
 
 enum class ProbeKind { FirstByte, WholeFile };
