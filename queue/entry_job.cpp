@@ -14,19 +14,12 @@ namespace zenvira::queue {
 
 namespace {
 
-const std::string kBest = "best";
-
 // The stream of the entry's quality, or none.
 std::optional<resolve::Stream> streamOf(const resolve::Resolution& resolution, int quality) {
     if (quality == 0) return resolution.best;
     const auto button = base::qualityIndexOfHeight(quality);
     if (!button) return std::nullopt;
     return resolve::streamsOnButtons(resolution.streams)[static_cast<std::size_t>(*button)];
-}
-
-std::string qualityName(int quality) {
-    const auto button = base::qualityIndexOfHeight(quality);
-    return button ? std::string(base::kQualities[static_cast<std::size_t>(*button)].caption) : kBest;
 }
 
 struct Resolved {
@@ -116,7 +109,7 @@ EntryOutcome runEntry(const Entry& entry, const JobOptions& options, components:
     components::DownloadRequest request;
     request.tracks = app::tracksOf(*stream);  // as the main window asks for it
     request.target = {folder, fileName, app::videoIdOf(page)};
-    request.source = {entry.address, qualityName(entry.quality)};
+    request.source = {entry.address, qualityNameOf(entry.quality)};
     request.options.userAgent = options.userAgent;
     request.options.connections = options.connections;
     request.options.minSegmentBytes = 4096 * 1024;

@@ -4,6 +4,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "engine/journal/file_name.h"
+#include "engine/journal/part_state.h"
+#include "engine/journal/target_claim.h"
+#include "platform/file_system.h"
 #include "platform/random_access_file.h"
 
 namespace zenvira::queue {
@@ -12,12 +16,47 @@ namespace {
 
 // How long a download that is being stopped may keep its part.
 constexpr auto kLetGoWithin = std::chrono::seconds(5);
+// As far as a claim goes looking for a free name.
+constexpr int kMostNumbers = 999;
+
+bool exists(const std::string& path) {
+    std::error_code code;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, code));
+}
+
+// The part's marks say whose it is from its claim on; its state says so on a file system
+// without marks. One that says nothing is taken as the entry's only under the entry's own name.
+bool partOf(const std::string& part, const components::DownloadOrigin& origin, bool ownName) {
+    if (platform::fileMark(part, components::kOriginMark)) return components::producedBy(part, origin);
+    if (const auto kept = components::readPartState(part + ".state")) return kept->origin.sameDownload(origin);
+    return ownName;
+}
+
+// The part of `file`'s download: beside it, or beside the numbered name the claim went on to.
+std::string partOfEntry(const std::string& file, const components::DownloadOrigin& origin) {
+    const std::filesystem::path path(file);
+    const std::string folder = path.parent_path().string(), name = path.filename().string();
+    const std::size_t limit = platform::fileNameLimit(folder);
+    for (int number = 1; number <= kMostNumbers; ++number) {
+        const std::string candidate = number == 1 ? file : folder + "/" + components::numberedFileName(name, number, limit);
+        const std::string part = candidate + ".part";
+        // Claims take the numbers in turn: past the first free one there is none of this title.
+        if (!exists(candidate) && !exists(part) && !exists(part + ".state")) return {};
+        if (exists(part) || exists(part + ".state"))
+            if (partOf(part, origin, number == 1)) return part;
+    }
+    return {};
+}
 
 }  // namespace
 
-bool removePartialFiles(const std::string& file, std::string& error) {
-    if (file.empty()) return true;
-    const std::string part = file + ".part", state = part + ".state";
+bool removePartialFiles(const Entry& entry, std::string& error) {
+    if (entry.file.empty()) return true;
+    // As the entry's job names its download: the entry's address stands for the page.
+    const components::DownloadOrigin origin{"", entry.address, qualityNameOf(entry.quality)};
+    const std::string part = partOfEntry(entry.file, origin);
+    if (part.empty()) return true;
+    const std::string state = part + ".state";
     std::error_code code;
     if (std::filesystem::exists(part, code)) {
         // A running download holds its part locked; it lets go once it has stopped.

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/quality.h"
+
 namespace zenvira::queue {
 
 enum class EntryState { Waiting, Running, Paused, Saved, Failed, Stopped };
@@ -34,5 +36,12 @@ struct Entry {
     std::int64_t added = 0;   // milliseconds since the epoch
     std::int64_t changed = 0;
 };
+
+// The quality an entry's download is known by, in its part's state and its file's marks: a
+// caption of the quality table, or "best".
+inline std::string qualityNameOf(int quality) {
+    const auto button = base::qualityIndexOfHeight(quality);
+    return button ? std::string(base::kQualities[static_cast<std::size_t>(*button)].caption) : std::string("best");
+}
 
 }  // namespace zenvira::queue

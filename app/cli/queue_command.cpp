@@ -184,7 +184,7 @@ int runChange(QueueStore& store, const std::string& verb, const std::vector<Entr
             std::cerr << "Entry " << id << " is " << queue::stateName(entry->state) << ": nothing to " << verb << "\n";
         std::string error;
         if (changed > 0 && deletePart && entry->state != queue::EntryState::Saved &&
-            !queue::removePartialFiles(entry->file, error)) {
+            !queue::removePartialFiles(*entry, error)) {
             std::cerr << printableLine(error) << "\n";
             status = 1;
         }

@@ -265,7 +265,7 @@ void DownloadsWindow::removeSelectedWithPartialFiles() {
     refresh();
     // After the removal, so a runner lets go of the parts; a saved file is never touched.
     for (const Entry& entry : removed)
-        if (std::string error; entry.state != EntryState::Saved && !removePartialFiles(entry.file, error))
+        if (std::string error; entry.state != EntryState::Saved && !removePartialFiles(entry, error))
             notice_->setText(QString::fromStdString(error));
 }
 void DownloadsWindow::moveSelected(int steps) {

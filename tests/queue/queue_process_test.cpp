@@ -271,6 +271,26 @@ TEST_F(QueueProcess, RemovedWithItsPartWhileRunningTheRunnerLetsGoAndNoSavedFile
     EXPECT_FALSE(fs::exists(drive("Removed one.flv.part.state")));
 }
 
+TEST_F(QueueProcess, RemovedWithItsPartAVideoOfTheSameTitleKeepsItsOwn) {
+    // Two videos with one title run at once: one takes the name, the other "NAME (2)".
+    const std::string kept = publish("queueTwin01", "Twin", {.size = 2 * 1024 * 1024, .bytesPerSecond = 256 * 1024});
+    const std::string gone = publish("queueTwin02", "Twin", {.size = 2 * 1024 * 1024, .bytesPerSecond = 256 * 1024});
+    add(kept);
+    add(gone);
+    QProcess runner;
+    start(runner, {"queue", "run"});
+    ASSERT_TRUE(waitFor([&] { return fs::exists(drive("Twin.flv.part")) && fs::exists(drive("Twin (2).flv.part")); }));
+
+    // The removed one's part goes, whichever name it had; the other's is never touched.
+    const CliRun removed = run({"queue", "remove", "--delete-part", "2"});
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_NE(fs::exists(drive("Twin.flv.part")), fs::exists(drive("Twin (2).flv.part")));
+    EXPECT_EQ(finish(runner, 30000).status, 0);
+    const bool first = fs::exists(drive("Twin.flv"));
+    EXPECT_EQ(sha256(fileBytes(drive(first ? "Twin.flv" : "Twin (2).flv"))), streamSha256(2 * 1024 * 1024));
+    EXPECT_FALSE(fs::exists(drive("Twin.flv.part")) || fs::exists(drive("Twin (2).flv.part")));
+}
+
 TEST_F(QueueProcess, OneRunnerAtATimeAndTheSameAddressTwiceIsOneEntry) {
     const std::string slow = publish("queueOnly01", "Only one", {.size = 2 * 1024 * 1024, .bytesPerSecond = 256 * 1024});
     EXPECT_EQ(add(slow), "1");
