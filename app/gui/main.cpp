@@ -70,6 +70,8 @@ int main(int argc, char** argv) {
     const auto screenshot = screenshotPath(QCoreApplication::arguments());
     const QStringList operands = operandsOf(QCoreApplication::arguments());
     const bool downloads = QCoreApplication::arguments().contains(kDownloadsOperand);
+    std::optional<zenvira::gui::StartGuard> starting;
+    if (!screenshot) starting.emplace();
     if (!screenshot &&
         zenvira::gui::handToRunningInstance(downloads ? operands + QStringList{kDownloadsOperand} : operands))
         return 0;
@@ -88,6 +90,7 @@ int main(int argc, char** argv) {
     };
     std::optional<zenvira::gui::RunningInstance> running;
     if (!screenshot) running.emplace(handedOver);
+    starting.reset();
 
     zenvira::window::FrmMainSetup setup;
     std::function<bool()> downloadsShown;

@@ -11,6 +11,7 @@ namespace zenvira::gui {
 namespace {
 
 constexpr int kHandOverMilliseconds = 1000;
+constexpr int kLongestStartWait = 5000;
 
 }  // namespace
 
@@ -32,6 +33,10 @@ bool handToRunningInstance(const QStringList& operands, const QString& socket) {
     }
     connection.disconnectFromServer();
     return true;
+}
+
+StartGuard::StartGuard(const QString& socket) : lock_(socket + QStringLiteral(".lock")) {
+    lock_.tryLock(kLongestStartWait);
 }
 
 RunningInstance::RunningInstance(std::function<void(const QString&)> onOperand, const QString& socket, QObject* parent)

@@ -24,6 +24,7 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <sys/socket.h>
 #include <thread>
@@ -443,6 +444,34 @@ TEST_F(Commands, TheBrowsersHostRaisesTheDownloadsWindowOrStartsTheProgram) {
     ASSERT_GT(peer.pid, 0);
     EXPECT_EQ(getsid(peer.pid), peer.pid) << "the program is not in a session of its own";
     kill(peer.pid, SIGTERM);
+}
+
+// A program that starts while another is between finding none running and listening waits
+// for it and hands over, instead of going on as a second one.
+TEST_F(Commands, AProgramStartingBesideAnotherStartingOneHandsOver) {
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ZENVIRA_QUEUE", home.filePath("queue.sqlite"));
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    const QString socket = QDir(runtime.path()).filePath("zenvira.socket");
+    std::optional<gui::StartGuard> first(socket);  // this test is the first, still starting
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(ZENVIRA_GUI, {"--downloads"});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    QTest::qWait(500);
+    std::vector<QString> handed;
+    gui::RunningInstance running([&](const QString& operand) { handed.push_back(operand); }, socket);
+    first.reset();
+    ASSERT_TRUE(running.listening()) << "the second went on as a program of its own";
+    for (int i = 0; i < 500 && second.state() != QProcess::NotRunning; ++i) QTest::qWait(10);
+    EXPECT_EQ(second.state(), QProcess::NotRunning);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    for (int i = 0; i < 200 && handed.empty(); ++i) QTest::qWait(10);
+    EXPECT_EQ(handed, std::vector<QString>{"--downloads"});
+    if (second.state() != QProcess::NotRunning) second.kill();
 }
 
 // Entries another process adds open the Downloads window while it is closed; what its runner
