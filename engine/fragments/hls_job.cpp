@@ -342,7 +342,10 @@ private:
         partPath_ = claimed.partPath;
         switch (claimed.kind) {
         case ClaimedTarget::Kind::Claimed: return std::nullopt;
-        case ClaimedTarget::Kind::AlreadyComplete: return ended(JobOutcome::Completed);
+        case ClaimedTarget::Kind::AlreadyComplete:
+            // Fragments a process that died kept for its players stay no longer.
+            removeUnkeptPieces(partPath_ + ".segments");
+            return ended(JobOutcome::Completed);
         case ClaimedTarget::Kind::Busy:
             return ended(JobOutcome::Failed, "The file " + path_ + " is already being downloaded",
                          {FailureKind::TargetBusy});

@@ -43,6 +43,24 @@ void StreamLink::end(bool wholeFile, const std::string& path) {
     changed_.notify_all();
 }
 
+namespace {
+
+std::string holdPath(const std::string& pieceFolder) { return pieceFolder + "/.kept"; }
+
+}  // namespace
+
+bool removeUnkeptPieces(const std::string& pieceFolder) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(pieceFolder, ignored)) return true;
+    platform::RandomAccessFile hold;
+    std::string error;
+    if (!hold.open(holdPath(pieceFolder), false, error) ||
+        hold.tryLock(error) != platform::RandomAccessFile::Lock::Taken)
+        return false;
+    hold.close();
+    return std::filesystem::remove_all(pieceFolder, ignored) > 0 && !ignored;
+}
+
 StreamLink::~StreamLink() { releasePieces(); }
 
 void StreamLink::finished(const std::string& path, std::int64_t size, const std::string& pieceFolder) {
@@ -54,7 +72,14 @@ void StreamLink::finished(const std::string& path, std::int64_t size, const std:
         size_ = size;
         done_ = {};
         if (size > 0) done_.add({0, size});
-        if (fragments_) keptPieceFolder_ = pieceFolder;
+        if (fragments_ && !pieceFolder.empty()) {
+            keptPieceFolder_ = pieceFolder;
+            auto hold = std::make_unique<platform::RandomAccessFile>();
+            std::string error;  // without the lock the pieces are only less well guarded
+            if (hold->open(holdPath(pieceFolder), false, error) &&
+                hold->tryLock(error) == platform::RandomAccessFile::Lock::Taken)
+                keptHold_ = std::move(hold);
+        }
     }
     changed_.notify_all();
 }
@@ -64,6 +89,7 @@ void StreamLink::releasePieces() {
     {
         std::lock_guard lock(mutex_);
         folder.swap(keptPieceFolder_);
+        keptHold_.reset();
     }
     if (folder.empty()) return;
     std::error_code ignored;  // what cannot be removed now stays; the download is whole anyway

@@ -11,12 +11,14 @@
 #include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/policy/byte_ranges.h"
+#include "platform/random_access_file.h"
 
 namespace zenvira::components {
 
@@ -127,10 +129,16 @@ private:
     std::optional<StreamFragments> fragments_;
     std::vector<std::string> piecePaths_;
     std::string keptPieceFolder_;  // the pieces kept after the join, "" once released
+    std::unique_ptr<platform::RandomAccessFile> keptHold_;  // locked while they are kept
     std::vector<bool> piecesThere_;
     std::vector<std::pair<std::size_t, std::size_t>> placeOfPiece_;  // track, position in it
     std::map<int, std::size_t> pieceReaders_;  // reader -> the piece it waits for
     int nextReader_ = 1;
 };
+
+// The pieces a finished download left in `pieceFolder`, removed unless a link still keeps
+// them for its players: a link holds a lock in the folder while it does, and a process that
+// died left none. True when the folder is gone.
+bool removeUnkeptPieces(const std::string& pieceFolder);
 
 }  // namespace zenvira::components

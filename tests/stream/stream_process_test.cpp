@@ -160,6 +160,7 @@ protected:
 
     // zenvira-cli on `address`, saving as out/STREAM.mp4.
     std::optional<QString> startAt(const std::string& address) {
+        source = address;
         served::startCli(cli, ZENVIRA_CLI, site, home.path(),
                          {"download", QString::fromStdString(address), "--serve", "--json", "-o",
                           QString::fromStdString("out/" + stream + ".mp4")});
@@ -223,6 +224,7 @@ protected:
     QTemporaryDir home;
     QProcess cli;
     std::string stream;  // the site's name of the file being served
+    std::string source;  // the address zenvira-cli was given
     int started = 0;
 };
 
@@ -376,6 +378,34 @@ TEST_F(ServedDownload, HlsAndDashArePlayedAsPlaylistsWhileTheyCome) {
         EXPECT_EQ(testmedia::packetHashes(savedFile(), "a"), testmedia::packetHashes(sound, "a"));
         TearDown();
     }
+}
+
+// The fragments kept for players after the join stay while their process serves them, even
+// when the same download runs again, and go with the next run once that process has died.
+TEST_F(ServedDownload, FragmentsKeptByAProcessThatDiedGoWithTheNextRun) {
+    const QString folder = fragmentedMovie(false);
+    ASSERT_FALSE(folder.isEmpty());
+    const auto address = startFragments(folder, false, 1024 * 1024);
+    ASSERT_TRUE(address);
+    ASSERT_TRUE(waitForSaved());
+    const QString kept = savedFile() + ".part.segments";
+    ASSERT_TRUE(QFileInfo::exists(kept));
+    const QStringList again{"download", QString::fromStdString(source), "-o",
+                            QString::fromStdString("out/" + stream + ".mp4")};
+    const auto runAgain = [&] {
+        QProcess second;
+        served::startCli(second, ZENVIRA_CLI, site, home.path(), again);
+        EXPECT_TRUE(second.waitForFinished(30000));
+        EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    };
+    runAgain();
+    EXPECT_TRUE(QFileInfo::exists(kept)) << "removed while a process served them";
+    cli.kill();
+    cli.waitForFinished();
+    ASSERT_TRUE(QFileInfo::exists(kept));
+    runAgain();
+    EXPECT_FALSE(QFileInfo::exists(kept)) << "left behind by the process that died";
+    EXPECT_TRUE(QFileInfo::exists(savedFile()));
 }
 
 // A player in the middle of the stream when the download ends goes on to the last frame: a
