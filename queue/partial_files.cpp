@@ -16,9 +16,6 @@ namespace {
 
 // How long a download that is being stopped may keep its part.
 constexpr auto kLetGoWithin = std::chrono::seconds(5);
-// As far as a claim goes looking for a free name.
-constexpr int kMostNumbers = 999;
-
 bool exists(const std::string& path) {
     std::error_code code;
     return std::filesystem::exists(std::filesystem::symlink_status(path, code));
@@ -27,7 +24,7 @@ bool exists(const std::string& path) {
 // The part's marks say whose it is from its claim on; its state says so on a file system
 // without marks. One that says nothing is taken as the entry's only under the entry's own name.
 bool partOf(const std::string& part, const components::DownloadOrigin& origin, bool ownName) {
-    if (platform::fileMark(part, components::kOriginMark)) return components::producedBy(part, origin);
+    if (const auto marked = components::markedFor(part, origin)) return *marked;
     if (const auto kept = components::readPartState(part + ".state")) return kept->origin.sameDownload(origin);
     return ownName;
 }
@@ -37,13 +34,13 @@ std::string partOfEntry(const std::string& file, const components::DownloadOrigi
     const std::filesystem::path path(file);
     const std::string folder = path.parent_path().string(), name = path.filename().string();
     const std::size_t limit = platform::fileNameLimit(folder);
-    for (int number = 1; number <= kMostNumbers; ++number) {
+    for (int number = 1; number <= components::kMostNumbers; ++number) {
         const std::string candidate = number == 1 ? file : folder + "/" + components::numberedFileName(name, number, limit);
         const std::string part = candidate + ".part";
+        const bool partThere = exists(part) || exists(part + ".state");
         // Claims take the numbers in turn: past the first free one there is none of this title.
-        if (!exists(candidate) && !exists(part) && !exists(part + ".state")) return {};
-        if (exists(part) || exists(part + ".state"))
-            if (partOf(part, origin, number == 1)) return part;
+        if (!partThere && !exists(candidate)) return {};
+        if (partThere && partOf(part, origin, number == 1)) return part;
     }
     return {};
 }

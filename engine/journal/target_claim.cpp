@@ -10,9 +10,6 @@ namespace zenvira::components {
 
 namespace {
 
-// Enough for any sane number of same-titled videos in one folder.
-constexpr int kMostNumbers = 999;
-
 bool exists(const std::string& path) {
     std::error_code code;
     return std::filesystem::exists(std::filesystem::symlink_status(path, code));
@@ -28,11 +25,6 @@ bool keptForAnother(const std::string& statePath, const DownloadOrigin& origin) 
     return kept && !kept->origin.sameDownload(origin);
 }
 
-// A part another running download claimed: its mark is there from the claim on, before it
-// has a state to show whose it is.
-bool claimedByAnother(const std::string& partPath, const DownloadOrigin& origin) {
-    return platform::fileMark(partPath, kOriginMark).has_value() && !producedBy(partPath, origin);
-}
 
 }  // namespace
 
@@ -44,7 +36,12 @@ bool producedBy(const std::string& path, const DownloadOrigin& origin) {
 
 void markOrigin(const std::string& path, const DownloadOrigin& origin) {
     platform::setFileMark(path, kOriginMark, origin.url());
-    if (!origin.quality.empty()) platform::setFileMark(path, kQualityMark, origin.quality);
+    platform::setFileMark(path, kQualityMark, origin.quality);
+}
+
+std::optional<bool> markedFor(const std::string& path, const DownloadOrigin& origin) {
+    if (!platform::fileMark(path, kOriginMark)) return std::nullopt;
+    return producedBy(path, origin);
 }
 
 ClaimedTarget claimTarget(const std::string& folder, const std::string& name, const DownloadOrigin& origin,
@@ -74,7 +71,9 @@ ClaimedTarget claimTarget(const std::string& folder, const std::string& name, co
         // Only an empty part this job made itself and holds is removed again.
         const bool madeHere = free && !partExisted;
         if (keptForAnother(target.statePath, origin) || (finished && !producedBy(target.path, origin)) ||
-            (!free && claimedByAnother(target.partPath, origin))) {
+            // A running download of another video: its marks are there from its claim on,
+            // before it has a state to show whose the part is.
+            (!free && markedFor(target.partPath, origin) == false)) {
             if (madeHere) removeFile(target.partPath);
             part.close();
             continue;
@@ -85,9 +84,7 @@ ClaimedTarget claimTarget(const std::string& folder, const std::string& name, co
             target.kind = finished ? ClaimedTarget::Kind::AlreadyComplete : ClaimedTarget::Kind::Busy;
             return target;
         }
-        // So that a download of another video passes it over; an earlier quality mark goes.
-        platform::setFileMark(target.partPath, kOriginMark, origin.url());
-        platform::setFileMark(target.partPath, kQualityMark, origin.quality);
+        markOrigin(target.partPath, origin);  // so that a download of another video passes it over
         target.error.clear();
         target.kind = ClaimedTarget::Kind::Claimed;
         return target;

@@ -7,6 +7,7 @@
 // The `.part` is held under an exclusive lock for as long as the file stays open, so a
 // second job for the same download, in this process or another, is turned away without
 // touching anything; the system drops the lock when a process dies.
+#include <optional>
 #include <string>
 
 #include "engine/journal/part_state.h"
@@ -18,6 +19,10 @@ namespace zenvira::components {
 // and which quality of that page.
 inline constexpr const char* kOriginMark = "user.xdg.origin.url";
 inline constexpr const char* kQualityMark = "user.zenvira.quality";
+
+// As far as a claim goes looking for a free name: enough for any sane number of same-titled
+// videos in one folder.
+inline constexpr int kMostNumbers = 999;
 
 struct ClaimedTarget {
     enum class Kind { Claimed, AlreadyComplete, Busy, Failed };
@@ -34,7 +39,11 @@ ClaimedTarget claimTarget(const std::string& folder, const std::string& name, co
 
 // Whether the finished file at `path` was produced by the download `origin` names.
 bool producedBy(const std::string& path, const DownloadOrigin& origin);
-// Marks a file with its origin where the file system allows.
+// Marks a file with its origin where the file system allows (a quality mark left from
+// another download goes).
 void markOrigin(const std::string& path, const DownloadOrigin& origin);
+// Whether the marks on `path` name the download `origin` names; nothing when it has none (a
+// file system without marks, or a file nobody marked).
+std::optional<bool> markedFor(const std::string& path, const DownloadOrigin& origin);
 
 }  // namespace zenvira::components

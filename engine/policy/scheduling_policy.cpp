@@ -226,12 +226,12 @@ void SchedulingPolicy::judgeConnectionCount(Clock::time_point now, std::int64_t 
 // when no other connection can be, and then over a whole rate window.
 void SchedulingPolicy::measureFirstRate(Clock::time_point now) {
     const bool othersOpen =
-        std::any_of(connections_.begin(), connections_.end(), [](const Connection& c) { return !c.resumed; });
+        std::any_of(connections_.begin(), connections_.end(), [](const Connection& c) { return !c.held; });
     int delivering = 0;
     double rate = 0;
     for (const auto& connection : connections_) {
-        if (connection.resumed && othersOpen) continue;
-        const auto window = connection.resumed ? kRateWindow : kFirstRateWindow;
+        if (connection.held && othersOpen) continue;
+        const auto window = connection.held ? kRateWindow : kFirstRateWindow;
         if (!connection.firstByte || now - *connection.firstByte < window) continue;
         ++delivering;
         rate += rateSinceFirstByte(connection, now);

@@ -54,7 +54,7 @@ public:
         Clock::time_point started{};
         std::optional<Clock::time_point> firstByte;
         // Its answer waited paused before the job took it on: its first bytes are a backlog.
-        bool resumed = false;
+        bool held = false;
     };
     // A connection to open: the piece it takes and the rate it is expected to bring (0: not
     // known yet).
@@ -80,7 +80,7 @@ public:
     // A request for [.., requestEnd) went out on `segment`.
     Connection& opened(Segment& segment, std::int64_t requestEnd, double expectedRate, Clock::time_point now);
     // `connection` goes on with an answer that was held paused (the page read's).
-    void resumed(Connection& connection) { connection.resumed = true; }
+    void answerWasHeld(Connection& connection) { connection.held = true; }
     // Its first body bytes came, `secondsToFirstByte` after the request (0: not known).
     void answered(Connection& connection, std::int64_t firstChunk, double secondsToFirstByte, Clock::time_point now);
     void delivered(Connection& connection, std::int64_t bytes) { connection.bytes += bytes; }

@@ -107,7 +107,7 @@ void RangeFetch::adopt(std::shared_ptr<HttpTransfer> firstBytes, bool held) {
     if (!first || first->next != 0 || !firstBytes->pausedAtBody()) return;
     HostConnections::take(host_, true);
     Attempt& attempt = track(*first, 0, identity_.size, 0);
-    if (held) policy_->resumed(*attempt.link);
+    if (held) policy_->answerWasHeld(*attempt.link);
     attempt.http = std::move(firstBytes);
     attempt.http->setBodyHandler([this, &attempt](const char* data, std::size_t length) { return takeBody(attempt, data, length); });
     attempt.http->setPacer(context_.pacer.get());

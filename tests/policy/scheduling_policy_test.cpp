@@ -75,7 +75,7 @@ public:
                 Transfer& held = transfers_.back();
                 held.sent = now_ - link_.answerAfter;  // its answer is there already
                 held.held = true;
-                policy_.resumed(*held.connection);
+                policy_.answerWasHeld(*held.connection);
             }
         }
         launch();
