@@ -76,6 +76,18 @@ protected:
             return 1;
         });
     }
+    // A Zenvira started by the test: offscreen, its socket in `runtime`, its queue, settings,
+    // data and drive c:\ under the test's home.
+    QProcessEnvironment programEnvironment(const QTemporaryDir& runtime) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ZENVIRA_QUEUE", home.filePath("queue.sqlite"));
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("XDG_DATA_HOME", home.filePath("data"));
+        env.insert("ZENVIRA_DRIVE_C", home.filePath("drive"));
+        return env;
+    }
     void TearDown() override {
         components::setMsgBoxHandler({});
         unsetenv("BROWSER");
@@ -398,13 +410,7 @@ QByteArray hostAdds(const QString& url, const QProcessEnvironment& env, const QS
 // it from starting anything. The answer never waits for the program.
 TEST_F(Commands, TheBrowsersHostRaisesTheDownloadsWindowOrStartsTheProgram) {
     QTemporaryDir runtime;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ZENVIRA_QUEUE", home.filePath("queue.sqlite"));
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    env.insert("XDG_DATA_HOME", home.filePath("data"));
-    env.insert("ZENVIRA_DRIVE_C", home.filePath("drive"));
+    QProcessEnvironment env = programEnvironment(runtime);
     env.remove("ZENVIRA_NO_GUI_START");
     const QString socket = QDir(runtime.path()).filePath("zenvira.socket");
     qint64 elapsed = 0;
@@ -450,11 +456,7 @@ TEST_F(Commands, TheBrowsersHostRaisesTheDownloadsWindowOrStartsTheProgram) {
 // for it and hands over, instead of going on as a second one.
 TEST_F(Commands, AProgramStartingBesideAnotherStartingOneHandsOver) {
     QTemporaryDir runtime;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ZENVIRA_QUEUE", home.filePath("queue.sqlite"));
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    const QProcessEnvironment env = programEnvironment(runtime);
     const QString socket = QDir(runtime.path()).filePath("zenvira.socket");
     std::optional<gui::StartGuard> first(socket);  // this test is the first, still starting
     QProcess second;
