@@ -1,7 +1,9 @@
 #include "engine/journal/target_claim.h"
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "engine/journal/file_name.h"
 #include "platform/file_system.h"
@@ -44,6 +46,22 @@ std::optional<bool> markedFor(const std::string& path, const DownloadOrigin& ori
     return producedBy(path, origin);
 }
 
+namespace {
+
+// Whose a part another download holds is, by its marks. That download marks it the moment
+// after it takes the lock, so a part found held without marks is looked at again shortly
+// before it counts as unmarked (a file system without marks, or an older download's part).
+std::optional<bool> holderMarkedFor(const std::string& partPath, const DownloadOrigin& origin) {
+    constexpr int kLooks = 20;
+    for (int look = 1;; ++look) {
+        if (auto marked = markedFor(partPath, origin)) return marked;
+        if (look == kLooks) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+}  // namespace
+
 ClaimedTarget claimTarget(const std::string& folder, const std::string& name, const DownloadOrigin& origin,
                           platform::RandomAccessFile& part) {
     const std::size_t limit = platform::fileNameLimit(folder);
@@ -73,7 +91,7 @@ ClaimedTarget claimTarget(const std::string& folder, const std::string& name, co
         if (keptForAnother(target.statePath, origin) || (finished && !producedBy(target.path, origin)) ||
             // A running download of another video: its marks are there from its claim on,
             // before it has a state to show whose the part is.
-            (!free && markedFor(target.partPath, origin) == false)) {
+            (!free && holderMarkedFor(target.partPath, origin) == false)) {
             if (madeHere) removeFile(target.partPath);
             part.close();
             continue;
